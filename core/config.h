@@ -1,0 +1,77 @@
+#pragma once
+// Every user setting of the program, kept under the key
+// "Software\\Palisandre\\Mirelink" of the settings store (registry_key.h),
+// below HKEY_CURRENT_USER or, after UseLocalMachine, HKEY_LOCAL_MACHINE.
+// Any thread may read; the options replace all values at once with SetValues.
+// Values sit behind a lock so a string is never read half replaced.
+#include <cstdint>
+#include <mutex>
+
+#include "core/str.h"
+
+class Config {
+public:
+    struct Values {
+        vx::Str address;
+        int32_t port = 110;
+        int32_t portSmtp = 25;
+        int32_t timeout = 0;  // seconds
+        int32_t delay = 10;   // milliseconds
+        bool checkOtherFolders = false;
+        bool checkBulkFolder = false;
+        bool checkSentFolder = false;
+        bool extraLogging = false;
+        bool operaCompat = false;
+        vx::Str proxyAddress;
+        int32_t proxyPort = 0;
+        vx::Str proxyUsername;
+        vx::Str proxyPassword;  // clear text in memory
+    };
+
+    // Loads at once; throws what LoadConfig throws.
+    Config();
+    Config(const Config&) = delete;
+    Config& operator=(const Config&) = delete;
+
+    // The process-wide settings, created and loaded on first use.
+    static Config& Instance();
+
+    static vx::Str GetVersion();
+
+    void UseLocalMachine();
+    bool TakeFirstRunFlag();
+    bool TakeNewVersionFlag();
+
+    vx::Str Address() const;
+    int32_t Port() const;
+    int32_t PortSmtp() const;
+    int32_t Timeout() const;
+    int32_t Delay() const;
+    bool CheckOtherFolders() const;
+    bool CheckBulkFolder() const;
+    bool CheckSentFolder() const;
+    bool ExtraLogging() const;
+    bool OperaCompat() const;
+    vx::Str ProxyAddress() const;
+    int32_t ProxyPort() const;
+    vx::Str ProxyUsername() const;
+    vx::Str ProxyPassword() const;
+    Values GetValues() const;
+
+    // Assigns all fourteen values and saves them.
+    void SetValues(const Values& newValues);
+
+    // Both throw vx::Exception (code 0) with the place-first texts.
+    void LoadConfig();
+    void SaveConfig();
+
+private:
+    void LoadLocked();
+    void SaveLocked();
+
+    mutable std::mutex lock;
+    bool firstRun = false;
+    bool newVersion = false;
+    bool useLocalMachine = false;
+    Values values;
+};

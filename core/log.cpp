@@ -1,0 +1,49 @@
+#include "core/log.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "core/clock.h"
+#include "core/dir_util.h"
+#include "core/file_util.h"
+#include "core/version.h"
+
+namespace {
+
+// Constant-initialised, so it exists before any static constructor can log.
+std::mutex logLock;
+
+}  // namespace
+
+namespace vxw {
+
+vx::Str FormatLogLine(const DateTime& when, const vx::Str& text) {
+    char stamp[25];
+    std::snprintf(stamp, sizeof stamp, "%4.4d-%2.2d-%2.2d %2.2d:%2.2d:%2.2d", when.year, when.month,
+                  when.day, when.hour, when.minute, when.second);
+    vx::Str line;
+    line.reserve(text.size() + 25);
+    line.append(stamp).append("\t-\t").append(text).append("\r\n");
+    return line;
+}
+
+}  // namespace vxw
+
+vx::Str LogFilePath() { return vxw::DirUtil::GetProgramPath() + "mirelink.log"; }
+
+bool Log(const vx::Str& text) {
+    try {
+        std::lock_guard<std::mutex> guard(logLock);
+        return AppendToFile(LogFilePath(), vxw::FormatLogLine(vxw::LocalNow(), text));
+    } catch (...) {
+        return false;
+    }
+}
+
+void ClearLog() {
+    try {
+        std::remove(LogFilePath().c_str());
+    } catch (...) {
+    }
+    Log(vx::Str("Cleared - ") + kMirelinkVersion);
+}

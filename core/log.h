@@ -1,0 +1,20 @@
+#pragma once
+// The program's log: "mirelink.log" in the program folder, one line per call,
+// "YYYY-MM-DD hh:mm:ss\t-\t<text>\r\n" in local time. Opened and closed for
+// every line so that another program may read or delete it in between.
+#include "core/str.h"
+
+// Appends one line; true when it was written. Callable from any thread; never throws.
+bool Log(const vx::Str& text);
+
+// Deletes the log file, then logs "Cleared - <version>".
+void ClearLog();
+
+// Full path of the log file. Throws when the program folder cannot be had.
+vx::Str LogFilePath();
+
+// Formats one log line for the given calendar time (exposed for tests).
+namespace vxw {
+struct DateTime;
+vx::Str FormatLogLine(const DateTime& when, const vx::Str& text);
+}  // namespace vxw

@@ -1,0 +1,202 @@
+// Fault translation on POSIX. A synchronous SIGFPE (integer division by zero
+// and friends) raised on a thread that installed the handlers is thrown as a
+// vxw::WinException from the signal handler; the program is compiled with
+// -fnon-call-exceptions so the unwinder can leave the faulting frame. An
+// invalid access, a bus error or an illegal instruction may have struck in the
+// middle of the allocator or with a lock held, so unwinding is not safe: the
+// handler writes the fault text to the log and to standard error and ends the
+// process with kFaultExitCode.
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <new>
+
+#include "core/dir_util.h"
+#include "core/exception.h"
+#include "core/thread_handlers.h"
+
+namespace vxw {
+namespace {
+
+constexpr int kFaultExitCode = 70;
+constexpr size_t kAltStackSize = 64 * 1024;
+
+thread_local bool handlersInstalled = false;
+thread_local char* stackLow = nullptr;   // lowest address of this thread's stack
+
+// The alternate signal stack of one thread, released when the thread ends.
+struct AltStack {
+    char* memory = nullptr;
+    ~AltStack() {
+        if (memory == nullptr) return;
+        stack_t off;
+        std::memset(&off, 0, sizeof off);
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+        delete[] memory;
+    }
+};
+thread_local AltStack altStack;
+
+char logPath[4096];  // filled once, read by the fault handler
+
+void ThrowBadAlloc() { throw std::bad_alloc(); }
+
+uint32_t FpeCode(int siCode) {
+    switch (siCode) {
+        case FPE_INTDIV: return 0xC0000094u;
+        case FPE_INTOVF: return 0xC0000095u;
+        case FPE_FLTDIV: return 0xC000008Eu;
+        case FPE_FLTOVF: return 0xC0000091u;
+        case FPE_FLTUND: return 0xC0000093u;
+        case FPE_FLTRES: return 0xC000008Fu;
+        case FPE_FLTSUB: return 0xC000008Cu;
+        default: return 0xC0000090u;
+    }
+}
+
+uint32_t FatalCode(int sig, const siginfo_t* info) {
+    if (sig == SIGILL) return 0xC000001Du;
+    if (sig == SIGBUS) return info->si_code == BUS_ADRALN ? 0x80000002u : 0xC0000006u;
+    char* address = static_cast<char*>(info->si_addr);
+    // A fault just below the stack's lowest page is the guard page: the stack ran out.
+    if (stackLow != nullptr && address < stackLow && address >= stackLow - 1024 * 1024) {
+        return 0xC00000FDu;
+    }
+    return 0xC0000005u;
+}
+
+void RestoreDefaultAndReturn(int sig) {
+    // Not one of ours: let the default action (a core dump) take place when the
+    // instruction runs again.
+    signal(sig, SIG_DFL);
+}
+
+// Appends text to buffer without allocating.
+size_t Put(char* buffer, size_t at, size_t size, const char* text) {
+    while (*text != '\0' && at + 1 < size) buffer[at++] = *text++;
+    buffer[at] = '\0';
+    return at;
+}
+
+size_t PutNumber(char* buffer, size_t at, size_t size, unsigned long value, int width) {
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n < width) digits[n++] = '0';
+    while (n > 0 && at + 1 < size) buffer[at++] = digits[--n];
+    buffer[at] = '\0';
+    return at;
+}
+
+void WriteFatalLine(uint32_t code) {
+    // The description table lives in static data; Describe allocates, so build
+    // the line from the pieces by hand.
+    static const char kPlace[] = "vxw::InstallThreadHandlers::fault - ";
+    char line[1024];
+    size_t at = 0;
+    time_t now = time(nullptr);
+    struct tm local;
+    localtime_r(&now, &local);
+    at = PutNumber(line, at, sizeof line, local.tm_year + 1900, 4);
+    at = Put(line, at, sizeof line, "-");
+    at = PutNumber(line, at, sizeof line, local.tm_mon + 1, 2);
+    at = Put(line, at, sizeof line, "-");
+    at = PutNumber(line, at, sizeof line, local.tm_mday, 2);
+    at = Put(line, at, sizeof line, " ");
+    at = PutNumber(line, at, sizeof line, local.tm_hour, 2);
+    at = Put(line, at, sizeof line, ":");
+    at = PutNumber(line, at, sizeof line, local.tm_min, 2);
+    at = Put(line, at, sizeof line, ":");
+    at = PutNumber(line, at, sizeof line, local.tm_sec, 2);
+    at = Put(line, at, sizeof line, "\t-\t");
+    size_t textStart = at;
+    at = Put(line, at, sizeof line, kPlace);
+    at = Put(line, at, sizeof line, "WINEXCEPTION: ");
+    at = Put(line, at, sizeof line, WinException::DescriptionOf(code));
+    at = Put(line, at, sizeof line, " (");
+    at = PutNumber(line, at, sizeof line, code, 1);
+    at = Put(line, at, sizeof line, ")");
+    at = Put(line, at, sizeof line, " - the process ends\r\n");
+    if (logPath[0] != '\0') {
+        int fd = open(logPath, O_WRONLY | O_APPEND | O_CREAT, 0644);
+        if (fd >= 0) {
+            ssize_t ignored = write(fd, line, at);
+            (void)ignored;
+            close(fd);
+        }
+    }
+    ssize_t ignored = write(STDERR_FILENO, line + textStart, at - textStart);
+    (void)ignored;
+}
+
+void OnFpe(int sig, siginfo_t* info, void*) {
+    if (!handlersInstalled) return RestoreDefaultAndReturn(sig);
+    throw WinException(FpeCode(info->si_code));
+}
+
+void OnFatal(int sig, siginfo_t* info, void*) {
+    if (!handlersInstalled) return RestoreDefaultAndReturn(sig);
+    WriteFatalLine(FatalCode(sig, info));
+    _exit(kFaultExitCode);
+}
+
+void InstallProcessHandlers() {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    sigemptyset(&action.sa_mask);
+    // SA_NODEFER: the FPE handler never returns, it throws, so the signal must
+    // not stay blocked on this thread afterwards.
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    action.sa_sigaction = OnFpe;
+    sigaction(SIGFPE, &action, nullptr);
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    action.sa_sigaction = OnFatal;
+    sigaction(SIGSEGV, &action, nullptr);
+    sigaction(SIGBUS, &action, nullptr);
+    sigaction(SIGILL, &action, nullptr);
+    try {
+        vx::Str path = DirUtil::GetProgramPath() + "mirelink.log";
+        if (path.size() < sizeof logPath) std::memcpy(logPath, path.c_str(), path.size() + 1);
+    } catch (...) {
+        // Without a program folder a fatal fault is reported on stderr only.
+    }
+}
+
+void RecordStackBounds() {
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return;
+    void* low = nullptr;
+    size_t size = 0;
+    if (pthread_attr_getstack(&attr, &low, &size) == 0) stackLow = static_cast<char*>(low);
+    pthread_attr_destroy(&attr);
+}
+
+}  // namespace
+
+void InstallThreadHandlers() {
+    std::set_new_handler(ThrowBadAlloc);
+    static std::once_flag once;
+    std::call_once(once, InstallProcessHandlers);
+    if (handlersInstalled) return;
+    // An alternate stack lets the handler run when the thread's own stack is used up.
+    altStack.memory = new char[kAltStackSize];
+    stack_t alternate;
+    alternate.ss_sp = altStack.memory;
+    alternate.ss_size = kAltStackSize;
+    alternate.ss_flags = 0;
+    sigaltstack(&alternate, nullptr);
+    RecordStackBounds();
+    handlersInstalled = true;
+}
+
+}  // namespace vxw

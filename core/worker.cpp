@@ -1,0 +1,53 @@
+#include "core/worker.h"
+
+#include "core/boundary.h"
+#include "core/exception.h"
+#include "core/thread_handlers.h"
+
+namespace vxw {
+
+Worker::~Worker() {
+    try {
+        Stop();
+    } catch (...) {
+    }
+}
+
+void Worker::Start() {
+    std::lock_guard<std::mutex> guard(lock);
+    if (thread) throw vx::Exception("vxw::Worker::Start - The working is alredy started");
+    StartLocked();
+}
+
+void Worker::Restart() {
+    std::lock_guard<std::mutex> guard(lock);
+    StopLocked();
+    StartLocked();
+}
+
+void Worker::Stop() {
+    std::lock_guard<std::mutex> guard(lock);
+    StopLocked();
+}
+
+void Worker::StartLocked() {
+    stop.exchange(0);
+    thread = CreateThread(&Worker::ThreadProc, this);
+}
+
+void Worker::StopLocked() {
+    stop.exchange(1);
+    if (!thread) return;
+    Interrupt();
+    WaitAndFreeThreadHandle(thread);
+}
+
+uint32_t Worker::ThreadProc(void* self) {
+    auto* worker = static_cast<Worker*>(self);
+    InstallThreadHandlers();
+    vx::CatchAtBoundary("vxw::Worker::DoWork", vx::kUnexpected, [worker] { worker->DoWork(); },
+                        [worker](const vx::Str& text) { worker->LogError(text); });
+    return 0;
+}
+
+}  // namespace vxw

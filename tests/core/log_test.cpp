@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <regex>
+#include <thread>
+
+#include "core/clock.h"
+#include "core/file_util.h"
+#include "core/log.h"
+#include "tests/support/log_watch.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::LogWatch;
+
+TEST(Log, LineHasTimeStampTabHyphenTabTextCrLf) {
+    EXPECT_EQ(vxw::FormatLogLine({2009, 3, 7, 8, 5, 9}, "Starting - 3.6"),
+              "2009-03-07 08:05:09\t-\tStarting - 3.6\r\n");
+    LogWatch watch;
+    ASSERT_TRUE(Log("first\r\nsecond"));  // written unchanged, so it spans two physical lines
+    std::string text = watch.NewText();
+    EXPECT_TRUE(std::regex_match(text, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\t-\tfirst\r\nsecond\r\n")))
+        << text;
+}
+
+TEST(Log, TwoThreadsNeverInterleaveWithinALine) {
+    LogWatch watch;
+    const std::string a(300, 'a'), b(300, 'b');
+    std::thread one([&] {
+        for (int i = 0; i < 300; ++i) Log(a);
+    });
+    std::thread two([&] {
+        for (int i = 0; i < 300; ++i) Log(b);
+    });
+    one.join();
+    two.join();
+    auto lines = watch.NewLines();
+    ASSERT_EQ(lines.size(), 600u);
+    for (const auto& line : lines) EXPECT_TRUE(line == a || line == b);
+}
+
+TEST(Log, DeletedFileIsCreatedAgainAndClearLogLeavesOneLine) {
+    std::remove(LogFilePath().c_str());
+    EXPECT_TRUE(Log("after delete"));
+    std::string text;
+    ASSERT_TRUE(LoadFile(LogFilePath(), text));
+    EXPECT_NE(text.find("\t-\tafter delete\r\n"), std::string::npos);
+
+    ClearLog();
+    ASSERT_TRUE(LoadFile(LogFilePath(), text));
+    EXPECT_EQ(text.substr(19), "\t-\tCleared - 3.6\r\n");
+}
+
+TEST(Log, UnwritableLogLosesTheLineQuietly) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes through read-only modes";
+    Log("make sure it exists");
+    chmod(LogFilePath().c_str(), 0444);
+    EXPECT_FALSE(Log("lost"));
+    chmod(LogFilePath().c_str(), 0644);
+    EXPECT_TRUE(Log("back"));
+}
+
+TEST(Log, LogFileInPlaceOfADirectoryLosesLinesWithoutThrowing) {
+    std::string path = LogFilePath();
+    std::remove(path.c_str());
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    EXPECT_FALSE(Log("lost"));
+    rmdir(path.c_str());
+    EXPECT_TRUE(Log("back"));
+}
+
+TEST(FileUtil, SaveAppendLoad) {
+    testing_support::TempDir dir;
+    std::string file = dir.File("f.bin");
+    std::string text;
+    EXPECT_FALSE(LoadFile(file, text));
+    EXPECT_TRUE(AppendToFile(file, ""));
+    EXPECT_FALSE(LoadFile(file, text)) << "an empty append must not create the file";
+    EXPECT_TRUE(SaveToFile(file, std::string("a\0b", 3)));
+    EXPECT_TRUE(AppendToFile(file, "\r\n"));
+    ASSERT_TRUE(LoadFile(file, text));
+    EXPECT_EQ(text, std::string("a\0b\r\n", 5));
+    EXPECT_TRUE(SaveToFile(file, "new"));
+    ASSERT_TRUE(LoadFile(file, text));
+    EXPECT_EQ(text, "new");
+    EXPECT_FALSE(SaveToFile(dir.File("missing/f"), "x"));
+}
+
+}  // namespace

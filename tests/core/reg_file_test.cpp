@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "core/reg_file.h"
+
+namespace {
+
+using vxw::RegFile;
+using vxw::RegValue;
+
+const char kKey[] = "HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink";
+
+std::string Doc(const std::string& body) {
+    return "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink]\r\n" +
+           body;
+}
+
+TEST(RegFile, ReadsEachValueForm) {
+    struct Case {
+        const char* line;
+        uint32_t type;
+        std::string data;  // empty type 0 = unreadable
+    } cases[] = {
+        {"\"Address\"=\"127.0.0.1\"", vxw::kRegSz, std::string("127.0.0.1\0", 10)},
+        {"\"Address\"=\"a \\\"q\\\" \\\\ b\"", vxw::kRegSz, std::string("a \"q\" \\ b\0", 10)},
+        {"\"Address\"=\"\"", vxw::kRegSz, std::string("\0", 1)},
+        {"\"Address\"=dword:0000006e", vxw::kRegDword, std::string("\x6e\0\0\0", 4)},
+        {"\"Address\"=dword:FFFFFFFF", vxw::kRegDword, std::string("\xff\xff\xff\xff", 4)},
+        {"\"Address\"=hex:01,02, 03", vxw::kRegBinary, "\x01\x02\x03"},
+        {"\"Address\"=hex(2):41,00,42,00,00,00", vxw::kRegExpandSz, std::string("AB\0", 3)},
+        {"\"Address\"=hex(b):01,00,00,00,00,00,00,00", 11, std::string("\x01\0\0\0\0\0\0\0", 8)},
+        // unreadable: bad escape, no quotes, nine digits, a deletion, trailing garbage, not UTF-8
+        {"\"Address\"=\"a\\nb\"", 0, ""},
+        {"\"Address\"=127.0.0.1", 0, ""},
+        {"\"Address\"=dword:000000001", 0, ""},
+        {"\"Address\"=-", 0, ""},
+        {"\"Address\"=\"x\" y", 0, ""},
+        {"\"Address\"=\"\xff\xfe\"", 0, ""},
+        {"Address=\"x\"", 0, ""},
+    };
+    for (const Case& c : cases) {
+        RegFile file = RegFile::Parse(Doc(std::string(c.line) + "\r\n"));
+        const RegValue* value = file.Find(kKey, "address");  // names ignore case
+        if (c.type == 0) {
+            EXPECT_EQ(value, nullptr) << c.line;
+            continue;
+        }
+        ASSERT_NE(value, nullptr) << c.line;
+        EXPECT_EQ(value->type, c.type) << c.line;
+        EXPECT_EQ(value->data, c.data) << c.line;
+    }
+}
+
+TEST(RegFile, ReadsARegistryEditorExportInUtf16WithContinuedHexLines) {
+    std::string utf8 = Doc("\"Bin\"=hex:01,02,\\\r\n  03,04\r\n\"Name\"=\"caf\xc3\xa9\"\r\n\r\n");
+    std::string utf16 = "\xff\xfe";
+    for (unsigned char c : std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink]\r\n\"Bin\"=hex:01,02,\\\r\n  03,04\r\n\"Name\"=\"caf")) {
+        utf16 += static_cast<char>(c);
+        utf16 += '\0';
+    }
+    utf16 += std::string("\xe9\0\"\0\r\0\n\0", 8);
+    for (const std::string& bytes : {utf8, utf16}) {
+        RegFile file = RegFile::Parse(bytes);
+        ASSERT_NE(file.Find(kKey, "Bin"), nullptr);
+        EXPECT_EQ(file.Find(kKey, "Bin")->data, "\x01\x02\x03\x04");
+        ASSERT_NE(file.Find(kKey, "Name"), nullptr);
+        EXPECT_EQ(file.Find(kKey, "Name")->data, std::string("caf\xc3\xa9\0", 6));
+    }
+}
+
+TEST(RegFile, SetKeepsEverythingItDoesNotKnow) {
+    std::string original =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink]\r\n"
+        "; a comment\r\n\"Port\"=dword:0000006e\r\n\"Odd\"=what is this\r\n\"Future\"=hex(7):41,00,00,00,00,00\r\n\r\n";
+    RegFile file = RegFile::Parse(original);
+    EXPECT_EQ(file.Serialize(), original);
+    file.Set(kKey, "PORT", RegFile::Dword(1110));
+    file.Set(kKey, "Address", RegFile::String("a\"b"));
+    EXPECT_EQ(file.Serialize(),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink]\r\n"
+              "; a comment\r\n\"Port\"=dword:00000456\r\n\"Odd\"=what is this\r\n"
+              "\"Future\"=hex(7):41,00,00,00,00,00\r\n\"Address\"=\"a\\\"b\"\r\n\r\n");
+}
+
+TEST(RegFile, SetOnAnEmptyDocumentWritesTheHeaderAndSection) {
+    RegFile file = RegFile::Parse("");
+    file.Set(kKey, "Port", RegFile::Dword(110));
+    EXPECT_EQ(file.Serialize(),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink]\r\n\"Port\"=dword:0000006e\r\n");
+    EXPECT_EQ(RegFile::Parse(file.Serialize()).Serialize(), file.Serialize());
+}
+
+}  // namespace
