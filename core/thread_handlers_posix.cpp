@@ -1,14 +1,21 @@
 // Fault translation on POSIX. A synchronous SIGFPE (integer division by zero
-// and friends) raised on a thread that installed the handlers is thrown as a
-// vxw::WinException from the signal handler; the program is compiled with
-// -fnon-call-exceptions so the unwinder can leave the faulting frame. An
-// invalid access, a bus error or an illegal instruction may have struck in the
-// middle of the allocator or with a lock held, so unwinding is not safe: the
-// handler writes the fault text to the log and to standard error and ends the
-// process with kFaultExitCode.
+// and friends) raised on a thread that installed the handlers becomes a
+// vxw::WinException thrown at the faulting instruction. The handler does not
+// throw itself: it rewrites the interrupted context so that, once the handler
+// has returned normally, the thread continues in a small stub that looks to the
+// unwinder as if the faulting instruction had called it, and the stub throws.
+// The program is compiled with -fnon-call-exceptions, so the faulting
+// instruction lies inside its function's exception regions. (x86-64 only;
+// elsewhere SIGFPE is treated like the faults below.)
+//
+// An invalid access, a bus error or an illegal instruction may have struck in
+// the middle of the allocator or with a lock held, so unwinding is not safe:
+// the handler writes the fault text to the log and to standard error and ends
+// the process with kFaultExitCode.
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -20,6 +27,35 @@
 #include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/thread_handlers.h"
+
+namespace {
+thread_local uint32_t pendingFault = 0;  // the code the stub throws
+}
+
+extern "C" [[noreturn]] void MirelinkRaisePendingFault() { throw vxw::WinException(pendingFault); }
+
+#if defined(__x86_64__)
+// Entered with rsp 16-byte aligned, [rsp] = the faulting address + 1 (a
+// "return address" inside the faulting instruction) and [rsp + 8] = the
+// faulting rsp. The CFI says exactly that: CFA = [rsp + 8], return address at [rsp].
+asm(R"(
+    .text
+    .globl MirelinkFaultStub
+    .type MirelinkFaultStub, @function
+MirelinkFaultStub:
+    .cfi_startproc
+    .cfi_escape 0x0f, 0x03, 0x77, 0x08, 0x06
+    .cfi_escape 0x10, 0x10, 0x02, 0x77, 0x00
+    call MirelinkRaisePendingFault
+    ud2
+    .cfi_endproc
+    .size MirelinkFaultStub, .-MirelinkFaultStub
+)");
+extern "C" void MirelinkFaultStub();
+constexpr bool kCanRedirectFaults = true;
+#else
+constexpr bool kCanRedirectFaults = false;
+#endif
 
 namespace vxw {
 namespace {
@@ -139,27 +175,35 @@ void WriteFatalLine(uint32_t code) {
     (void)ignored;
 }
 
-void OnFpe(int sig, siginfo_t* info, void*) {
-    if (!handlersInstalled) return RestoreDefaultAndReturn(sig);
-    throw WinException(FpeCode(info->si_code));
-}
-
 void OnFatal(int sig, siginfo_t* info, void*) {
     if (!handlersInstalled) return RestoreDefaultAndReturn(sig);
     WriteFatalLine(FatalCode(sig, info));
     _exit(kFaultExitCode);
 }
 
+void OnFpe(int sig, siginfo_t* info, void* context) {
+    if (!handlersInstalled || !kCanRedirectFaults) return OnFatal(sig, info, context);
+#if defined(__x86_64__)
+    // The handler runs on the alternate stack, so the thread's own stack below
+    // its red zone is free for the stub's two words.
+    greg_t* registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
+    uintptr_t stack = static_cast<uintptr_t>(registers[REG_RSP]);
+    uintptr_t top = (stack - 128 - 16) & ~uintptr_t{15};
+    reinterpret_cast<uintptr_t*>(top)[0] = static_cast<uintptr_t>(registers[REG_RIP]) + 1;
+    reinterpret_cast<uintptr_t*>(top)[1] = stack;
+    pendingFault = FpeCode(info->si_code);
+    registers[REG_RSP] = static_cast<greg_t>(top);
+    registers[REG_RIP] = reinterpret_cast<greg_t>(&MirelinkFaultStub);
+#endif
+}
+
 void InstallProcessHandlers() {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     sigemptyset(&action.sa_mask);
-    // SA_NODEFER: the FPE handler never returns, it throws, so the signal must
-    // not stay blocked on this thread afterwards.
-    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     action.sa_sigaction = OnFpe;
     sigaction(SIGFPE, &action, nullptr);
-    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     action.sa_sigaction = OnFatal;
     sigaction(SIGSEGV, &action, nullptr);
     sigaction(SIGBUS, &action, nullptr);

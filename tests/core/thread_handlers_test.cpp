@@ -44,13 +44,16 @@ TEST(ThreadHandlers, IntegerDivisionByZeroEndsOnlyThatThreadsWork) {
     EXPECT_EQ(reported, "3221225620+3221225620");
 }
 
+__attribute__((noinline, no_sanitize("undefined"))) void StoreThrough(volatile int* pointer) {
+    *pointer = 1;
+}
+
 TEST(ThreadHandlersDeathTest, InvalidAccessIsLoggedAndEndsTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             vxw::InstallThreadHandlers();
-            volatile int* nowhere = nullptr;
-            *nowhere = 1;
+            StoreThrough(nullptr);
         },
         testing::ExitedWithCode(70),
         "WINEXCEPTION: The thread attempted to read from or write to a virtual address for which it "
