@@ -4,18 +4,36 @@
 #include <openssl/provider.h>
 #include <openssl/ssl.h>
 
+#include <atomic>
+#include <cstdlib>
+
 namespace vxw {
+namespace {
+
+std::atomic<OSSL_PROVIDER*> defaults{nullptr};
+std::atomic<OSSL_PROVIDER*> legacy{nullptr};
+
+// Runs at exit before the library's own clean-up (which was set up earlier,
+// by the library's first start-up), so the providers go while it is whole.
+// The singleton's destructor cannot do it: depending on which singleton came
+// first, it may run after the library has been cleaned up.
+void UnloadProviders() {
+    if (OSSL_PROVIDER* provider = legacy.exchange(nullptr)) OSSL_PROVIDER_unload(provider);
+    if (OSSL_PROVIDER* provider = defaults.exchange(nullptr)) OSSL_PROVIDER_unload(provider);
+}
+
+}  // namespace
 
 OpenSsl::OpenSsl() {
     OPENSSL_init_ssl(OPENSSL_INIT_LOAD_SSL_STRINGS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
-    legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    // The default provider first: a thread that uses the library meanwhile
+    // must never find only the legacy one.
     defaults = OSSL_PROVIDER_load(nullptr, "default");
+    legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    std::atexit(UnloadProviders);
 }
 
-OpenSsl::~OpenSsl() {
-    if (legacy != nullptr) OSSL_PROVIDER_unload(legacy);
-    if (defaults != nullptr) OSSL_PROVIDER_unload(defaults);
-}
+OpenSsl::~OpenSsl() = default;
 
 vx::Str SslErrorText() {
     vx::Str text;

@@ -6,8 +6,6 @@
 #include "core/singleton.h"
 #include "core/str.h"
 
-struct ossl_provider_st;
-
 namespace vxw {
 
 class OpenSsl {
@@ -19,10 +17,6 @@ public:
 
     // Makes sure the library is started; call before any TLS or cipher use.
     static OpenSsl& Instance() { return qn::Singleton<OpenSsl>::Instance(); }
-
-private:
-    ossl_provider_st* legacy = nullptr;
-    ossl_provider_st* defaults = nullptr;
 };
 
 // The calling thread's queued library errors, at most 50, joined by " - ".

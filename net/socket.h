@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "core/str.h"
 
@@ -50,16 +51,43 @@ public:
     int Close();
     bool IsOpen() const { return handle.load() != kInvalidSocket; }
     SocketHandle Handle() const { return handle.load(); }
+    // The local port of an open socket (the one a Listen on port 0 got), or 0.
+    int32_t LocalPort() const;
 
     // TLS handshake over the connected socket; used by Open and by the HTTP
-    // proxy tunnel. Throws SocketError.
-    void SslConnect();
+    // proxy tunnel. serverName, when given, is sent as the TLS server name
+    // (SNI), which many servers need to pick their certificate. The server's
+    // certificate is not verified. Throws SocketError.
+    void SslConnect(const vx::Str& serverName = vx::Str());
     bool HasTls() const { return ssl != nullptr; }
 
 private:
+    struct SslContextFree {
+        void operator()(SSL_CTX* context) const;
+    };
+    struct SslFree {
+        void operator()(SSL* session) const;
+    };
+    using SslContextPtr = std::unique_ptr<SSL_CTX, SslContextFree>;
+    using SslPtr = std::unique_ptr<SSL, SslFree>;
+
+    // IPv4 address (network byte order) of host; the any-address when empty.
+    static uint32_t GetAddress(const vx::Str& host);
+    void SetSocketOption(int option, int value);
+    void SetNonBlocking();
+    void Connect(int32_t port, const vx::Str& host, bool useTls);
+    void SendPlain(const char* data, size_t length);
+    size_t ReceivePlain(char* buffer, size_t size);
+    void SendTls(const char* data, size_t length);
+    size_t ReceiveTls(char* buffer, size_t size);
+    // Sleeps, then waits for the direction the TLS library asked for; false
+    // when the wait failed. wantWrite selects the writeable wait.
+    bool WaitForTls(bool wantWrite);
+
     std::atomic<SocketHandle> handle;
-    SSL_CTX* sslContext = nullptr;
-    SSL* ssl = nullptr;
+    std::atomic<int32_t> acceptors{0};  // threads inside Accept, see Close
+    SslContextPtr sslContext;
+    SslPtr ssl;
     int32_t timeout = 30000;
 };
 

@@ -1,0 +1,73 @@
+// The CR LF line reader shared by the line-protocol sessions.
+#include <string>
+
+#include "core/exception.h"
+#include "net/receive_buffer.h"
+#include "net/socket.h"
+
+namespace vxw {
+namespace {
+
+// Receives at most receiveSize bytes behind the buffered ones. On failure the
+// buffer keeps exactly what it held.
+void ReceiveMore(vx::Str& bytes, Socket& socket, size_t receiveSize) {
+    size_t held = bytes.size();
+    bytes.resize(held + receiveSize);
+    size_t received = 0;
+    try {
+        received = socket.Receive(&bytes[held], receiveSize);
+    } catch (...) {
+        bytes.resize(held);
+        throw;
+    }
+    bytes.resize(held + received);
+    if (received == 0) throw SocketClosed("SOCKETUTIL_READLINE_RECEIVE: Socket was closed");
+}
+
+// The next line of bytes from offset start on; start moves past its CR LF.
+// Bytes before start are consumed and may be dropped before a receive.
+vx::Str ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, size_t maxLineLength,
+                     size_t receiveSize) {
+    size_t scanFrom = start;
+    for (;;) {
+        size_t end = bytes.find("\r\n", scanFrom);
+        if (end != vx::Str::npos) {
+            if (end - start > maxLineLength) {
+                throw vx::Exception(
+                    "SOCKETUTIL_READLINE_LINEEND: The line the maximum line length allowed - " +
+                    std::to_string(bytes.size() - start));
+            }
+            vx::Str line = bytes.substr(start, end - start);
+            start = end + 2;
+            return line;
+        }
+        size_t pending = bytes.size() - start;
+        // A line of the largest length whose LF has not come yet ends in its CR.
+        bool endsInCr = pending > 0 && bytes.back() == '\r';
+        if (pending > maxLineLength + (endsInCr ? 1 : 0)) {
+            throw vx::Exception(
+                "SOCKETUTIL_READLINE_BUFFERLEN: The buffer exceeds the maximum line length "
+                "allowed - " +
+                std::to_string(pending));
+        }
+        bytes.erase(0, start);
+        start = 0;
+        scanFrom = endsInCr ? pending - 1 : pending;
+        ReceiveMore(bytes, socket, receiveSize);
+    }
+}
+
+}  // namespace
+
+vx::Str ReadLine(vx::Str& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize) {
+    size_t start = 0;
+    vx::Str line = ReadLineFrom(buffer, start, socket, maxLineLength, receiveSize);
+    buffer.erase(0, start);
+    return line;
+}
+
+vx::Str ReadLine(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize) {
+    return ReadLineFrom(buffer.bytes, buffer.start, socket, maxLineLength, receiveSize);
+}
+
+}  // namespace vxw

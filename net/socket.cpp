@@ -1,0 +1,228 @@
+#include "net/socket.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include <string>
+
+#include "core/exception.h"
+#include "core/thread.h"
+#include "net/socket_init.h"
+#include "net/socket_system.h"
+
+namespace vxw {
+namespace {
+
+constexpr int32_t kSendRetryPauseMs = 1000;
+constexpr int32_t kAcceptFailurePauseMs = 100;
+
+[[noreturn]] void ThrowLastError(const vx::Str& text) { throw SocketError(text, sys::LastError()); }
+
+vx::Str ConnectTarget(const vx::Str& host, int32_t port) {
+    return host + " on port " + std::to_string(port);
+}
+
+// Counts a thread in Accept for as long as it may use the handle's number.
+class AcceptorCount {
+public:
+    explicit AcceptorCount(std::atomic<int32_t>& count) : count(count) { ++count; }
+    ~AcceptorCount() { --count; }
+    AcceptorCount(const AcceptorCount&) = delete;
+    AcceptorCount& operator=(const AcceptorCount&) = delete;
+
+private:
+    std::atomic<int32_t>& count;
+};
+
+}  // namespace
+
+void Socket::SslContextFree::operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+void Socket::SslFree::operator()(SSL* session) const { SSL_free(session); }
+
+Socket::Socket(SocketHandle handle) : handle(handle) {
+    SocketInit::Instance();
+    if (handle != kInvalidSocket) SetNonBlocking();
+}
+
+Socket::~Socket() { Close(); }
+
+uint32_t Socket::GetAddress(const vx::Str& host) {
+    if (host.empty()) return sys::AnyAddress();
+    uint32_t address = 0;
+    if (!sys::LookupHost(host, address)) {
+        ThrowLastError("vxw::Socket::GetAddress - Error in host lookup - " + host);
+    }
+    return address;
+}
+
+void Socket::SetSocketOption(int option, int value) {
+    if (!sys::SetOption(handle.load(), option, value)) {
+        ThrowLastError("vxw::Socket::SetSocketOption::setsockopt - Error setting socket option - " +
+                       std::to_string(option) + " " + std::to_string(value));
+    }
+}
+
+void Socket::SetNonBlocking() {
+    if (!sys::SetNonBlocking(handle.load())) {
+        ThrowLastError(
+            "vxw::Socket::SetNonBlocking::ioctlsocket - Error setting socket to nonblocking mode");
+    }
+}
+
+void Socket::Open(int32_t port, const vx::Str& host, int32_t timeoutMs, bool useTls) {
+    timeout = timeoutMs;
+    Close();
+    try {
+        Connect(port, host, useTls);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void Socket::Connect(int32_t port, const vx::Str& host, bool useTls) {
+    SocketHandle opened = sys::OpenStream();
+    if (opened == kInvalidSocket) ThrowLastError("vxw::Socket::Open::socket - Error opening socket");
+    handle.exchange(opened);
+    SetNonBlocking();
+    uint32_t address = GetAddress(host);
+    if (!sys::Connect(opened, address, port)) {
+        if (!sys::WouldBlock(sys::LastError())) {
+            ThrowLastError("vxw::Socket::Open::connect - Error connecting socket to " +
+                           ConnectTarget(host, port));
+        }
+        if (!WaitUntilWriteable(timeout)) {
+            ThrowLastError("vxw::Socket::Open::WaitUntilWriteable - Error connecting socket to " +
+                           ConnectTarget(host, port));
+        }
+    }
+    if (useTls) SslConnect(sys::IsDottedAddress(host) ? vx::Str() : host);
+}
+
+void Socket::Listen(const vx::Str& host, int32_t port, int32_t backlog) {
+    Close();
+    SocketHandle opened = sys::OpenStream();
+    if (opened == kInvalidSocket) ThrowLastError("vxw::Socket::Listen::socket - Error creating socket");
+    handle.exchange(opened);
+    SetSocketOption(sys::ReuseAddressOption(), 1);
+    uint32_t address = GetAddress(host);
+    if (!sys::Bind(opened, address, port)) {
+        throw SocketError("vxw::Socket::Listen::bind - Error binding socket - " + host + " - " +
+                          std::to_string(port) + " - " + std::to_string(sys::LastError()));
+    }
+    if (!sys::Listen(opened, backlog)) {
+        throw SocketError("vxw::Socket::Listen::listen - Error setting socket to listen - " +
+                          std::to_string(sys::LastError()));
+    }
+    SetNonBlocking();
+}
+
+SocketHandle Socket::Accept() {
+    // While this thread is counted, Close (from another thread) only shuts the
+    // socket down, which wakes the wait below; the number is released after we
+    // left, so a new socket that reuses it can never be accepted on by mistake.
+    AcceptorCount counted(acceptors);
+    for (;;) {
+        SocketHandle listening = handle.load();
+        if (listening == kInvalidSocket) return kInvalidSocket;
+        SocketHandle accepted = sys::Accept(listening);
+        if (accepted != kInvalidSocket) return accepted;
+        int error = sys::LastError();
+        if (handle.load() == kInvalidSocket) return kInvalidSocket;
+        // A failure that a wait cannot cure (out of descriptors) would turn the
+        // loop into a busy spin: pause before trying again.
+        if (!sys::WouldBlock(error)) Sleep(kAcceptFailurePauseMs);
+        WaitUntilReadable(timeout);
+    }
+}
+
+int32_t Socket::LocalPort() const {
+    SocketHandle current = handle.load();
+    return current == kInvalidSocket ? 0 : sys::LocalPort(current);
+}
+
+bool Socket::WaitUntilReadable(int32_t ms) {
+    SocketHandle current = handle.load();
+    return current != kInvalidSocket && sys::Wait(current, false, ms);
+}
+
+bool Socket::WaitUntilWriteable(int32_t ms) {
+    SocketHandle current = handle.load();
+    return current != kInvalidSocket && sys::Wait(current, true, ms);
+}
+
+void Socket::Send(const char* data, size_t length) {
+    if (ssl) {
+        SendTls(data, length);
+    } else {
+        SendPlain(data, length);
+    }
+}
+
+void Socket::SendText(const vx::Str& text) { Send(text.data(), text.size()); }
+
+void Socket::SendPlain(const char* data, size_t length) {
+    const int32_t budget = timeout / 1000 + 1;
+    int32_t attempts = 0;
+    while (length > 0) {
+        if (!WaitUntilWriteable(timeout)) {
+            ThrowLastError(
+                "vxw::Socket::Send::WaitUntilWriteable - There was an error sending the data "
+                "through the socket");
+        }
+        long sent = sys::Send(handle.load(), data, length);
+        if (sent >= 0) {
+            data += sent;
+            length -= static_cast<size_t>(sent);
+            attempts = 0;
+            continue;
+        }
+        int error = sys::LastError();
+        if (!sys::WouldBlock(error) || ++attempts >= budget) {
+            sys::SetLastError(error);
+            ThrowLastError(
+                "vxw::Socket::Send::result - There was an error sending the data through the "
+                "socket");
+        }
+        Sleep(kSendRetryPauseMs);
+    }
+}
+
+size_t Socket::Receive(char* buffer, size_t size) {
+    return ssl ? ReceiveTls(buffer, size) : ReceivePlain(buffer, size);
+}
+
+size_t Socket::ReceivePlain(char* buffer, size_t size) {
+    if (!WaitUntilReadable(timeout)) {
+        ThrowLastError(
+            "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data through "
+            "the socket");
+    }
+    long received = sys::Receive(handle.load(), buffer, size);
+    if (received < 0) {
+        ThrowLastError(
+            "vxw::Socket::Receive::result - There was an error receiving data through the socket");
+    }
+    return static_cast<size_t>(received);
+}
+
+int Socket::Close() {
+    SocketHandle closing = handle.exchange(kInvalidSocket);
+    if (closing == kInvalidSocket) return -1;
+    SslPtr session = std::move(ssl);
+    SslContextPtr context = std::move(sslContext);
+    if (session) SSL_shutdown(session.get());
+    sys::ShutdownBoth(closing);
+    // A thread still in Accept has been woken by the shutdown; keep the number
+    // until it has let go of it.
+    while (acceptors.load() > 0) Sleep(1);
+    int result = sys::CloseHandle(closing);
+    session.reset();
+    if (context) {
+        context.reset();
+        ERR_clear_error();
+    }
+    return result;
+}
+
+}  // namespace vxw

@@ -1,0 +1,50 @@
+#pragma once
+// The thin platform layer under vxw::Socket: the handful of socket calls that
+// differ between BSD sockets and Winsock. Each call maps onto one system call;
+// failures are reported through LastError(), the platform's own error number.
+#include <cstddef>
+#include <cstdint>
+
+#include "core/str.h"
+#include "net/socket.h"
+
+namespace vxw {
+namespace sys {
+
+int LastError();
+void SetLastError(int error);
+// The error means "try again later": a non-blocking call that would block, or
+// a connect still in progress.
+bool WouldBlock(int error);
+
+SocketHandle OpenStream();  // an IPv4 TCP socket, or kInvalidSocket
+int CloseHandle(SocketHandle handle);
+// Ends both directions. On a listening socket this also wakes a thread that
+// waits on it, which is what lets another thread stop a listener safely.
+void ShutdownBoth(SocketHandle handle);
+bool SetNonBlocking(SocketHandle handle);
+int ReuseAddressOption();  // the option number, for error texts
+bool SetOption(SocketHandle handle, int option, int value);
+
+// An IPv4 address in network byte order from dotted numbers or a name look-up.
+bool LookupHost(const vx::Str& host, uint32_t& address);
+bool IsDottedAddress(const vx::Str& host);
+uint32_t AnyAddress();
+
+bool Connect(SocketHandle handle, uint32_t address, int32_t port);
+bool Bind(SocketHandle handle, uint32_t address, int32_t port);
+bool Listen(SocketHandle handle, int32_t backlog);
+SocketHandle Accept(SocketHandle handle);  // kInvalidSocket on failure
+int32_t LocalPort(SocketHandle handle);    // 0 when unknown
+
+// Bytes moved, or -1 with LastError() set. Send never raises SIGPIPE.
+long Send(SocketHandle handle, const char* data, size_t length);
+long Receive(SocketHandle handle, char* buffer, size_t size);
+
+// Waits up to ms for the socket to become readable (or writeable). False on a
+// time-out (LastError() is then the platform's time-out error), on an error
+// condition (LastError() is the socket's pending error) or a failed wait.
+bool Wait(SocketHandle handle, bool forWrite, int32_t ms);
+
+}  // namespace sys
+}  // namespace vxw
