@@ -12,7 +12,8 @@ constexpr int8_t kBlank = -2, kForeign = -1, kPad = 64;
 constexpr std::array<int8_t, 256> MakeDecodeTable() {
     std::array<int8_t, 256> table{};
     for (auto& entry : table) entry = kForeign;
-    for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
+    for (int i = 0; i < 64; ++i)
+        table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
     table['\t'] = table['\n'] = table['\r'] = table[' '] = kBlank;
     table['='] = kPad;
     return table;

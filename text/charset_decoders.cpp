@@ -8,7 +8,9 @@ namespace {
 
 using namespace CharsetTables;
 
-const uint8_t* Bytes(std::string_view text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+const uint8_t* Bytes(std::string_view text) {
+    return reinterpret_cast<const uint8_t*>(text.data());
+}
 
 uint32_t Lookup(const uint16_t* table, uint32_t count, uint32_t code) {
     return code < count ? table[code] : code;
@@ -39,7 +41,9 @@ void DecodePairs(const PairCoding& coding, std::string_view text, CodePoints& ou
 }
 
 // A JIS X 0208 pair, row * 256 + cell.
-uint32_t LookupJisX0208(uint8_t row, uint8_t cell) { return Lookup(kJisX0208, kJisX0208Count, row << 8 | cell); }
+uint32_t LookupJisX0208(uint8_t row, uint8_t cell) {
+    return Lookup(kJisX0208, kJisX0208Count, row << 8 | cell);
+}
 
 }  // namespace
 
@@ -49,18 +53,19 @@ void DecodeSingleByte(const uint16_t* table, std::string_view bytes, CodePoints&
 }
 
 void DecodeBig5(std::string_view bytes, CodePoints& out) {
-    DecodePairs({kBig5, kBig5Count, [](uint8_t b) { return b >= 0xA1 && b <= 0xFE; }, nullptr}, bytes,
-                out);
+    DecodePairs({kBig5, kBig5Count, [](uint8_t b) { return b >= 0xA1 && b <= 0xFE; }, nullptr},
+                bytes, out);
 }
 
 void DecodeGb(std::string_view bytes, CodePoints& out) {
-    DecodePairs({kGb, kGbCount, [](uint8_t b) { return b >= 0x81 && b <= 0xFE; }, nullptr}, bytes, out);
+    DecodePairs({kGb, kGbCount, [](uint8_t b) { return b >= 0x81 && b <= 0xFE; }, nullptr}, bytes,
+                out);
 }
 
 void DecodeShiftJis(std::string_view bytes, CodePoints& out) {
     // 0xA1-0xDF are the half-width katakana, single bytes like ASCII.
-    DecodePairs({kShiftJis, kShiftJisCount, [](uint8_t b) { return b >= 0x81 && (b < 0xA1 || b > 0xDF); },
-                 kShiftJis},
+    DecodePairs({kShiftJis, kShiftJisCount,
+                 [](uint8_t b) { return b >= 0x81 && (b < 0xA1 || b > 0xDF); }, kShiftJis},
                 bytes, out);
 }
 
@@ -103,8 +108,12 @@ void DecodeIso2022Jp(std::string_view text, CodePoints& out) {
             continue;
         }
         switch (state) {
-            case State::Ascii: out.push_back(bytes[at++]); break;
-            case State::JisRoman: out.push_back(kJisRoman[bytes[at++]]); break;
+            case State::Ascii:
+                out.push_back(bytes[at++]);
+                break;
+            case State::JisRoman:
+                out.push_back(kJisRoman[bytes[at++]]);
+                break;
             case State::JisX0208:
                 if (at + 1 >= text.size()) return;
                 out.push_back(LookupJisX0208(bytes[at], bytes[at + 1]));

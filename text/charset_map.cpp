@@ -20,11 +20,16 @@ struct NamedDecoder {
 
 // The sets that are not read byte by byte through a listed table.
 const NamedDecoder kDecoders[] = {
-    {"UTF-8", CharsetDecoders::DecodeUtf8},        {"UTF8", CharsetDecoders::DecodeUtf8},
-    {"big5", CharsetDecoders::DecodeBig5},         {"shift-jis", CharsetDecoders::DecodeShiftJis},
-    {"shift_jis", CharsetDecoders::DecodeShiftJis}, {"iso-2022-jp", CharsetDecoders::DecodeIso2022Jp},
-    {"euc-jp", CharsetDecoders::DecodeEucJp},      {"gb2312", CharsetDecoders::DecodeGb},
-    {"gb-2312", CharsetDecoders::DecodeGb},        {"gb", CharsetDecoders::DecodeGb},
+    {"UTF-8", CharsetDecoders::DecodeUtf8},
+    {"UTF8", CharsetDecoders::DecodeUtf8},
+    {"big5", CharsetDecoders::DecodeBig5},
+    {"shift-jis", CharsetDecoders::DecodeShiftJis},
+    {"shift_jis", CharsetDecoders::DecodeShiftJis},
+    {"iso-2022-jp", CharsetDecoders::DecodeIso2022Jp},
+    {"euc-jp", CharsetDecoders::DecodeEucJp},
+    {"gb2312", CharsetDecoders::DecodeGb},
+    {"gb-2312", CharsetDecoders::DecodeGb},
+    {"gb", CharsetDecoders::DecodeGb},
 };
 
 }  // namespace
@@ -77,17 +82,20 @@ const std::vector<CharsetMap::ReverseEntry>& CharsetMap::ReverseMap(Charset& cha
         return a.codePoint != b.codePoint ? a.codePoint < b.codePoint : a.position > b.position;
     });
     map.erase(std::unique(map.begin(), map.end(),
-                          [](const ReverseEntry& a, const ReverseEntry& b) { return a.codePoint == b.codePoint; }),
+                          [](const ReverseEntry& a, const ReverseEntry& b) {
+                              return a.codePoint == b.codePoint;
+                          }),
               map.end());
     charset.reverseMap = std::move(map);
     charset.reverseMapBuilt.store(true, std::memory_order_release);
     return charset.reverseMap;
 }
 
-const CharsetMap::ReverseEntry* CharsetMap::FindCodePoint(const std::vector<ReverseEntry>& reverseMap,
-                                                          uint32_t codePoint) {
-    auto found = std::lower_bound(reverseMap.begin(), reverseMap.end(), codePoint,
-                                  [](const ReverseEntry& e, uint32_t value) { return e.codePoint < value; });
+const CharsetMap::ReverseEntry* CharsetMap::FindCodePoint(
+    const std::vector<ReverseEntry>& reverseMap, uint32_t codePoint) {
+    auto found =
+        std::lower_bound(reverseMap.begin(), reverseMap.end(), codePoint,
+                         [](const ReverseEntry& e, uint32_t value) { return e.codePoint < value; });
     return found != reverseMap.end() && found->codePoint == codePoint ? &*found : nullptr;
 }
 
@@ -103,8 +111,9 @@ void CharsetMap::EncodeCharacter(Str& out, uint32_t codePoint, std::string_view 
         return;
     }
     if (!Ascii::IsUtf8Name(charset)) {
-        throw Exception("VX_CHARSETMAP_ENCODECHARACTER_CHARSET: Unsupported character set specified - " +
-                        Str(charset));
+        throw Exception(
+            "VX_CHARSETMAP_ENCODECHARACTER_CHARSET: Unsupported character set specified - " +
+            Str(charset));
     }
     StrUtil::EncodeUtf8(out, codePoint);
 }
@@ -115,7 +124,8 @@ Str CharsetMap::ChooseCharset(const CodePoints& codePoints) {
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     for (size_t i = 0; i < CharsetTables::kSingleByteCount; ++i) {
         const std::vector<ReverseEntry>& map = ReverseMap(charsets[i]);
-        if (std::all_of(distinct.begin(), distinct.end(), [&](uint32_t c) { return FindCodePoint(map, c) != nullptr; }))
+        if (std::all_of(distinct.begin(), distinct.end(),
+                        [&](uint32_t c) { return FindCodePoint(map, c) != nullptr; }))
             return charsets[i].name;
     }
     return "UTF-8";
@@ -124,9 +134,10 @@ Str CharsetMap::ChooseCharset(const CodePoints& codePoints) {
 uint32_t CharsetMap::LookupEntity(std::string_view name) const {
     const auto* begin = CharsetTables::kEntities;
     const auto* end = begin + CharsetTables::kEntityCount;
-    const auto* found = std::lower_bound(begin, end, name, [](const CharsetTables::Entity& e, std::string_view n) {
-        return std::string_view(e.name) < n;
-    });
+    const auto* found =
+        std::lower_bound(begin, end, name, [](const CharsetTables::Entity& e, std::string_view n) {
+            return std::string_view(e.name) < n;
+        });
     return found != end && found->name == name ? found->codePoint : 0;
 }
 

@@ -26,7 +26,8 @@ public:
     const char* ClassName() const { return className; }
 
 protected:
-    DwMessageComponent(int classId, const char* className) : classId(classId), className(className) {}
+    DwMessageComponent(int classId, const char* className)
+        : classId(classId), className(className) {}
 
     DwString string;
     bool modified = false;

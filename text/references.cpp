@@ -10,8 +10,8 @@ namespace vx {
 namespace StrUtil {
 namespace {
 
-constexpr size_t kReach = 15;              // bytes after "&" in which the ";" must stand
-constexpr uint32_t kNoDigits = '-';        // what a number reference without digits stands for
+constexpr size_t kReach = 15;        // bytes after "&" in which the ";" must stand
+constexpr uint32_t kNoDigits = '-';  // what a number reference without digits stands for
 
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -20,7 +20,9 @@ int DigitValue(char c) {
     return 99;
 }
 
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // The number at the start of text read as the C library's "%u" or "%x" reads
 // it: white space, a sign, for base 16 a "0x", then digits; the value wraps
@@ -76,7 +78,8 @@ bool GetElementVal(std::string_view text, Str& value, size_t& consumed) {
     try {
         value = ReferenceValue(text.substr(1, end - 1), step);
     } catch (const Exception& e) {
-        throw Exception("VX_STRUTIL_GETELEMENTVAL_CATCH_VX: " + e.Message() + " - " + IntToStr(step));
+        throw Exception("VX_STRUTIL_GETELEMENTVAL_CATCH_VX: " + e.Message() + " - " +
+                        IntToStr(step));
     }
     consumed = end + 1;
     return true;
@@ -89,7 +92,8 @@ Str XmlToText(std::string_view text) {
     size_t consumed = 0;
     for (size_t at = 0;;) {
         size_t amp = text.find('&', at);
-        out.append(text.substr(at, amp == std::string_view::npos ? std::string_view::npos : amp - at));
+        out.append(
+            text.substr(at, amp == std::string_view::npos ? std::string_view::npos : amp - at));
         if (amp == std::string_view::npos) return out;
         if (GetElementVal(text.substr(amp), value, consumed)) {
             out += value;

@@ -37,7 +37,8 @@ Str ConvertToUtf8(std::string_view charset, std::string_view text) {
 }
 
 Str EncodeHeaderText(const Str& text) {
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return text;
     CodePoints codePoints = DecodeUtf8(text);
     CharsetMap& charsets = qn::Singleton<CharsetMap>::Instance();
@@ -56,13 +57,21 @@ Str EncodeHeaderText(const Str& text) {
     return words;
 }
 
-Str Base64Encode(const Str& bytes) { return EncodeBase64(bytes); }
+Str Base64Encode(const Str& bytes) {
+    return EncodeBase64(bytes);
+}
 
-Str Base64Decode(const Str& text) { return DecodeBase64(text); }
+Str Base64Decode(const Str& text) {
+    return DecodeBase64(text);
+}
 
-Str IntToStr(int32_t value) { return std::to_string(value); }
+Str IntToStr(int32_t value) {
+    return std::to_string(value);
+}
 
-Str UIntToStr(uint32_t value) { return std::to_string(value); }
+Str UIntToStr(uint32_t value) {
+    return std::to_string(value);
+}
 
 Str HexStr(uint32_t value) {
     char text[9];

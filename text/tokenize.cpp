@@ -36,7 +36,9 @@ void Tokenize(std::vector<Str>& list, std::string_view text, std::string_view de
         } else if (delimiters.find(c) != std::string_view::npos) {
             list.emplace_back(text.substr(start, at - start));
             ++at;
-            while (collapse && at < text.size() && delimiters.find(text[at]) != std::string_view::npos) ++at;
+            while (collapse && at < text.size() &&
+                   delimiters.find(text[at]) != std::string_view::npos)
+                ++at;
             start = at;
         } else {
             ++at;
@@ -63,7 +65,8 @@ UrlParts SplitUrl(const Str& url) {
     }
     if (slash != Str::npos) parts.path = url.substr(slash);
     for (const DefaultPort& known : kDefaultPorts) {
-        if (parts.port == -1 && Ascii::EqualNoCase(parts.scheme, known.scheme)) parts.port = known.port;
+        if (parts.port == -1 && Ascii::EqualNoCase(parts.scheme, known.scheme))
+            parts.port = known.port;
     }
     return parts;
 }

@@ -42,7 +42,8 @@ CodePoints DecodeUtf8(std::string_view text) {
             continue;
         }
         uint32_t codePoint = byte & lead.payload;
-        for (int i = 1; i <= lead.following; ++i) codePoint = codePoint << 6 | (bytes[at + i] & 0x3F);
+        for (int i = 1; i <= lead.following; ++i)
+            codePoint = codePoint << 6 | (bytes[at + i] & 0x3F);
         if (codePoint == 0) {
             ++at;
             continue;
@@ -58,10 +59,11 @@ void AppendUtf8(Str& out, uint32_t codePoint) {
         out += static_cast<char>(codePoint);
         return;
     }
-    // Bytes after the lead, and the lead's marker bits, by size.
-    int following = codePoint < 0x800 ? 1 : codePoint < 0x10000 ? 2 : codePoint < 0x200000 ? 3
-                    : codePoint < 0x4000000 ? 4 : codePoint < 0x80000000 ? 5 : -1;
-    if (following < 0) return;
+    // The first code point that needs one more following byte, by their count.
+    static const uint32_t kLimits[] = {0x80, 0x800, 0x10000, 0x200000, 0x4000000, 0x80000000};
+    if (codePoint >= kLimits[5]) return;
+    int following = 1;
+    while (codePoint >= kLimits[following]) ++following;
     static const uint8_t kMarker[] = {0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
     out += static_cast<char>(kMarker[following] | codePoint >> (6 * following));
     for (int shift = 6 * (following - 1); shift >= 0; shift -= 6)

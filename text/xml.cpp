@@ -1,7 +1,5 @@
 #include "text/xml.h"
 
-#include <cstring>
-
 #include "core/exception.h"
 #include "text/ascii.h"
 #include "text/str_util.h"
@@ -10,12 +8,12 @@
 namespace vx {
 namespace {
 
-constexpr char kCdataOpen[] = "<![CDATA[";
-constexpr size_t kCdataOpenLength = sizeof kCdataOpen - 1;
+constexpr std::string_view kCdataOpen = "<![CDATA[";
 
 }  // namespace
 
-Xml::Xml(std::shared_ptr<const Str> document) : text(std::move(document)), characters(text->data()) {}
+Xml::Xml(std::shared_ptr<const Str> document)
+    : text(std::move(document)), characters(text->data()) {}
 
 Xml::Xml(Str document) : Xml(std::make_shared<const Str>(std::move(document))) {
     if (text->compare(0, 5, "<?xml") == 0) {
@@ -27,11 +25,12 @@ Xml::Xml(Str document) : Xml(std::make_shared<const Str>(std::move(document))) {
 }
 
 bool Xml::HasName(std::string_view name) const {
-    return static_cast<size_t>(nameLength) == name.size() &&
-           std::memcmp(characters + nameStart, name.data(), name.size()) == 0;
+    return std::string_view(characters + nameStart, static_cast<size_t>(nameLength)) == name;
 }
 
-Str Xml::GetName() const { return Str(characters + nameStart, static_cast<size_t>(nameLength)); }
+Str Xml::GetName() const {
+    return Str(characters + nameStart, static_cast<size_t>(nameLength));
+}
 
 bool Xml::FindFirstInto(std::string_view name, Xml& found) const {
     if (!lists) return false;
@@ -65,18 +64,19 @@ void Xml::FindAll(std::string_view name, std::vector<Xml>& out) const {
 }
 
 Str Xml::GetValue() const {
-    // Only the node's own range is looked at: an empty element must not show
-    // a CDATA section that follows it.
-    const char* at = characters + valueStart;
-    const char* end = at + valueLength;
-    while (at < end && (*at == ' ' || *at == '\t' || *at == '\r' || *at == '\n')) ++at;
-    if (static_cast<size_t>(end - at) >= kCdataOpenLength && std::memcmp(at, kCdataOpen, kCdataOpenLength) == 0) {
-        size_t open = static_cast<size_t>(at - characters) + kCdataOpenLength;
-        size_t close = text->find("]]>", open);
-        if (close == Str::npos) throw Exception("vx::Xml::GetValue - Unterminated CDATA section detected");
-        return text->substr(open, close - open);
+    // Only the node's own range is read: an empty element must not show a
+    // CDATA section that follows it, nor an attribute the text after its quote.
+    const std::string_view value(characters + valueStart, static_cast<size_t>(valueLength));
+    const size_t start = value.find_first_not_of(" \t\r\n");
+    if (start != std::string_view::npos &&
+        value.compare(start, kCdataOpen.size(), kCdataOpen) == 0) {
+        const size_t open = start + kCdataOpen.size();
+        const size_t close = value.find("]]>", open);
+        if (close == std::string_view::npos)
+            throw Exception("vx::Xml::GetValue - Unterminated CDATA section detected");
+        return Str(value.substr(open, close - open));
     }
-    return StrUtil::XmlToText(std::string_view(characters + valueStart, static_cast<size_t>(valueLength)));
+    return StrUtil::XmlToText(value);
 }
 
 Str Xml::GetAttribute(std::string_view name) const {

@@ -10,7 +10,9 @@
 namespace vx {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 constexpr std::array<bool, 256> MakeNameEnds() {
     std::array<bool, 256> ends{};
@@ -32,7 +34,9 @@ const Skipped kSkipped[] = {
     {"<!", ">", "Unterminated Document Type Declaration detected - "},
 };
 
-Str Position(size_t position) { return std::to_string(position); }
+Str Position(size_t position) {
+    return std::to_string(position);
+}
 
 }  // namespace
 
@@ -48,21 +52,25 @@ size_t XmlParser::SkipSpace(size_t position) const {
 }
 
 size_t XmlParser::ReadName(size_t position) const {
-    while (position < size && !kNameEnds[static_cast<unsigned char>(characters[position])]) ++position;
+    while (position < size && !kNameEnds[static_cast<unsigned char>(characters[position])])
+        ++position;
     return position;
 }
 
 size_t XmlParser::FindNextNode(size_t position) const {
     for (;;) {
-        const void* found = position < size ? std::memchr(characters + position, '<', size - position) : nullptr;
-        if (found == nullptr) throw Exception("vx::Xml::FindNextNode - Error finding node - " + *text);
+        const void* found =
+            position < size ? std::memchr(characters + position, '<', size - position) : nullptr;
+        if (found == nullptr)
+            throw Exception("vx::Xml::FindNextNode - Error finding node - " + *text);
         const size_t open = static_cast<size_t>(static_cast<const char*>(found) - characters);
         if (At(open + 1) != '!' && At(open + 1) != '?') return open;
         for (const Skipped& skipped : kSkipped) {
             const size_t openLength = std::strlen(skipped.open);
             if (text->compare(open, openLength, skipped.open) != 0) continue;
             const size_t close = text->find(skipped.close, open + openLength);
-            if (close == Str::npos) throw Exception(Str("vx::Xml::FindNextNode - ") + skipped.error + *text);
+            if (close == Str::npos)
+                throw Exception(Str("vx::Xml::FindNextNode - ") + skipped.error + *text);
             position = close + std::strlen(skipped.close);
             break;
         }
@@ -78,7 +86,8 @@ XmlParser::Tag XmlParser::ParseTag(size_t position) {
         at = SkipSpace(at + 1);
     }
     const size_t nameEnd = ReadName(at);
-    if (nameEnd == at) throw Exception("vx::Xml::ParseTag - Unnamed tag found before position - " + Position(at));
+    if (nameEnd == at)
+        throw Exception("vx::Xml::ParseTag - Unnamed tag found before position - " + Position(at));
     tag.nameStart = at;
     tag.nameLength = nameEnd - at;
     attributes.clear();
@@ -103,15 +112,19 @@ size_t XmlParser::ParseAttribute(size_t position) {
     const size_t nameEnd = ReadName(position);
     size_t at = SkipSpace(nameEnd);
     if (At(at) != '=')
-        throw Exception("vx::Xml::ParseTag - Found attribute with no value seperator at position - " + Position(at));
+        throw Exception(
+            "vx::Xml::ParseTag - Found attribute with no value seperator at position - " +
+            Position(at));
     at = SkipSpace(at + 1);
     const char quote = At(at);
     if (quote != '"' && quote != '\'')
-        throw Exception("vx::Xml::ParseTag - Found attribute with no value at position - " + Position(at));
+        throw Exception("vx::Xml::ParseTag - Found attribute with no value at position - " +
+                        Position(at));
     const size_t close = text->find(quote, at + 1);
     if (close == Str::npos) {
-        throw Exception("vx::Xml::ParseTag - Found attribute value with no closing quote at position - " +
-                        Position(at + 1));
+        throw Exception(
+            "vx::Xml::ParseTag - Found attribute value with no closing quote at position - " +
+            Position(at + 1));
     }
     Xml attribute(text);
     attribute.nameStart = static_cast<int32_t>(position);
@@ -137,11 +150,13 @@ XmlParser::Open XmlParser::OpenElement(const Tag& tag) {
 }
 
 Xml XmlParser::CloseElement(Open& open, size_t endTag) {
-    open.node.valueLength = static_cast<int32_t>(endTag - static_cast<size_t>(open.node.valueStart));
+    open.node.valueLength =
+        static_cast<int32_t>(endTag - static_cast<size_t>(open.node.valueStart));
     const auto first = children.begin() + static_cast<std::ptrdiff_t>(open.firstChild);
     if (first != children.end()) {
         if (!open.lists) open.lists = std::make_shared<Xml::Lists>();
-        open.lists->children.assign(std::make_move_iterator(first), std::make_move_iterator(children.end()));
+        open.lists->children.assign(std::make_move_iterator(first),
+                                    std::make_move_iterator(children.end()));
         children.erase(first, children.end());
     }
     open.node.lists = std::move(open.lists);
@@ -164,14 +179,16 @@ Xml XmlParser::ParseDocument() {
         try {
             start = FindNextNode(position);
         } catch (const Exception& e) {
-            throw Exception("Xml::ParseSelf - Error finding closing tag for '" + open.back().node.GetName() +
-                            "' - " + e.Message());
+            throw Exception("Xml::ParseSelf - Error finding closing tag for '" +
+                            open.back().node.GetName() + "' - " + e.Message());
         }
         tag = ParseTag(start);
         position = tag.end;
         if (tag.closing) {
-            if (!open.back().node.HasName(std::string_view(characters + tag.nameStart, tag.nameLength)))
-                throw Exception("Xml::ParseSelf - Found closing tag for unexpected node - " + NameOf(tag));
+            if (!open.back().node.HasName(
+                    std::string_view(characters + tag.nameStart, tag.nameLength)))
+                throw Exception("Xml::ParseSelf - Found closing tag for unexpected node - " +
+                                NameOf(tag));
             Xml done = CloseElement(open.back(), start);
             open.pop_back();
             if (open.empty()) return done;
@@ -179,8 +196,8 @@ Xml XmlParser::ParseDocument() {
             continue;
         }
         if (open.size() >= kMaxDepth) {
-            throw Exception("vx::Xml::ParseSelf - Elements nested deeper than " + Position(kMaxDepth) +
-                            " levels at position - " + Position(start));
+            throw Exception("vx::Xml::ParseSelf - Elements nested deeper than " +
+                            Position(kMaxDepth) + " levels at position - " + Position(start));
         }
         Open child = OpenElement(tag);
         if (tag.selfClosing) {

@@ -11,8 +11,8 @@
 
 namespace {
 
-const vx::CodePoints kCyrillicName = {0x418, 0x432, 0x430, 0x43D, 0x20, 0x41F, 0x435, 0x442, 0x440,
-                                      0x43E, 0x432};  // "Иван Петров"
+const vx::CodePoints kCyrillicName = {0x418, 0x432, 0x430, 0x43D, 0x20, 0x41F,
+                                      0x435, 0x442, 0x440, 0x43E, 0x432};  // "Иван Петров"
 
 void BM_CharsetMapConstruction(benchmark::State& state) {
     for (auto _ : state) {
@@ -46,7 +46,10 @@ void PrintColdCharsetFigures() {
     auto built = std::chrono::steady_clock::now();
     vx::Str chosen = map.ChooseCharset(kCyrillicName);
     auto chosenAt = std::chrono::steady_clock::now();
-    auto micros = [](auto a, auto b) { return std::chrono::duration<double, std::micro>(b - a).count(); };
-    std::printf("cold first use of the CharsetMap singleton: %.1f us; first ChooseCharset (%s): %.1f us\n",
-                micros(start, built), chosen.c_str(), micros(built, chosenAt));
+    auto micros = [](auto a, auto b) {
+        return std::chrono::duration<double, std::micro>(b - a).count();
+    };
+    std::printf(
+        "cold first use of the CharsetMap singleton: %.1f us; first ChooseCharset (%s): %.1f us\n",
+        micros(start, built), chosen.c_str(), micros(built, chosenAt));
 }

@@ -16,22 +16,26 @@ constexpr int kMessages = 10000;
 std::string MakeListing(int messages) {
     std::string text =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-        "<D:multistatus xmlns:D=\"DAV:\" xmlns:hm=\"urn:schemas:httpmail:\" xmlns:m=\"urn:schemas:mailheader:\">\r\n";
+        "<D:multistatus xmlns:D=\"DAV:\" xmlns:hm=\"urn:schemas:httpmail:\" "
+        "xmlns:m=\"urn:schemas:mailheader:\">\r\n";
     for (int i = 0; i < messages; ++i) {
         const std::string id = std::to_string(1000000 + i);
-        text += "<D:response>\r\n"
-                "<D:href>http://mail.example.com/cgi-bin/hmdata/someone@example.com/folders/ACTIVE/MSG" +
-                id + "." + std::to_string(i % 97) + "?mode=raw&amp;part=" + id +
-                "</D:href>\r\n"
-                "<D:propstat>\r\n"
-                "<D:prop>\r\n"
-                "<D:isfolder>0</D:isfolder>\r\n"
-                "<D:getcontentlength>" + std::to_string(1000 + i * 37 % 90000) +
-                "</D:getcontentlength>\r\n"
-                "</D:prop>\r\n"
-                "<D:status>HTTP/1.1 200 OK</D:status>\r\n"
-                "</D:propstat>\r\n"
-                "</D:response>\r\n";
+        text +=
+            "<D:response>\r\n"
+            "<D:href>http://mail.example.com/cgi-bin/hmdata/someone@example.com/folders/ACTIVE/"
+            "MSG" +
+            id + "." + std::to_string(i % 97) + "?mode=raw&amp;part=" + id +
+            "</D:href>\r\n"
+            "<D:propstat>\r\n"
+            "<D:prop>\r\n"
+            "<D:isfolder>0</D:isfolder>\r\n"
+            "<D:getcontentlength>" +
+            std::to_string(1000 + i * 37 % 90000) +
+            "</D:getcontentlength>\r\n"
+            "</D:prop>\r\n"
+            "<D:status>HTTP/1.1 200 OK</D:status>\r\n"
+            "</D:propstat>\r\n"
+            "</D:response>\r\n";
     }
     return text + "</D:multistatus>\r\n";
 }

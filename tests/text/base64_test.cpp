@@ -1,6 +1,7 @@
+#include "text/base64.h"
+
 #include <gtest/gtest.h>
 
-#include "text/base64.h"
 #include "text/dw_encoded_word.h"
 #include "text/str_util.h"
 
@@ -26,15 +27,12 @@ TEST(Base64, DecodesLenientlyAndStopsAtTheFirstPad) {
         std::string expected;
         bool error;
     } cases[] = {
-        {"TWFu", "Man", false},
-        {"TW\r\nF u\t", "Man", false},
-        {"TWE=", "Ma", false},
-        {"TQ==", "M", false},
-        {"TQ==TWFu", "M", false},      // nothing after the first pad
-        {"TWFuTQ", "Man", false},      // a cut-off group gives nothing
-        {"T*W.Fu", "Man", true},       // foreign characters skipped but noticed
-        {"=", "", false},
-        {"", "", false},
+        {"TWFu", "Man", false},   {"TW\r\nF u\t", "Man", false},
+        {"TWE=", "Ma", false},    {"TQ==", "M", false},
+        {"TQ==TWFu", "M", false},  // nothing after the first pad
+        {"TWFuTQ", "Man", false},  // a cut-off group gives nothing
+        {"T*W.Fu", "Man", true},   // foreign characters skipped but noticed
+        {"=", "", false},         {"", "", false},
     };
     for (const Case& c : cases) {
         bool error = false;

@@ -1,17 +1,20 @@
+#include "text/charset_map.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "core/exception.h"
 #include "core/singleton.h"
-#include "text/charset_map.h"
 
 namespace {
 
 using vx::CharsetMap;
 using vx::CodePoints;
 
-CharsetMap& Map() { return qn::Singleton<CharsetMap>::Instance(); }
+CharsetMap& Map() {
+    return qn::Singleton<CharsetMap>::Instance();
+}
 
 CodePoints Decode(const std::string& charset, const std::string& bytes) {
     CodePoints out{0xDEAD};  // Decode empties it first
@@ -37,33 +40,35 @@ TEST(CharsetMap, DecodesKnownCodePoints) {
         {"windows-1251", "\xC0\xA8", {0x410, 0x401}},
         {"windows-874", "\xA1", {0xE01}},
         {"x-unknown", "\x80\xE9", {0x80, 0xE9}},  // read as ISO-8859-1
-        {"big5", "\xA4\x40" "A", {0x4E00, 0x41}},
+        {"big5", "\xA4\x40\x41", {0x4E00, 0x41}},
         {"big5", "\xA4\x40\xA4", {0x4E00}},  // a cut-off pair is dropped
         {"big5", "\xFE\xFE", {0xFEFE}},      // beyond the table: the code number
         {"gb2312", "\xB0\xA1", {0x554A}},
-        {"gb", "\xD6\xD0" "a\xB0", {0x4E2D, 0x61}},
+        {"gb", "\xD6\xD0\x61\xB0", {0x4E2D, 0x61}},
         {"GB-2312", "\xB0\xA1", {0x554A}},
         {"shift-jis", "\x82\xA0\xB1", {0x3042, 0xFF71}},
         {"Shift_JIS", "\x5C\x7E\xA1\xDF", {0xA5, 0x203E, 0xFF61, 0xFF9F}},
         {"shift-jis", "\x88\x9F\x82", {0x4E9C}},
         {"shift-jis", "\xEF\x40", {0xEF40}},
-        {"euc-jp", "\xA4\xA2" "b", {0x3042, 0x62}},
+        {"euc-jp", "\xA4\xA2\x62", {0x3042, 0x62}},
         {"euc-jp", "b\xA4", {0x62}},  // a cut-off pair is dropped
         {"iso-2022-jp", "\x1B$B$\"\x1B(BA", {0x3042, 0x41}},
         {"iso-2022-jp", "\x1B$@0!\x1B(J\x5C", {0x4E9C, 0xA5}},
         {"iso-2022-jp", "\x1B$B$", {}},
-        {"iso-2022-jp", "A\x1B(", {0x41, 0x28}},     // an escape without two bytes is dropped
+        {"iso-2022-jp", "A\x1B(", {0x41, 0x28}},         // an escape without two bytes is dropped
         {"iso-2022-jp", "\x1B(ZA", {0x28, 0x5A, 0x41}},  // an unknown escape loses only ESC
         {"utf-8", "\xC3\xA9", {0xE9}},
     };
-    for (const Case& c : cases) EXPECT_EQ(Decode(c.charset, c.bytes), c.expected) << c.charset << " " << c.bytes;
+    for (const Case& c : cases)
+        EXPECT_EQ(Decode(c.charset, c.bytes), c.expected) << c.charset << " " << c.bytes;
 }
 
 TEST(CharsetMap, EverySingleByteSetEncodesWhatItDecodes) {
-    const char* names[] = {"iso-8859-1",   "iso-8859-2",   "iso-8859-3",   "iso-8859-4",   "iso-8859-5",
-                           "iso-8859-6",   "iso-8859-7",   "iso-8859-8",   "iso-8859-9",   "iso-8859-10",
-                           "iso-8859-13",  "iso-8859-14",  "iso-8859-15",  "windows-1250", "windows-1251",
-                           "windows-1252", "windows-1253", "windows-1254", "windows-1255", "windows-1256",
+    const char* names[] = {"iso-8859-1",   "iso-8859-2",   "iso-8859-3",   "iso-8859-4",
+                           "iso-8859-5",   "iso-8859-6",   "iso-8859-7",   "iso-8859-8",
+                           "iso-8859-9",   "iso-8859-10",  "iso-8859-13",  "iso-8859-14",
+                           "iso-8859-15",  "windows-1250", "windows-1251", "windows-1252",
+                           "windows-1253", "windows-1254", "windows-1255", "windows-1256",
                            "windows-1257", "windows-1258", "windows-874"};
     std::string all;
     for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
@@ -102,8 +107,9 @@ TEST(CharsetMap, EncodeCharacterNamesWhatIsMissing) {
               "VX_CHARSETMAP_ENCODECHARACTER_BACKMAP: Character not found - 19968");
     EXPECT_EQ(EncodeError(0xFFFD, "windows-1252"),
               "VX_CHARSETMAP_ENCODECHARACTER_BACKMAP: Character not found - 65533");
-    EXPECT_EQ(EncodeError(0x41, "koi8-r"),
-              "VX_CHARSETMAP_ENCODECHARACTER_CHARSET: Unsupported character set specified - koi8-r");
+    EXPECT_EQ(
+        EncodeError(0x41, "koi8-r"),
+        "VX_CHARSETMAP_ENCODECHARACTER_CHARSET: Unsupported character set specified - koi8-r");
 }
 
 TEST(CharsetMap, ChoosesTheFirstSetThatCarriesEveryCharacter) {
@@ -129,9 +135,9 @@ TEST(CharsetMap, LooksUpEntityNamesExactly) {
     struct Case {
         const char* name;
         uint32_t codePoint;
-    } cases[] = {{"eacute", 233}, {"Eacute", 201}, {"EACUTE", 0}, {"nbsp", 32},  {"amp", 38},
-                 {"AElig", 198},  {"aelig", 230},  {"euro", 8364}, {"zwnj", 8204}, {"thetasym", 977},
-                 {"", 0},         {"apos", 0}};
+    } cases[] = {{"eacute", 233}, {"Eacute", 201},   {"EACUTE", 0},  {"nbsp", 32},
+                 {"amp", 38},     {"AElig", 198},    {"aelig", 230}, {"euro", 8364},
+                 {"zwnj", 8204},  {"thetasym", 977}, {"", 0},        {"apos", 0}};
     for (const Case& c : cases) EXPECT_EQ(Map().LookupEntity(c.name), c.codePoint) << c.name;
 }
 

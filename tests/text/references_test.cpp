@@ -18,17 +18,17 @@ TEST(XmlToText, DecodesReferencesAndLeavesTheRest) {
         {"&#233;&eacute;&Eacute;", "\xC3\xA9\xC3\xA9\xC3\x89"},
         {"&nbsp;", " "},
         {"&euro;", "\xE2\x82\xAC"},
-        {"&#;&x;&#x;&#abc;", "----"},                  // numbers without digits
-        {"&#65abc;", "A"},                               // digits read up to the first non-digit
-        {"&#4294967361;", "A"},                          // numbers wrap modulo 2^32
-        {"&#-1;&#2147483648;", ""},                      // beyond what UTF-8 can carry
-        {"x&unknown;y", "xy"},                           // an unknown entity disappears
-        {"&abcdefghijklmn;", ""},                        // a 14-character name is looked up
-        {"&abcdefghijklmno;", "&abcdefghijklmno;"},      // ";" beyond reach
+        {"&#;&x;&#x;&#abc;", "----"},                // numbers without digits
+        {"&#65abc;", "A"},                           // digits read up to the first non-digit
+        {"&#4294967361;", "A"},                      // numbers wrap modulo 2^32
+        {"&#-1;&#2147483648;", ""},                  // beyond what UTF-8 can carry
+        {"x&unknown;y", "xy"},                       // an unknown entity disappears
+        {"&abcdefghijklmn;", ""},                    // a 14-character name is looked up
+        {"&abcdefghijklmno;", "&abcdefghijklmno;"},  // ";" beyond reach
         {"&amp", "&amp"},
         {"a&", "a&"},
         {"& amp;", ""},
-        {"&amp;amp;", "&amp;"},                          // inserted text is not read again
+        {"&amp;amp;", "&amp;"},  // inserted text is not read again
         {std::string("&am\0p;", 6), std::string("&am\0p;", 6)},
         {"<a href=\"x\">&quot;</a>", "<a href=\"x\">\"</a>"},
     };

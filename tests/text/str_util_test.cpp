@@ -1,8 +1,8 @@
+#include "text/str_util.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
-
-#include "text/str_util.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "text/utf8.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,11 +18,11 @@ TEST(Utf8, DecodeSkipsWhatIsMalformed) {
         {"\xE3\x81\x82", {0x3042}},
         {"\xF0\x9F\x98\x80", {0x1F600}},
         {"\xFD\xBF\xBF\xBF\xBF\xBF", {0x7FFFFFFF}},
-        {"\x80" "A\xBF", {0x41}},                  // stray continuation bytes
-        {"a\xE3\x81", {0x61}},                     // sequence cut off by the end
-        {"\xE3" "A", {0x41}},                      // lead skipped, what follows read again
-        {"\xC3" "A", {0xC1}},                      // following bytes are not checked
-        {std::string("\xC0\x80" "A"), {0x41}},     // decodes to 0: nothing, lead only consumed
+        {"\x80\x41\xBF", {0x41}},  // stray continuation bytes
+        {"a\xE3\x81", {0x61}},     // sequence cut off by the end
+        {"\xE3\x41", {0x41}},      // lead skipped, what follows read again
+        {"\xC3\x41", {0xC1}},      // following bytes are not checked
+        {"\xC0\x80\x41", {0x41}},  // decodes to 0: nothing, lead only consumed
         {"", {}},
     };
     for (const Case& c : cases) EXPECT_EQ(DecodeUtf8(c.text), c.expected) << c.text;
