@@ -1,0 +1,110 @@
+#include "tools/httpmail/options.h"
+
+namespace httpmail {
+
+const char* HelpText() {
+    return R"(Usage: mirelink-httpmail [switches]
+
+A local HTTPMail service: web mail accounts served over HTTP/1.1 with WebDAV
+(PROPFIND, GET, MOVE, POST), Basic and Digest authentication and keep-alive.
+It answers origin-form requests ("GET /path") and the absolute-URI requests a
+plain HTTP proxy receives ("GET http://host/path"), for any host name, so a
+client can reach it directly or through its proxy settings.
+
+On start it prints the port it listens on, alone on a line, on standard
+output; everything else goes to standard error. SIGINT or SIGTERM stops it.
+
+Switches:
+  --port N             port to listen on (default 8080; 0: a free one)
+  --bind ADDRESS       IPv4 address to listen on (default 127.0.0.1)
+  --mail-dir DIR       load the accounts from DIR (layout below); without it
+                       the built-in samples are served
+  --write-back         with --mail-dir: a MOVE also moves the .eml file
+  --export-samples DIR write the built-in samples to DIR in the mail folder
+                       layout and exit
+  --fill COUNT[xSIZE]  add COUNT generated messages of about SIZE bytes
+                       (default 4000) to every inbox, for load tests
+  --state-dir DIR      write the request journal (DIR/journal.log) and every
+                       submitted message (DIR/sent/NNNNNN.envelope and .eml)
+  --copy-to-sent       also put each submitted message in the sent folder
+  --public-host H[:P]  host in the URLs handed out (default: the host the
+                       request named, else services.msn.com)
+  --auth SCHEME        make every account accept basic, digest or any
+  --proxy-auth U:P     ask absolute-URI requests for Basic proxy credentials
+                       (407 without them)
+  --fault RULE         put a fault into chosen requests (below); repeatable
+  --chunked[=SIZE]     send every body chunked, in chunks of SIZE bytes
+                       (default 4096); the same as --fault any:chunked=SIZE:always
+  --idle-timeout SEC   close a connection idle that long (default 60)
+  --max-body BYTES     largest request body taken (default 67108864)
+  --max-connections N  connections served at once (default 256)
+  -v, --verbose        log one line per request on standard error
+  -h, --help           this text
+
+Built-in samples:
+  alice        password "wonderland", Digest; inbox, junk, sent, deleted
+               items, promotions, and the folders "Work" and "Reçus"
+  bob@msn.com  password "builder", Basic; inbox and junk
+
+Endpoints and URLs (HOST as above):
+  PROPFIND /svcs/hotmail/httpmail.asp   login for accounts without "@msn"
+  PROPFIND /cgi-bin/hmdata              login for accounts with "@msn"
+      answers 207 with hm:inbox, hm:sendmsg, hm:deleteditems and
+      hm:msgfolderroot, and sets the cookie MSPAuth
+  PROPFIND http://HOST/mail/ACCOUNT/            the folders (Depth 1,noroot)
+  PROPFIND http://HOST/mail/ACCOUNT/inbox/      a listing: D:href and
+      D:getcontentlength per message; also junk/, sent/, deleted/, promo/
+      and folders/NAME/ (NAME percent-encoded UTF-8)
+  GET      http://HOST/mail/ACCOUNT/FOLDER/ID   the message source, CR LF lines
+  MOVE     the same URL, with "Destination: <folder URL>/<new id>": 201 and the
+      message is in that folder from then on (with "Allow-rename: t" a taken
+      or empty id is replaced by a fresh one)
+  POST     http://HOST/mail/ACCOUNT/sendmsg, Content-Type message/rfc821, body
+      "MAIL FROM:<a>", "RCPT TO:<b>" lines, an empty line and the message:
+      200, and the message is kept (see --state-dir)
+  Account names compare in lower case. An unauthenticated request gets 401
+  with the schemes its account accepts (on a login endpoint: those of the
+  accounts that belong to it, Basic first, Digest last). Digest uses realm
+  "hotmail.com", qop "auth" and MD5; its nonces stay valid while the service runs.
+
+Mail folder layout (--mail-dir):
+  DIR/ACCOUNT/account         lines "password = SECRET" and, optionally,
+                              "auth = basic|digest|any" (default any);
+                              '#' starts a comment line
+  DIR/ACCOUNT/inbox/*.eml     likewise junk/, sent/, deleted/, promo/
+  DIR/ACCOUNT/folders/NAME/   a user folder; NAME is its display name
+  Messages are served in file name order, with every line break as CR LF.
+
+Fault rules (--fault EXCHANGE[#FROM]:KIND[=VALUE][:COUNT]):
+  EXCHANGE  login, folders, list, get, move, post, or any
+  FROM      the first request of that exchange to get the fault (default 1)
+  COUNT     how many requests get it (default 1), or "always"
+  KIND      NNN            answer status NNN (200-599) instead
+            refresh        answer a meta-refresh page pointing at the same URL
+            redirect[=NNN] answer 302 (or NNN) to the same URL
+            drop           close the connection without an answer
+            drop-mid-body  send the head and half the body, then close
+            slow=MS        wait MS milliseconds before answering
+            chunked[=SIZE] send the body chunked
+            close          close the connection after the answer
+  Only authenticated requests count. One request gets at most one of the
+  answers that replace the real one (status, refresh, redirect, drop), plus
+  any of the others. Examples:
+    --fault login:503            the first login is answered 503
+    --fault get:503:2            the first two GETs are answered 503
+    --fault list#2:drop-mid-body the second listing is cut off mid-body
+    --fault any:slow=3000:always every answer comes 3 seconds late
+
+Control pages (no authentication, never faulted or journaled):
+  GET /_admin/mailbox/ACCOUNT  one line per message: FOLDER/ID SIZE
+  GET /_admin/sent             one line per submission
+  GET /_admin/sent/N           submission N: envelope, empty line, message
+  GET /_admin/journal          one line per request: N EXCHANGE METHOD TARGET
+                               STATUS ACCOUNT FAULTS
+  GET /_admin/journal/N        the head of request N
+  GET /_admin/faults           the fault rules with their counts
+  PUT /_admin/faults           replace the rules, one per body line
+)";
+}
+
+}  // namespace httpmail

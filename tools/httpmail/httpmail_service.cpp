@@ -1,0 +1,163 @@
+#include "tools/httpmail/httpmail_service.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+
+#include "tools/httpmail/fault_answer.h"
+#include "tools/httpmail/text_util.h"
+#include "webmail/endpoints.h"
+
+namespace httpmail {
+
+namespace {
+const char kRealm[] = "hotmail.com";
+
+using Handler = HttpResponse (MailExchanges::*)(const Call&) const;
+struct ExchangeRoute {
+    Place place;
+    const char* method;
+    Exchange exchange;
+    Handler handler;
+};
+const ExchangeRoute kExchangeRoutes[] = {
+    {Place::GatewayLogin, "PROPFIND", Exchange::Login, &MailExchanges::Login},
+    {Place::MsnLogin, "PROPFIND", Exchange::Login, &MailExchanges::Login},
+    {Place::FolderRoot, "PROPFIND", Exchange::Folders, &MailExchanges::Folders},
+    {Place::Folder, "PROPFIND", Exchange::List, &MailExchanges::List},
+    {Place::Message, "GET", Exchange::Get, &MailExchanges::Get},
+    {Place::Message, "HEAD", Exchange::Get, &MailExchanges::Get},
+    {Place::Message, "MOVE", Exchange::Move, &MailExchanges::Move},
+    {Place::SendMsg, "POST", Exchange::Post, &MailExchanges::Post},
+};
+
+// MSN accounts log in at their own endpoint.
+bool IsMsnAccount(const std::string& name) { return name.find("@msn") != std::string::npos; }
+
+bool IsHostText(const std::string& host) {
+    if (host.empty() || host.size() > 255) return false;
+    for (char c : host)
+        if (!(isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' ||
+              c == '[' || c == ']' || c == '_'))
+            return false;
+    return true;
+}
+
+HttpResponse MethodNotAllowed(Place place) {
+    std::string allow;
+    for (const ExchangeRoute& r : kExchangeRoutes)
+        if (r.place == place) allow += (allow.empty() ? "" : ", ") + std::string(r.method);
+    if (allow.empty()) return HttpResponse::Page(404);
+    HttpResponse response = HttpResponse::Page(405);
+    response.AddHeader("Allow", allow);
+    return response;
+}
+}  // namespace
+
+HttpMailService::HttpMailService(const ServiceSettings& s, Mailbox& box, SentStore& sent,
+                                 Journal& log, FaultPlan& plan)
+    : settings(s), mailbox(box), journal(log), faults(plan), authenticator(kRealm),
+      exchanges(box, sent, s.copyToSent), admin(box, sent, log, plan) {}
+
+Answer HttpMailService::Handle(const HttpRequest& request) {
+    JournalEntry entry{"", request.method, request.target, 0, "", "", request.head};
+    Answer answer;
+    RequestTarget target;
+    const bool proxied = IStartsWith(request.target, "http://");
+    if (!ParseRequestTarget(request.target, target)) {
+        answer.response = HttpResponse::Page(400, "The request target is not usable.");
+    } else if (proxied && !settings.proxyAuth.empty() &&
+               !Authenticator::VerifyProxy(request, settings.proxyAuth)) {
+        answer.response = HttpResponse::Page(407);
+        answer.response.AddHeader("Proxy-Authenticate", "Basic realm=\"mirelink-httpmail proxy\"");
+    } else {
+        const Route route = ResolveRoute(target, mailbox);
+        if (route.place == Place::Admin) {
+            answer.response = admin.Handle(request, target);
+            entry.status = answer.response.status;
+            Record(std::move(entry), false);
+            return answer;
+        }
+        answer = Authorized(request, target, route, entry);
+    }
+    entry.status = answer.response.status;
+    entry.faults = answer.faults.names;
+    Record(std::move(entry), true);
+    return answer;
+}
+
+Answer HttpMailService::Authorized(const HttpRequest& request, const RequestTarget& target,
+                                   const Route& route, JournalEntry& entry) {
+    Answer answer;
+    if (route.place == Place::Unknown) {
+        answer.response = HttpResponse::Page(404);
+        return answer;
+    }
+    const std::string user = authenticator.Verify(request, target, mailbox);
+    if (user.empty()) {
+        answer.response = HttpResponse::Page(401, "The account name or password is wrong.");
+        for (std::string& challenge : authenticator.Challenges(ChallengeSchemes(route)))
+            answer.response.AddHeader("WWW-Authenticate", std::move(challenge));
+        return answer;
+    }
+    entry.account = user;
+    if (!route.account.empty() && route.account != user) {
+        answer.response = HttpResponse::Page(403, "These pages belong to another account.");
+        return answer;
+    }
+    const auto it = std::find_if(std::begin(kExchangeRoutes), std::end(kExchangeRoutes),
+                                 [&](const ExchangeRoute& r) {
+                                     return r.place == route.place && request.method == r.method;
+                                 });
+    if (it == std::end(kExchangeRoutes)) {
+        answer.response = MethodNotAllowed(route.place);
+        return answer;
+    }
+    entry.exchange = ExchangeName(it->exchange);
+    const std::string base = BaseUrl(request, target);
+    answer.faults = faults.Take(it->exchange);
+    if (answer.faults.replaced)
+        answer.response = FaultAnswer(answer.faults, base + target.path);
+    else
+        answer.response = (exchanges.*(it->handler))(Call{request, target, route, user, base});
+    return answer;
+}
+
+unsigned HttpMailService::ChallengeSchemes(const Route& route) const {
+    if (!route.account.empty()) {
+        const auto account = mailbox.Credentials(route.account);
+        return account ? account->second : kAnyScheme;
+    }
+    unsigned schemes = 0;
+    for (const std::string& name : mailbox.AccountNames())
+        if (IsMsnAccount(name) == (route.place == Place::MsnLogin))
+            schemes |= mailbox.Credentials(name)->second;
+    return schemes ? schemes : kAnyScheme;
+}
+
+std::string HttpMailService::BaseUrl(const HttpRequest& request,
+                                     const RequestTarget& target) const {
+    std::string host = settings.publicHost;
+    if (host.empty()) host = target.absolute ? target.authority : "";
+    if (host.empty() && request.Header("Host")) host = *request.Header("Host");
+    if (!IsHostText(host)) host = webmail_endpoints::kGatewayHost;
+    return "http://" + WithoutDefaultPort(host);
+}
+
+void HttpMailService::Record(JournalEntry entry, bool keep) {
+    if (settings.verbose)
+        std::fprintf(stderr, "mirelink-httpmail: %s %s -> %d%s%s%s%s\n", entry.method.c_str(),
+                     entry.target.c_str(), entry.status, entry.account.empty() ? "" : " as ",
+                     entry.account.c_str(), entry.faults.empty() ? "" : " fault ",
+                     entry.faults.c_str());
+    if (keep) journal.Add(std::move(entry));
+}
+
+void HttpMailService::NoteRefusal(const std::string& client, int status,
+                                  const std::string& why) const {
+    if (settings.verbose)
+        std::fprintf(stderr, "mirelink-httpmail: %s: answered %d: %s\n", client.c_str(), status,
+                     why.c_str());
+}
+
+}  // namespace httpmail

@@ -1,0 +1,55 @@
+#pragma once
+// Turns one request into the service's answer: proxy credentials, the control
+// pages, account authentication, routing to an exchange, faults and the journal.
+#include <string>
+
+#include "tools/httpmail/admin_pages.h"
+#include "tools/httpmail/authenticator.h"
+#include "tools/httpmail/fault_plan.h"
+#include "tools/httpmail/http_request.h"
+#include "tools/httpmail/http_response.h"
+#include "tools/httpmail/journal.h"
+#include "tools/httpmail/mail_exchanges.h"
+#include "tools/httpmail/mailbox.h"
+#include "tools/httpmail/sent_store.h"
+
+namespace httpmail {
+
+struct ServiceSettings {
+    std::string publicHost;  // empty: the host the request names
+    std::string proxyAuth;   // "user:password", or empty
+    bool copyToSent = false;
+    bool verbose = false;
+};
+
+// The answer and the faults that change how it is sent.
+struct Answer {
+    HttpResponse response;
+    AppliedFaults faults;
+};
+
+class HttpMailService {
+public:
+    HttpMailService(const ServiceSettings& settings, Mailbox& mailbox, SentStore& sent,
+                    Journal& journal, FaultPlan& faults);
+    Answer Handle(const HttpRequest& request);
+    // Logs, with --verbose, an answer the connection gave on its own (a bad request).
+    void NoteRefusal(const std::string& client, int status, const std::string& why) const;
+
+private:
+    Answer Authorized(const HttpRequest& request, const RequestTarget& target, const Route& route,
+                      JournalEntry& entry);
+    unsigned ChallengeSchemes(const Route& route) const;
+    std::string BaseUrl(const HttpRequest& request, const RequestTarget& target) const;
+    void Record(JournalEntry entry, bool journal);
+
+    ServiceSettings settings;
+    Mailbox& mailbox;
+    Journal& journal;
+    FaultPlan& faults;
+    Authenticator authenticator;
+    MailExchanges exchanges;
+    AdminPages admin;
+};
+
+}  // namespace httpmail

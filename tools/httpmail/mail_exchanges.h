@@ -1,0 +1,40 @@
+#pragma once
+// The answers of the HTTPMail exchanges, for a request that is authenticated
+// and routed already.
+#include <string>
+
+#include "tools/httpmail/http_request.h"
+#include "tools/httpmail/http_response.h"
+#include "tools/httpmail/mailbox.h"
+#include "tools/httpmail/request_target.h"
+#include "tools/httpmail/route.h"
+#include "tools/httpmail/sent_store.h"
+
+namespace httpmail {
+
+struct Call {
+    const HttpRequest& request;
+    const RequestTarget& target;
+    const Route& route;
+    std::string account;  // the authenticated account
+    std::string base;     // "http://host[:port]" for the URLs of the answer
+};
+
+class MailExchanges {
+public:
+    MailExchanges(Mailbox& mailbox, SentStore& sent, bool copyToSent);
+
+    HttpResponse Login(const Call& call) const;
+    HttpResponse Folders(const Call& call) const;
+    HttpResponse List(const Call& call) const;
+    HttpResponse Get(const Call& call) const;
+    HttpResponse Move(const Call& call) const;
+    HttpResponse Post(const Call& call) const;
+
+private:
+    Mailbox& mailbox;
+    SentStore& sent;
+    bool copyToSent;
+};
+
+}  // namespace httpmail

@@ -1,0 +1,34 @@
+#pragma once
+// The command line of mirelink-httpmail.
+#include <string>
+#include <vector>
+
+#include "tools/httpmail/fault_plan.h"
+
+namespace httpmail {
+
+struct Options {
+    std::string bind = "127.0.0.1";
+    unsigned port = 8080;
+    std::string mailDir;        // empty: the built-in samples
+    bool writeBack = false;     // moves rename the files in mailDir
+    std::string stateDir;       // journal and sent mail; empty: memory only
+    std::string publicHost;     // host[:port] in the URLs handed out; empty: the request's
+    unsigned authOverride = 0;  // schemes every account accepts; 0: each account's own
+    std::string proxyAuth;      // "user:password" asked of absolute-URI requests
+    std::vector<FaultRule> faults;
+    bool copyToSent = false;    // a submitted message also lands in the sent folder
+    size_t fillCount = 0, fillSize = 4000;
+    unsigned idleSeconds = 60;
+    size_t maxBody = 64u << 20;
+    unsigned maxConnections = 256;
+    bool verbose = false;
+    std::string exportSamples;  // write the samples there and exit
+    bool help = false;
+};
+
+// False with `error` set for a command line it cannot use.
+bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
+const char* HelpText();
+
+}  // namespace httpmail
