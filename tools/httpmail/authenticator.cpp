@@ -93,9 +93,8 @@ std::string Authenticator::VerifyBasic(const std::string& credentials,
     return user;
 }
 
-std::string Authenticator::VerifyDigest(const std::string& credentials,
-                                        const HttpRequest& request, const RequestTarget& target,
-                                        const Mailbox& mailbox) const {
+std::string Authenticator::VerifyDigest(const std::string& credentials, const HttpRequest& request,
+                                        const RequestTarget& target, const Mailbox& mailbox) const {
     Params p = ParseParams(credentials);
     const std::string user = ToLower(p["username"]);
     const auto account = mailbox.Credentials(user);
@@ -112,10 +111,9 @@ std::string Authenticator::VerifyDigest(const std::string& credentials,
     if (algorithm == "md5-sess") ha1 = Md5Hex(ha1 + ":" + p["nonce"] + ":" + p["cnonce"]);
     std::string a2 = request.method + ":" + p["uri"];
     if (qop == "auth-int") a2 += ":" + Md5Hex(request.body);
-    const std::string expected =
-        qop.empty() ? Md5Hex(ha1 + ":" + p["nonce"] + ":" + Md5Hex(a2))
-                    : Md5Hex(ha1 + ":" + p["nonce"] + ":" + p["nc"] + ":" + p["cnonce"] + ":" +
-                             qop + ":" + Md5Hex(a2));
+    const std::string expected = qop.empty() ? Md5Hex(ha1 + ":" + p["nonce"] + ":" + Md5Hex(a2))
+                                             : Md5Hex(ha1 + ":" + p["nonce"] + ":" + p["nc"] + ":" +
+                                                      p["cnonce"] + ":" + qop + ":" + Md5Hex(a2));
     return IEquals(expected, p["response"]) ? user : std::string();
 }
 

@@ -16,7 +16,8 @@ void Connection::Serve() {
         int status = 0;
         std::string why;
         switch (reader.Read(request, status, why)) {
-            case RequestReader::Outcome::Closed: return;
+            case RequestReader::Outcome::Closed:
+                return;
             case RequestReader::Outcome::Refused: {
                 service.NoteRefusal(peer, status, why);
                 Answer refusal{HttpResponse::Page(status, "The request was refused: " + why + "."),
@@ -24,7 +25,8 @@ void Connection::Serve() {
                 writer.Write(request.method, 1, refusal, false);
                 return;
             }
-            case RequestReader::Outcome::Request: break;
+            case RequestReader::Outcome::Request:
+                break;
         }
         const Answer answer = service.Handle(request);
         if (!writer.Write(request.method, request.minorVersion, answer, request.KeepAlive()))

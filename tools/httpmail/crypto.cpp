@@ -43,8 +43,8 @@ bool DecodeBase64(std::string_view in, std::string& out) {
         const char c = in[i];
         const bool alphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                               (c >= '0' && c <= '9') || c == '+' || c == '/';
-        const bool padding = c == '=' && i + 2 >= in.size() &&
-                             (i + 1 == in.size() || in[i + 1] == '=');
+        const bool padding =
+            c == '=' && i + 2 >= in.size() && (i + 1 == in.size() || in[i + 1] == '=');
         if (!alphabet && !padding) return false;
     }
     std::vector<unsigned char> buffer(in.size() / 4 * 3 + 1);

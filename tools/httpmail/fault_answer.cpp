@@ -25,7 +25,8 @@ HttpResponse RefreshPage(const std::string& url) {
 
 HttpResponse FaultAnswer(const AppliedFaults& faults, const std::string& url) {
     switch (faults.replacement) {
-        case FaultKind::Refresh: return RefreshPage(url);
+        case FaultKind::Refresh:
+            return RefreshPage(url);
         case FaultKind::Redirect: {
             HttpResponse response = HttpResponse::Page(int(faults.replacementArg));
             response.AddHeader("Location", QuoteSafe(url));

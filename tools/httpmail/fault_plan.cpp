@@ -55,7 +55,8 @@ bool ParseKind(std::string_view text, FaultRule& rule, std::string& error) {
     rule.arg = it->defaultArg;
     if (eq == std::string_view::npos) {
         if (it->arg != Arg::Required) return true;
-        error = "fault '" + std::string(name) + "' needs a value, as in " + std::string(name) + "=N";
+        error =
+            "fault '" + std::string(name) + "' needs a value, as in " + std::string(name) + "=N";
         return false;
     }
     if (it->arg == Arg::None || !ParseDecimal(text.substr(eq + 1), it->maxArg, number) ||
@@ -69,17 +70,25 @@ bool ParseKind(std::string_view text, FaultRule& rule, std::string& error) {
 
 bool Replaces(FaultKind kind) {
     if (kind == FaultKind::Status) return true;
-    return std::find_if(std::begin(kKinds), std::end(kKinds), [kind](const KindEntry& k) {
-               return k.kind == kind;
-           })->replaces;
+    return std::find_if(std::begin(kKinds), std::end(kKinds),
+                        [kind](const KindEntry& k) { return k.kind == kind; })
+        ->replaces;
 }
 
 void Apply(const FaultRule& rule, AppliedFaults& faults) {
     switch (rule.kind) {
-        case FaultKind::Slow: faults.delayMs += rule.arg; break;
-        case FaultKind::Chunked: faults.chunkSize = rule.arg; break;
-        case FaultKind::DropMidBody: faults.dropMidBody = true; break;
-        case FaultKind::Close: faults.close = true; break;
+        case FaultKind::Slow:
+            faults.delayMs += rule.arg;
+            break;
+        case FaultKind::Chunked:
+            faults.chunkSize = rule.arg;
+            break;
+        case FaultKind::DropMidBody:
+            faults.dropMidBody = true;
+            break;
+        case FaultKind::Close:
+            faults.close = true;
+            break;
         default:
             faults.replaced = true;
             faults.replacement = rule.kind;

@@ -8,7 +8,8 @@ namespace {
 bool IsToken(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                        (c >= '0' && c <= '9') ||
                         std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
         if (!ok) return false;
     }

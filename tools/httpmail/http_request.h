@@ -9,8 +9,8 @@ namespace httpmail {
 
 struct HttpRequest {
     std::string method;
-    std::string target;  // as sent on the request line
-    int minorVersion = 1;  // HTTP/1.x
+    std::string target;                                        // as sent on the request line
+    int minorVersion = 1;                                      // HTTP/1.x
     std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
     std::string head;  // request line and header lines as received
     std::string body;

@@ -11,7 +11,7 @@ struct HttpResponse {
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers;  // besides the framing headers
     std::shared_ptr<const std::string> body;  // shared: a message is not copied per GET
-    bool close = false;  // close the connection after this answer
+    bool close = false;                       // close the connection after this answer
 
     HttpResponse() = default;
     explicit HttpResponse(int code) : status(code) {}

@@ -32,7 +32,9 @@ const ExchangeRoute kExchangeRoutes[] = {
 };
 
 // MSN accounts log in at their own endpoint.
-bool IsMsnAccount(const std::string& name) { return name.find("@msn") != std::string::npos; }
+bool IsMsnAccount(const std::string& name) {
+    return name.find("@msn") != std::string::npos;
+}
 
 bool IsHostText(const std::string& host) {
     if (host.empty() || host.size() > 255) return false;
@@ -56,8 +58,13 @@ HttpResponse MethodNotAllowed(Place place) {
 
 HttpMailService::HttpMailService(const ServiceSettings& s, Mailbox& box, SentStore& sent,
                                  Journal& log, FaultPlan& plan)
-    : settings(s), mailbox(box), journal(log), faults(plan), authenticator(kRealm),
-      exchanges(box, sent, s.copyToSent), admin(box, sent, log, plan) {}
+    : settings(s),
+      mailbox(box),
+      journal(log),
+      faults(plan),
+      authenticator(kRealm),
+      exchanges(box, sent, s.copyToSent),
+      admin(box, sent, log, plan) {}
 
 Answer HttpMailService::Handle(const HttpRequest& request) {
     JournalEntry entry{"", request.method, request.target, 0, "", "", request.head};

@@ -5,7 +5,9 @@ namespace httpmail {
 namespace {
 const size_t kKept = 10000;
 
-std::string Field(const std::string& text) { return text.empty() ? "-" : text; }
+std::string Field(const std::string& text) {
+    return text.empty() ? "-" : text;
+}
 }  // namespace
 
 Journal::Journal(const std::string& path) {

@@ -56,8 +56,8 @@ void Listener::Run() {
     for (;;) {
         sockaddr_in peer{};
         socklen_t length = sizeof peer;
-        UniqueFd fd(accept4(listenFd.Get(), reinterpret_cast<sockaddr*>(&peer), &length,
-                            SOCK_CLOEXEC));
+        UniqueFd fd(
+            accept4(listenFd.Get(), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC));
         if (!fd.Valid()) {
             if (stop.Stopped()) break;
             // Out of descriptors: give the connections that end a moment.

@@ -22,7 +22,9 @@ struct SchemeName {
 };
 const SchemeName kSchemeNames[] = {{"basic", kBasic}, {"digest", kDigest}, {"any", kAnyScheme}};
 
-void Warn(const std::string& text) { std::fprintf(stderr, "mirelink-httpmail: %s\n", text.c_str()); }
+void Warn(const std::string& text) {
+    std::fprintf(stderr, "mirelink-httpmail: %s\n", text.c_str());
+}
 
 std::vector<fs::path> SortedEntries(const fs::path& dir, bool directories) {
     std::vector<fs::path> entries;
@@ -161,8 +163,8 @@ bool ExportMailDir(const std::vector<Account>& accounts, const std::string& root
                 }
             }
         }
-        const std::string accountText = "password = " + account.password +
-                                        "\nauth = " + SchemeText(account.schemes) + "\n";
+        const std::string accountText =
+            "password = " + account.password + "\nauth = " + SchemeText(account.schemes) + "\n";
         if (!WriteFile(dir / kAccountFile, accountText)) {
             error = (dir / kAccountFile).string() + ": cannot write";
             return false;

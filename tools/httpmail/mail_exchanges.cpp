@@ -24,11 +24,14 @@ HttpResponse MultistatusAnswer(const Multistatus& body) {
     return response;
 }
 
-Properties CollectionProperties(const std::string& name, const std::string& special,
-                                size_t count, size_t unread) {
-    return {{"D:isfolder", "1"},           {"D:displayname", name},
-            {"hm:special", special},       {"D:hassubs", "0"},
-            {"D:nosubs", "1"},             {"hm:unreadcount", std::to_string(unread)},
+Properties CollectionProperties(const std::string& name, const std::string& special, size_t count,
+                                size_t unread) {
+    return {{"D:isfolder", "1"},
+            {"D:displayname", name},
+            {"hm:special", special},
+            {"D:hassubs", "0"},
+            {"D:nosubs", "1"},
+            {"hm:unreadcount", std::to_string(unread)},
             {"D:visiblecount", std::to_string(count)}};
 }
 
@@ -65,7 +68,8 @@ HttpResponse MailExchanges::Folders(const Call& call) const {
     if (depth != Depth::OneNoRoot) body.Add(root, CollectionProperties("", "", 0, 0));
     if (depth != Depth::Zero)
         for (const FolderInfo& f : mailbox.Folders(call.account))
-            body.Add(root + f.path, CollectionProperties(f.displayName, f.special, f.count, f.unread));
+            body.Add(root + f.path,
+                     CollectionProperties(f.displayName, f.special, f.count, f.unread));
     return MultistatusAnswer(body);
 }
 
@@ -112,10 +116,14 @@ HttpResponse MailExchanges::Move(const Call& call) const {
     std::string finalId;
     switch (mailbox.Move(call.account, call.route.folder, call.route.messageId, to.folder,
                          to.messageId, rename && IEquals(*rename, "t"), finalId)) {
-        case MoveOutcome::NoMessage: return HttpResponse::Page(404, "There is no such message.");
-        case MoveOutcome::NoFolder: return HttpResponse::Page(409, "No such folder.");
-        case MoveOutcome::Exists: return HttpResponse::Page(412, "The destination exists.");
-        case MoveOutcome::Moved: break;
+        case MoveOutcome::NoMessage:
+            return HttpResponse::Page(404, "There is no such message.");
+        case MoveOutcome::NoFolder:
+            return HttpResponse::Page(409, "No such folder.");
+        case MoveOutcome::Exists:
+            return HttpResponse::Page(412, "The destination exists.");
+        case MoveOutcome::Moved:
+            break;
     }
     HttpResponse response(201);
     response.AddHeader("Location", call.base + AccountPath(call.account) +

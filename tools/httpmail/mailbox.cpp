@@ -40,8 +40,8 @@ std::string MoveFile(const std::string& file, const std::string& dir) {
     const fs::path name = fs::path(file).filename();
     fs::path target = fs::path(dir) / name;
     for (int n = 2; fs::exists(target, error); ++n)
-        target = fs::path(dir) / (name.stem().string() + "-" + std::to_string(n) +
-                                  name.extension().string());
+        target = fs::path(dir) /
+                 (name.stem().string() + "-" + std::to_string(n) + name.extension().string());
     fs::rename(file, target, error);
     if (error) {
         std::fprintf(stderr, "mirelink-httpmail: cannot move %s to %s: %s\n", file.c_str(),
@@ -55,8 +55,8 @@ std::string MoveFile(const std::string& file, const std::string& dir) {
 Account MakeAccount(const std::string& name, const std::string& password, unsigned schemes) {
     Account account{name, password, schemes, {}};
     for (const SpecialFolder& special : kSpecialFolders)
-        account.folders.push_back(Folder{{special.segment}, special.displayName, special.special,
-                                         {}, {}});
+        account.folders.push_back(
+            Folder{{special.segment}, special.displayName, special.special, {}, {}});
     return account;
 }
 
@@ -80,7 +80,8 @@ std::vector<std::string> Mailbox::AccountNames() const {
     return names;
 }
 
-std::optional<std::pair<std::string, unsigned>> Mailbox::Credentials(const std::string& name) const {
+std::optional<std::pair<std::string, unsigned>> Mailbox::Credentials(
+    const std::string& name) const {
     std::lock_guard<std::mutex> guard(lock);
     const Account* account = Find(name);
     if (!account) return std::nullopt;
@@ -166,8 +167,10 @@ void Mailbox::Append(const std::string& name, const std::string& special, std::s
     if (!account) return;
     for (Folder& folder : account->folders)
         if (folder.special == special) {
-            folder.messages.push_back(
-                {FreshId(*account), std::make_shared<const std::string>(std::move(source)), {}, false});
+            folder.messages.push_back({FreshId(*account),
+                                       std::make_shared<const std::string>(std::move(source)),
+                                       {},
+                                       false});
             return;
         }
 }

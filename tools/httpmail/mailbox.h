@@ -72,7 +72,8 @@ public:
     std::optional<std::pair<std::string, unsigned>> Credentials(const std::string& name) const;
 
     // The encoded URL path of a folder ("inbox/", "folders/Re%C3%A7us/"), or empty.
-    std::string FolderPath(const std::string& account, const std::vector<std::string>& segments) const;
+    std::string FolderPath(const std::string& account,
+                           const std::vector<std::string>& segments) const;
     std::vector<FolderInfo> Folders(const std::string& account) const;
     // False when the folder does not exist.
     bool List(const std::string& account, const std::vector<std::string>& folder,

@@ -30,14 +30,16 @@ bool LoadAccounts(const Options& options, std::vector<Account>& accounts, std::s
     else if (!LoadMailDir(options.mailDir, options.writeBack, accounts, error))
         return false;
     for (Account& account : accounts) {
-        if (options.fillCount > 0) AddGeneratedMessages(account, options.fillCount, options.fillSize);
+        if (options.fillCount > 0)
+            AddGeneratedMessages(account, options.fillCount, options.fillSize);
         if (options.authOverride) account.schemes = options.authOverride;
     }
     return true;
 }
 
 std::string StateFile(const Options& options, const char* name) {
-    return options.stateDir.empty() ? "" : (std::filesystem::path(options.stateDir) / name).string();
+    return options.stateDir.empty() ? ""
+                                    : (std::filesystem::path(options.stateDir) / name).string();
 }
 
 // Blocks the stop signals in every thread; the main thread takes them with sigwait.
@@ -80,9 +82,9 @@ int main(int argc, char** argv) {
     Journal journal(StateFile(options, "journal.log"));
     FaultPlan faults;
     for (const FaultRule& rule : options.faults) faults.Add(rule);
-    HttpMailService service({options.publicHost, options.proxyAuth, options.copyToSent,
-                             options.verbose},
-                            mailbox, sent, journal, faults);
+    HttpMailService service(
+        {options.publicHost, options.proxyAuth, options.copyToSent, options.verbose}, mailbox, sent,
+        journal, faults);
     ReadLimits limits;
     limits.maxBody = options.maxBody;
     limits.idleMs = int(options.idleSeconds * 1000);

@@ -9,14 +9,30 @@ std::string EscapeXml(std::string_view text) {
     out.reserve(text.size());
     for (char c : ValidUtf8(text)) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
-            case '\r': out += "&#13;"; break;
-            case '\n': out += "&#10;"; break;
-            case '\t': out += "&#9;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            case '\n':
+                out += "&#10;";
+                break;
+            case '\t':
+                out += "&#9;";
+                break;
             default:
                 if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) out += c;
         }

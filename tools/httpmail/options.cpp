@@ -21,8 +21,8 @@ struct Switch {
 bool Number(const std::string& text, uint64_t min, uint64_t max, uint64_t& out,
             std::string& error) {
     if (ParseDecimal(text, max, out) && out >= min) return true;
-    error = "'" + text + "' is not a number from " + std::to_string(min) + " to " +
-            std::to_string(max);
+    error =
+        "'" + text + "' is not a number from " + std::to_string(min) + " to " + std::to_string(max);
     return false;
 }
 
@@ -51,8 +51,10 @@ Setter FlagInto(bool Options::*field) {
 }
 
 bool SetAuth(Options& o, const std::string& v, std::string& e) {
-    const struct { const char* name; unsigned schemes; } kinds[] = {
-        {"basic", kBasic}, {"digest", kDigest}, {"any", kAnyScheme}};
+    const struct {
+        const char* name;
+        unsigned schemes;
+    } kinds[] = {{"basic", kBasic}, {"digest", kDigest}, {"any", kAnyScheme}};
     for (const auto& k : kinds)
         if (v == k.name) {
             o.authOverride = k.schemes;

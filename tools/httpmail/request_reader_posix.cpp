@@ -36,8 +36,10 @@ bool ParseChunkSize(std::string_view line, uint64_t& size) {
     if (digits.empty() || digits.size() > 15) return false;
     size = 0;
     for (char c : digits) {
-        const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                    : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        const int v = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
         if (v < 0) return false;
         size = size * 16 + unsigned(v);
     }
@@ -109,7 +111,9 @@ RequestReader::Outcome RequestReader::ReadHead(std::string& head, int& status, s
              lf = buffer.find('\n', lf + 1)) {
             const size_t next = lf + 1;
             const size_t end = next < buffer.size() && buffer[next] == '\n' ? next + 1
-                             : buffer.compare(next, 2, "\r\n") == 0 ? next + 2 : 0;
+                               : buffer.compare(next, 2, "\r\n") == 0       ? next + 2
+                                                                            : 0;
+            if (end != 0 && end - offset > limits.maxHead) break;
             if (end != 0) {
                 head.assign(buffer, offset, end - offset);
                 offset = end;
@@ -117,7 +121,7 @@ RequestReader::Outcome RequestReader::ReadHead(std::string& head, int& status, s
             }
             scanned = lf - offset;  // this line end may still start the empty line
         }
-        if (Available() > limits.maxHead) {
+        if (Available() > limits.maxHead) {  // also when the end came too late
             status = 431;
             why = "the request head is too large";
             return Outcome::Refused;

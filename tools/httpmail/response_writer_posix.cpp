@@ -95,10 +95,10 @@ bool ResponseWriter::Write(const std::string& method, int minorVersion, const An
     if (!hasBody || IEquals(method, "HEAD")) return Send(head) && !close;
 
     // A cut-off answer stops halfway through its body, and the connection goes with it.
-    const std::string_view sent = std::string_view(body).substr(
-        0, faults.dropMidBody ? body.size() / 2 : body.size());
-    const bool ok = chunked ? SendChunked(head, sent, faults.chunkSize, !faults.dropMidBody)
-                            : Send(head, sent);
+    const std::string_view sent =
+        std::string_view(body).substr(0, faults.dropMidBody ? body.size() / 2 : body.size());
+    const bool ok =
+        chunked ? SendChunked(head, sent, faults.chunkSize, !faults.dropMidBody) : Send(head, sent);
     return ok && !close;
 }
 

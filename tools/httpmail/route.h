@@ -10,14 +10,14 @@ namespace httpmail {
 
 enum class Place {
     Unknown,
-    Admin,          // /_admin/...
-    GatewayLogin,   // the HTTPMail gateway endpoint
-    MsnLogin,       // the data endpoint of MSN accounts
-    FolderRoot,     // /mail/ACCOUNT/
-    Folder,         // /mail/ACCOUNT/FOLDER.../
-    Message,        // /mail/ACCOUNT/FOLDER.../ID
-    SendMsg,        // /mail/ACCOUNT/sendmsg
-    AccountOther,   // below /mail/ACCOUNT/ but nothing that exists
+    Admin,         // /_admin/...
+    GatewayLogin,  // the HTTPMail gateway endpoint
+    MsnLogin,      // the data endpoint of MSN accounts
+    FolderRoot,    // /mail/ACCOUNT/
+    Folder,        // /mail/ACCOUNT/FOLDER.../
+    Message,       // /mail/ACCOUNT/FOLDER.../ID
+    SendMsg,       // /mail/ACCOUNT/sendmsg
+    AccountOther,  // below /mail/ACCOUNT/ but nothing that exists
 };
 
 struct Route {

@@ -194,10 +194,13 @@ void AddGeneratedMessages(Account& account, size_t count, size_t size) {
 std::vector<Account> BuiltInSamples() {
     Account alice = MakeAccount("alice", "wonderland", kDigest);
     Folder& inbox = Special(alice, "inbox");
-    for (const char* text : {kWelcome, kDots, kNoFinalLineEnd, kHeadersOnly, kUtf8}) Add(inbox, text);
+    for (const char* text : {kWelcome, kDots, kNoFinalLineEnd, kHeadersOnly, kUtf8})
+        Add(inbox, text);
     // A larger one, for transfers that take more than one read.
     inbox.messages.push_back(
-        {"", std::make_shared<const std::string>(Generated(0, 300000, "alice@hotmail.com")), {},
+        {"",
+         std::make_shared<const std::string>(Generated(0, 300000, "alice@hotmail.com")),
+         {},
          false});
     Add(Special(alice, "bulkmail"), kSpam);
     Add(Special(alice, "sentitems"), kSent);

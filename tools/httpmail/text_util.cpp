@@ -3,13 +3,18 @@
 namespace httpmail {
 
 namespace {
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
 // Length of the UTF-8 sequence at s[i], or 0 when it is not a valid one.
 size_t Utf8SequenceLength(std::string_view s, size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
-    size_t len = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
-               : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    size_t len = b < 0x80                 ? 1
+                 : b >= 0xC2 && b <= 0xDF ? 2
+                 : b >= 0xE0 && b <= 0xEF ? 3
+                 : b >= 0xF0 && b <= 0xF4 ? 4
+                                          : 0;
     if (len == 0 || i + len > s.size()) return 0;
     for (size_t k = 1; k < len; ++k)
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
@@ -51,8 +56,10 @@ std::vector<std::string_view> SplitOutsideQuotes(std::string_view s, char sep) {
     bool quoted = false;
     size_t start = 0;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && quoted) ++i;
-        else if (s[i] == '"') quoted = !quoted;
+        if (s[i] == '\\' && quoted)
+            ++i;
+        else if (s[i] == '"')
+            quoted = !quoted;
         else if (s[i] == sep && !quoted) {
             parts.push_back(s.substr(start, i - start));
             start = i + 1;
