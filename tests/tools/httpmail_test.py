@@ -199,7 +199,8 @@ class Faults(unittest.TestCase):
 
     def test_dropped_connections(self):
         message = BOB_ROOT + "inbox/msg000015.eml"
-        with Service("--fault", "get:drop", "--fault", "get#2:drop-mid-body") as s:
+        with Service("--fault", "get:drop", "--fault", "get#2:drop-mid-body",
+                     "--fault", "move:drop-mid-body") as s:
             with self.assertRaises(http.client.RemoteDisconnected):
                 s.request("GET", message, BOB)
             with self.assertRaises(http.client.IncompleteRead) as cut:
@@ -207,6 +208,10 @@ class Faults(unittest.TestCase):
             status, _, whole = s.request("GET", message, BOB)
             self.assertEqual(200, status)
             self.assertEqual(whole[:len(whole) // 2], cut.exception.partial)
+            # The move is done even though its answer is cut off.
+            with self.assertRaises(http.client.IncompleteRead):
+                s.request("MOVE", message, BOB, {"Destination": BOB_ROOT + "deleted/"})
+            self.assertIn("deleted/msg000015.eml", s.admin("mailbox/bob@msn.com"))
 
     def test_chunked_slow_and_closing_answers(self):
         with Service("--chunked=100", "--fault", "get:slow=800", "--fault", "any:close") as s:

@@ -100,7 +100,7 @@ Control pages (no authentication, never faulted or journaled):
   GET /_admin/sent             one line per submission
   GET /_admin/sent/N           submission N: envelope, empty line, message
   GET /_admin/journal          one line per request: N EXCHANGE METHOD TARGET
-                               STATUS ACCOUNT FAULTS
+                               STATUS ACCOUNT FAULTS (status 0: dropped)
   GET /_admin/journal/N        the head of request N
   GET /_admin/faults           the fault rules with their counts
   PUT /_admin/faults           replace the rules, one per body line

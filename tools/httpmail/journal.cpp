@@ -4,6 +4,7 @@ namespace httpmail {
 
 namespace {
 const size_t kKept = 10000;
+const size_t kHeadKept = 8192;  // bytes of each request head
 
 std::string Field(const std::string& text) {
     return text.empty() ? "-" : text;
@@ -25,6 +26,7 @@ void Journal::Add(JournalEntry entry) {
         file << Line(dropped + entries.size() + 1, entry);
         file.flush();
     }
+    if (entry.head.size() > kHeadKept) entry.head.resize(kHeadKept);
     entries.push_back(std::move(entry));
     if (entries.size() > kKept) {
         entries.pop_front();

@@ -125,10 +125,12 @@ HttpResponse MailExchanges::Move(const Call& call) const {
         case MoveOutcome::Moved:
             break;
     }
-    HttpResponse response(201);
-    response.AddHeader("Location", call.base + AccountPath(call.account) +
-                                       mailbox.FolderPath(call.account, to.folder) +
-                                       EncodePathSegment(finalId));
+    const std::string moved = call.base + AccountPath(call.account) +
+                              mailbox.FolderPath(call.account, to.folder) +
+                              EncodePathSegment(finalId);
+    // A short body, so that an answer cut off in its body can be tried on moves too.
+    HttpResponse response = HttpResponse::Page(201, "Moved to " + moved);
+    response.AddHeader("Location", moved);
     return response;
 }
 
