@@ -1,0 +1,43 @@
+#pragma once
+// Answers to HTTP authentication challenges: Basic and Digest of RFC 2617
+// (MD5 and MD5-sess; qop auth and auth-int). host only names the server in
+// error texts.
+#include <cstddef>
+#include <map>
+
+#include "core/str.h"
+#include "http/no_case.h"
+
+namespace vxw {
+
+// Option name to value; a name missing from the map reads as empty.
+using DigestOptions = NoCaseMap;
+
+// "Basic " + Base64 of user ":" password.
+vx::Str HandleAuthBasic(const vx::Str& user, const vx::Str& password);
+
+// The options of a challenge such as `Digest realm="r", nonce="n"`.
+// Throws HttpError (DigestPrefix) when nothing follows the scheme word.
+DigestOptions GetDigestOptions(const vx::Str& challenge, const vx::Str& host);
+
+// The Authorization value answering one Digest challenge for a request of
+// method on uri (the path as requested, without any proxy prefix); body and
+// length are hashed only for qop auth-int.
+vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx::Str& challenge,
+                         const vx::Str& uri, const vx::Str& method, const char* body, size_t length,
+                         const vx::Str& host);
+
+struct DigestInput {
+    vx::Str algorithm, realm, nonce, user, password, method, uri, qop, cnonce, nc;
+    const char* body = nullptr;
+    size_t length = 0;
+};
+
+// The 32-digit request digest. Throws HttpError for an algorithm or qop it
+// does not know.
+vx::Str GetResponseDigest(const DigestInput& in, const vx::Str& host);
+
+// A fresh client nonce: decimal digits from the system's random source.
+vx::Str MakeCnonce();
+
+}  // namespace vxw

@@ -1,0 +1,171 @@
+#include "http/http.h"
+
+#include <cstdio>
+
+#include "core/dir_util.h"
+#include "core/exception.h"
+
+namespace vxw {
+namespace {
+
+// Restores a value when the scope ends, also on an exception.
+template <typename T>
+class Restore {
+public:
+    Restore(T& place, T during) : place(place), saved(place) { place = during; }
+    ~Restore() { place = saved; }
+    Restore(const Restore&) = delete;
+    Restore& operator=(const Restore&) = delete;
+
+private:
+    T& place;
+    T saved;
+};
+
+}  // namespace
+
+Http::Http() {
+    requestHeaders["User-Agent"] = "VX";
+    requestHeaders["Connection"] = "Keep-Alive";
+}
+
+void Http::SetServer(int32_t newPort, bool newTls, const vx::Str& newHost, const vx::Str& newProxyHost,
+                     int32_t newProxyPort, const vx::Str& newProxyUser, const vx::Str& newProxyPassword,
+                     int32_t timeoutMs) {
+    if (newPort == -1) newPort = newTls ? 443 : 80;
+    bool same = newHost == host && newTls == useTls && newPort == port && newProxyHost == proxyHost &&
+                newProxyPort == proxyPort && newProxyUser == proxyUser && newProxyPassword == proxyPassword &&
+                timeoutMs == timeout;
+    if (same && connection.IsOpen()) return;
+    receiveBuffer.Clear();
+    host = newHost, port = newPort, useTls = newTls;
+    proxyHost = newProxyHost, proxyPort = newProxyPort;
+    proxyUser = newProxyUser, proxyPassword = newProxyPassword;
+    timeout = timeoutMs;
+    Connect();
+}
+
+void Http::SetHeader(const vx::Str& name, const vx::Str& value) { requestHeaders[name] = value; }
+
+void Http::RemoveHeader(const vx::Str& name) { requestHeaders.erase(name); }
+
+bool Http::HasHeader(const vx::Str& name) const { return requestHeaders.count(name) != 0; }
+
+void Http::SendRequest(const vx::Str& path, const vx::Str& method, const char* body, size_t length,
+                       const char* user, const char* password, int32_t redirectsLeft, bool allowAuth,
+                       bool allowProxyAuth, const vx::Str& output) {
+    Issue(Request{path, method, body, length, user, password}, Budget{redirectsLeft, allowAuth, allowProxyAuth},
+          output);
+}
+
+void Http::Issue(const Request& request, const Budget& budget, const vx::Str& output) {
+    outputFile = output;
+    if (!outputFile.empty() && DirUtil::FileExists(outputFile)) std::remove(outputFile.c_str());
+    // The tunnel's own request is the proxy's business, not the account's.
+    if (!tunnelling) KeepCredentials(request.user, request.password);
+
+    // A kept-alive connection that turned readable while idle was closed by
+    // the server (or holds bytes nobody asked for): start afresh.
+    bool reused = connection.IsOpen();
+    if (reused && receiveBuffer.Empty() && connection.WaitUntilReadable(0)) CloseConnection(), reused = false;
+    if (!connection.IsOpen()) Connect();
+    WriteRequest(request);
+    ReadResponseHeaders();
+    if (reused && responseHead.empty() && receiveBuffer.Empty() && peerClosed) {
+        // The server dropped the reused connection before answering; the
+        // request never reached it, so one fresh attempt is safe.
+        Connect();
+        WriteRequest(request);
+        ReadResponseHeaders();
+    }
+    ReadResponse(request.method);
+    if (ShouldClose(request.method)) CloseConnection();
+    DispatchStatus(request, budget);
+}
+
+void Http::Connect() {
+    CloseConnection();
+    vx::Str portText = std::to_string(port);
+    try {
+        if (proxyHost.empty()) {
+            requestUriPrefix.clear();
+            connection.Open(port, host, timeout, useTls);
+        } else {
+            requestUriPrefix = useTls || tunnelling ? "" : "http://" + host + ":" + portText;
+            connection.Open(proxyPort, proxyHost, timeout, false);
+            if (useTls) OpenTunnel(portText);
+        }
+    } catch (...) {
+        CloseConnection();
+        throw;
+    }
+    if (!tunnelling) requestHeaders["Host"] = port == 80 ? host : host + ":" + portText;
+}
+
+void Http::OpenTunnel(const vx::Str& portText) {
+    {
+        Restore<bool> plain(useTls, false);
+        Restore<bool> inTunnel(tunnelling, true);
+        // No redirects for the tunnel itself: a proxy has nowhere else to send it.
+        Issue(Request{host + ":" + portText, "CONNECT", nullptr, 0, nullptr, nullptr}, Budget{0, true, true}, "");
+    }
+    if (GetStatusCode() != 200)
+        throw HttpError("Http::Connect::ConnectSSl - There was an error opening the SSL tunnel to " + host +
+                            " through " + proxyHost,
+                        GetStatusCode());
+    if (!connection.HasTls()) connection.SslConnect();
+}
+
+void Http::CloseConnection() {
+    connection.Close();
+    // Bytes of a closed connection never belong to the next one.
+    receiveBuffer.Clear();
+    peerClosed = false;
+}
+
+void Http::WriteRequest(const Request& request) {
+    if (request.body != nullptr) requestHeaders["Content-Length"] = std::to_string(request.length);
+    else requestHeaders.erase("Content-Length");
+    if (cookies.Empty()) requestHeaders.erase("Cookie");
+    else requestHeaders["Cookie"] = cookies.HeaderValue();
+    if (requestHeaders.count("Authorization") == 0) ApplyCachedAuthorization();
+
+    vx::Str head = request.method + " " + requestUriPrefix + request.path + " HTTP/1.1\r\n";
+    for (const auto& header : requestHeaders) {
+        // The proxy sees the tunnel request in clear text; what is meant for
+        // the server behind it stays out.
+        if (tunnelling && (EqualsNoCase(header.first, "Authorization") || EqualsNoCase(header.first, "Cookie")))
+            continue;
+        head += header.first + ": " + header.second + "\r\n";
+    }
+    head += "\r\n";
+    connection.SendText(head);
+    if (request.body != nullptr && request.length != 0) connection.Send(request.body, request.length);
+}
+
+void Http::DispatchStatus(const Request& request, const Budget& budget) {
+    int32_t status = GetStatusCode();
+    switch (status) {
+        case 401:
+            if (request.user != nullptr && request.password != nullptr && budget.allowAuth)
+                return AuthenticateRequest(request, budget, false);
+            throw HttpError("Http::SendRequest::Unauthorized - Unauthorized to access resource - " + host +
+                                request.path,
+                            401);
+        case 407:
+            if (!proxyUser.empty() && budget.allowProxyAuth) return AuthenticateRequest(request, budget, true);
+            throw HttpError("Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - " + host +
+                                request.path,
+                            407);
+        case 304:
+            if (budget.redirectsLeft > 0) Issue(request, Budget{budget.redirectsLeft - 1, true, true}, "");
+            return;
+        default:
+            if (status >= 300 && status <= 399 && budget.redirectsLeft > 0) {
+                RemoveHeader("Authorization");
+                RedirectRequest(request, budget);
+            }
+    }
+}
+
+}  // namespace vxw

@@ -1,0 +1,129 @@
+#pragma once
+// The program's HTTP/1.1 client (RFC 7230-7235 as far as the web mail
+// service and the update check need it). One object holds one connection to
+// one server: direct, through a plain proxy (absolute request URIs), or
+// through a proxy's CONNECT tunnel for TLS targets. A request answers Basic
+// and Digest challenges once, follows redirects within a budget and keeps a
+// simple cookie jar. One thread at a time uses an object; it has no locks.
+#include <cstddef>
+#include <cstdint>
+
+#include "core/str.h"
+#include "http/cookie_jar.h"
+#include "http/no_case.h"
+#include "http/receive_buffer.h"
+#include "net/socket.h"
+
+namespace vxw {
+
+class Http {
+public:
+    Http();
+    Http(const Http&) = delete;
+    Http& operator=(const Http&) = delete;
+
+    // Chooses the target and connects at once, unless every value equals the
+    // current one and the connection is open. port -1 is 443 with TLS, else 80.
+    // Throws SocketError or HttpError (a refused proxy tunnel).
+    void SetServer(int32_t port, bool useTls, const vx::Str& host, const vx::Str& proxyHost,
+                   int32_t proxyPort, const vx::Str& proxyUser, const vx::Str& proxyPassword,
+                   int32_t timeoutMs);
+
+    // Request headers stay set for every later request of this object.
+    void SetHeader(const vx::Str& name, const vx::Str& value);
+    void RemoveHeader(const vx::Str& name);
+    bool HasHeader(const vx::Str& name) const;
+
+    // One request and its response. body == nullptr sends no body (and no
+    // Content-Length); user or password nullptr means no credentials. With an
+    // outputFile the body of this response goes to that file (replaced).
+    // Throws HttpError or SocketError.
+    void SendRequest(const vx::Str& path, const vx::Str& method, const char* body, size_t length,
+                     const char* user, const char* password, int32_t redirectsLeft, bool allowAuth,
+                     bool allowProxyAuth, const vx::Str& outputFile);
+
+    // Of the last response: status (-1 if none), reason phrase, version
+    // (1.1 for "HTTP/1.1", -1 if none), status line and header lines.
+    int32_t GetStatusCode() const;
+    vx::Str GetReasonPhrase() const;
+    double GetHttpVersion() const;
+    vx::Str GetResponseHeaders() const { return responseHead; }
+
+    // The body of the last response, from memory or loaded from the output
+    // file. Throws HttpError when the file cannot be read.
+    void GetPage(vx::Str& page) const;
+    vx::Str GetPage() const;
+
+private:
+    // Bodies are read in pieces of at most this many bytes.
+    static constexpr size_t kReceivePiece = 100000;
+
+    struct Request {
+        const vx::Str& path;
+        const vx::Str& method;
+        const char* body;
+        size_t length;
+        const char* user;
+        const char* password;
+    };
+    struct Budget {
+        int32_t redirectsLeft;
+        bool allowAuth;
+        bool allowProxyAuth;
+    };
+
+    void Issue(const Request& request, const Budget& budget, const vx::Str& output);
+    void KeepCredentials(const char* user, const char* password);
+    void Connect();
+    void OpenTunnel(const vx::Str& portText);
+    void CloseConnection();
+    void WriteRequest(const Request& request);
+    void ReadResponse(const vx::Str& method);
+    void DispatchStatus(const Request& request, const Budget& budget);
+
+    void ReadResponseHeaders();
+    bool HasBody(const vx::Str& method) const;
+    bool ShouldClose(const vx::Str& method) const;
+    const vx::Str* FirstHeader(const char* name) const;
+    size_t ReceiveMore(size_t max);
+
+    void ReadBody();
+    void ReadSizedBody(int64_t length);
+    void ReadUntilClose();
+    bool ReadChunk();
+    void ReadChunkData(uint64_t size);
+    size_t FindLineEnd(const char* errorText);
+    void SkipTrailer();
+    void PutBody(const char* data, size_t count, const char* errorTag);
+
+    void ApplyCachedAuthorization();
+    void AuthenticateRequest(const Request& request, const Budget& budget, bool forProxy);
+    void RedirectRequest(const Request& request, const Budget& budget);
+
+    Socket connection;
+    vx::Str host;
+    int32_t port = 0;
+    bool useTls = false;
+    vx::Str proxyHost;
+    int32_t proxyPort = 0;
+    vx::Str proxyUser, proxyPassword;
+    int32_t timeout = 0;
+    CookieJar cookies;
+    vx::Str requestUriPrefix;  // "http://host:port" for plain requests through a proxy
+    NoCaseMap requestHeaders;  // written in this (stricmp) order
+    mutable int32_t statusCode = -1;  // parsed on first use
+    ReceiveBuffer receiveBuffer;
+    vx::Str responseHead;
+    vx::Str responseBody;
+    int64_t bodyBytes = 0;
+    vx::Str outputFile;
+    NoCaseMultimap responseHeaders;
+    vx::Str authUser, authPassword;
+    NoCaseMap authCache;  // host to the last Authorization value built for it
+
+    bool tunnelling = false;    // the CONNECT request of a tunnel is under way
+    bool peerClosed = false;    // the server closed this connection
+    bool framingBroken = false; // the last body's length could not be trusted
+};
+
+}  // namespace vxw

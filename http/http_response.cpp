@@ -1,0 +1,99 @@
+// Reading the response head and deciding what follows it.
+#include "core/exception.h"
+#include "core/file_util.h"
+#include "http/http.h"
+#include "http/response_head.h"
+
+namespace vxw {
+namespace {
+
+// A head (status line and header lines) larger than this is refused rather
+// than buffered without end.
+constexpr size_t kMaxHeadSize = 1 << 20;
+
+}  // namespace
+
+size_t Http::ReceiveMore(size_t max) {
+    size_t got = receiveBuffer.ReceiveFrom(connection, max < kReceivePiece ? max : kReceivePiece);
+    if (got == 0) peerClosed = true;
+    return got;
+}
+
+void Http::ReadResponseHeaders() {
+    responseHeaders.clear();
+    responseHead.clear();
+    responseBody.clear();
+    statusCode = -1;
+    bodyBytes = 0;
+    framingBroken = false;
+    size_t searched = 0;
+    for (;;) {
+        size_t end = receiveBuffer.Find("\r\n\r\n", searched);
+        if (end != ReceiveBuffer::npos) {
+            responseHead.assign(receiveBuffer.Data(), end + 2);
+            receiveBuffer.Consume(end + 4);
+            return;
+        }
+        if (receiveBuffer.Size() > kMaxHeadSize)
+            throw HttpError("Http::ReadResponseHeaders::Size - The response head exceeds " +
+                                std::to_string(kMaxHeadSize) + " bytes - " + host,
+                            0);
+        searched = receiveBuffer.Size() < 3 ? 0 : receiveBuffer.Size() - 3;
+        if (ReceiveMore(kReceivePiece) == 0) return;
+    }
+}
+
+void Http::ReadResponse(const vx::Str& method) {
+    if (GetStatusCode() == 100) ReadResponseHeaders();
+    ParseHeaderLines(responseHead, responseHeaders);
+    cookies.Store(responseHeaders);
+    if (HasBody(method)) ReadBody();
+}
+
+bool Http::HasBody(const vx::Str& method) const {
+    int32_t status = GetStatusCode();
+    if (EqualsNoCase(method, "head") || (status >= 100 && status <= 199) || status == 204 || status == 304)
+        return false;
+    return !(status == 200 && EqualsNoCase(method, "connect"));
+}
+
+bool Http::ShouldClose(const vx::Str& method) const {
+    if (peerClosed || framingBroken) return true;
+    const vx::Str* connectionHeader = FirstHeader("connection");
+    if (connectionHeader != nullptr) {
+        if (EqualsNoCase(*connectionHeader, "keep-alive")) return false;
+    } else if (GetHttpVersion() == 1.1) {
+        return false;
+    }
+    return !(EqualsNoCase(method, "connect") && GetStatusCode() == 200);
+}
+
+const vx::Str* Http::FirstHeader(const char* name) const {
+    auto it = responseHeaders.lower_bound(name);
+    return it == responseHeaders.end() || !EqualsNoCase(it->first, name) ? nullptr : &it->second;
+}
+
+int32_t Http::GetStatusCode() const {
+    if (statusCode == -1) statusCode = ParseStatusCode(responseHead);
+    return statusCode;
+}
+
+vx::Str Http::GetReasonPhrase() const { return ParseReasonPhrase(responseHead); }
+
+double Http::GetHttpVersion() const { return ParseHttpVersion(responseHead); }
+
+void Http::GetPage(vx::Str& page) const {
+    if (outputFile.empty()) page = responseBody;
+    else if (!LoadFile(outputFile, page))
+        throw HttpError("Http::GetPage(1)::LoadFile - Error loading file - " + outputFile, 0);
+}
+
+vx::Str Http::GetPage() const {
+    if (outputFile.empty()) return responseBody;
+    vx::Str page;
+    if (!LoadFile(outputFile, page))
+        throw HttpError("Http::GetPage(2)::LoadFile - Error loading file - " + outputFile, 0);
+    return page;
+}
+
+}  // namespace vxw

@@ -1,0 +1,32 @@
+#pragma once
+// Bytes received on one connection and not consumed yet. Consuming from the
+// front only moves an offset, so a body read in many small pieces costs no
+// shifting of what is left.
+#include <cstddef>
+#include <vector>
+
+namespace vxw {
+
+class Socket;
+
+class ReceiveBuffer {
+public:
+    static constexpr size_t npos = static_cast<size_t>(-1);
+
+    const char* Data() const { return storage.data() + begin; }
+    size_t Size() const { return end - begin; }
+    bool Empty() const { return end == begin; }
+    // Offset of pattern (from Data()) at or after from, or npos.
+    size_t Find(const char* pattern, size_t from = 0) const;
+    void Consume(size_t count);
+    void Clear() { begin = end = 0; }
+    // Receives at most max bytes behind the buffered ones; the count, 0 when
+    // the peer closed. Throws what Socket::Receive throws.
+    size_t ReceiveFrom(Socket& socket, size_t max);
+
+private:
+    std::vector<char> storage;
+    size_t begin = 0, end = 0;
+};
+
+}  // namespace vxw
