@@ -11,7 +11,7 @@
 #include "core/str.h"
 #include "http/cookie_jar.h"
 #include "http/no_case.h"
-#include "http/receive_buffer.h"
+#include "http/response_buffer.h"
 #include "net/socket.h"
 
 namespace vxw {
@@ -112,7 +112,7 @@ private:
     vx::Str requestUriPrefix;  // "http://host:port" for plain requests through a proxy
     NoCaseMap requestHeaders;  // written in this (stricmp) order
     mutable int32_t statusCode = -1;  // parsed on first use
-    ReceiveBuffer receiveBuffer;
+    ResponseBuffer receiveBuffer;
     vx::Str responseHead;
     vx::Str responseBody;
     int64_t bodyBytes = 0;

@@ -94,7 +94,7 @@ void Http::ReadUntilClose() {
 size_t Http::FindLineEnd(const char* errorText) {
     for (;;) {
         size_t end = receiveBuffer.Find("\r\n");
-        if (end != ReceiveBuffer::npos) return end;
+        if (end != ResponseBuffer::npos) return end;
         if (receiveBuffer.Size() > kMaxChunkLine || ReceiveMore(kReceivePiece) == 0)
             throw HttpError(errorText + host, 0);
     }
@@ -136,7 +136,7 @@ void Http::SkipTrailer() {
     // leaving them would make them the start of the next response.
     for (;;) {
         size_t end = receiveBuffer.Find("\r\n");
-        if (end == ReceiveBuffer::npos) {
+        if (end == ResponseBuffer::npos) {
             if (receiveBuffer.Size() <= kMaxChunkLine && ReceiveMore(kReceivePiece) > 0) continue;
             framingBroken = true;
             return;

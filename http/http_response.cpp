@@ -29,7 +29,7 @@ void Http::ReadResponseHeaders() {
     size_t searched = 0;
     for (;;) {
         size_t end = receiveBuffer.Find("\r\n\r\n", searched);
-        if (end != ReceiveBuffer::npos) {
+        if (end != ResponseBuffer::npos) {
             responseHead.assign(receiveBuffer.Data(), end + 2);
             receiveBuffer.Consume(end + 4);
             return;

@@ -1,4 +1,4 @@
-#include "http/receive_buffer.h"
+#include "http/response_buffer.h"
 
 #include <cstring>
 #include <string_view>
@@ -7,17 +7,17 @@
 
 namespace vxw {
 
-size_t ReceiveBuffer::Find(const char* pattern, size_t from) const {
+size_t ResponseBuffer::Find(const char* pattern, size_t from) const {
     size_t found = std::string_view(Data(), Size()).find(pattern, from);
     return found == std::string_view::npos ? npos : found;
 }
 
-void ReceiveBuffer::Consume(size_t count) {
+void ResponseBuffer::Consume(size_t count) {
     begin += count < Size() ? count : Size();
     if (begin == end) Clear();
 }
 
-size_t ReceiveBuffer::ReceiveFrom(Socket& socket, size_t max) {
+size_t ResponseBuffer::ReceiveFrom(Socket& socket, size_t max) {
     if (storage.size() - end < max) {
         // Move the unconsumed bytes to the front before growing.
         if (begin > 0 && Size() > 0) std::memmove(storage.data(), Data(), Size());

@@ -9,7 +9,7 @@ namespace vxw {
 
 class Socket;
 
-class ReceiveBuffer {
+class ResponseBuffer {
 public:
     static constexpr size_t npos = static_cast<size_t>(-1);
 
