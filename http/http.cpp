@@ -64,23 +64,45 @@ void Http::Issue(const Request& request, const Budget& budget, const vx::Str& ou
     // The tunnel's own request is the proxy's business, not the account's.
     if (!tunnelling) KeepCredentials(request.user, request.password);
 
-    // A kept-alive connection that turned readable while idle was closed by
-    // the server (or holds bytes nobody asked for): start afresh.
-    bool reused = connection.IsOpen();
-    if (reused && receiveBuffer.Empty() && connection.WaitUntilReadable(0)) CloseConnection(), reused = false;
-    if (!connection.IsOpen()) Connect();
-    WriteRequest(request);
-    ReadResponseHeaders();
-    if (reused && responseHead.empty() && receiveBuffer.Empty() && peerClosed) {
-        // The server dropped the reused connection before answering; the
-        // request never reached it, so one fresh attempt is safe.
-        Connect();
-        WriteRequest(request);
-        ReadResponseHeaders();
+    try {
+        Exchange(request);
+    } catch (...) {
+        // Whatever is left on the connection is no longer a response start.
+        CloseConnection();
+        throw;
     }
-    ReadResponse(request.method);
     if (ShouldClose(request.method)) CloseConnection();
     DispatchStatus(request, budget);
+}
+
+void Http::Exchange(const Request& request) {
+    if (!connection.IsOpen()) Connect();
+    if (!SendAndReadHead(request, connectionUsed)) {
+        // The server dropped the kept-alive connection before answering (it
+        // closed an idle connection just as the request went out): the
+        // request never reached it, so one attempt on a fresh connection is safe.
+        Connect();
+        SendAndReadHead(request, false);
+    }
+    ReadResponse(request.method);
+}
+
+bool Http::SendAndReadHead(const Request& request, bool reused) {
+    bool clean = receiveBuffer.Empty();
+    responseStarted = false;
+    try {
+        WriteRequest(request);
+        ReadResponseHeaders();
+    } catch (const HttpError&) {
+        throw;
+    } catch (const SocketError&) {
+        // A reset shows as a failure; a time-out leaves the socket unreadable and is not retried.
+        if (!reused || !clean || responseStarted || !connection.WaitUntilReadable(0)) throw;
+        return false;
+    }
+    if (reused && clean && !responseStarted && peerClosed) return false;
+    connectionUsed = true;
+    return true;
 }
 
 void Http::Connect() {
@@ -106,6 +128,7 @@ void Http::OpenTunnel(const vx::Str& portText) {
     {
         Restore<bool> plain(useTls, false);
         Restore<bool> inTunnel(tunnelling, true);
+        Restore<vx::Str> output(outputFile, "");  // the file belongs to the request that needed the tunnel
         // No redirects for the tunnel itself: a proxy has nowhere else to send it.
         Issue(Request{host + ":" + portText, "CONNECT", nullptr, 0, nullptr, nullptr}, Budget{0, true, true}, "");
     }
@@ -121,6 +144,7 @@ void Http::CloseConnection() {
     // Bytes of a closed connection never belong to the next one.
     receiveBuffer.Clear();
     peerClosed = false;
+    connectionUsed = false;
 }
 
 void Http::WriteRequest(const Request& request) {

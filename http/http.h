@@ -73,6 +73,8 @@ private:
     };
 
     void Issue(const Request& request, const Budget& budget, const vx::Str& output);
+    void Exchange(const Request& request);
+    bool SendAndReadHead(const Request& request, bool reused);
     void KeepCredentials(const char* user, const char* password);
     void Connect();
     void OpenTunnel(const vx::Str& portText);
@@ -87,6 +89,7 @@ private:
     const vx::Str* FirstHeader(const char* name) const;
     size_t ReceiveMore(size_t max);
 
+    bool LoadPage(vx::Str& page) const;
     void ReadBody();
     void ReadSizedBody(int64_t length);
     void ReadUntilClose();
@@ -122,7 +125,9 @@ private:
     NoCaseMap authCache;  // host to the last Authorization value built for it
 
     bool tunnelling = false;    // the CONNECT request of a tunnel is under way
+    bool connectionUsed = false;  // a response already came on this connection
     bool peerClosed = false;    // the server closed this connection
+    bool responseStarted = false;  // bytes arrived since the request went out
     bool framingBroken = false; // the last body's length could not be trusted
 };
 

@@ -1,4 +1,5 @@
 // Reading the response head and deciding what follows it.
+#include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/file_util.h"
 #include "http/http.h"
@@ -16,6 +17,7 @@ constexpr size_t kMaxHeadSize = 1 << 20;
 size_t Http::ReceiveMore(size_t max) {
     size_t got = receiveBuffer.ReceiveFrom(connection, max < kReceivePiece ? max : kReceivePiece);
     if (got == 0) peerClosed = true;
+    else responseStarted = true;
     return got;
 }
 
@@ -82,17 +84,26 @@ vx::Str Http::GetReasonPhrase() const { return ParseReasonPhrase(responseHead); 
 
 double Http::GetHttpVersion() const { return ParseHttpVersion(responseHead); }
 
+bool Http::LoadPage(vx::Str& page) const {
+    if (outputFile.empty()) {
+        page = responseBody;
+        return true;
+    }
+    // An empty body never created the file; that is an empty page, not an error.
+    if (bodyBytes == 0 && !DirUtil::FileExists(outputFile)) {
+        page.clear();
+        return true;
+    }
+    return LoadFile(outputFile, page);
+}
+
 void Http::GetPage(vx::Str& page) const {
-    if (outputFile.empty()) page = responseBody;
-    else if (!LoadFile(outputFile, page))
-        throw HttpError("Http::GetPage(1)::LoadFile - Error loading file - " + outputFile, 0);
+    if (!LoadPage(page)) throw HttpError("Http::GetPage(1)::LoadFile - Error loading file - " + outputFile, 0);
 }
 
 vx::Str Http::GetPage() const {
-    if (outputFile.empty()) return responseBody;
     vx::Str page;
-    if (!LoadFile(outputFile, page))
-        throw HttpError("Http::GetPage(2)::LoadFile - Error loading file - " + outputFile, 0);
+    if (!LoadPage(page)) throw HttpError("Http::GetPage(2)::LoadFile - Error loading file - " + outputFile, 0);
     return page;
 }
 

@@ -1,0 +1,60 @@
+#pragma once
+// A scripted HTTP peer on an ephemeral loopback port, run on its own thread.
+// Each step reads one request (the head, then as many body bytes as its
+// Content-Length says) and records its exact bytes, writes its reply piece by
+// piece with a short pause between pieces (so the client meets them in
+// separate receives), then keeps the connection, closes it or starts TLS on
+// it (as a proxy does after a CONNECT). When the client closes while the
+// server waits for a request, the next connection takes the same step.
+#include <openssl/types.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testing_support {
+
+class ScriptedServer {
+public:
+    enum class After { Keep, Close, StartTls };
+    struct Step {
+        std::vector<std::string> reply;
+        After after = After::Keep;
+    };
+
+    // tls: every connection starts with a TLS handshake.
+    explicit ScriptedServer(std::vector<Step> steps, bool tls = false);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    int Port() const { return port; }
+    // The requests read so far, byte for byte.
+    std::vector<std::string> Requests() const;
+    // Connections accepted so far.
+    int Connections() const { return connections; }
+    // Waits (at most 10 s) until every step is done and the client closed.
+    void WaitUntilDone();
+
+    // A self-signed certificate and key (PEM files), made once per process.
+    static const std::string& CertificateFile();
+    static const std::string& KeyFile();
+
+private:
+    class Connection;
+    void Serve(std::vector<Step> steps, bool tls);
+    bool ReadRequest(Connection& connection, std::string& request);
+
+    int listener = -1;
+    int port = 0;
+    std::atomic<int> connections{0};
+    std::atomic<int> current{-1};  // descriptor being served, for the destructor to wake
+    mutable std::mutex lock;
+    std::vector<std::string> requests;
+    SSL_CTX* context = nullptr;
+    std::thread thread;
+};
+
+}  // namespace testing_support
