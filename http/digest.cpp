@@ -8,6 +8,7 @@
 #include "http/http_text.h"
 #include "http/md5.h"
 #include "text/base64.h"
+#include "text/str_util.h"
 
 namespace vxw {
 namespace {
@@ -17,11 +18,18 @@ vx::Str Lookup(const DigestOptions& options, const char* name) {
     return it == options.end() ? vx::Str() : it->second;
 }
 
+// Pieces between commas that are not inside double quotes.
+std::vector<vx::Str> SplitOutsideQuotes(const vx::Str& text) {
+    std::vector<vx::Str> pieces;
+    vx::StrUtil::Tokenize(pieces, text, ",", "\"", false);
+    return pieces;
+}
+
 // The first of "auth" and "auth-int" that the server offers, or empty.
 vx::Str ChooseQop(const vx::Str& offered) {
     for (const auto& piece : SplitOutsideQuotes(offered)) {
         vx::Str qop = TrimBlanks(piece);
-        if (EqualsNoCase(qop, "auth") || EqualsNoCase(qop, "auth-int")) return qop;
+        if (EqualNoCase(qop, "auth") || EqualNoCase(qop, "auth-int")) return qop;
     }
     return vx::Str();
 }
@@ -57,7 +65,7 @@ vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx:
     DigestOptions options = GetDigestOptions(challenge, host);
     DigestInput in;
     in.algorithm = Lookup(options, "algorithm");
-    if (!in.algorithm.empty() && !EqualsNoCase(in.algorithm, "md5") && !EqualsNoCase(in.algorithm, "md5-sess"))
+    if (!in.algorithm.empty() && !EqualNoCase(in.algorithm, "md5") && !EqualNoCase(in.algorithm, "md5-sess"))
         throw HttpError("Http::HandleAuthDigest::Algorithm - Unsupported algorithm specified - " + in.algorithm +
                             " - " + host,
                         0);
@@ -80,16 +88,16 @@ vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx:
 vx::Str GetResponseDigest(const DigestInput& in, const vx::Str& host) {
     vx::Str secret = in.user + ":" + in.realm + ":" + in.password;
     vx::Str a1;
-    if (in.algorithm.empty() || EqualsNoCase(in.algorithm, "md5")) a1 = secret;
-    else if (EqualsNoCase(in.algorithm, "md5-sess")) a1 = Md5Hex(secret) + ":" + in.nonce + ":" + in.cnonce;
+    if (in.algorithm.empty() || EqualNoCase(in.algorithm, "md5")) a1 = secret;
+    else if (EqualNoCase(in.algorithm, "md5-sess")) a1 = Md5Hex(secret) + ":" + in.nonce + ":" + in.cnonce;
     else
         throw HttpError("Http::GetResponseDigest::Algorithm - Unsupported algorithm - " + in.algorithm + " - " +
                             host + in.uri,
                         0);
 
     vx::Str a2 = in.method + ":" + in.uri;
-    if (EqualsNoCase(in.qop, "auth-int")) a2 += ":" + Md5Hex(in.body == nullptr ? "" : in.body, in.length);
-    else if (!in.qop.empty() && !EqualsNoCase(in.qop, "auth"))
+    if (EqualNoCase(in.qop, "auth-int")) a2 += ":" + Md5Hex(in.body == nullptr ? "" : in.body, in.length);
+    else if (!in.qop.empty() && !EqualNoCase(in.qop, "auth"))
         throw HttpError("Http::GetResponseDigest::Qop - Unsupported qop - " + in.qop + " - " + host + in.uri, 0);
 
     vx::Str ha1 = Md5Hex(a1), ha2 = Md5Hex(a2);

@@ -136,7 +136,10 @@ void Http::OpenTunnel(const vx::Str& portText) {
         throw HttpError("Http::Connect::ConnectSSl - There was an error opening the SSL tunnel to " + host +
                             " through " + proxyHost,
                         GetStatusCode());
-    if (!connection.HasTls()) connection.SslConnect();
+    // The server name goes along for servers that pick their certificate by
+    // it; an address literal is not a name.
+    bool address = host.find_first_not_of("0123456789.") == vx::Str::npos;
+    if (!connection.HasTls()) connection.SslConnect(address ? vx::Str() : host);
 }
 
 void Http::CloseConnection() {
@@ -158,7 +161,7 @@ void Http::WriteRequest(const Request& request) {
     for (const auto& header : requestHeaders) {
         // The proxy sees the tunnel request in clear text; what is meant for
         // the server behind it stays out.
-        if (tunnelling && (EqualsNoCase(header.first, "Authorization") || EqualsNoCase(header.first, "Cookie")))
+        if (tunnelling && (EqualNoCase(header.first, "Authorization") || EqualNoCase(header.first, "Cookie")))
             continue;
         head += header.first + ": " + header.second + "\r\n";
     }

@@ -41,7 +41,7 @@ void Http::AuthenticateRequest(const Request& request, const Budget& budget, boo
     vx::Str credentials, scheme;
     for (auto it = challenges.first; it != challenges.second; ++it) {
         scheme = it->second.substr(0, it->second.find(' '));
-        for (char& c : scheme) c = LowerAscii(c);
+        for (char& c : scheme) c = vx::Ascii::ToLower(c);
         if (scheme == "basic") credentials = HandleAuthBasic(user, password);
         else if (scheme == "digest")
             credentials = HandleAuthDigest(user, password, it->second, request.path, request.method, request.body,

@@ -54,7 +54,7 @@ void Http::PutBody(const char* data, size_t count, const char* errorTag) {
 
 void Http::ReadBody() {
     const vx::Str* encoding = FirstHeader("transfer-encoding");
-    if (encoding != nullptr && EqualsNoCase(*encoding, "chunked")) {
+    if (encoding != nullptr && EqualNoCase(*encoding, "chunked")) {
         while (ReadChunk()) {
         }
         return;

@@ -54,25 +54,25 @@ void Http::ReadResponse(const vx::Str& method) {
 
 bool Http::HasBody(const vx::Str& method) const {
     int32_t status = GetStatusCode();
-    if (EqualsNoCase(method, "head") || (status >= 100 && status <= 199) || status == 204 || status == 304)
+    if (EqualNoCase(method, "head") || (status >= 100 && status <= 199) || status == 204 || status == 304)
         return false;
-    return !(status == 200 && EqualsNoCase(method, "connect"));
+    return !(status == 200 && EqualNoCase(method, "connect"));
 }
 
 bool Http::ShouldClose(const vx::Str& method) const {
     if (peerClosed || framingBroken) return true;
     const vx::Str* connectionHeader = FirstHeader("connection");
     if (connectionHeader != nullptr) {
-        if (EqualsNoCase(*connectionHeader, "keep-alive")) return false;
+        if (EqualNoCase(*connectionHeader, "keep-alive")) return false;
     } else if (GetHttpVersion() == 1.1) {
         return false;
     }
-    return !(EqualsNoCase(method, "connect") && GetStatusCode() == 200);
+    return !(EqualNoCase(method, "connect") && GetStatusCode() == 200);
 }
 
 const vx::Str* Http::FirstHeader(const char* name) const {
     auto it = responseHeaders.lower_bound(name);
-    return it == responseHeaders.end() || !EqualsNoCase(it->first, name) ? nullptr : &it->second;
+    return it == responseHeaders.end() || !EqualNoCase(it->first, name) ? nullptr : &it->second;
 }
 
 int32_t Http::GetStatusCode() const {

@@ -31,15 +31,4 @@ int64_t ReadDecimal(const vx::Str& text, int64_t min, int64_t max, bool* digits)
     return value < min ? min : (value > max ? max : value);
 }
 
-std::vector<vx::Str> SplitOutsideQuotes(const vx::Str& text) {
-    std::vector<vx::Str> pieces(1);
-    bool quoted = false;
-    for (char c : text) {
-        if (c == '"') quoted = !quoted;
-        if (c == ',' && !quoted) pieces.emplace_back();
-        else pieces.back() += c;
-    }
-    return pieces;
-}
-
 }  // namespace vxw

@@ -1,8 +1,6 @@
 #pragma once
-// Small text helpers of the HTTP client: trimming, bounded number reading and
-// the quote-aware comma split of challenge options.
+// Small text helpers of the HTTP client: trimming and bounded number reading.
 #include <cstdint>
-#include <vector>
 
 #include "core/str.h"
 
@@ -16,8 +14,5 @@ vx::Str TrimBlanks(const vx::Str& text);
 // but clamped to [min, max] instead of overflowing. *digits, when given, says
 // whether any digit was found.
 int64_t ReadDecimal(const vx::Str& text, int64_t min, int64_t max, bool* digits = nullptr);
-
-// The pieces of text between commas that are not inside double quotes.
-std::vector<vx::Str> SplitOutsideQuotes(const vx::Str& text);
 
 }  // namespace vxw

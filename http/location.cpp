@@ -12,7 +12,7 @@ Target ResolveLocation(const vx::Str& location, const Target& current) {
     vx::Str rest = location;
     size_t scheme = rest.find("://");
     if (scheme != vx::Str::npos) {
-        target.useTls = EqualsNoCase(rest.substr(0, 5), "https");
+        target.useTls = EqualNoCase(rest.substr(0, 5), "https");
         target.port = target.useTls ? 443 : 80;
         rest.erase(0, scheme + 3);
         size_t slash = rest.find('/');

@@ -6,25 +6,22 @@
 #include <map>
 
 #include "core/str.h"
+#include "text/ascii.h"
 
 namespace vxw {
-
-inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // <0, 0 or >0 as stricmp.
 inline int CompareNoCase(const vx::Str& a, const vx::Str& b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
-        auto x = static_cast<unsigned char>(LowerAscii(a[i]));
-        auto y = static_cast<unsigned char>(LowerAscii(b[i]));
+        auto x = static_cast<unsigned char>(vx::Ascii::ToLower(a[i]));
+        auto y = static_cast<unsigned char>(vx::Ascii::ToLower(b[i]));
         if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-inline bool EqualsNoCase(const vx::Str& a, const vx::Str& b) {
-    return a.size() == b.size() && CompareNoCase(a, b) == 0;
-}
+using vx::Ascii::EqualNoCase;
 
 struct NoCaseLess {
     bool operator()(const vx::Str& a, const vx::Str& b) const { return CompareNoCase(a, b) < 0; }
