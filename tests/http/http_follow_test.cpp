@@ -76,10 +76,13 @@ TEST_F(HttpFollow, OtherCredentialsDropTheCachedAnswer) {
 
 TEST_F(HttpFollow, RefusedAndUnanswerableChallengesFailWithTheirTexts) {
     const std::string refused = Sized("401 Unauthorized", "", kBasicChallenge);
+    const std::string proxyRefused =
+        Sized("407 Proxy Authentication Required", "", "Proxy-Authenticate: Basic realm=\"p\"\r\n");
     struct Case {
         std::vector<Step> steps;
         const char* user;
         std::string text;
+        const char* proxyUser = "";
     } cases[] = {
         {{{{refused}}, {{refused}}}, "user",
          "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1/box (401)"},
@@ -92,14 +95,16 @@ TEST_F(HttpFollow, RefusedAndUnanswerableChallengesFailWithTheirTexts) {
          "Http::AuthenticateRequest::UnsupportedType - Unsupported authentication type - negotiate - 127.0.0.1/box"},
         {{{{Sized("401 Unauthorized", "", "WWW-Authenticate: Digest\r\n")}}}, "user",
          "Http::GetDigestOptions::DigestPrefix - Digest prefix not found - Digest - 127.0.0.1"},
-        {{{{Sized("407 Proxy Authentication Required", "")}}}, "user",
+        {{{{proxyRefused}}}, "user",
          "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - 127.0.0.1/box (407)"},
+        {{{{proxyRefused}}, {{proxyRefused}}}, "user",
+         "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - 127.0.0.1/box (407)", "pu"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         ScriptedServer server(c.steps);
         Http http;
-        Aim(http, server);
+        http.SetServer(server.Port(), false, "127.0.0.1", "", 0, c.proxyUser, "pp", kTimeout);
         EXPECT_EQ(ErrorText([&] { GetAs(http, "/box", c.user, "secret"); }), c.text);
     }
 }

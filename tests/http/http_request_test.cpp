@@ -79,6 +79,8 @@ std::vector<BodyCase> BodyCases() {
          false},
         {"negative length", {"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc"}, After::Keep, "GET", 200, "abc",
          false},
+        {"absurd length", {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nabc"}, After::Close,
+         "GET", 200, "abc", false},
     };
 }
 

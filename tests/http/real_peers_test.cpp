@@ -58,8 +58,6 @@ protected:
         const std::string root = dir->Path();
         // The server's own users (www-data, nobody) must read what lies here.
         chmod(root.c_str(), 0755);
-        chmod(ScriptedServer::CertificateFile().c_str(), 0644);
-        chmod(ScriptedServer::KeyFile().c_str(), 0644);
         for (const char* folder : {"/docs", "/docs/basic", "/docs/digest"}) {
             mkdir((root + folder).c_str(), 0755);
             SaveToFile(root + folder + "/page.txt", std::string("page of ") + folder);
