@@ -1,0 +1,65 @@
+#include "net/line_channel.h"
+
+#include "core/config.h"
+#include "core/log.h"
+#include "core/thread.h"
+
+namespace vxw {
+namespace {
+
+constexpr size_t kMaxLineLength = 10000;
+constexpr size_t kReceiveSize = 50000;
+
+}  // namespace
+
+LineChannel::LineChannel(SocketHandle handle, const LogPrefixes& prefixes, ClientLineMask mask)
+    : connection(handle), prefixes(prefixes), mask(std::move(mask)) {
+    connection.SetTimeout(Config::Instance().Timeout() * 1000);
+}
+
+bool LineChannel::ExtraLogging() { return Config::Instance().ExtraLogging(); }
+
+void LineChannel::Pause() const {
+    int32_t delay = Config::Instance().Delay();
+    if (delay > 0) Sleep(static_cast<uint32_t>(delay));
+}
+
+vx::Str LineChannel::ReadCommandLine() {
+    Pause();
+    return ReadLine();
+}
+
+vx::Str LineChannel::ReadLine() {
+    vx::Str line = vxw::ReadLine(received, connection, kMaxLineLength, kReceiveSize);
+    if (ExtraLogging()) LogClientLine(line);
+    return line;
+}
+
+void LineChannel::LogClientLine(const vx::Str& line) const {
+    Log(prefixes.client + (mask ? mask(line) : line));
+}
+
+void LineChannel::Reply(const vx::Str& text) {
+    Pause();
+    if (ExtraLogging()) LogReply(text);
+    connection.SendText(text);
+}
+
+void LineChannel::ReplyChar(char byte) {
+    if (ExtraLogging()) Log(prefixes.server + vx::Str(1, byte));
+    connection.Send(&byte, 1);
+}
+
+void LineChannel::LogReply(const vx::Str& text) const { Log(prefixes.server + ReplyLogText(text)); }
+
+vx::Str LineChannel::ReplyLogText(const vx::Str& text) {
+    size_t length = text.size();
+    if (length >= 2 && text.compare(length - 2, 2, "\r\n") == 0) length -= 2;
+    vx::Str shown = text.substr(0, length);
+    for (char& c : shown) {
+        if (c == '\r' || c == '\n') c = '\t';
+    }
+    return shown;
+}
+
+}  // namespace vxw

@@ -1,0 +1,64 @@
+#pragma once
+// The talking half of a local line-protocol session (POP3, SMTP): the client's
+// connection with its receive buffer, CR LF lines of at most 10000 bytes read
+// 50000 bytes at a time, the configured pause before each command read and
+// each reply, and the conversation log that ExtraLogging switches on.
+#include <cstddef>
+#include <functional>
+
+#include "core/str.h"
+#include "net/receive_buffer.h"
+#include "net/socket.h"
+
+namespace vxw {
+
+class LineChannel {
+public:
+    // What is logged of a received line after the client prefix; lets a
+    // session hide passwords and credentials.
+    using ClientLineMask = std::function<vx::Str(const vx::Str& line)>;
+
+    struct LogPrefixes {
+        const char* client;  // "PopSession::Client - "
+        const char* server;  // "PopSession::Server - "
+    };
+
+    // Takes ownership of an accepted connection; its waits last the
+    // configured Timeout.
+    LineChannel(SocketHandle connection, const LogPrefixes& prefixes, ClientLineMask mask);
+
+    // Pauses, then reads one line without its CR LF. Throws what the socket
+    // layer throws: a time-out, SocketClosed, an over-long line.
+    vx::Str ReadCommandLine();
+    // The same without the pause (a continuation line of a command).
+    vx::Str ReadLine();
+
+    // Pauses, logs and sends text.
+    void Reply(const vx::Str& text);
+    // Logs and sends one byte, without the pause.
+    void ReplyChar(char byte);
+
+    // The pieces of Reply, for a reply sent in blocks: pause once, log once,
+    // then send the blocks.
+    void Pause() const;
+    void LogReply(const vx::Str& text) const;
+    void Send(const char* data, size_t length) { connection.Send(data, length); }
+
+    // Received bytes not yet read as lines.
+    vx::Str Pending() const { return received.Pending(); }
+
+    static bool ExtraLogging();
+    // A reply as the log shows it: without its final CR LF, any other CR or LF
+    // turned into a tab, so that a reply is one log line.
+    static vx::Str ReplyLogText(const vx::Str& text);
+
+private:
+    void LogClientLine(const vx::Str& line) const;
+
+    Socket connection;
+    ReceiveBuffer received;
+    LogPrefixes prefixes;
+    ClientLineMask mask;
+};
+
+}  // namespace vxw

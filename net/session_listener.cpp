@@ -1,0 +1,108 @@
+#include "net/session_listener.h"
+
+#include <memory>
+
+#include "core/boundary.h"
+#include "core/config.h"
+#include "core/log.h"
+#include "core/main_window.h"
+#include "core/thread.h"
+#include "core/thread_handlers.h"
+
+namespace vxw {
+namespace {
+
+constexpr int32_t kBacklog = 0x7fffffff;  // the largest the socket layer takes
+constexpr uint32_t kDrainPollMs = 100;
+
+void LogLine(const vx::Str& text) { Log(text); }
+
+// The tray animation is a nicety: where there is no main window the call is
+// skipped, and a failure in it never ends a session.
+void NotifyMainWindow(void (MainWindowEvents::*notification)()) {
+    try {
+        if (MainWindowEvents* window = GetMainWindow()) (window->*notification)();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+struct SessionListener::SessionStart {
+    SessionListener* listener;
+    SocketHandle connection;
+};
+
+SessionListener::SessionListener(const ListenerTexts& texts, std::atomic<int32_t>& activeSessions)
+    : texts(texts), activeSessions(activeSessions) {}
+
+SessionListener::~SessionListener() {
+    try {
+        Stop();
+    } catch (...) {
+    }
+    listening.Close();
+}
+
+void SessionListener::DoWork() {
+    // A failure to listen leaves DoWork: the worker reports it and the service
+    // stays down until the next Start or Restart.
+    Config& config = Config::Instance();
+    listening.Listen(config.Address(), ListenPort(), kBacklog);
+    listening.SetTimeout(config.Timeout() * 1000);
+    while (!StopRequested()) {
+        vx::CatchAtBoundary(texts.acceptPlace, vx::kUnknownError, [this] { AcceptOne(); }, LogLine);
+    }
+    WaitForSessions();
+}
+
+void SessionListener::AcceptOne() {
+    SocketHandle connection = listening.Accept();
+    if (connection == kInvalidSocket) {
+        if (!StopRequested()) Log(texts.acceptError);
+        return;
+    }
+    StartSession(connection);
+}
+
+void SessionListener::StartSession(SocketHandle connection) {
+    // Counted before the thread exists: a Stop that comes right now must wait
+    // for this session too, or the thread could outlive the listener.
+    ++activeSessions;
+    auto start = std::make_unique<SessionStart>(SessionStart{this, connection});
+    try {
+        ThreadHandle thread = CreateThread(&SessionListener::SessionThread, start.get());
+        start.release();
+        CloseThreadHandle(thread);
+    } catch (...) {
+        --activeSessions;
+        Socket unserved(connection);  // closes the connection nobody will serve
+        throw;
+    }
+}
+
+uint32_t SessionListener::SessionThread(void* argument) {
+    std::unique_ptr<SessionStart> start(static_cast<SessionStart*>(argument));
+    InstallThreadHandlers();
+    start->listener->ServeSession(start->connection);
+    return 0;
+}
+
+void SessionListener::ServeSession(SocketHandle connection) {
+    NotifyMainWindow(&MainWindowEvents::OnSessionStarted);
+    vx::CatchAtBoundary(texts.sessionPlace, vx::kUnknownError, [&] { RunSession(connection); },
+                        LogLine);
+    // After this decrement Stop may return and the listener go: touch nothing
+    // of it from here on.
+    if (--activeSessions == 0) NotifyMainWindow(&MainWindowEvents::OnAllSessionsEnded);
+}
+
+void SessionListener::WaitForSessions() {
+    while (activeSessions.load() > 0) Sleep(kDrainPollMs);
+}
+
+void SessionListener::Interrupt() { listening.Close(); }
+
+void SessionListener::LogError(const vx::Str& text) { Log(texts.logErrorPrefix + text); }
+
+}  // namespace vxw

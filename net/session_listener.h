@@ -1,0 +1,57 @@
+#pragma once
+// The listening half of a local line-protocol service (POP3, SMTP): a worker
+// that owns the listening socket, accepts connections and runs one detached
+// session thread per connection, counting the live sessions so that Stop
+// returns only after the last one has ended. A service supplies its texts,
+// its counter, its port and the session itself.
+#include <atomic>
+#include <cstdint>
+
+#include "core/str.h"
+#include "core/worker.h"
+#include "net/socket.h"
+
+namespace vxw {
+
+// The place names and fixed texts of one service's log lines.
+struct ListenerTexts {
+    const char* acceptPlace;     // boundary of one accept pass ("PopServer::DoWork")
+    const char* sessionPlace;    // boundary of a session thread ("PopServer::SessionWorker")
+    const char* acceptError;     // an accept that returned nothing while running
+    const char* logErrorPrefix;  // put before a failure that escaped DoWork ("" for none)
+};
+
+class SessionListener : public Worker {
+public:
+    SessionListener(const ListenerTexts& texts, std::atomic<int32_t>& activeSessions);
+    // A derived service must call Stop in its own destructor: its sessions
+    // still run RunSession until Stop has drained them.
+    ~SessionListener() override;
+
+    // The port the listener is bound to, 0 while it is not listening.
+    int32_t ListeningPort() const { return listening.LocalPort(); }
+
+protected:
+    // The configured port; read at every start.
+    virtual int32_t ListenPort() const = 0;
+    // Serves one accepted connection on its own thread; owns the handle.
+    virtual void RunSession(SocketHandle connection) = 0;
+
+    void DoWork() override;
+    void Interrupt() override;
+    void LogError(const vx::Str& text) override;
+
+private:
+    struct SessionStart;
+    static uint32_t SessionThread(void* start);
+    void AcceptOne();
+    void StartSession(SocketHandle connection);
+    void ServeSession(SocketHandle connection);
+    void WaitForSessions();
+
+    const ListenerTexts texts;
+    std::atomic<int32_t>& activeSessions;
+    Socket listening;
+};
+
+}  // namespace vxw

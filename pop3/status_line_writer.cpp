@@ -1,0 +1,61 @@
+#include "pop3/status_line_writer.h"
+
+#include "core/boundary.h"
+#include "core/config.h"
+#include "core/log.h"
+#include "core/thread_handlers.h"
+
+namespace {
+
+const vx::Str kStatusText = "+OK Message follows";
+constexpr uint32_t kCharacterPauseMs = 2000;
+constexpr uint32_t kDotPauseMs = 5000;
+
+}  // namespace
+
+StatusLineWriter::StatusLineWriter(vxw::LineChannel& channel) : channel(channel) {
+    thread = vxw::CreateThread(&StatusLineWriter::MessageFollowsWorker, this);
+}
+
+StatusLineWriter::~StatusLineWriter() {
+    try {
+        Finish();
+    } catch (...) {
+    }
+}
+
+void StatusLineWriter::Finish() {
+    if (!thread) return;
+    downloadDone.exchange(1);
+    downloadEvent.Signal();
+    vxw::WaitAndFreeThreadHandle(thread);
+}
+
+uint32_t StatusLineWriter::MessageFollowsWorker(void* self) {
+    vxw::InstallThreadHandlers();
+    auto* writer = static_cast<StatusLineWriter*>(self);
+    vx::CatchAtBoundary("PopSession::MessageFollowsWorker", vx::kUnknownError,
+                        [writer] { writer->Write(); }, [](const vx::Str& text) { Log(text); });
+    return 0;
+}
+
+void StatusLineWriter::Write() {
+    if (Config::Instance().OperaCompat()) {
+        channel.Reply(kStatusText + "\r\n");
+        return;
+    }
+    vx::Str pending = kStatusText;
+    // A signal only cuts the wait short: one more character goes out after
+    // it before the flag ends the loop.
+    while (downloadDone.load() == 0) {
+        if (!pending.empty()) {
+            downloadEvent.WaitMs(kCharacterPauseMs);
+            channel.ReplyChar(pending[0]);
+            pending.erase(0, 1);
+        } else {
+            downloadEvent.WaitMs(kDotPauseMs);
+            channel.ReplyChar('.');
+        }
+    }
+    channel.Reply(pending + "\r\n");
+}

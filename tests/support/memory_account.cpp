@@ -1,0 +1,129 @@
+#include "tests/support/memory_account.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "core/exception.h"
+
+namespace testing_support {
+
+void MemoryService::AddAccount(const std::string& user, const std::string& password) {
+    std::lock_guard<std::mutex> guard(lock);
+    passwords[user] = password;
+    mailboxes[user];
+}
+
+std::string MemoryService::AddMessage(const std::string& user, const std::string& folder,
+                                      const std::string& text, int32_t reportedSize,
+                                      const std::string& href) {
+    std::lock_guard<std::mutex> guard(lock);
+    std::string url = href.empty()
+                          ? "http://mail.example/" + user + "/" + folder + "/msg" + std::to_string(nextId++) + ".eml"
+                          : href;
+    int32_t size = reportedSize >= 0 ? reportedSize : static_cast<int32_t>(text.size());
+    mailboxes[user].push_back({url, folder, text, size});
+    return url;
+}
+
+void MemoryService::FailNext(Operation operation, const std::string& text, int times) {
+    std::lock_guard<std::mutex> guard(lock);
+    failures[operation] = {text, times};
+}
+
+void MemoryService::SetDownloadDelayMs(int milliseconds) {
+    std::lock_guard<std::mutex> guard(lock);
+    downloadDelayMs = milliseconds;
+}
+
+std::vector<std::string> MemoryService::Trashed() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return trashed;
+}
+
+std::vector<MemoryService::SentMail> MemoryService::Sent() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return sent;
+}
+
+int MemoryService::Disconnects() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return disconnects;
+}
+
+std::vector<MemoryService::StoredMessage> MemoryService::Mailbox(const std::string& user) const {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = mailboxes.find(user);
+    return found == mailboxes.end() ? std::vector<StoredMessage>() : found->second;
+}
+
+AccountFactory MemoryService::Factory() {
+    return [this] { return std::make_unique<MemoryAccount>(*this); };
+}
+
+void MemoryService::MaybeFail(Operation operation) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = failures.find(operation);
+    if (found == failures.end() || found->second.second <= 0) return;
+    --found->second.second;
+    throw vx::Exception(found->second.first);
+}
+
+bool MemoryService::CheckLogin(const std::string& user, const std::string& password) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = passwords.find(user);
+    return found != passwords.end() && found->second == password;
+}
+
+bool MemoryAccount::Login(const vx::Str& name, const vx::Str& password) {
+    service.MaybeFail(MemoryService::Operation::Login);
+    user = service.CheckLogin(name, password) ? name : "";
+    return !user.empty();
+}
+
+void MemoryAccount::GetMessageList(MessageList& list) {
+    service.MaybeFail(MemoryService::Operation::GetMessageList);
+    list.clear();
+    for (const auto& message : service.Mailbox(user)) {
+        list.push_back({message.href, message.reportedSize, false, message.folder});
+    }
+}
+
+vx::Str MemoryAccount::GetMessage(const vx::Str& url) {
+    int delay = 0;
+    {
+        std::lock_guard<std::mutex> guard(service.lock);
+        delay = service.downloadDelayMs;
+    }
+    if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    service.MaybeFail(MemoryService::Operation::GetMessage);
+    std::lock_guard<std::mutex> guard(service.lock);
+    for (const auto& message : service.mailboxes[user]) {
+        if (message.href == url) return message.text;
+    }
+    throw vx::Exception("MemoryAccount::GetMessage - No such message - " + url);
+}
+
+void MemoryAccount::SendMessageToTrash(const vx::Str& url) {
+    service.MaybeFail(MemoryService::Operation::SendMessageToTrash);
+    std::lock_guard<std::mutex> guard(service.lock);
+    auto& box = service.mailboxes[user];
+    auto found = std::find_if(box.begin(), box.end(), [&](const auto& m) { return m.href == url; });
+    if (found == box.end()) throw vx::Exception("MemoryAccount::SendMessageToTrash - No such message - " + url);
+    box.erase(found);
+    service.trashed.push_back(url);
+}
+
+void MemoryAccount::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
+                             const vx::Str& text) {
+    service.MaybeFail(MemoryService::Operation::SendMail);
+    std::lock_guard<std::mutex> guard(service.lock);
+    service.sent.push_back({user, sender, recipients, text});
+}
+
+void MemoryAccount::Disconnect() {
+    std::lock_guard<std::mutex> guard(service.lock);
+    ++service.disconnects;
+}
+
+}  // namespace testing_support

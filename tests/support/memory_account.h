@@ -1,0 +1,87 @@
+#pragma once
+// An in-memory web mail service for session tests: accounts with messages in
+// folders, refused logins, failures on demand, a slow download, and a record
+// of what the sessions did (trash moves, submitted mail, disconnects).
+// Thread-safe: many sessions may use one service at once.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "webmail/account.h"
+
+namespace testing_support {
+
+class MemoryService {
+public:
+    enum class Operation { Login, GetMessageList, GetMessage, SendMessageToTrash, SendMail };
+
+    struct StoredMessage {
+        std::string href;
+        std::string folder;
+        std::string text;
+        int32_t reportedSize;  // what the listing says; the text's size unless set
+    };
+    struct SentMail {
+        std::string user;
+        std::string sender;
+        std::vector<std::string> recipients;
+        std::string text;
+    };
+
+    void AddAccount(const std::string& user, const std::string& password);
+    // Appends a message to the user's mailbox; returns its href.
+    std::string AddMessage(const std::string& user, const std::string& folder, const std::string& text,
+                           int32_t reportedSize = -1, const std::string& href = "");
+
+    // The next `times` calls of the operation throw vx::Exception(text).
+    void FailNext(Operation operation, const std::string& text, int times = 1);
+    // Every GetMessage waits this long before it answers.
+    void SetDownloadDelayMs(int milliseconds);
+
+    // What the sessions did.
+    std::vector<std::string> Trashed() const;
+    std::vector<SentMail> Sent() const;
+    int Disconnects() const;
+    // The user's remaining messages, in list order.
+    std::vector<StoredMessage> Mailbox(const std::string& user) const;
+
+    // Makes accounts bound to this service; the service must outlive them.
+    AccountFactory Factory();
+
+private:
+    friend class MemoryAccount;
+    void MaybeFail(Operation operation);
+    bool CheckLogin(const std::string& user, const std::string& password);
+
+    mutable std::mutex lock;
+    std::map<std::string, std::string> passwords;
+    std::map<std::string, std::vector<StoredMessage>> mailboxes;
+    std::map<Operation, std::pair<std::string, int>> failures;
+    std::vector<std::string> trashed;
+    std::vector<SentMail> sent;
+    int disconnects = 0;
+    int downloadDelayMs = 0;
+    int nextId = 1;
+};
+
+// One session's web mail client on a MemoryService.
+class MemoryAccount : public WebmailAccount {
+public:
+    explicit MemoryAccount(MemoryService& service) : service(service) {}
+    bool Login(const vx::Str& user, const vx::Str& password) override;
+    void GetMessageList(MessageList& list) override;
+    vx::Str GetMessage(const vx::Str& url) override;
+    void SendMessageToTrash(const vx::Str& url) override;
+    void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
+                  const vx::Str& text) override;
+    void Disconnect() override;
+
+private:
+    MemoryService& service;
+    std::string user;  // empty until a login succeeded
+};
+
+}  // namespace testing_support
