@@ -1,5 +1,7 @@
 #include "net/line_channel.h"
 
+#include <algorithm>
+
 #include "core/config.h"
 #include "core/log.h"
 #include "core/thread.h"
@@ -12,12 +14,19 @@ constexpr size_t kReceiveSize = 50000;
 
 }  // namespace
 
-LineChannel::LineChannel(SocketHandle handle, const LogPrefixes& prefixes, ClientLineMask mask)
-    : connection(handle), prefixes(prefixes), mask(std::move(mask)) {
-    connection.SetTimeout(Config::Instance().Timeout() * 1000);
+int32_t ConfiguredTimeoutMs() {
+    int64_t ms = int64_t{Config::Instance().Timeout()} * 1000;
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(ms, 0), INT32_MAX));
 }
 
-bool LineChannel::ExtraLogging() { return Config::Instance().ExtraLogging(); }
+LineChannel::LineChannel(SocketHandle handle, const LogPrefixes& prefixes, ClientLineMask mask)
+    : connection(handle), prefixes(prefixes), mask(std::move(mask)) {
+    connection.SetTimeout(ConfiguredTimeoutMs());
+}
+
+bool LineChannel::ExtraLogging() {
+    return Config::Instance().ExtraLogging();
+}
 
 void LineChannel::Pause() const {
     int32_t delay = Config::Instance().Delay();
@@ -50,7 +59,9 @@ void LineChannel::ReplyChar(char byte) {
     connection.Send(&byte, 1);
 }
 
-void LineChannel::LogReply(const vx::Str& text) const { Log(prefixes.server + ReplyLogText(text)); }
+void LineChannel::LogReply(const vx::Str& text) const {
+    Log(prefixes.server + ReplyLogText(text));
+}
 
 vx::Str LineChannel::ReplyLogText(const vx::Str& text) {
     size_t length = text.size();

@@ -4,6 +4,7 @@
 // 50000 bytes at a time, the configured pause before each command read and
 // each reply, and the conversation log that ExtraLogging switches on.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 #include "core/str.h"
@@ -11,6 +12,10 @@
 #include "net/socket.h"
 
 namespace vxw {
+
+// The configured Timeout (seconds) in milliseconds, kept within what a wait
+// can take however large the setting.
+int32_t ConfiguredTimeoutMs();
 
 class LineChannel {
 public:

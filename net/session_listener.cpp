@@ -8,6 +8,7 @@
 #include "core/main_window.h"
 #include "core/thread.h"
 #include "core/thread_handlers.h"
+#include "net/line_channel.h"
 
 namespace vxw {
 namespace {
@@ -15,7 +16,9 @@ namespace {
 constexpr int32_t kBacklog = 0x7fffffff;  // the largest the socket layer takes
 constexpr uint32_t kDrainPollMs = 100;
 
-void LogLine(const vx::Str& text) { Log(text); }
+void LogLine(const vx::Str& text) {
+    Log(text);
+}
 
 // The tray animation is a nicety: where there is no main window the call is
 // skipped, and a failure in it never ends a session.
@@ -49,9 +52,10 @@ void SessionListener::DoWork() {
     // stays down until the next Start or Restart.
     Config& config = Config::Instance();
     listening.Listen(config.Address(), ListenPort(), kBacklog);
-    listening.SetTimeout(config.Timeout() * 1000);
+    listening.SetTimeout(ConfiguredTimeoutMs());
     while (!StopRequested()) {
-        vx::CatchAtBoundary(texts.acceptPlace, vx::kUnknownError, [this] { AcceptOne(); }, LogLine);
+        vx::CatchAtBoundary(
+            texts.acceptPlace, vx::kUnknownError, [this] { AcceptOne(); }, LogLine);
     }
     WaitForSessions();
 }
@@ -90,8 +94,8 @@ uint32_t SessionListener::SessionThread(void* argument) {
 
 void SessionListener::ServeSession(SocketHandle connection) {
     NotifyMainWindow(&MainWindowEvents::OnSessionStarted);
-    vx::CatchAtBoundary(texts.sessionPlace, vx::kUnknownError, [&] { RunSession(connection); },
-                        LogLine);
+    vx::CatchAtBoundary(
+        texts.sessionPlace, vx::kUnknownError, [&] { RunSession(connection); }, LogLine);
     // After this decrement Stop may return and the listener go: touch nothing
     // of it from here on.
     if (--activeSessions == 0) NotifyMainWindow(&MainWindowEvents::OnAllSessionsEnded);
@@ -101,8 +105,12 @@ void SessionListener::WaitForSessions() {
     while (activeSessions.load() > 0) Sleep(kDrainPollMs);
 }
 
-void SessionListener::Interrupt() { listening.Close(); }
+void SessionListener::Interrupt() {
+    listening.Close();
+}
 
-void SessionListener::LogError(const vx::Str& text) { Log(texts.logErrorPrefix + text); }
+void SessionListener::LogError(const vx::Str& text) {
+    Log(texts.logErrorPrefix + text);
+}
 
 }  // namespace vxw

@@ -16,7 +16,9 @@ namespace {
 constexpr int32_t kSendRetryPauseMs = 1000;
 constexpr int32_t kAcceptFailurePauseMs = 100;
 
-[[noreturn]] void ThrowLastError(const vx::Str& text) { throw SocketError(text, sys::LastError()); }
+[[noreturn]] void ThrowLastError(const vx::Str& text) {
+    throw SocketError(text, sys::LastError());
+}
 
 vx::Str ConnectTarget(const vx::Str& host, int32_t port) {
     return host + " on port " + std::to_string(port);
@@ -36,15 +38,21 @@ private:
 
 }  // namespace
 
-void Socket::SslContextFree::operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
-void Socket::SslFree::operator()(SSL* session) const { SSL_free(session); }
+void Socket::SslContextFree::operator()(SSL_CTX* context) const {
+    SSL_CTX_free(context);
+}
+void Socket::SslFree::operator()(SSL* session) const {
+    SSL_free(session);
+}
 
 Socket::Socket(SocketHandle handle) : handle(handle) {
     SocketInit::Instance();
     if (handle != kInvalidSocket) SetNonBlocking();
 }
 
-Socket::~Socket() { Close(); }
+Socket::~Socket() {
+    Close();
+}
 
 uint32_t Socket::GetAddress(const vx::Str& host) {
     if (host.empty()) return sys::AnyAddress();
@@ -82,7 +90,8 @@ void Socket::Open(int32_t port, const vx::Str& host, int32_t timeoutMs, bool use
 
 void Socket::Connect(int32_t port, const vx::Str& host, bool useTls) {
     SocketHandle opened = sys::OpenStream();
-    if (opened == kInvalidSocket) ThrowLastError("vxw::Socket::Open::socket - Error opening socket");
+    if (opened == kInvalidSocket)
+        ThrowLastError("vxw::Socket::Open::socket - Error opening socket");
     handle.exchange(opened);
     SetNonBlocking();
     uint32_t address = GetAddress(host);
@@ -102,7 +111,8 @@ void Socket::Connect(int32_t port, const vx::Str& host, bool useTls) {
 void Socket::Listen(const vx::Str& host, int32_t port, int32_t backlog) {
     Close();
     SocketHandle opened = sys::OpenStream();
-    if (opened == kInvalidSocket) ThrowLastError("vxw::Socket::Listen::socket - Error creating socket");
+    if (opened == kInvalidSocket)
+        ThrowLastError("vxw::Socket::Listen::socket - Error creating socket");
     handle.exchange(opened);
     SetSocketOption(sys::ReuseAddressOption(), 1);
     uint32_t address = GetAddress(host);
@@ -159,7 +169,9 @@ void Socket::Send(const char* data, size_t length) {
     }
 }
 
-void Socket::SendText(const vx::Str& text) { Send(text.data(), text.size()); }
+void Socket::SendText(const vx::Str& text) {
+    Send(text.data(), text.size());
+}
 
 void Socket::SendPlain(const char* data, size_t length) {
     const int32_t budget = timeout / 1000 + 1;

@@ -15,7 +15,9 @@ namespace vxw {
 namespace sys {
 namespace {
 
-int ToFd(SocketHandle handle) { return static_cast<int>(handle); }
+int ToFd(SocketHandle handle) {
+    return static_cast<int>(handle);
+}
 
 sockaddr_in MakeAddress(uint32_t address, int32_t port) {
     sockaddr_in result;
@@ -36,25 +38,37 @@ int PendingError(int fd) {
 
 }  // namespace
 
-int LastError() { return errno; }
-void SetLastError(int error) { errno = error; }
-bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINPROGRESS; }
+int LastError() {
+    return errno;
+}
+void SetLastError(int error) {
+    errno = error;
+}
+bool WouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINPROGRESS;
+}
 
 SocketHandle OpenStream() {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     return fd < 0 ? kInvalidSocket : fd;
 }
 
-int CloseHandle(SocketHandle handle) { return ::close(ToFd(handle)); }
+int CloseHandle(SocketHandle handle) {
+    return ::close(ToFd(handle));
+}
 
-void ShutdownBoth(SocketHandle handle) { ::shutdown(ToFd(handle), SHUT_RDWR); }
+void ShutdownBoth(SocketHandle handle) {
+    ::shutdown(ToFd(handle), SHUT_RDWR);
+}
 
 bool SetNonBlocking(SocketHandle handle) {
     int flags = ::fcntl(ToFd(handle), F_GETFL, 0);
     return flags >= 0 && ::fcntl(ToFd(handle), F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-int ReuseAddressOption() { return SO_REUSEADDR; }
+int ReuseAddressOption() {
+    return SO_REUSEADDR;
+}
 
 bool SetOption(SocketHandle handle, int option, int value) {
     return ::setsockopt(ToFd(handle), SOL_SOCKET, option, &value, sizeof value) == 0;
@@ -87,19 +101,32 @@ bool LookupHost(const vx::Str& host, uint32_t& address) {
     return true;
 }
 
-uint32_t AnyAddress() { return htonl(INADDR_ANY); }
+uint32_t AnyAddress() {
+    return htonl(INADDR_ANY);
+}
+
+// A port that does not fit would silently wrap to another one.
+bool PortFits(int32_t port) {
+    if (port >= 0 && port <= 65535) return true;
+    SetLastError(EINVAL);
+    return false;
+}
 
 bool Connect(SocketHandle handle, uint32_t address, int32_t port) {
+    if (!PortFits(port)) return false;
     sockaddr_in target = MakeAddress(address, port);
     return ::connect(ToFd(handle), reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
 }
 
 bool Bind(SocketHandle handle, uint32_t address, int32_t port) {
+    if (!PortFits(port)) return false;
     sockaddr_in local = MakeAddress(address, port);
     return ::bind(ToFd(handle), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
 }
 
-bool Listen(SocketHandle handle, int32_t backlog) { return ::listen(ToFd(handle), backlog) == 0; }
+bool Listen(SocketHandle handle, int32_t backlog) {
+    return ::listen(ToFd(handle), backlog) == 0;
+}
 
 SocketHandle Accept(SocketHandle handle) {
     int fd = ::accept4(ToFd(handle), nullptr, nullptr, SOCK_CLOEXEC);

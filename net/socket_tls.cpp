@@ -29,7 +29,9 @@ const char kSeedText[] = "Mirelink gateway: seed text for a TLS session";
     throw SocketError(text + SslErrorText(), error);
 }
 
-[[noreturn]] void ThrowTlsSetup(const vx::Str& text) { throw SocketError(text + SslErrorText(), 0); }
+[[noreturn]] void ThrowTlsSetup(const vx::Str& text) {
+    throw SocketError(text + SslErrorText(), 0);
+}
 
 void SeedRandom() {
     RAND_seed(kSeedText, sizeof kSeedText);
@@ -37,7 +39,9 @@ void SeedRandom() {
     RAND_seed(noise.data(), static_cast<int>(noise.size()));
 }
 
-int ClampToInt(size_t length) { return length > INT_MAX ? INT_MAX : static_cast<int>(length); }
+int ClampToInt(size_t length) {
+    return length > INT_MAX ? INT_MAX : static_cast<int>(length);
+}
 
 // The place texts of one TLS retry loop.
 struct TlsTexts {
@@ -47,8 +51,10 @@ struct TlsTexts {
 };
 
 const TlsTexts kConnectTexts = {
-    "vxw::Socket::SslConnect::WaitUntilReadable - There was an error connecting the secure socket - ",
-    "vxw::Socket::SslConnect::WaitUntilWriteable - There was an error connecting the secure socket - ",
+    "vxw::Socket::SslConnect::WaitUntilReadable - There was an error connecting the secure socket "
+    "- ",
+    "vxw::Socket::SslConnect::WaitUntilWriteable - There was an error connecting the secure socket "
+    "- ",
     "vxw::Socket::SslConnect::connecting - Error connecting - ",
 };
 const TlsTexts kSendTexts = {

@@ -7,7 +7,8 @@ bool DotStuffer::PassesUnchanged(const char* data, size_t size) {
     if (size == 0) return true;
     bool lineStart = beforeLast == '\r' && last == '\n';
     bool crBefore = last == '\r' && size >= 2 && data[0] == '\n' && data[1] == '.';
-    if ((lineStart && data[0] == '.') || crBefore || std::string_view(data, size).find("\r\n.") != std::string_view::npos) {
+    if ((lineStart && data[0] == '.') || crBefore ||
+        std::string_view(data, size).find("\r\n.") != std::string_view::npos) {
         return false;
     }
     beforeLast = size >= 2 ? data[size - 2] : last;

@@ -27,7 +27,9 @@ int64_t LineNumberAt(const vx::Str& text, size_t position) {
 
 }  // namespace
 
-vx::Str FolderHeaderLine(const vx::Str& folder) { return kFolderHeaderName + ": " + folder + "\r\n"; }
+vx::Str FolderHeaderLine(const vx::Str& folder) {
+    return kFolderHeaderName + ": " + folder + "\r\n";
+}
 
 void CutToTopLines(vx::Str& text, int64_t lines) {
     size_t headerEnd = text.find("\r\n\r\n");

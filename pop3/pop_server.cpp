@@ -27,7 +27,9 @@ PopServer::~PopServer() {
     }
 }
 
-int32_t PopServer::ListenPort() const { return Config::Instance().Port(); }
+int32_t PopServer::ListenPort() const {
+    return Config::Instance().Port();
+}
 
 void PopServer::RunSession(vxw::SocketHandle connection) {
     PopSession session(connection, makeAccount);

@@ -1,6 +1,7 @@
 #include "pop3/pop_session.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "core/clock.h"
@@ -51,10 +52,13 @@ void ToUpperAscii(vx::Str& word) {
 // What LIST shows as a message's size: what RETR sends before dot-stuffing,
 // the folder header line included.
 vx::Str ListedSize(const MessageEntry& entry) {
-    return std::to_string(int64_t{entry.size} + static_cast<int64_t>(FolderHeaderLine(entry.folder).size()));
+    return std::to_string(int64_t{entry.size} +
+                          static_cast<int64_t>(FolderHeaderLine(entry.folder).size()));
 }
 
-vx::Str ListedId(const MessageEntry& entry) { return UniqueId(entry.href); }
+vx::Str ListedId(const MessageEntry& entry) {
+    return UniqueId(entry.href);
+}
 
 }  // namespace
 
@@ -155,7 +159,8 @@ PopSession::Command PopSession::ReadCommand() {
 
 MessageEntry* PopSession::ValidMessage(const vx::Str& argument) {
     long number = std::atol(argument.c_str());
-    if (number < 1 || static_cast<size_t>(number) > messages.size() || messages[number - 1].deleted) {
+    if (number < 1 || static_cast<size_t>(number) > messages.size() ||
+        messages[number - 1].deleted) {
         Reply(kInvalidNumber);
         return nullptr;
     }
@@ -163,7 +168,8 @@ MessageEntry* PopSession::ValidMessage(const vx::Str& argument) {
 }
 
 PopSession::Next PopSession::ProcessAuthUser(const Command& command) {
-    if (command.size() < 2) throw vx::Exception("PopSession::ProcessAuthUser::size - Not enough arguments");
+    if (command.size() < 2)
+        throw vx::Exception("PopSession::ProcessAuthUser::size - Not enough arguments");
     username = command[1];
     haveUsername = true;
     Reply(kOk + " Present\r\n");
@@ -172,7 +178,8 @@ PopSession::Next PopSession::ProcessAuthUser(const Command& command) {
 
 PopSession::Next PopSession::ProcessAuthPass(const Command& command) {
     if (!haveUsername) {
-        throw vx::Exception("PopSession::ProcessAuthPass::username - No valid username specified yet");
+        throw vx::Exception(
+            "PopSession::ProcessAuthPass::username - No valid username specified yet");
     }
     // The rest of the line after "PASS ", blanks and all.
     vx::Str password;
@@ -213,7 +220,8 @@ PopSession::Next PopSession::ListMessages(const Command& command,
                                           vx::Str (*value)(const MessageEntry& entry)) {
     if (command.size() >= 2) {
         if (MessageEntry* entry = ValidMessage(command[1])) {
-            Reply(kOk + " " + std::to_string(entry - messages.data() + 1) + " " + value(*entry) + "\r\n");
+            Reply(kOk + " " + std::to_string(entry - messages.data() + 1) + " " + value(*entry) +
+                  "\r\n");
         }
         return Next::Stay;
     }
@@ -235,7 +243,8 @@ PopSession::Next PopSession::ProcessTransUidl(const Command& command) {
 
 PopSession::Next PopSession::ProcessTransDele(const Command& command) {
     if (command.size() < 2) {
-        throw vx::Exception("PopSession::ProcessTransDele::aCommand::size - Not enough argument specified");
+        throw vx::Exception(
+            "PopSession::ProcessTransDele::aCommand::size - Not enough argument specified");
     }
     if (MessageEntry* entry = ValidMessage(command[1])) {
         entry->deleted = true;
@@ -255,7 +264,9 @@ PopSession::Next PopSession::ProcessTransRset(const Command&) {
     return Next::Stay;
 }
 
-PopSession::Next PopSession::ProcessTransQuit(const Command&) { return Next::Advance; }
+PopSession::Next PopSession::ProcessTransQuit(const Command&) {
+    return Next::Advance;
+}
 
 void PopSession::Update() {
     // A failure here ends the session: what was moved stays moved, the rest

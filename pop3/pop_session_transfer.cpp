@@ -14,7 +14,8 @@ constexpr size_t kSendBlockSize = 256 * 1024;
 
 [[noreturn]] void ThrowNotEnoughArguments() {
     // TOP shares the text of RETR.
-    throw vx::Exception("PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified");
+    throw vx::Exception(
+        "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified");
 }
 
 }  // namespace

@@ -34,8 +34,9 @@ void StatusLineWriter::Finish() {
 uint32_t StatusLineWriter::MessageFollowsWorker(void* self) {
     vxw::InstallThreadHandlers();
     auto* writer = static_cast<StatusLineWriter*>(self);
-    vx::CatchAtBoundary("PopSession::MessageFollowsWorker", vx::kUnknownError,
-                        [writer] { writer->Write(); }, [](const vx::Str& text) { Log(text); });
+    vx::CatchAtBoundary(
+        "PopSession::MessageFollowsWorker", vx::kUnknownError, [writer] { writer->Write(); },
+        [](const vx::Str& text) { Log(text); });
     return 0;
 }
 

@@ -34,7 +34,9 @@ double Seconds(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double Mib(double bytes) { return bytes / (1024.0 * 1024.0); }
+double Mib(double bytes) {
+    return bytes / (1024.0 * 1024.0);
+}
 
 // A field of /proc/self/status in kB ("VmHWM", "VmRSS").
 long StatusKb(const char* field) {
@@ -49,13 +51,16 @@ long StatusKb(const char* field) {
 }
 
 // Lets VmHWM start again from the current resident size.
-void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 // A message of the given size, in 76-character lines. Base64-like lines
 // (a large attachment) never start with a dot; in dotted text every tenth
 // line does, so every block needs stuffing.
 std::string MakeMessage(size_t size, bool dotted) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string text = "Subject: big\r\nContent-Type: text/plain\r\n\r\n";
     for (size_t line = 0; text.size() < size; ++line) {
         text += dotted && line % 10 == 0 ? '.' : kAlphabet[line % 64];
@@ -90,7 +95,8 @@ public:
     bool Ok() const { return fd >= 0; }
     bool Send(const std::string& line) {
         std::string bytes = line + "\r\n";
-        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<long>(bytes.size());
+        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<long>(bytes.size());
     }
     // Reads up to and including terminator; returns the bytes read, 0 on
     // failure. The server sends nothing behind an answer until the next
@@ -116,7 +122,8 @@ public:
     }
     bool LogIn() {
         std::string greeting;
-        return ReadUntil("\r\n", &greeting) && Expect("USER user", "+OK") && Expect("PASS pw", "+OK");
+        return ReadUntil("\r\n", &greeting) && Expect("USER user", "+OK") &&
+               Expect("PASS pw", "+OK");
     }
 
 private:
@@ -137,7 +144,8 @@ double LoopbackMibPerSecond(const std::string& data) {
     std::thread sender([&] {
         int fd = Connect(ntohs(address.sin_port));
         for (size_t at = 0; at < data.size();) {
-            long sent = ::send(fd, data.data() + at, std::min(kChunk, data.size() - at), MSG_NOSIGNAL);
+            long sent =
+                ::send(fd, data.data() + at, std::min(kChunk, data.size() - at), MSG_NOSIGNAL);
             if (sent <= 0) break;
             at += static_cast<size_t>(sent);
         }
@@ -147,7 +155,8 @@ double LoopbackMibPerSecond(const std::string& data) {
     auto start = Clock::now();
     std::vector<char> buffer(kChunk);
     size_t received = 0;
-    for (long count; (count = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0;) received += static_cast<size_t>(count);
+    for (long count; (count = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0;)
+        received += static_cast<size_t>(count);
     double seconds = Seconds(start);
     sender.join();
     ::close(fd);
@@ -204,19 +213,23 @@ void BenchRetr() {
     double dottedBest = 0;
     for (int i = 0; i < kRuns; ++i) {
         loopbackBest = std::max(loopbackBest, LoopbackMibPerSecond(plain));
-        attachmentBest = std::max(attachmentBest, RetrMibPerSecond(attachment.server.ListeningPort(), answerBytes));
-        dottedBest = std::max(dottedBest, RetrMibPerSecond(dotted.server.ListeningPort(), answerBytes));
+        attachmentBest = std::max(attachmentBest,
+                                  RetrMibPerSecond(attachment.server.ListeningPort(), answerBytes));
+        dottedBest =
+            std::max(dottedBest, RetrMibPerSecond(dotted.server.ListeningPort(), answerBytes));
     }
     std::printf("loopback send/recv of 20 MiB:          %8.1f MiB/s\n", loopbackBest);
     for (auto [name, best] : {std::pair<const char*, double>{"attachment-like:", attachmentBest},
                               {"a dot line in ten:", dottedBest}}) {
-        std::printf("RETR of 20 MiB, %-22s %8.1f MiB/s  (%.0f%% of loopback; target >= 50%%)\n", name, best,
-                    100.0 * best / loopbackBest);
+        std::printf("RETR of 20 MiB, %-22s %8.1f MiB/s  (%.0f%% of loopback; target >= 50%%)\n",
+                    name, best, 100.0 * best / loopbackBest);
     }
     // Only the process's first transfer shows it: later ones reuse pages that
     // the allocator kept from earlier ones.
-    std::printf("peak resident memory added by the first RETR: %.1f MiB (%.2f x the message; target <= 3)\n",
-                peakAdded / 1024.0, (peakAdded * 1024.0) / kBigMessage);
+    std::printf(
+        "peak resident memory added by the first RETR: %.1f MiB (%.2f x the message; target <= "
+        "3)\n",
+        peakAdded / 1024.0, (peakAdded * 1024.0) / kBigMessage);
 }
 
 void BenchSessions(int port) {
@@ -233,8 +246,10 @@ void BenchSessions(int port) {
     go = true;
     for (auto& client : clients) client.join();
     double seconds = Seconds(start);
-    std::printf("%d sessions at once (login, LIST, RETR 10 kB, QUIT): %d succeeded, %.2f s, %.0f sessions/s\n",
-                kSessions, succeeded.load(), seconds, kSessions / seconds);
+    std::printf(
+        "%d sessions at once (login, LIST, RETR 10 kB, QUIT): %d succeeded, %.2f s, %.0f "
+        "sessions/s\n",
+        kSessions, succeeded.load(), seconds, kSessions / seconds);
 }
 
 }  // namespace

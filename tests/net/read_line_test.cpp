@@ -32,8 +32,14 @@ std::string ExceptionOf(Action action) {
 // Lines of every shape that matters: empty, with a lone CR or LF inside,
 // binary bytes, a dot line, the longest allowed.
 std::vector<std::string> SampleLines() {
-    return {"USER someone", "", "a\rb", "c\nd", std::string("\0\x01\xff", 3), ".",
-            std::string(kMaxLine, 'L'), "last"};
+    return {"USER someone",
+            "",
+            "a\rb",
+            "c\nd",
+            std::string("\0\x01\xff", 3),
+            ".",
+            std::string(kMaxLine, 'L'),
+            "last"};
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -71,7 +77,8 @@ void ExpectLinesBack(const std::vector<std::string>& lines, size_t receiveSize, 
 TEST(ReadLine, SameLinesWhateverTheChunking) {
     const std::vector<std::string> lines = SampleLines();
     unsigned seed = 1;
-    for (size_t receiveSize : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{4096}, kReceiveSize}) {
+    for (size_t receiveSize :
+         {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{4096}, kReceiveSize}) {
         ExpectLinesBack<vx::Str>(lines, receiveSize, ++seed);
         ExpectLinesBack<vxw::ReceiveBuffer>(lines, receiveSize, ++seed);
     }
@@ -114,9 +121,11 @@ TEST(ReadLine, OverlongLinesFailWithTheirTexts) {
         vx::Str buffer;
         std::string message =
             ExceptionOf([&] { vxw::ReadLine(buffer, *pair.server, kMaxLine, kReceiveSize); });
-        EXPECT_EQ(message.rfind("SOCKETUTIL_READLINE_BUFFERLEN: The buffer exceeds the maximum line "
-                                "length allowed - ", 0),
-                  0u)
+        EXPECT_EQ(
+            message.rfind("SOCKETUTIL_READLINE_BUFFERLEN: The buffer exceeds the maximum line "
+                          "length allowed - ",
+                          0),
+            0u)
             << message;
     }
 }

@@ -1,3 +1,5 @@
+#include "net/socket.h"
+
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,7 +9,6 @@
 #include <thread>
 
 #include "core/exception.h"
-#include "net/socket.h"
 #include "tests/net/loopback_pair.h"
 
 namespace {
@@ -59,25 +60,33 @@ TEST(Socket, OpenFailuresCloseTheSocketAndNameThePlace) {
     }
     vxw::Socket socket;
     auto start = Clock::now();
-    EXPECT_EQ(SocketErrorOf([&] { socket.Open(closedPort, "127.0.0.1", 5000, false); }),
-              "vxw::Socket::Open::WaitUntilWriteable - Error connecting socket to 127.0.0.1 on port " +
-                  std::to_string(closedPort) + " (" + std::to_string(ECONNREFUSED) + ")");
+    EXPECT_EQ(
+        SocketErrorOf([&] { socket.Open(closedPort, "127.0.0.1", 5000, false); }),
+        "vxw::Socket::Open::WaitUntilWriteable - Error connecting socket to 127.0.0.1 on port " +
+            std::to_string(closedPort) + " (" + std::to_string(ECONNREFUSED) + ")");
     EXPECT_LT(SecondsSince(start), 2.0);
     EXPECT_FALSE(socket.IsOpen());
 
-    std::string lookup = SocketErrorOf([&] { socket.Open(80, "no-such-host.invalid", 5000, false); });
-    EXPECT_EQ(lookup.rfind("vxw::Socket::GetAddress - Error in host lookup - no-such-host.invalid", 0), 0u)
+    std::string lookup =
+        SocketErrorOf([&] { socket.Open(80, "no-such-host.invalid", 5000, false); });
+    EXPECT_EQ(
+        lookup.rfind("vxw::Socket::GetAddress - Error in host lookup - no-such-host.invalid", 0),
+        0u)
         << lookup;
     EXPECT_FALSE(socket.IsOpen());
 }
 
-TEST(Socket, ListenOnAPortInUseNamesHostPortAndError) {
+TEST(Socket, ListenOnAPortInUseOrOutOfRangeNamesHostPortAndError) {
     vxw::Socket first;
     first.Listen("127.0.0.1", 0, 4);
     vxw::Socket second;
     EXPECT_EQ(SocketErrorOf([&] { second.Listen("127.0.0.1", first.LocalPort(), 4); }),
               "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - " +
                   std::to_string(first.LocalPort()) + " - " + std::to_string(EADDRINUSE));
+    // A port from a damaged settings file must not wrap to 4464.
+    EXPECT_EQ(SocketErrorOf([&] { second.Listen("127.0.0.1", 70000, 4); }),
+              "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - 70000 - " +
+                  std::to_string(EINVAL));
 }
 
 TEST(Socket, ReceiveFromASilentPeerFailsAfterOneTimeOut) {
@@ -99,7 +108,8 @@ TEST(Socket, SendToAPeerThatStopsReadingFailsWithinTheBudget) {
         for (int i = 0; i < 256; ++i) pair.client.Send(block.data(), block.size());
     });
     EXPECT_EQ(message.rfind("vxw::Socket::Send::", 0), 0u) << message;
-    EXPECT_NE(message.find("There was an error sending the data through the socket"), std::string::npos);
+    EXPECT_NE(message.find("There was an error sending the data through the socket"),
+              std::string::npos);
     EXPECT_LT(SecondsSince(start), 1.0 + 2 * 1.0 + 0.5);  // one wait plus the retry budget
 }
 

@@ -39,7 +39,8 @@ std::string ReceiveAll(vxw::Socket& socket) {
 // sends a large request (many want-write/want-read rounds) and reads the answer.
 TEST(Tls, UnverifiedCertificatesAreAcceptedAndDataFlowsBothWays) {
     const std::string request(3 << 20, 'q');
-    for (auto kind : {TlsTestServer::Certificate::SelfSigned, TlsTestServer::Certificate::Expired}) {
+    for (auto kind :
+         {TlsTestServer::Certificate::SelfSigned, TlsTestServer::Certificate::Expired}) {
         std::string received;
         TlsTestServer server(
             [&](SSL* session) {
@@ -73,11 +74,13 @@ TEST(Tls, ASilentServerFailsTheReceiveAfterOneTimeOut) {
     char buffer[64];
     auto start = std::chrono::steady_clock::now();
     std::string message = SocketErrorOf([&] { client.Receive(buffer, sizeof buffer); });
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(message,
-              "vxw::Socket::Receive::ssl::WaitUntilReadable - There was an error receiving the data "
-              "through the secure socket -  (" +
-                  std::to_string(ETIMEDOUT) + ")");
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(
+        message,
+        "vxw::Socket::Receive::ssl::WaitUntilReadable - There was an error receiving the data "
+        "through the secure socket -  (" +
+            std::to_string(ETIMEDOUT) + ")");
     EXPECT_GE(seconds, 1.0);
     EXPECT_LT(seconds, 2.0);
     client.Close();
@@ -91,8 +94,10 @@ TEST(Tls, AFailedHandshakeListsTheLibraryErrorsAndClosesTheSocket) {
         (void)::write(fd, reply, sizeof reply - 1);
     });
     vxw::Socket client;
-    std::string message = SocketErrorOf([&] { client.Open(server.Port(), "127.0.0.1", 5000, true); });
-    EXPECT_EQ(message.rfind("vxw::Socket::SslConnect::connecting - Error connecting - error:", 0), 0u)
+    std::string message =
+        SocketErrorOf([&] { client.Open(server.Port(), "127.0.0.1", 5000, true); });
+    EXPECT_EQ(message.rfind("vxw::Socket::SslConnect::connecting - Error connecting - error:", 0),
+              0u)
         << message;
     EXPECT_NE(message.find("wrong version number"), std::string::npos) << message;
     EXPECT_FALSE(client.IsOpen());

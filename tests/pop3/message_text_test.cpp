@@ -1,10 +1,11 @@
+#include "pop3/message_text.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
 #include "pop3/dot_stuffer.h"
-#include "pop3/message_text.h"
 
 namespace {
 
@@ -13,7 +14,8 @@ std::string ReferenceStuff(const std::string& text) {
     std::string out = !text.empty() && text[0] == '.' ? "." : "";
     for (size_t i = 0; i < text.size(); ++i) {
         out += text[i];
-        if (i >= 1 && text[i - 1] == '\r' && text[i] == '\n' && i + 1 < text.size() && text[i + 1] == '.') {
+        if (i >= 1 && text[i - 1] == '\r' && text[i] == '\n' && i + 1 < text.size() &&
+            text[i + 1] == '.') {
             out += '.';
         }
     }
@@ -63,9 +65,9 @@ TEST(MessageText, CutToTopLines) {
         {head + "one\r\ntwo\r\nthree\r\n", 3, head + "one\r\ntwo\r\nthree\r\n"},
         {head + "one\r\ntwo\r\nthree\r\n", 5, head + "one\r\ntwo\r\nthree\r\n"},
         {head + "one\r\ntwo\r\nthree", 2, head + "one\r\ntwo\r\n"},
-        {head, 0, head},                                   // ends right after the header section
+        {head, 0, head},  // ends right after the header section
         {header + "no empty line\r\n", 0, header + "no empty line\r\n"},
-        {header + "\r\nbody\r\n", 0, header + "\r\n"},     // empty header section
+        {header + "\r\nbody\r\n", 0, header + "\r\n"},                 // empty header section
         {head + "one\r\n", -1, header + "Subject: s\r\nFrom: f\r\n"},  // atoi("-1")
         {head + "one\r\n", -100, head + "one\r\n"},
     };

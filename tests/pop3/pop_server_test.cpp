@@ -80,10 +80,11 @@ TEST_F(PopServerTest, StopWaitsForAnIdleSessionToTimeOut) {
     server->Stop();
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(700));
     EXPECT_EQ(ActivePopSessions.load(), 0);
-    EXPECT_EQ(log.NewLines(), std::vector<std::string>{
-                                  "PopServer::SessionWorker::catch::vx - vxw::Socket::Receive::WaitUntilReadable - "
-                                  "There was an error receiving data through the socket (" +
-                                  std::to_string(ETIMEDOUT) + ")"});
+    EXPECT_EQ(log.NewLines(),
+              std::vector<std::string>{
+                  "PopServer::SessionWorker::catch::vx - vxw::Socket::Receive::WaitUntilReadable - "
+                  "There was an error receiving data through the socket (" +
+                  std::to_string(ETIMEDOUT) + ")"});
 }
 
 TEST_F(PopServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
@@ -97,9 +98,12 @@ TEST_F(PopServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
     server = std::make_unique<PopServer>(service.Factory());
     server->Start();
     ASSERT_TRUE(log.WaitFor("vxw::Worker::DoWork"));
-    EXPECT_EQ(log.NewLines(), std::vector<std::string>{
-                                  "vxw::Worker::DoWork::catch::vx - vxw::Socket::Listen::bind - Error binding socket - "
-                                  "127.0.0.1 - " + std::to_string(taken) + " - " + std::to_string(EADDRINUSE)});
+    EXPECT_EQ(
+        log.NewLines(),
+        std::vector<std::string>{
+            "vxw::Worker::DoWork::catch::vx - vxw::Socket::Listen::bind - Error binding socket - "
+            "127.0.0.1 - " +
+            std::to_string(taken) + " - " + std::to_string(EADDRINUSE)});
     squatter.Close();
     values.port = 0;
     Config::Instance().SetValues(values);
@@ -120,11 +124,16 @@ TEST_F(PopServerTest, BadClientsEndOnlyTheirOwnSession) {
         std::string logged;
     } cases[] = {
         {"silent", [](LineClient&) {},
-         "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data through the socket (" +
+         "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data through the "
+         "socket (" +
              std::to_string(ETIMEDOUT) + ")"},
         {"no line end", [](LineClient& c) { c.Send(std::string(60000, 'x')); },
          "SOCKETUTIL_READLINE_BUFFERLEN: The buffer exceeds the maximum line length allowed - "},
-        {"vanished", [](LineClient& c) { c.Send("USER alice\r\n"); c.Close(); },
+        {"vanished",
+         [](LineClient& c) {
+             c.Send("USER alice\r\n");
+             c.Close();
+         },
          "SOCKETUTIL_READLINE_RECEIVE: Socket was closed"},
     };
     for (const Case& c : cases) {
@@ -143,7 +152,8 @@ TEST_F(PopServerTest, BadClientsEndOnlyTheirOwnSession) {
 }
 
 TEST_F(PopServerTest, AClientThatVanishesDuringRetrLosesNothing) {
-    service.AddMessage("alice", "inbox", "Subject: big\r\n\r\n" + std::string(1 << 20, 'b') + "\r\n");
+    service.AddMessage("alice", "inbox",
+                       "Subject: big\r\n\r\n" + std::string(1 << 20, 'b') + "\r\n");
     StartServer();
     service.SetDownloadDelayMs(300);
     LogWatch log;

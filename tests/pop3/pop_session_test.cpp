@@ -47,7 +47,8 @@ protected:
 
     void Play(LineClient& client, const std::vector<Exchange>& script) {
         for (const Exchange& step : script) {
-            std::string answer = step.multiLine ? client.MultiLine(step.send) : client.Command(step.send);
+            std::string answer =
+                step.multiLine ? client.MultiLine(step.send) : client.Command(step.send);
             EXPECT_EQ(answer, step.expect) << "after " << step.send;
         }
     }
@@ -103,7 +104,8 @@ TEST_F(PopSessionTest, PasswordBlanksReachTheLoginUnchanged) {
     service.AddAccount("bob", " two  blanks ");
     LineClient client(Port());
     client.ReadLine();
-    Play(client, {{"USER bob", "+OK Present\r\n"}, {"PASS  two  blanks ", "+OK You may enter\r\n"}});
+    Play(client,
+         {{"USER bob", "+OK Present\r\n"}, {"PASS  two  blanks ", "+OK You may enter\r\n"}});
 }
 
 TEST_F(PopSessionTest, TransactionListsMarksAndResets) {
@@ -118,7 +120,10 @@ TEST_F(PopSessionTest, TransactionListsMarksAndResets) {
                       {"list 0", kInvalid},
                       {"LIST 99", kInvalid},
                       {"LIST x", kInvalid},
-                      {"UIDL", "+OK Messages:\r\n1 " + hrefs[0] + "\r\n2 " + hrefs[1] + "\r\n3 " + uid3 + "\r\n.\r\n", true},
+                      {"UIDL",
+                       "+OK Messages:\r\n1 " + hrefs[0] + "\r\n2 " + hrefs[1] + "\r\n3 " + uid3 +
+                           "\r\n.\r\n",
+                       true},
                       {"UIDL 3", "+OK 3 " + uid3 + "\r\n"},
                       {"DELE 2", "+OK Message marked for deletion\r\n"},
                       {"DELE 2", kInvalid},
@@ -154,14 +159,23 @@ TEST_F(PopSessionTest, RetrAndTopSendTheFolderLineAndStuffedText) {
     client.Command("PASS pw");
     const std::string status = "+OK Message follows\r\n";
     const std::string inbox = "X-Mirelink-Folder: inbox\r\n";
-    Play(client, {
-                     {"RETR 1", status + inbox + "..starts\r\nSubject: dots\r\n\r\n..one\r\ntwo\r\n...three\r\n\r\n.\r\n", true},
-                     {"TOP 1 0", status + inbox + "..starts\r\nSubject: dots\r\n\r\n\r\n.\r\n", true},
-                     {"TOP 1 2", status + inbox + "..starts\r\nSubject: dots\r\n\r\n..one\r\ntwo\r\n\r\n.\r\n", true},
-                     {"TOP 1 5", status + inbox + "..starts\r\nSubject: dots\r\n\r\n..one\r\ntwo\r\n...three\r\n\r\n.\r\n", true},
-                     {"TOP 2 1", status + "X-Mirelink-Folder: junk\r\nSubject: short\r\n\r\n\r\n.\r\n", true},
-                     {"RETR 3", status + inbox + "no blank line and no final CR LF\r\n.\r\n", true},
-                 });
+    Play(client,
+         {
+             {"RETR 1",
+              status + inbox +
+                  "..starts\r\nSubject: dots\r\n\r\n..one\r\ntwo\r\n...three\r\n\r\n.\r\n",
+              true},
+             {"TOP 1 0", status + inbox + "..starts\r\nSubject: dots\r\n\r\n\r\n.\r\n", true},
+             {"TOP 1 2",
+              status + inbox + "..starts\r\nSubject: dots\r\n\r\n..one\r\ntwo\r\n\r\n.\r\n", true},
+             {"TOP 1 5",
+              status + inbox +
+                  "..starts\r\nSubject: dots\r\n\r\n..one\r\ntwo\r\n...three\r\n\r\n.\r\n",
+              true},
+             {"TOP 2 1", status + "X-Mirelink-Folder: junk\r\nSubject: short\r\n\r\n\r\n.\r\n",
+              true},
+             {"RETR 3", status + inbox + "no blank line and no final CR LF\r\n.\r\n", true},
+         });
 }
 
 // Misuse that ends the session: no reply, one log line, nothing moved.
@@ -172,13 +186,18 @@ TEST_F(PopSessionTest, MisuseEndsTheSessionWithoutAReply) {
         std::string logged;
     } cases[] = {
         {false, "USER", "PopSession::ProcessAuthUser::size - Not enough arguments"},
-        {false, "PASS secret", "PopSession::ProcessAuthPass::username - No valid username specified yet"},
+        {false, "PASS secret",
+         "PopSession::ProcessAuthPass::username - No valid username specified yet"},
         {false, "", "PopSession::ReadCommand::aOutCommand - Empty command found -  - "},
-        {true, "DELE", "PopSession::ProcessTransDele::aCommand::size - Not enough argument specified"},
-        {true, "RETR", "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified"},
-        {true, "TOP 1", "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified"},
+        {true, "DELE",
+         "PopSession::ProcessTransDele::aCommand::size - Not enough argument specified"},
+        {true, "RETR",
+         "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified"},
+        {true, "TOP 1",
+         "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified"},
         {true, "", "PopSession::ReadCommand::aOutCommand - Empty command found -  - NOOP\r\n"},
-        {false, std::string(10001, 'x'), "SOCKETUTIL_READLINE_LINEEND: The line the maximum line length allowed - 10003"},
+        {false, std::string(10001, 'x'),
+         "SOCKETUTIL_READLINE_LINEEND: The line the maximum line length allowed - 10003"},
     };
     for (const Case& c : cases) {
         LogWatch log;

@@ -73,10 +73,12 @@ TEST_F(StatusLineTest, ASlowDownloadTricklesTheLineAndThenDots) {
     EXPECT_LT(firstAfter, 3.0);
     EXPECT_EQ(first + client->ReadLine(), "+OK Message follows.\r\n");
     EXPECT_GE(SecondsSince(start), 40.0);
-    EXPECT_EQ(client->ReadUntil("\r\n.\r\n"), "X-Mirelink-Folder: inbox\r\nSubject: slow\r\n\r\n\r\n.\r\n");
+    EXPECT_EQ(client->ReadUntil("\r\n.\r\n"),
+              "X-Mirelink-Folder: inbox\r\nSubject: slow\r\n\r\n\r\n.\r\n");
 
     std::vector<std::string> expected = {"PopSession::Client - TOP 1 0"};
-    for (char c : std::string("+OK Message follows.")) expected.push_back("PopSession::Server - " + std::string(1, c));
+    for (char c : std::string("+OK Message follows."))
+        expected.push_back("PopSession::Server - " + std::string(1, c));
     expected.push_back("PopSession::Server - ");
     std::vector<std::string> lines = log.NewLines();
     ASSERT_GE(lines.size(), expected.size());

@@ -6,7 +6,9 @@
 
 namespace testing_support {
 
-LineClient::LineClient(int port, int timeoutMs) { socket.Open(port, "127.0.0.1", timeoutMs, false); }
+LineClient::LineClient(int port, int timeoutMs) {
+    socket.Open(port, "127.0.0.1", timeoutMs, false);
+}
 
 std::string LineClient::Command(const std::string& line) {
     Send(line + "\r\n");
@@ -36,7 +38,9 @@ std::string LineClient::ReadUntil(const std::string& terminator) {
         searched = buffer.size() >= terminator.size() ? buffer.size() - terminator.size() + 1 : 0;
         char chunk[65536];
         size_t count = socket.Receive(chunk, sizeof chunk);
-        if (count == 0) throw vxw::SocketClosed("LineClient - closed before \"" + terminator + "\" - " + buffer);
+        if (count == 0)
+            throw vxw::SocketClosed("LineClient - closed before \"" + terminator + "\" - " +
+                                    buffer);
         buffer.append(chunk, count);
     }
 }

@@ -18,9 +18,9 @@ std::string MemoryService::AddMessage(const std::string& user, const std::string
                                       const std::string& text, int32_t reportedSize,
                                       const std::string& href) {
     std::lock_guard<std::mutex> guard(lock);
-    std::string url = href.empty()
-                          ? "http://mail.example/" + user + "/" + folder + "/msg" + std::to_string(nextId++) + ".eml"
-                          : href;
+    std::string url = href.empty() ? "http://mail.example/" + user + "/" + folder + "/msg" +
+                                         std::to_string(nextId++) + ".eml"
+                                   : href;
     int32_t size = reportedSize >= 0 ? reportedSize : static_cast<int32_t>(text.size());
     mailboxes[user].push_back({url, folder, text, size});
     return url;
@@ -109,7 +109,8 @@ void MemoryAccount::SendMessageToTrash(const vx::Str& url) {
     std::lock_guard<std::mutex> guard(service.lock);
     auto& box = service.mailboxes[user];
     auto found = std::find_if(box.begin(), box.end(), [&](const auto& m) { return m.href == url; });
-    if (found == box.end()) throw vx::Exception("MemoryAccount::SendMessageToTrash - No such message - " + url);
+    if (found == box.end())
+        throw vx::Exception("MemoryAccount::SendMessageToTrash - No such message - " + url);
     box.erase(found);
     service.trashed.push_back(url);
 }

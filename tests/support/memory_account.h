@@ -33,8 +33,9 @@ public:
 
     void AddAccount(const std::string& user, const std::string& password);
     // Appends a message to the user's mailbox; returns its href.
-    std::string AddMessage(const std::string& user, const std::string& folder, const std::string& text,
-                           int32_t reportedSize = -1, const std::string& href = "");
+    std::string AddMessage(const std::string& user, const std::string& folder,
+                           const std::string& text, int32_t reportedSize = -1,
+                           const std::string& href = "");
 
     // The next `times` calls of the operation throw vx::Exception(text).
     void FailNext(Operation operation, const std::string& text, int times = 1);

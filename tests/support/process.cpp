@@ -38,7 +38,8 @@ bool Exchange(Pipe& in, Pipe& out, Pipe& err, const std::string& input, ProcessR
     size_t written = 0;
     if (input.empty()) in.CloseEnd(1);
     while (out.fds[0] >= 0 || err.fds[0] >= 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         pollfd fds[3] = {{out.fds[0], POLLIN, 0}, {err.fds[0], POLLIN, 0}, {in.fds[1], POLLOUT, 0}};
         ::poll(fds, 3, static_cast<int>(left.count()));

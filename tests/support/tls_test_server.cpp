@@ -91,7 +91,9 @@ void TlsTestServer::Listen() {
     port = ntohs(address.sin_port);
 }
 
-int TlsTestServer::AcceptOne() { return ::accept(listener, nullptr, nullptr); }
+int TlsTestServer::AcceptOne() {
+    return ::accept(listener, nullptr, nullptr);
+}
 
 void TlsTestServer::Serve(Certificate certificate, const TlsBehaviour& behaviour) {
     ContextPtr context = MakeContext(certificate);

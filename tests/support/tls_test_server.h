@@ -17,7 +17,8 @@ public:
     using TlsBehaviour = std::function<void(SSL* session)>;
     using PlainBehaviour = std::function<void(int fd)>;
 
-    explicit TlsTestServer(TlsBehaviour behaviour, Certificate certificate = Certificate::SelfSigned);
+    explicit TlsTestServer(TlsBehaviour behaviour,
+                           Certificate certificate = Certificate::SelfSigned);
     explicit TlsTestServer(PlainBehaviour behaviour);
     ~TlsTestServer();  // waits for the connection's behaviour to end
     TlsTestServer(const TlsTestServer&) = delete;
