@@ -13,7 +13,8 @@ void CookieJar::Store(const NoCaseMultimap& responseHeaders) {
         // requests, to it and to every other host the jar is sent to.
         if (equals == vx::Str::npos || text.find_first_of("\r\n") != vx::Str::npos) continue;
         size_t end = text.find(';', equals + 1);
-        vx::Str value = text.substr(equals + 1, end == vx::Str::npos ? vx::Str::npos : end - equals - 1);
+        vx::Str value =
+            text.substr(equals + 1, end == vx::Str::npos ? vx::Str::npos : end - equals - 1);
         cookies[TrimBlanks(text.substr(0, equals))] = TrimBlanks(value);
     }
 }

@@ -34,7 +34,9 @@ vx::Str ChooseQop(const vx::Str& offered) {
     return vx::Str();
 }
 
-vx::Str Quoted(const char* name, const vx::Str& value) { return vx::Str(name) + "=\"" + value + "\""; }
+vx::Str Quoted(const char* name, const vx::Str& value) {
+    return vx::Str(name) + "=\"" + value + "\"";
+}
 
 }  // namespace
 
@@ -46,7 +48,9 @@ DigestOptions GetDigestOptions(const vx::Str& challenge, const vx::Str& host) {
     vx::Str text = TrimBlanks(challenge);
     size_t blank = text.find(' ');
     if (blank == vx::Str::npos)
-        throw HttpError("Http::GetDigestOptions::DigestPrefix - Digest prefix not found - " + text + " - " + host, 0);
+        throw HttpError("Http::GetDigestOptions::DigestPrefix - Digest prefix not found - " + text +
+                            " - " + host,
+                        0);
     DigestOptions options;
     for (const auto& piece : SplitOutsideQuotes(text.substr(blank + 1))) {
         size_t equals = piece.find('=');
@@ -65,9 +69,10 @@ vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx:
     DigestOptions options = GetDigestOptions(challenge, host);
     DigestInput in;
     in.algorithm = Lookup(options, "algorithm");
-    if (!in.algorithm.empty() && !EqualNoCase(in.algorithm, "md5") && !EqualNoCase(in.algorithm, "md5-sess"))
-        throw HttpError("Http::HandleAuthDigest::Algorithm - Unsupported algorithm specified - " + in.algorithm +
-                            " - " + host,
+    if (!in.algorithm.empty() && !EqualNoCase(in.algorithm, "md5") &&
+        !EqualNoCase(in.algorithm, "md5-sess"))
+        throw HttpError("Http::HandleAuthDigest::Algorithm - Unsupported algorithm specified - " +
+                            in.algorithm + " - " + host,
                         0);
     in.realm = Lookup(options, "realm");
     in.nonce = Lookup(options, "nonce");
@@ -81,24 +86,31 @@ vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx:
     vx::Str opaque = Lookup(options, "opaque");
     if (!opaque.empty()) value += ", " + Quoted("opaque", opaque);
     if (!in.algorithm.empty()) value += ", " + Quoted("algorithm", in.algorithm);
-    if (!in.qop.empty()) value += ", " + Quoted("qop", in.qop) + ", " + Quoted("cnonce", in.cnonce) + ", nc=" + in.nc;
+    if (!in.qop.empty())
+        value +=
+            ", " + Quoted("qop", in.qop) + ", " + Quoted("cnonce", in.cnonce) + ", nc=" + in.nc;
     return value + ", " + Quoted("response", GetResponseDigest(in, host));
 }
 
 vx::Str GetResponseDigest(const DigestInput& in, const vx::Str& host) {
     vx::Str secret = in.user + ":" + in.realm + ":" + in.password;
     vx::Str a1;
-    if (in.algorithm.empty() || EqualNoCase(in.algorithm, "md5")) a1 = secret;
-    else if (EqualNoCase(in.algorithm, "md5-sess")) a1 = Md5Hex(secret) + ":" + in.nonce + ":" + in.cnonce;
+    if (in.algorithm.empty() || EqualNoCase(in.algorithm, "md5"))
+        a1 = secret;
+    else if (EqualNoCase(in.algorithm, "md5-sess"))
+        a1 = Md5Hex(secret) + ":" + in.nonce + ":" + in.cnonce;
     else
-        throw HttpError("Http::GetResponseDigest::Algorithm - Unsupported algorithm - " + in.algorithm + " - " +
-                            host + in.uri,
+        throw HttpError("Http::GetResponseDigest::Algorithm - Unsupported algorithm - " +
+                            in.algorithm + " - " + host + in.uri,
                         0);
 
     vx::Str a2 = in.method + ":" + in.uri;
-    if (EqualNoCase(in.qop, "auth-int")) a2 += ":" + Md5Hex(in.body == nullptr ? "" : in.body, in.length);
+    if (EqualNoCase(in.qop, "auth-int"))
+        a2 += ":" + Md5Hex(in.body == nullptr ? "" : in.body, in.length);
     else if (!in.qop.empty() && !EqualNoCase(in.qop, "auth"))
-        throw HttpError("Http::GetResponseDigest::Qop - Unsupported qop - " + in.qop + " - " + host + in.uri, 0);
+        throw HttpError(
+            "Http::GetResponseDigest::Qop - Unsupported qop - " + in.qop + " - " + host + in.uri,
+            0);
 
     vx::Str ha1 = Md5Hex(a1), ha2 = Md5Hex(a2);
     if (in.qop.empty()) return Md5Hex(ha1 + ":" + in.nonce + ":" + ha2);

@@ -29,12 +29,13 @@ Http::Http() {
     requestHeaders["Connection"] = "Keep-Alive";
 }
 
-void Http::SetServer(int32_t newPort, bool newTls, const vx::Str& newHost, const vx::Str& newProxyHost,
-                     int32_t newProxyPort, const vx::Str& newProxyUser, const vx::Str& newProxyPassword,
-                     int32_t timeoutMs) {
+void Http::SetServer(int32_t newPort, bool newTls, const vx::Str& newHost,
+                     const vx::Str& newProxyHost, int32_t newProxyPort, const vx::Str& newProxyUser,
+                     const vx::Str& newProxyPassword, int32_t timeoutMs) {
     if (newPort == -1) newPort = newTls ? 443 : 80;
-    bool same = newHost == host && newTls == useTls && newPort == port && newProxyHost == proxyHost &&
-                newProxyPort == proxyPort && newProxyUser == proxyUser && newProxyPassword == proxyPassword &&
+    bool same = newHost == host && newTls == useTls && newPort == port &&
+                newProxyHost == proxyHost && newProxyPort == proxyPort &&
+                newProxyUser == proxyUser && newProxyPassword == proxyPassword &&
                 timeoutMs == timeout;
     if (same && connection.IsOpen()) return;
     receiveBuffer.Clear();
@@ -45,17 +46,23 @@ void Http::SetServer(int32_t newPort, bool newTls, const vx::Str& newHost, const
     Connect();
 }
 
-void Http::SetHeader(const vx::Str& name, const vx::Str& value) { requestHeaders[name] = value; }
+void Http::SetHeader(const vx::Str& name, const vx::Str& value) {
+    requestHeaders[name] = value;
+}
 
-void Http::RemoveHeader(const vx::Str& name) { requestHeaders.erase(name); }
+void Http::RemoveHeader(const vx::Str& name) {
+    requestHeaders.erase(name);
+}
 
-bool Http::HasHeader(const vx::Str& name) const { return requestHeaders.count(name) != 0; }
+bool Http::HasHeader(const vx::Str& name) const {
+    return requestHeaders.count(name) != 0;
+}
 
 void Http::SendRequest(const vx::Str& path, const vx::Str& method, const char* body, size_t length,
-                       const char* user, const char* password, int32_t redirectsLeft, bool allowAuth,
-                       bool allowProxyAuth, const vx::Str& output) {
-    Issue(Request{path, method, body, length, user, password}, Budget{redirectsLeft, allowAuth, allowProxyAuth},
-          output);
+                       const char* user, const char* password, int32_t redirectsLeft,
+                       bool allowAuth, bool allowProxyAuth, const vx::Str& output) {
+    Issue(Request{path, method, body, length, user, password},
+          Budget{redirectsLeft, allowAuth, allowProxyAuth}, output);
 }
 
 void Http::Issue(const Request& request, const Budget& budget, const vx::Str& output) {
@@ -128,14 +135,17 @@ void Http::OpenTunnel(const vx::Str& portText) {
     {
         Restore<bool> plain(useTls, false);
         Restore<bool> inTunnel(tunnelling, true);
-        Restore<vx::Str> output(outputFile, "");  // the file belongs to the request that needed the tunnel
+        Restore<vx::Str> output(outputFile,
+                                "");  // the file belongs to the request that needed the tunnel
         // No redirects for the tunnel itself: a proxy has nowhere else to send it.
-        Issue(Request{host + ":" + portText, "CONNECT", nullptr, 0, nullptr, nullptr}, Budget{0, true, true}, "");
+        Issue(Request{host + ":" + portText, "CONNECT", nullptr, 0, nullptr, nullptr},
+              Budget{0, true, true}, "");
     }
     if (GetStatusCode() != 200)
-        throw HttpError("Http::Connect::ConnectSSl - There was an error opening the SSL tunnel to " + host +
-                            " through " + proxyHost,
-                        GetStatusCode());
+        throw HttpError(
+            "Http::Connect::ConnectSSl - There was an error opening the SSL tunnel to " + host +
+                " through " + proxyHost,
+            GetStatusCode());
     // The server name goes along for servers that pick their certificate by
     // it; an address literal is not a name.
     bool address = host.find_first_not_of("0123456789.") == vx::Str::npos;
@@ -151,23 +161,29 @@ void Http::CloseConnection() {
 }
 
 void Http::WriteRequest(const Request& request) {
-    if (request.body != nullptr) requestHeaders["Content-Length"] = std::to_string(request.length);
-    else requestHeaders.erase("Content-Length");
-    if (cookies.Empty()) requestHeaders.erase("Cookie");
-    else requestHeaders["Cookie"] = cookies.HeaderValue();
+    if (request.body != nullptr)
+        requestHeaders["Content-Length"] = std::to_string(request.length);
+    else
+        requestHeaders.erase("Content-Length");
+    if (cookies.Empty())
+        requestHeaders.erase("Cookie");
+    else
+        requestHeaders["Cookie"] = cookies.HeaderValue();
     if (requestHeaders.count("Authorization") == 0) ApplyCachedAuthorization();
 
     vx::Str head = request.method + " " + requestUriPrefix + request.path + " HTTP/1.1\r\n";
     for (const auto& header : requestHeaders) {
         // The proxy sees the tunnel request in clear text; what is meant for
         // the server behind it stays out.
-        if (tunnelling && (EqualNoCase(header.first, "Authorization") || EqualNoCase(header.first, "Cookie")))
+        if (tunnelling &&
+            (EqualNoCase(header.first, "Authorization") || EqualNoCase(header.first, "Cookie")))
             continue;
         head += header.first + ": " + header.second + "\r\n";
     }
     head += "\r\n";
     connection.SendText(head);
-    if (request.body != nullptr && request.length != 0) connection.Send(request.body, request.length);
+    if (request.body != nullptr && request.length != 0)
+        connection.Send(request.body, request.length);
 }
 
 void Http::DispatchStatus(const Request& request, const Budget& budget) {
@@ -176,16 +192,19 @@ void Http::DispatchStatus(const Request& request, const Budget& budget) {
         case 401:
             if (request.user != nullptr && request.password != nullptr && budget.allowAuth)
                 return AuthenticateRequest(request, budget, false);
-            throw HttpError("Http::SendRequest::Unauthorized - Unauthorized to access resource - " + host +
-                                request.path,
+            throw HttpError("Http::SendRequest::Unauthorized - Unauthorized to access resource - " +
+                                host + request.path,
                             401);
         case 407:
-            if (!proxyUser.empty() && budget.allowProxyAuth) return AuthenticateRequest(request, budget, true);
-            throw HttpError("Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - " + host +
-                                request.path,
-                            407);
+            if (!proxyUser.empty() && budget.allowProxyAuth)
+                return AuthenticateRequest(request, budget, true);
+            throw HttpError(
+                "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - " +
+                    host + request.path,
+                407);
         case 304:
-            if (budget.redirectsLeft > 0) Issue(request, Budget{budget.redirectsLeft - 1, true, true}, "");
+            if (budget.redirectsLeft > 0)
+                Issue(request, Budget{budget.redirectsLeft - 1, true, true}, "");
             return;
         default:
             if (status >= 300 && status <= 399 && budget.redirectsLeft > 0) {

@@ -112,8 +112,8 @@ private:
     vx::Str proxyUser, proxyPassword;
     int32_t timeout = 0;
     CookieJar cookies;
-    vx::Str requestUriPrefix;  // "http://host:port" for plain requests through a proxy
-    NoCaseMap requestHeaders;  // written in this (stricmp) order
+    vx::Str requestUriPrefix;         // "http://host:port" for plain requests through a proxy
+    NoCaseMap requestHeaders;         // written in this (stricmp) order
     mutable int32_t statusCode = -1;  // parsed on first use
     ResponseBuffer receiveBuffer;
     vx::Str responseHead;
@@ -124,11 +124,11 @@ private:
     vx::Str authUser, authPassword;
     NoCaseMap authCache;  // host to the last Authorization value built for it
 
-    bool tunnelling = false;    // the CONNECT request of a tunnel is under way
-    bool connectionUsed = false;  // a response already came on this connection
-    bool peerClosed = false;    // the server closed this connection
+    bool tunnelling = false;       // the CONNECT request of a tunnel is under way
+    bool connectionUsed = false;   // a response already came on this connection
+    bool peerClosed = false;       // the server closed this connection
     bool responseStarted = false;  // bytes arrived since the request went out
-    bool framingBroken = false; // the last body's length could not be trusted
+    bool framingBroken = false;    // the last body's length could not be trusted
 };
 
 }  // namespace vxw

@@ -7,8 +7,10 @@
 namespace vxw {
 
 void Http::KeepCredentials(const char* user, const char* password) {
-    if (user != nullptr && password != nullptr && authUser == user && authPassword == password) return;
-    vx::Str newUser = user != nullptr ? user : "", newPassword = password != nullptr ? password : "";
+    if (user != nullptr && password != nullptr && authUser == user && authPassword == password)
+        return;
+    vx::Str newUser = user != nullptr ? user : "",
+            newPassword = password != nullptr ? password : "";
     if (newUser != authUser || newPassword != authPassword) {
         // An answer we built for other credentials must not go out for these.
         auto header = requestHeaders.find("Authorization");
@@ -29,28 +31,35 @@ void Http::ApplyCachedAuthorization() {
 }
 
 void Http::AuthenticateRequest(const Request& request, const Budget& budget, bool forProxy) {
-    auto challenges = responseHeaders.equal_range(forProxy ? "proxy-authenticate" : "www-authenticate");
+    auto challenges =
+        responseHeaders.equal_range(forProxy ? "proxy-authenticate" : "www-authenticate");
     if (challenges.first == challenges.second)
-        throw HttpError("Http::AuthenticateRequest::MissingHeader - The Authenticate header was not sent by the "
-                        "server when it requested authorization - " + host + request.path,
-                        0);
+        throw HttpError(
+            "Http::AuthenticateRequest::MissingHeader - The Authenticate header was not sent by "
+            "the "
+            "server when it requested authorization - " +
+                host + request.path,
+            0);
     // A proxy is answered with the proxy's credentials; the request itself
     // keeps the account's, for a server challenge that may follow.
     vx::Str user = proxyUser, password = proxyPassword;
-    if (!forProxy) user = request.user, password = request.password;  // both present, or no 401 answer
+    if (!forProxy)
+        user = request.user, password = request.password;  // both present, or no 401 answer
     vx::Str credentials, scheme;
     for (auto it = challenges.first; it != challenges.second; ++it) {
         scheme = it->second.substr(0, it->second.find(' '));
         for (char& c : scheme) c = vx::Ascii::ToLower(c);
-        if (scheme == "basic") credentials = HandleAuthBasic(user, password);
+        if (scheme == "basic")
+            credentials = HandleAuthBasic(user, password);
         else if (scheme == "digest")
-            credentials = HandleAuthDigest(user, password, it->second, request.path, request.method, request.body,
-                                           request.length, host);
+            credentials = HandleAuthDigest(user, password, it->second, request.path, request.method,
+                                           request.body, request.length, host);
     }
     if (credentials.empty())
-        throw HttpError("Http::AuthenticateRequest::UnsupportedType - Unsupported authentication type - " + scheme +
-                            " - " + host + request.path,
-                        0);
+        throw HttpError(
+            "Http::AuthenticateRequest::UnsupportedType - Unsupported authentication type - " +
+                scheme + " - " + host + request.path,
+            0);
     if (forProxy) {
         requestHeaders["Proxy-Authorization"] = credentials;
         Issue(request, Budget{budget.redirectsLeft, budget.allowAuth, false}, "");

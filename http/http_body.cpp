@@ -24,7 +24,8 @@ const char kAppendSized1[] = "Http::ReadBody::AppendToFile(1) - Error appending 
 const char kAppendSized2[] = "Http::ReadBody::AppendToFile(2) - Error appending to file - ";
 const char kAppendUntilClose[] = "Http::ReadBody::AppendToFile(3) - Error appending to file - ";
 const char kAppendChunk[] = "Http::ReadChunk::AppendToFile - Error appending to file - ";
-const char kLengthDelimiter[] = "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - ";
+const char kLengthDelimiter[] =
+    "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - ";
 
 // The hexadecimal number at the start of line; extensions after the digits
 // are ignored and no digits give 0. Saturates instead of overflowing.
@@ -32,10 +33,13 @@ uint64_t ReadChunkSize(const char* line, size_t length) {
     uint64_t size = 0;
     for (size_t i = 0; i < length; ++i) {
         char c = line[i];
-        int digit = c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1;
+        int digit = c >= '0' && c <= '9'                     ? c - '0'
+                    : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
+                                                             : -1;
         if (digit < 0) break;
-        size = size > (std::numeric_limits<uint64_t>::max() >> 4) ? std::numeric_limits<uint64_t>::max()
-                                                                   : size << 4 | uint64_t(digit);
+        size = size > (std::numeric_limits<uint64_t>::max() >> 4)
+                   ? std::numeric_limits<uint64_t>::max()
+                   : size << 4 | uint64_t(digit);
     }
     return size;
 }
@@ -62,8 +66,8 @@ void Http::ReadBody() {
     const vx::Str* length = FirstHeader("content-length");
     if (length == nullptr) return ReadUntilClose();
     bool digits = false;
-    int64_t declared = ReadDecimal(*length, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
-                                   &digits);
+    int64_t declared = ReadDecimal(*length, std::numeric_limits<int64_t>::min(),
+                                   std::numeric_limits<int64_t>::max(), &digits);
     // A length that is no number or negative leaves the end of the body
     // unknown: take what is there and do not reuse the connection.
     if (!digits || declared < 0) framingBroken = true;
@@ -71,7 +75,8 @@ void Http::ReadBody() {
 }
 
 void Http::ReadSizedBody(int64_t length) {
-    if (outputFile.empty() && length > 0) responseBody.reserve(static_cast<size_t>(std::min(length, kMaxReserve)));
+    if (outputFile.empty() && length > 0)
+        responseBody.reserve(static_cast<size_t>(std::min(length, kMaxReserve)));
     PutBody(receiveBuffer.Data(), receiveBuffer.Size(), kAppendSized1);
     receiveBuffer.Clear();
     int64_t remaining = length - bodyBytes;
@@ -125,8 +130,9 @@ void Http::ReadChunkData(uint64_t size) {
             if (left == 0 && receiveBuffer.Size() >= 2) return receiveBuffer.Consume(2);
             if (ReceiveMore(kReceivePiece) > 0) continue;
         }
-        throw HttpError("Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - " + host + " " +
-                            std::to_string(size) + " " + std::to_string(size - left + receiveBuffer.Size()),
+        throw HttpError("Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - " +
+                            host + " " + std::to_string(size) + " " +
+                            std::to_string(size - left + receiveBuffer.Size()),
                         0);
     }
 }

@@ -16,8 +16,10 @@ constexpr size_t kMaxHeadSize = 1 << 20;
 
 size_t Http::ReceiveMore(size_t max) {
     size_t got = receiveBuffer.ReceiveFrom(connection, max < kReceivePiece ? max : kReceivePiece);
-    if (got == 0) peerClosed = true;
-    else responseStarted = true;
+    if (got == 0)
+        peerClosed = true;
+    else
+        responseStarted = true;
     return got;
 }
 
@@ -54,7 +56,8 @@ void Http::ReadResponse(const vx::Str& method) {
 
 bool Http::HasBody(const vx::Str& method) const {
     int32_t status = GetStatusCode();
-    if (EqualNoCase(method, "head") || (status >= 100 && status <= 199) || status == 204 || status == 304)
+    if (EqualNoCase(method, "head") || (status >= 100 && status <= 199) || status == 204 ||
+        status == 304)
         return false;
     return !(status == 200 && EqualNoCase(method, "connect"));
 }
@@ -80,9 +83,13 @@ int32_t Http::GetStatusCode() const {
     return statusCode;
 }
 
-vx::Str Http::GetReasonPhrase() const { return ParseReasonPhrase(responseHead); }
+vx::Str Http::GetReasonPhrase() const {
+    return ParseReasonPhrase(responseHead);
+}
 
-double Http::GetHttpVersion() const { return ParseHttpVersion(responseHead); }
+double Http::GetHttpVersion() const {
+    return ParseHttpVersion(responseHead);
+}
 
 bool Http::LoadPage(vx::Str& page) const {
     if (outputFile.empty()) {
@@ -98,12 +105,14 @@ bool Http::LoadPage(vx::Str& page) const {
 }
 
 void Http::GetPage(vx::Str& page) const {
-    if (!LoadPage(page)) throw HttpError("Http::GetPage(1)::LoadFile - Error loading file - " + outputFile, 0);
+    if (!LoadPage(page))
+        throw HttpError("Http::GetPage(1)::LoadFile - Error loading file - " + outputFile, 0);
 }
 
 vx::Str Http::GetPage() const {
     vx::Str page;
-    if (!LoadPage(page)) throw HttpError("Http::GetPage(2)::LoadFile - Error loading file - " + outputFile, 0);
+    if (!LoadPage(page))
+        throw HttpError("Http::GetPage(2)::LoadFile - Error loading file - " + outputFile, 0);
     return page;
 }
 

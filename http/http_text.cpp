@@ -3,7 +3,9 @@
 namespace vxw {
 namespace {
 
-bool IsTrimmed(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+bool IsTrimmed(char c) {
+    return c == ' ' || c == '\r' || c == '\n';
+}
 
 }  // namespace
 
@@ -24,8 +26,10 @@ int64_t ReadDecimal(const vx::Str& text, int64_t min, int64_t max, bool* digits)
     size_t first = i;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         int digit = text[i] - '0';
-        if (!negative) value = value > (max - digit) / 10 ? max : value * 10 + digit;
-        else value = value < (min + digit) / 10 ? min : value * 10 - digit;
+        if (!negative)
+            value = value > (max - digit) / 10 ? max : value * 10 + digit;
+        else
+            value = value < (min + digit) / 10 ? min : value * 10 - digit;
     }
     if (digits != nullptr) *digits = i > first;
     return value < min ? min : (value > max ? max : value);

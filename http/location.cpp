@@ -20,9 +20,9 @@ Target ResolveLocation(const vx::Str& location, const Target& current) {
         size_t colon = rest.find(':');
         if (colon < slash) {
             target.host = rest.substr(0, colon);
-            target.port = static_cast<int32_t>(ReadDecimal(rest.substr(colon + 1, slash - colon - 1),
-                                                           std::numeric_limits<int32_t>::min(),
-                                                           std::numeric_limits<int32_t>::max()));
+            target.port = static_cast<int32_t>(ReadDecimal(
+                rest.substr(colon + 1, slash - colon - 1), std::numeric_limits<int32_t>::min(),
+                std::numeric_limits<int32_t>::max()));
         } else {
             target.host = rest.substr(0, slash);
         }

@@ -9,11 +9,10 @@ namespace vxw {
 namespace {
 
 // Per-step shift amounts and sine-derived constants of RFC 1321, section 3.4.
-constexpr uint32_t kShift[64] = {
-    7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-    5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-    4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-    6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+constexpr uint32_t kShift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
+                                 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
+                                 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
+                                 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
 
 constexpr uint32_t kSine[64] = {
     0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
@@ -25,16 +24,20 @@ constexpr uint32_t kSine[64] = {
     0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
-uint32_t RotateLeft(uint32_t x, uint32_t n) { return (x << n) | (x >> (32 - n)); }
+uint32_t RotateLeft(uint32_t x, uint32_t n) {
+    return (x << n) | (x >> (32 - n));
+}
 
 void EncodeLittleEndian(unsigned char* out, const uint32_t* in, size_t words) {
     for (size_t i = 0; i < words; ++i)
-        for (size_t b = 0; b < 4; ++b) out[i * 4 + b] = static_cast<unsigned char>(in[i] >> (8 * b));
+        for (size_t b = 0; b < 4; ++b)
+            out[i * 4 + b] = static_cast<unsigned char>(in[i] >> (8 * b));
 }
 
 }  // namespace
 
-MD5::MD5() : state{0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476}, count{0, 0}, buffer{}, digest{} {}
+MD5::MD5()
+    : state{0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476}, count{0, 0}, buffer{}, digest{} {}
 
 void MD5::Transform(const unsigned char block[64]) {
     uint32_t x[16];
@@ -45,10 +48,18 @@ void MD5::Transform(const unsigned char block[64]) {
     for (uint32_t i = 0; i < 64; ++i) {
         uint32_t f, g;
         switch (i / 16) {
-            case 0: f = (b & c) | (~b & d), g = i; break;
-            case 1: f = (b & d) | (c & ~d), g = (5 * i + 1) % 16; break;
-            case 2: f = b ^ c ^ d, g = (3 * i + 5) % 16; break;
-            default: f = c ^ (b | ~d), g = (7 * i) % 16; break;
+            case 0:
+                f = (b & c) | (~b & d), g = i;
+                break;
+            case 1:
+                f = (b & d) | (c & ~d), g = (5 * i + 1) % 16;
+                break;
+            case 2:
+                f = b ^ c ^ d, g = (3 * i + 5) % 16;
+                break;
+            default:
+                f = c ^ (b | ~d), g = (7 * i) % 16;
+                break;
         }
         uint32_t rotated = b + RotateLeft(a + f + kSine[i] + x[g], kShift[i]);
         a = d, d = c, c = b, b = rotated;
@@ -90,7 +101,8 @@ void MD5::finalize() {
 
 void MD5::hex_digest(char (&text)[33]) const {
     if (!finalized)
-        throw vx::Exception("MD5::hex_digest:  Can't get digest if you haven't finalized the digest!", 0);
+        throw vx::Exception(
+            "MD5::hex_digest:  Can't get digest if you haven't finalized the digest!", 0);
     for (size_t i = 0; i < 16; ++i) std::snprintf(text + i * 2, 3, "%02x", digest[i]);
 }
 

@@ -32,6 +32,8 @@ private:
 
 // The digest of the bytes as 32 lower-case hexadecimal digits.
 vx::Str Md5Hex(const void* bytes, size_t length);
-inline vx::Str Md5Hex(const vx::Str& text) { return Md5Hex(text.data(), text.size()); }
+inline vx::Str Md5Hex(const vx::Str& text) {
+    return Md5Hex(text.data(), text.size());
+}
 
 }  // namespace vxw

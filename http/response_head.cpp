@@ -8,7 +8,9 @@
 namespace vxw {
 namespace {
 
-vx::Str StatusLine(const vx::Str& head) { return head.substr(0, head.find("\r\n")); }
+vx::Str StatusLine(const vx::Str& head) {
+    return head.substr(0, head.find("\r\n"));
+}
 
 }  // namespace
 
@@ -17,8 +19,8 @@ int32_t ParseStatusCode(const vx::Str& head) {
     size_t blank = line.find(' ');
     if (blank == vx::Str::npos) return -1;
     vx::Str code = line.substr(blank + 1, line.find(' ', blank + 1) - blank - 1);
-    return static_cast<int32_t>(
-        ReadDecimal(code, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(ReadDecimal(code, std::numeric_limits<int32_t>::min(),
+                                            std::numeric_limits<int32_t>::max()));
 }
 
 vx::Str ParseReasonPhrase(const vx::Str& head) {
@@ -46,7 +48,8 @@ void ParseHeaderLines(const vx::Str& head, NoCaseMultimap& headers) {
         vx::Str line = head.substr(start, end == vx::Str::npos ? vx::Str::npos : end - start);
         if (line.empty()) break;
         size_t colon = line.find(':');
-        if (colon != vx::Str::npos) headers.emplace(line.substr(0, colon), TrimBlanks(line.substr(colon + 1)));
+        if (colon != vx::Str::npos)
+            headers.emplace(line.substr(0, colon), TrimBlanks(line.substr(colon + 1)));
         start = end;
     }
 }

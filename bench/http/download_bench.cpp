@@ -63,7 +63,8 @@ bool SendAll(int fd, const std::string& bytes) {
     const std::string body = MakeBody();
     const std::string sized =
         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + ChunkedEncoding(body);
+    const std::string chunked =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + ChunkedEncoding(body);
     if (write(ready, "r", 1) != 1) _exit(1);
     for (;;) {
         int fd = accept(listener, nullptr, nullptr);
@@ -88,16 +89,17 @@ bool SendAll(int fd, const std::string& bytes) {
 
 // What one child process reports.
 struct Measure {
-    double coldMs = 0;     // the first download of a fresh process
-    double warmMs = 0;     // median of the next downloads on the same Http object
-    double getPageMs = 0;  // GetPage's copy of the first body to the caller
+    double coldMs = 0;         // the first download of a fresh process
+    double warmMs = 0;         // median of the next downloads on the same Http object
+    double getPageMs = 0;      // GetPage's copy of the first body to the caller
     long downloadPeakKiB = 0;  // peak resident size after the first download
     long peakKiB = 0;          // at the end: in memory mode with GetPage's copy
     bool ok = false;
 };
 
 double Since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 long PeakKiB() {
@@ -149,7 +151,8 @@ bool FetchWithHttp(int port, const std::string& path, const std::string& file, M
             if (page.size() != kBodySize) return false;
         } else {
             struct stat info;
-            if (stat(file.c_str(), &info) != 0 || static_cast<size_t>(info.st_size) != kBodySize) return false;
+            if (stat(file.c_str(), &info) != 0 || static_cast<size_t>(info.st_size) != kBodySize)
+                return false;
         }
         std::vector<double> warm;
         for (int run = 0; run < kRuns; ++run) warm.push_back(download());
@@ -162,7 +165,8 @@ bool FetchWithHttp(int port, const std::string& path, const std::string& file, M
 }
 
 bool FetchWithCurl(const std::string& url, const std::string& file) {
-    std::string command = "curl -s -o " + (file.empty() ? std::string("/dev/null") : file) + " " + url;
+    std::string command =
+        "curl -s -o " + (file.empty() ? std::string("/dev/null") : file) + " " + url;
     return std::system(command.c_str()) == 0;
 }
 
@@ -179,7 +183,8 @@ int main() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(listener, 8) != 0 ||
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(listener, 8) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         std::perror("listen");
         return 1;
@@ -195,17 +200,21 @@ int main() {
 
     char folder[] = "/tmp/mirelink-bench-XXXXXX";
     if (mkdtemp(folder) == nullptr) return 1;
-    const std::string file = std::string(folder) + "/body", curlFile = std::string(folder) + "/curl-body";
+    const std::string file = std::string(folder) + "/body",
+                      curlFile = std::string(folder) + "/curl-body";
     const long idleKiB = InChild([](Measure&) { return true; }).peakKiB;
 
-    std::printf("body %zu bytes (50 MiB) from a local server on 127.0.0.1:%d; times in ms, medians of %d runs\n\n",
-                kBodySize, port, kRuns);
-    std::printf("%-8s %-7s %8s %8s %8s %8s %10s %10s %14s %14s\n", "body", "into", "cold", "warm", "GetPage", "curl",
-                "warm/curl", "cold/curl", "peak MiB", "with copy MiB");
+    std::printf(
+        "body %zu bytes (50 MiB) from a local server on 127.0.0.1:%d; times in ms, medians of %d "
+        "runs\n\n",
+        kBodySize, port, kRuns);
+    std::printf("%-8s %-7s %8s %8s %8s %8s %10s %10s %14s %14s\n", "body", "into", "cold", "warm",
+                "GetPage", "curl", "warm/curl", "cold/curl", "peak MiB", "with copy MiB");
     int failures = 0;
     for (const char* path : {"/sized", "/chunked"}) {
         for (bool toFile : {false, true}) {
-            Measure m = InChild([&](Measure& out) { return FetchWithHttp(port, path, toFile ? file : "", out); });
+            Measure m = InChild(
+                [&](Measure& out) { return FetchWithHttp(port, path, toFile ? file : "", out); });
             std::vector<double> curl;
             for (int run = 0; run < kRuns; ++run) {
                 auto url = "http://127.0.0.1:" + std::to_string(port) + path;
@@ -221,16 +230,20 @@ int main() {
             failures += !m.ok;
             double c = Median(curl);
             std::printf("%-8s %-7s %8.1f %8.1f %8.1f %8.1f %10.2f %10.2f %14.1f %14s\n", path + 1,
-                        toFile ? "file" : "memory", m.coldMs, m.warmMs, m.getPageMs, c, m.warmMs / c, m.coldMs / c,
-                        (m.downloadPeakKiB - idleKiB) / 1024.0,
+                        toFile ? "file" : "memory", m.coldMs, m.warmMs, m.getPageMs, c,
+                        m.warmMs / c, m.coldMs / c, (m.downloadPeakKiB - idleKiB) / 1024.0,
                         toFile ? "-" : std::to_string((m.peakKiB - idleKiB) / 1024).c_str());
         }
     }
     std::printf(
-        "\ncold: the first download in a fresh process (its memory pages are new); warm: the next downloads\n"
-        "on the same Http object, as a web mail session fetches one message after another. GetPage: the\n"
-        "copy handed to the caller (memory mode). curl: a whole curl run, writing to /dev/null for the\n"
-        "memory rows and to a file for the file rows. peak: the downloading process above an idle one\n"
+        "\ncold: the first download in a fresh process (its memory pages are new); warm: the next "
+        "downloads\n"
+        "on the same Http object, as a web mail session fetches one message after another. "
+        "GetPage: the\n"
+        "copy handed to the caller (memory mode). curl: a whole curl run, writing to /dev/null for "
+        "the\n"
+        "memory rows and to a file for the file rows. peak: the downloading process above an idle "
+        "one\n"
         "(%.1f MiB) after the first download, and with GetPage's copy.\n",
         idleKiB / 1024.0);
     std::remove(file.c_str());

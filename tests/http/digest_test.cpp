@@ -1,8 +1,9 @@
+#include "http/digest.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
 
-#include "http/digest.h"
 #include "http/md5.h"
 #include "tests/http/error_text.h"
 
@@ -13,7 +14,9 @@ using namespace vxw;
 
 TEST(Digest, OptionsAreSplitAtCommasOutsideQuotesAndTrimmed) {
     DigestOptions options = GetDigestOptions(
-        "  Digest realm=\"a, b\" , nonce=\"n=1\",qop=\"auth,auth-int\", opaque=xyz, flag, REALM=\"late\"\r\n", "h");
+        "  Digest realm=\"a, b\" , nonce=\"n=1\",qop=\"auth,auth-int\", opaque=xyz, flag, "
+        "REALM=\"late\"\r\n",
+        "h");
     EXPECT_EQ(options["realm"], "late");  // a later duplicate replaces, names compare without case
     EXPECT_EQ(options["nonce"], "n=1");
     EXPECT_EQ(options["qop"], "auth,auth-int");
@@ -21,14 +24,16 @@ TEST(Digest, OptionsAreSplitAtCommasOutsideQuotesAndTrimmed) {
     EXPECT_EQ(options.count("flag"), 0u);
     EXPECT_EQ(options.size(), 4u);
 
-    EXPECT_EQ(ErrorText([] { GetDigestOptions("Digest", "host.example"); }),
-              "Http::GetDigestOptions::DigestPrefix - Digest prefix not found - Digest - host.example");
+    EXPECT_EQ(
+        ErrorText([] { GetDigestOptions("Digest", "host.example"); }),
+        "Http::GetDigestOptions::DigestPrefix - Digest prefix not found - Digest - host.example");
 }
 
 DigestInput Rfc2617Example() {
     DigestInput in;
     in.realm = "testrealm@host.com", in.nonce = "dcd98b7102dd2f0e8b11d0f600bfb0c093";
-    in.user = "Mufasa", in.password = "Circle Of Life", in.method = "GET", in.uri = "/dir/index.html";
+    in.user = "Mufasa", in.password = "Circle Of Life", in.method = "GET",
+    in.uri = "/dir/index.html";
     in.cnonce = "0a4f113b";
     return in;
 }
@@ -39,7 +44,8 @@ TEST(Digest, ResponseDigestMatchesIndependentComputations) {
     EXPECT_EQ(GetResponseDigest(in, "h"), "6629fae49393a05397450978507c4ef1");  // RFC 2617, 3.5
 
     in = Rfc2617Example();
-    EXPECT_EQ(GetResponseDigest(in, "h"), "670fd8c2df070c60b045671b8b24ff02");  // no qop: HA1:nonce:HA2
+    EXPECT_EQ(GetResponseDigest(in, "h"),
+              "670fd8c2df070c60b045671b8b24ff02");  // no qop: HA1:nonce:HA2
 
     in = Rfc2617Example();
     in.algorithm = "MD5-sess", in.qop = "auth-int", in.nc = "01", in.method = "POST";
@@ -47,24 +53,27 @@ TEST(Digest, ResponseDigestMatchesIndependentComputations) {
     EXPECT_EQ(GetResponseDigest(in, "h"), "fb89ea5cc70ac574f75a1a0e2d116cba");
 
     in.algorithm = "SHA-256";
-    EXPECT_EQ(ErrorText([&] { GetResponseDigest(in, "h"); }),
-              "Http::GetResponseDigest::Algorithm - Unsupported algorithm - SHA-256 - h/dir/index.html");
+    EXPECT_EQ(
+        ErrorText([&] { GetResponseDigest(in, "h"); }),
+        "Http::GetResponseDigest::Algorithm - Unsupported algorithm - SHA-256 - h/dir/index.html");
     in.algorithm = "", in.qop = "auth-conf";
     EXPECT_EQ(ErrorText([&] { GetResponseDigest(in, "h"); }),
               "Http::GetResponseDigest::Qop - Unsupported qop - auth-conf - h/dir/index.html");
 }
 
 TEST(Digest, HeaderLayoutWithQopOpaqueAndAlgorithm) {
-    vx::Str value = HandleAuthDigest("Mufasa", "Circle Of Life",
-                                     "Digest realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
-                                     "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", opaque=\"5ccc\", algorithm=MD5",
-                                     "/dir/index.html", "GET", nullptr, 0, "h");
+    vx::Str value = HandleAuthDigest(
+        "Mufasa", "Circle Of Life",
+        "Digest realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
+        "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", opaque=\"5ccc\", algorithm=MD5",
+        "/dir/index.html", "GET", nullptr, 0, "h");
     std::smatch m;
     ASSERT_TRUE(std::regex_match(
         value, m,
-        std::regex("Digest username=\"Mufasa\", uri=\"/dir/index.html\", realm=\"testrealm@host.com\", "
-                   "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", opaque=\"5ccc\", algorithm=\"MD5\", "
-                   "qop=\"auth\", cnonce=\"([0-9]+)\", nc=01, response=\"([0-9a-f]{32})\"")))
+        std::regex(
+            "Digest username=\"Mufasa\", uri=\"/dir/index.html\", realm=\"testrealm@host.com\", "
+            "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", opaque=\"5ccc\", algorithm=\"MD5\", "
+            "qop=\"auth\", cnonce=\"([0-9]+)\", nc=01, response=\"([0-9a-f]{32})\"")))
         << value;
     DigestInput in = Rfc2617Example();
     in.algorithm = "MD5", in.qop = "auth", in.nc = "01", in.cnonce = m[1];
@@ -73,22 +82,27 @@ TEST(Digest, HeaderLayoutWithQopOpaqueAndAlgorithm) {
 
 TEST(Digest, QopChoiceAndItsAbsence) {
     // Only auth-int offered: the body is hashed into A2.
-    vx::Str value = HandleAuthDigest("u", "p", "Digest realm=\"r\", nonce=\"n\", qop=\"auth-int\"", "/x", "POST",
-                                     "body", 4, "h");
+    vx::Str value = HandleAuthDigest("u", "p", "Digest realm=\"r\", nonce=\"n\", qop=\"auth-int\"",
+                                     "/x", "POST", "body", 4, "h");
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(value, m, std::regex("qop=\"auth-int\", cnonce=\"([0-9]+)\", nc=01, ")));
+    ASSERT_TRUE(
+        std::regex_search(value, m, std::regex("qop=\"auth-int\", cnonce=\"([0-9]+)\", nc=01, ")));
     vx::Str ha1 = Md5Hex("u:r:p"), ha2 = Md5Hex("POST:/x:" + Md5Hex("body"));
-    EXPECT_NE(value.find("response=\"" + Md5Hex(ha1 + ":n:01:" + m[1].str() + ":auth-int:" + ha2) + "\""),
-              vx::Str::npos)
+    EXPECT_NE(
+        value.find("response=\"" + Md5Hex(ha1 + ":n:01:" + m[1].str() + ":auth-int:" + ha2) + "\""),
+        vx::Str::npos)
         << value;
 
     // No qop: no qop, cnonce or nc, and the response is MD5(HA1:nonce:HA2).
-    value = HandleAuthDigest("u", "p", "Digest realm=\"r\", nonce=\"n\"", "/x", "GET", nullptr, 0, "h");
+    value =
+        HandleAuthDigest("u", "p", "Digest realm=\"r\", nonce=\"n\"", "/x", "GET", nullptr, 0, "h");
     EXPECT_EQ(value, "Digest username=\"u\", uri=\"/x\", realm=\"r\", nonce=\"n\", response=\"" +
                          Md5Hex(ha1 + ":n:" + Md5Hex("GET:/x")) + "\"");
 
-    EXPECT_EQ(ErrorText([] { HandleAuthDigest("u", "p", "Digest nonce=\"n\", algorithm=SHA", "/", "GET", nullptr, 0,
-                                              "host"); }),
+    EXPECT_EQ(ErrorText([] {
+                  HandleAuthDigest("u", "p", "Digest nonce=\"n\", algorithm=SHA", "/", "GET",
+                                   nullptr, 0, "host");
+              }),
               "Http::HandleAuthDigest::Algorithm - Unsupported algorithm specified - SHA - host");
 }
 

@@ -5,8 +5,8 @@
 namespace testing_support {
 
 std::string Sized(const std::string& status, const std::string& body, const std::string& headers) {
-    return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-           body;
+    return "HTTP/1.1 " + status + "\r\n" + headers +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 std::string Chunked(const std::string& body, size_t piece, const std::string& headers) {

@@ -15,7 +15,8 @@ using After = ScriptedServer::After;
 
 // "HTTP/1.1 <status>\r\n<headers>Content-Length: n\r\n\r\n<body>"; headers
 // are whole lines ending in CR LF.
-std::string Sized(const std::string& status, const std::string& body, const std::string& headers = "");
+std::string Sized(const std::string& status, const std::string& body,
+                  const std::string& headers = "");
 // A chunked reply carrying body in chunks of at most piece bytes.
 std::string Chunked(const std::string& body, size_t piece, const std::string& headers = "");
 // bytes cut into pieces at the given offsets.
@@ -33,11 +34,14 @@ struct HttpTest {
         http.SendRequest(path, "GET", nullptr, 0, nullptr, nullptr, 20, true, true, outputFile);
     }
     // The request head a fresh client writes for a GET of path to host.
-    static std::string PlainGet(const std::string& path, const std::string& host, const std::string& extra = "") {
+    static std::string PlainGet(const std::string& path, const std::string& host,
+                                const std::string& extra = "") {
         return "GET " + path + " HTTP/1.1\r\n" + extra + "Connection: Keep-Alive\r\nHost: " + host +
                "\r\nUser-Agent: VX\r\n\r\n";
     }
-    static std::string Local(const ScriptedServer& server) { return "127.0.0.1:" + std::to_string(server.Port()); }
+    static std::string Local(const ScriptedServer& server) {
+        return "127.0.0.1:" + std::to_string(server.Port());
+    }
 };
 
 }  // namespace testing_support

@@ -28,15 +28,18 @@ protected:
 };
 
 const std::string kBasicChallenge = "WWW-Authenticate: Basic realm=\"mail\"\r\n";
-const std::string kDigestChallenge = "WWW-Authenticate: Digest realm=\"mail\", nonce=\"abc\", qop=\"auth\"\r\n";
+const std::string kDigestChallenge =
+    "WWW-Authenticate: Digest realm=\"mail\", nonce=\"abc\", qop=\"auth\"\r\n";
 
 TEST_F(HttpFollow, TheLastSupportedChallengeIsAnsweredOnceAndCachedForTheHost) {
     for (bool basicFirst : {true, false}) {
         SCOPED_TRACE(basicFirst ? "Basic first" : "Digest first");
-        std::string challenges = basicFirst ? kBasicChallenge + kDigestChallenge : kDigestChallenge + kBasicChallenge;
-        ScriptedServer server({{{Sized("401 Unauthorized", "", "WWW-Authenticate: Negotiate\r\n" + challenges)}},
-                               {{Sized("200 OK", "in")}},
-                               {{Sized("200 OK", "again")}}});
+        std::string challenges =
+            basicFirst ? kBasicChallenge + kDigestChallenge : kDigestChallenge + kBasicChallenge;
+        ScriptedServer server(
+            {{{Sized("401 Unauthorized", "", "WWW-Authenticate: Negotiate\r\n" + challenges)}},
+             {{Sized("200 OK", "in")}},
+             {{Sized("200 OK", "again")}}});
         Http http;
         Aim(http, server);
         GetAs(http, "/inbox", "user", "secret");
@@ -50,9 +53,11 @@ TEST_F(HttpFollow, TheLastSupportedChallengeIsAnsweredOnceAndCachedForTheHost) {
         std::string answer = HeaderOf(requests[1], "Authorization");
         if (basicFirst) {
             std::smatch m;
-            ASSERT_TRUE(std::regex_match(answer, m, std::regex("Digest username=\"user\", uri=\"/inbox\", realm=\"mail\", "
-                                                               "nonce=\"abc\", qop=\"auth\", cnonce=\"([0-9]+)\", "
-                                                               "nc=01, response=\"([0-9a-f]{32})\"")))
+            ASSERT_TRUE(std::regex_match(
+                answer, m,
+                std::regex("Digest username=\"user\", uri=\"/inbox\", realm=\"mail\", "
+                           "nonce=\"abc\", qop=\"auth\", cnonce=\"([0-9]+)\", "
+                           "nc=01, response=\"([0-9a-f]{32})\"")))
                 << answer;
             std::string ha1 = vxw::Md5Hex("user:mail:secret"), ha2 = vxw::Md5Hex("GET:/inbox");
             EXPECT_EQ(m[2], vxw::Md5Hex(ha1 + ":abc:01:" + m[1].str() + ":auth:" + ha2));
@@ -84,21 +89,35 @@ TEST_F(HttpFollow, RefusedAndUnanswerableChallengesFailWithTheirTexts) {
         std::string text;
         const char* proxyUser = "";
     } cases[] = {
-        {{{{refused}}, {{refused}}}, "user",
+        {{{{refused}}, {{refused}}},
+         "user",
          "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1/box (401)"},
-        {{{{refused}}}, nullptr, "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1/box "
-                                 "(401)"},
-        {{{{Sized("401 Unauthorized", "")}}}, "user",
-         "Http::AuthenticateRequest::MissingHeader - The Authenticate header was not sent by the server when it "
+        {{{{refused}}},
+         nullptr,
+         "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1/box "
+         "(401)"},
+        {{{{Sized("401 Unauthorized", "")}}},
+         "user",
+         "Http::AuthenticateRequest::MissingHeader - The Authenticate header was not sent by the "
+         "server when it "
          "requested authorization - 127.0.0.1/box"},
-        {{{{Sized("401 Unauthorized", "", "WWW-Authenticate: NTLM\r\nWWW-Authenticate: Negotiate x\r\n")}}}, "user",
-         "Http::AuthenticateRequest::UnsupportedType - Unsupported authentication type - negotiate - 127.0.0.1/box"},
-        {{{{Sized("401 Unauthorized", "", "WWW-Authenticate: Digest\r\n")}}}, "user",
+        {{{{Sized("401 Unauthorized", "",
+                  "WWW-Authenticate: NTLM\r\nWWW-Authenticate: Negotiate x\r\n")}}},
+         "user",
+         "Http::AuthenticateRequest::UnsupportedType - Unsupported authentication type - negotiate "
+         "- 127.0.0.1/box"},
+        {{{{Sized("401 Unauthorized", "", "WWW-Authenticate: Digest\r\n")}}},
+         "user",
          "Http::GetDigestOptions::DigestPrefix - Digest prefix not found - Digest - 127.0.0.1"},
-        {{{{proxyRefused}}}, "user",
-         "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - 127.0.0.1/box (407)"},
-        {{{{proxyRefused}}, {{proxyRefused}}}, "user",
-         "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - 127.0.0.1/box (407)", "pu"},
+        {{{{proxyRefused}}},
+         "user",
+         "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - "
+         "127.0.0.1/box (407)"},
+        {{{{proxyRefused}}, {{proxyRefused}}},
+         "user",
+         "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - "
+         "127.0.0.1/box (407)",
+         "pu"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -111,23 +130,26 @@ TEST_F(HttpFollow, RefusedAndUnanswerableChallengesFailWithTheirTexts) {
 
 TEST_F(HttpFollow, AuthIntHashesTheBodyOfTheRequest) {
     ScriptedServer server(
-        {{{Sized("401 Unauthorized", "", "WWW-Authenticate: Digest realm=\"r\", nonce=\"n\", qop=\"auth-int\", "
-                                         "opaque=\"op\", algorithm=MD5-sess\r\n")}},
+        {{{Sized("401 Unauthorized", "",
+                 "WWW-Authenticate: Digest realm=\"r\", nonce=\"n\", qop=\"auth-int\", "
+                 "opaque=\"op\", algorithm=MD5-sess\r\n")}},
          {{Sized("200 OK", "")}}});
     Http http;
     Aim(http, server);
     http.SendRequest("/submit", "POST", "mail text", 9, "u", "p", 20, true, true, "");
     std::string answer = HeaderOf(server.Requests()[1], "Authorization");
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(answer, m, std::regex("Digest username=\"u\", uri=\"/submit\", realm=\"r\", nonce=\"n\", "
-                                                       "opaque=\"op\", algorithm=\"MD5-sess\", qop=\"auth-int\", "
-                                                       "cnonce=\"([0-9]+)\", nc=01, response=\"([0-9a-f]{32})\"")))
+    ASSERT_TRUE(std::regex_match(
+        answer, m,
+        std::regex("Digest username=\"u\", uri=\"/submit\", realm=\"r\", nonce=\"n\", "
+                   "opaque=\"op\", algorithm=\"MD5-sess\", qop=\"auth-int\", "
+                   "cnonce=\"([0-9]+)\", nc=01, response=\"([0-9a-f]{32})\"")))
         << answer;
     std::string ha1 = vxw::Md5Hex(vxw::Md5Hex("u:r:p") + ":n:" + m[1].str());
     std::string ha2 = vxw::Md5Hex("POST:/submit:" + vxw::Md5Hex("mail text"));
     EXPECT_EQ(m[2], vxw::Md5Hex(ha1 + ":n:01:" + m[1].str() + ":auth-int:" + ha2));
-    EXPECT_TRUE(server.Requests()[1].size() > 9 && server.Requests()[1].substr(server.Requests()[1].size() - 9) ==
-                                                       "mail text");
+    EXPECT_TRUE(server.Requests()[1].size() > 9 &&
+                server.Requests()[1].substr(server.Requests()[1].size() - 9) == "mail text");
 }
 
 TEST_F(HttpFollow, RedirectsKeepMethodAndBodyAndReuseTheConnectionOnTheSameServer) {
@@ -140,7 +162,8 @@ TEST_F(HttpFollow, RedirectsKeepMethodAndBodyAndReuseTheConnectionOnTheSameServe
     // The 301 points at another port: with no redirects left it comes back to the caller.
     http.SendRequest("/send", "POST", "data", 4, nullptr, nullptr, 1, true, true, "");
     EXPECT_EQ(http.GetStatusCode(), 301);
-    http.SendRequest("/send", "POST", "data", 4, nullptr, nullptr, 1, true, true, "");  // 304, re-issued
+    http.SendRequest("/send", "POST", "data", 4, nullptr, nullptr, 1, true, true,
+                     "");  // 304, re-issued
     EXPECT_EQ(http.GetPage(), "posted");
 
     auto requests = server.Requests();
@@ -153,20 +176,24 @@ TEST_F(HttpFollow, RedirectsKeepMethodAndBodyAndReuseTheConnectionOnTheSameServe
     EXPECT_EQ(server.Connections(), 1);
 }
 
-TEST_F(HttpFollow, RedirectToAnotherPortOrSchemeReconnectsThereAndCarriesTheCachedAnswerOnlyToItsHost) {
+TEST_F(HttpFollow,
+       RedirectToAnotherPortOrSchemeReconnectsThereAndCarriesTheCachedAnswerOnlyToItsHost) {
     ScriptedServer tls({{{Sized("200 OK", "secure")}}}, true);
-    ScriptedServer other({{{Sized("302 Found", "", "Location: https://127.0.0.1:" + std::to_string(tls.Port()) +
-                                                       "/secure\r\n")}}});
-    ScriptedServer first({{{Sized("401 Unauthorized", "", kBasicChallenge)}},
-                          {{Sized("302 Found", "", "Location: http://localhost:" + std::to_string(other.Port()) +
-                                                       "\r\n")}}});
+    ScriptedServer other(
+        {{{Sized("302 Found", "",
+                 "Location: https://127.0.0.1:" + std::to_string(tls.Port()) + "/secure\r\n")}}});
+    ScriptedServer first(
+        {{{Sized("401 Unauthorized", "", kBasicChallenge)}},
+         {{Sized("302 Found", "",
+                 "Location: http://localhost:" + std::to_string(other.Port()) + "\r\n")}}});
     Http http;
     Aim(http, first);
     GetAs(http, "/start", "user", "secret");
     EXPECT_EQ(http.GetPage(), "secure");
 
     EXPECT_EQ(other.Requests()[0], PlainGet("/", "localhost:" + std::to_string(other.Port())));
-    EXPECT_EQ(tls.Requests()[0], PlainGet("/secure", Local(tls), "Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"));
+    EXPECT_EQ(tls.Requests()[0],
+              PlainGet("/secure", Local(tls), "Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"));
 }
 
 TEST_F(HttpFollow, RedirectWithoutUsableLocationFails) {
@@ -174,11 +201,15 @@ TEST_F(HttpFollow, RedirectWithoutUsableLocationFails) {
         std::string headers;
         std::string text;
     } cases[] = {
-        {"", "Http::RedirectRequest::Location - A redirect was requested but no location was given - 127.0.0.1/a"},
+        {"",
+         "Http::RedirectRequest::Location - A redirect was requested but no location was given - "
+         "127.0.0.1/a"},
         {"Location: http://:80/x\r\n",
-         "Http::RedirectRequest::Target - A redirect named no usable server - http://:80/x - 127.0.0.1/a"},
+         "Http::RedirectRequest::Target - A redirect named no usable server - http://:80/x - "
+         "127.0.0.1/a"},
         {"Location: http://h:70000/x\r\n",
-         "Http::RedirectRequest::Target - A redirect named no usable server - http://h:70000/x - 127.0.0.1/a"},
+         "Http::RedirectRequest::Target - A redirect named no usable server - http://h:70000/x - "
+         "127.0.0.1/a"},
     };
     for (const auto& c : cases) {
         ScriptedServer server({{{Sized("303 See Other", "", c.headers)}}});
@@ -189,11 +220,11 @@ TEST_F(HttpFollow, RedirectWithoutUsableLocationFails) {
 }
 
 TEST_F(HttpFollow, PlainProxyGetsAbsoluteUrisAndAnsweredChallengesFromBothSides) {
-    ScriptedServer proxy(
-        {{{Sized("407 Proxy Authentication Required", "", "Proxy-Authenticate: Basic realm=\"proxy\"\r\n")},
-          After::Close},
-         {{Sized("401 Unauthorized", "", kBasicChallenge)}},
-         {{Sized("200 OK", "through")}}});
+    ScriptedServer proxy({{{Sized("407 Proxy Authentication Required", "",
+                                  "Proxy-Authenticate: Basic realm=\"proxy\"\r\n")},
+                           After::Close},
+                          {{Sized("401 Unauthorized", "", kBasicChallenge)}},
+                          {{Sized("200 OK", "through")}}});
     Http http;
     http.SetServer(-1, false, "mail.example", "127.0.0.1", proxy.Port(), "pu", "pp", kTimeout);
     GetAs(http, "/inbox", "user", "secret");
@@ -202,8 +233,10 @@ TEST_F(HttpFollow, PlainProxyGetsAbsoluteUrisAndAnsweredChallengesFromBothSides)
     auto requests = proxy.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0], PlainGet("http://mail.example:80/inbox", "mail.example"));
-    EXPECT_EQ(requests[1], "GET http://mail.example:80/inbox HTTP/1.1\r\nConnection: Keep-Alive\r\n"
-                           "Host: mail.example\r\nProxy-Authorization: Basic cHU6cHA=\r\nUser-Agent: VX\r\n\r\n");
+    EXPECT_EQ(
+        requests[1],
+        "GET http://mail.example:80/inbox HTTP/1.1\r\nConnection: Keep-Alive\r\n"
+        "Host: mail.example\r\nProxy-Authorization: Basic cHU6cHA=\r\nUser-Agent: VX\r\n\r\n");
     EXPECT_EQ(HeaderOf(requests[2], "Proxy-Authorization"), "Basic cHU6cHA=");
     EXPECT_EQ(HeaderOf(requests[2], "Authorization"), "Basic dXNlcjpzZWNyZXQ=");
     EXPECT_EQ(proxy.Connections(), 2);
@@ -214,7 +247,8 @@ TEST_F(HttpFollow, TlsTargetBehindAProxyIsReachedThroughATunnel) {
     // is meant for the server behind it never goes into a tunnel request.
     const std::string established = "HTTP/1.1 200 Connection established\r\n\r\n";
     ScriptedServer proxy(
-        {{{Sized("407 Proxy Authentication Required", "", "Proxy-Authenticate: Basic realm=\"proxy\"\r\n")},
+        {{{Sized("407 Proxy Authentication Required", "",
+                 "Proxy-Authenticate: Basic realm=\"proxy\"\r\n")},
           After::Close},
          {{established}, After::StartTls},
          {{Sized("200 OK", "", "Set-Cookie: s=1\r\nConnection: close\r\n")}, After::Close},
@@ -229,14 +263,21 @@ TEST_F(HttpFollow, TlsTargetBehindAProxyIsReachedThroughATunnel) {
 
     auto requests = proxy.Requests();
     ASSERT_EQ(requests.size(), 5u);
-    EXPECT_EQ(requests[0], "CONNECT secure.example:443 HTTP/1.1\r\nConnection: Keep-Alive\r\nUser-Agent: VX\r\n\r\n");
-    EXPECT_EQ(requests[1], "CONNECT secure.example:443 HTTP/1.1\r\nConnection: Keep-Alive\r\n"
-                           "Proxy-Authorization: Basic cHU6cHA=\r\nUser-Agent: VX\r\n\r\n");
-    EXPECT_EQ(requests[3], "CONNECT secure.example:443 HTTP/1.1\r\nConnection: Keep-Alive\r\n"
-                           "Host: secure.example:443\r\nProxy-Authorization: Basic cHU6cHA=\r\nUser-Agent: VX\r\n\r\n");
-    EXPECT_EQ(requests[4], "GET /two HTTP/1.1\r\nAuthorization: Basic dXNlcjpzZWNyZXQ=\r\nConnection: Keep-Alive\r\n"
-                           "Cookie: s=1\r\nHost: secure.example:443\r\nProxy-Authorization: Basic cHU6cHA=\r\n"
-                           "User-Agent: VX\r\n\r\n");
+    EXPECT_EQ(
+        requests[0],
+        "CONNECT secure.example:443 HTTP/1.1\r\nConnection: Keep-Alive\r\nUser-Agent: VX\r\n\r\n");
+    EXPECT_EQ(requests[1],
+              "CONNECT secure.example:443 HTTP/1.1\r\nConnection: Keep-Alive\r\n"
+              "Proxy-Authorization: Basic cHU6cHA=\r\nUser-Agent: VX\r\n\r\n");
+    EXPECT_EQ(requests[3],
+              "CONNECT secure.example:443 HTTP/1.1\r\nConnection: Keep-Alive\r\n"
+              "Host: secure.example:443\r\nProxy-Authorization: Basic cHU6cHA=\r\nUser-Agent: "
+              "VX\r\n\r\n");
+    EXPECT_EQ(
+        requests[4],
+        "GET /two HTTP/1.1\r\nAuthorization: Basic dXNlcjpzZWNyZXQ=\r\nConnection: Keep-Alive\r\n"
+        "Cookie: s=1\r\nHost: secure.example:443\r\nProxy-Authorization: Basic cHU6cHA=\r\n"
+        "User-Agent: VX\r\n\r\n");
     EXPECT_EQ(proxy.Connections(), 3);
 }
 
@@ -244,9 +285,11 @@ TEST_F(HttpFollow, RefusedTunnelFailsWithTheStatusAsCode) {
     ScriptedServer proxy({{{Sized("403 Forbidden", "no")}}});
     Http http;
     EXPECT_EQ(ErrorText([&] {
-                  http.SetServer(8443, true, "secure.example", "127.0.0.1", proxy.Port(), "", "", kTimeout);
+                  http.SetServer(8443, true, "secure.example", "127.0.0.1", proxy.Port(), "", "",
+                                 kTimeout);
               }),
-              "Http::Connect::ConnectSSl - There was an error opening the SSL tunnel to secure.example through "
+              "Http::Connect::ConnectSSl - There was an error opening the SSL tunnel to "
+              "secure.example through "
               "127.0.0.1 (403)");
 }
 

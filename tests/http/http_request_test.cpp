@@ -17,10 +17,11 @@ using vxw::Http;
 class HttpRequest : public ::testing::Test, public HttpTest {};
 
 TEST_F(HttpRequest, HeadersGoInStricmpOrderAndContentLengthFollowsTheBody) {
-    ScriptedServer server({{{Sized("200 OK", "", "Set-Cookie: b=2\r\nSet-Cookie: A=1; path=/\r\n")}},
-                           {{Sized("200 OK", "one")}},
-                           {{Sized("200 OK", "two")}},
-                           {{Sized("200 OK", "three")}}});
+    ScriptedServer server(
+        {{{Sized("200 OK", "", "Set-Cookie: b=2\r\nSet-Cookie: A=1; path=/\r\n")}},
+         {{Sized("200 OK", "one")}},
+         {{Sized("200 OK", "two")}},
+         {{Sized("200 OK", "three")}}});
     Http http;
     Aim(http, server);
     Get(http, "/first");
@@ -37,12 +38,14 @@ TEST_F(HttpRequest, HeadersGoInStricmpOrderAndContentLengthFollowsTheBody) {
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests[0], PlainGet("/first", host));
-    EXPECT_EQ(requests[1], "POST /post HTTP/1.1\r\nAuthorization: Basic eDp5\r\nConnection: Keep-Alive\r\n"
-                           "Content-Length: 4\r\nCookie: A=1; b=2\r\nHost: " + host +
-                               "\r\nUser-Agent: Mirelink\r\n\r\nbody");
+    EXPECT_EQ(requests[1],
+              "POST /post HTTP/1.1\r\nAuthorization: Basic eDp5\r\nConnection: Keep-Alive\r\n"
+              "Content-Length: 4\r\nCookie: A=1; b=2\r\nHost: " +
+                  host + "\r\nUser-Agent: Mirelink\r\n\r\nbody");
     EXPECT_NE(requests[2].find("\r\nContent-Length: 0\r\n"), std::string::npos) << requests[2];
-    EXPECT_EQ(requests[3], "GET /last HTTP/1.1\r\nConnection: Keep-Alive\r\nCookie: A=1; b=2\r\nHost: " + host +
-                               "\r\nUser-Agent: Mirelink\r\n\r\n");
+    EXPECT_EQ(requests[3],
+              "GET /last HTTP/1.1\r\nConnection: Keep-Alive\r\nCookie: A=1; b=2\r\nHost: " + host +
+                  "\r\nUser-Agent: Mirelink\r\n\r\n");
     EXPECT_EQ(server.Connections(), 1);
 }
 
@@ -58,29 +61,70 @@ struct BodyCase {
 
 std::vector<BodyCase> BodyCases() {
     const std::string text = "The quick brown fox jumps over the lazy dog, again and again.";
-    std::string chunkedWithExtension = "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n"
-                                       "4;name=value\r\nWiki\r\n5\r\npedia\r\n0\r\n\r\n";
-    std::string trailer = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nX-Sum: 1\r\n\r\n";
+    std::string chunkedWithExtension =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n"
+        "4;name=value\r\nWiki\r\n5\r\npedia\r\n0\r\n\r\n";
+    std::string trailer =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nX-Sum: 1\r\n\r\n";
     return {
-        {"sized in pieces", Cut(Sized("200 OK", text), {5, 20, 40, 70}), After::Keep, "GET", 200, text, true},
-        {"chunked", Cut(Chunked(text, 7), {30, 55, 56, 57, 100}), After::Keep, "GET", 200, text, true},
+        {"sized in pieces", Cut(Sized("200 OK", text), {5, 20, 40, 70}), After::Keep, "GET", 200,
+         text, true},
+        {"chunked", Cut(Chunked(text, 7), {30, 55, 56, 57, 100}), After::Keep, "GET", 200, text,
+         true},
         {"chunk extension", {chunkedWithExtension}, After::Keep, "GET", 200, "Wikipedia", true},
         {"final CR LF apart", Cut(Chunked("abcd", 4), {56}), After::Keep, "GET", 200, "abcd", true},
         {"trailer", {trailer}, After::Keep, "GET", 200, "abc", true},
         {"until close", {"HTTP/1.0 200 OK\r\n\r\n", text}, After::Close, "GET", 200, text, false},
-        {"1.1 until close", {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + text}, After::Close, "GET", 200, text,
+        {"1.1 until close",
+         {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + text},
+         After::Close,
+         "GET",
+         200,
+         text,
          false},
-        {"100 continue", {"HTTP/1.1 100 Continue\r\n\r\n", Sized("200 OK", "done")}, After::Keep, "POST", 200, "done",
+        {"100 continue",
+         {"HTTP/1.1 100 Continue\r\n\r\n", Sized("200 OK", "done")},
+         After::Keep,
+         "POST",
+         200,
+         "done",
          true},
-        {"head", {"HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n"}, After::Keep, "HEAD", 200, "", true},
+        {"head",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n"},
+         After::Keep,
+         "HEAD",
+         200,
+         "",
+         true},
         {"no content", {"HTTP/1.1 204 No Content\r\n\r\n"}, After::Keep, "GET", 204, "", true},
-        {"short body", {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, After::Close, "GET", 200, "abc", false},
-        {"head cut short", {"HTTP/1.1 200 OK\r\nServer: x"}, After::Close, "GET", -1, "HTTP/1.1 200 OK\r\nServer: x",
+        {"short body",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"},
+         After::Close,
+         "GET",
+         200,
+         "abc",
          false},
-        {"negative length", {"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc"}, After::Keep, "GET", 200, "abc",
+        {"head cut short",
+         {"HTTP/1.1 200 OK\r\nServer: x"},
+         After::Close,
+         "GET",
+         -1,
+         "HTTP/1.1 200 OK\r\nServer: x",
          false},
-        {"absurd length", {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nabc"}, After::Close,
-         "GET", 200, "abc", false},
+        {"negative length",
+         {"HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc"},
+         After::Keep,
+         "GET",
+         200,
+         "abc",
+         false},
+        {"absurd length",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nabc"},
+         After::Close,
+         "GET",
+         200,
+         "abc",
+         false},
     };
 }
 
@@ -96,7 +140,8 @@ TEST_F(HttpRequest, EachKindOfBodyIsReadWholeIntoMemoryAndIntoAFile) {
             Aim(http, server);
             std::string file = toFile ? dir.File("body") : "";
             const char* body = c.method == "POST" ? "x" : nullptr;
-            http.SendRequest("/", c.method, body, body ? 1 : 0, nullptr, nullptr, 20, true, true, file);
+            http.SendRequest("/", c.method, body, body ? 1 : 0, nullptr, nullptr, 20, true, true,
+                             file);
             EXPECT_EQ(http.GetStatusCode(), c.status);
             EXPECT_EQ(http.GetPage(), c.body);
             std::string page = "old";
@@ -142,7 +187,8 @@ TEST_F(HttpRequest, ConnectionIsKeptOnlyWhereTheServerAllowsIt) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.head);
-        ScriptedServer server({{{std::string(c.head) + "Content-Length: 0\r\n\r\n"}}, {{Sized("200 OK", "")}}});
+        ScriptedServer server(
+            {{{std::string(c.head) + "Content-Length: 0\r\n\r\n"}}, {{Sized("200 OK", "")}}});
         Http http;
         Aim(http, server);
         Get(http, "/");
@@ -152,7 +198,8 @@ TEST_F(HttpRequest, ConnectionIsKeptOnlyWhereTheServerAllowsIt) {
 }
 
 TEST_F(HttpRequest, OnlyOneInterimResponseIsSkipped) {
-    ScriptedServer server({{{"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\n\r\n", Sized("200 OK", "x")}}});
+    ScriptedServer server(
+        {{{"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\n\r\n", Sized("200 OK", "x")}}});
     Http http;
     Aim(http, server);
     Get(http, "/");
@@ -163,7 +210,8 @@ TEST_F(HttpRequest, OnlyOneInterimResponseIsSkipped) {
 }
 
 TEST_F(HttpRequest, SetServerReconnectsOnlyWhenSomethingChanged) {
-    ScriptedServer server({{{Sized("200 OK", "")}}, {{Sized("200 OK", "")}}, {{Sized("200 OK", "")}}});
+    ScriptedServer server(
+        {{{Sized("200 OK", "")}}, {{Sized("200 OK", "")}}, {{Sized("200 OK", "")}}});
     Http http;
     Aim(http, server);
     Get(http, "/");
@@ -199,15 +247,21 @@ TEST_F(HttpRequest, BrokenChunksAndHeadsFailWithTheirTexts) {
         std::string reply;
         std::string text;
     } cases[] = {
-        {chunked + "a\r\n12345", "Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - 127.0.0.1 10 5"},
-        {chunked + "4\r\nabcd", "Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - 127.0.0.1 4 4"},
+        {chunked + "a\r\n12345",
+         "Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - 127.0.0.1 10 5"},
+        {chunked + "4\r\nabcd",
+         "Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - 127.0.0.1 4 4"},
         {chunked + "FFFFFFFFFFFFFFFFFFFFFFFF\r\nab",
-         "Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - 127.0.0.1 18446744073709551615 2"},
-        {chunked + "80000000\r\n", "Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - 127.0.0.1 "
-                                   "2147483648 0"},
-        {chunked + "4", "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - 127.0.0.1"},
-        {chunked + std::string(70000, '1'), "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - "
-                                            "127.0.0.1"},
+         "Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - 127.0.0.1 "
+         "18446744073709551615 2"},
+        {chunked + "80000000\r\n",
+         "Http::ReadChunk::ChunkSize - Expected a larger chunk than we found - 127.0.0.1 "
+         "2147483648 0"},
+        {chunked + "4",
+         "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - 127.0.0.1"},
+        {chunked + std::string(70000, '1'),
+         "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - "
+         "127.0.0.1"},
         {"HTTP/1.1 200 OK\r\nX: " + std::string(1100000, 'x'),
          "Http::ReadResponseHeaders::Size - The response head exceeds 1048576 bytes - 127.0.0.1"},
     };
@@ -229,11 +283,14 @@ TEST_F(HttpRequest, FileErrorsNameTheFile) {
         std::vector<std::string> reply;
         std::string text;
     } cases[] = {
-        {{Sized("200 OK", "abc")}, "Http::ReadBody::AppendToFile(1) - Error appending to file - 3 - " + missing},
+        {{Sized("200 OK", "abc")},
+         "Http::ReadBody::AppendToFile(1) - Error appending to file - 3 - " + missing},
         {{"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n", "abc"},
          "Http::ReadBody::AppendToFile(2) - Error appending to file - 3 - " + missing},
-        {{"HTTP/1.0 200 OK\r\n\r\nab"}, "Http::ReadBody::AppendToFile(3) - Error appending to file - 2 - " + missing},
-        {{Chunked("abcd", 4)}, "Http::ReadChunk::AppendToFile - Error appending to file - 4 - " + missing},
+        {{"HTTP/1.0 200 OK\r\n\r\nab"},
+         "Http::ReadBody::AppendToFile(3) - Error appending to file - 2 - " + missing},
+        {{Chunked("abcd", 4)},
+         "Http::ReadChunk::AppendToFile - Error appending to file - 4 - " + missing},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -268,7 +325,8 @@ TEST_F(HttpRequest, AnOutputFileIsReplacedAndReissuedRequestsStayInMemory) {
     Get(http, "/", dir.File("body"));
     EXPECT_EQ(http.GetPage(), "moved");
     std::string onDisk;
-    EXPECT_FALSE(LoadFile(dir.File("body"), onDisk));  // deleted, and the redirected body went to memory
+    EXPECT_FALSE(
+        LoadFile(dir.File("body"), onDisk));  // deleted, and the redirected body went to memory
 }
 
 }  // namespace

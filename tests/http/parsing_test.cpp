@@ -37,9 +37,10 @@ TEST(ResponseHead, StatusReasonAndVersion) {
 
 TEST(ResponseHead, HeaderLinesKeepDuplicatesInArrivalOrder) {
     NoCaseMultimap headers;
-    ParseHeaderLines("HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nno colon here\r\nContent-Type :  text/x: y \r\n"
-                     "set-cookie:b=2\r\n",
-                     headers);
+    ParseHeaderLines(
+        "HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nno colon here\r\nContent-Type :  text/x: y \r\n"
+        "set-cookie:b=2\r\n",
+        headers);
     ASSERT_EQ(headers.size(), 3u);
     auto cookies = headers.equal_range("SET-COOKIE");
     ASSERT_EQ(std::distance(cookies.first, cookies.second), 2);
@@ -94,8 +95,13 @@ TEST(HttpText, ReadDecimalIsAtoiWithoutOverflow) {
         const char* text;
         int64_t value;
         bool digits;
-    } cases[] = {{" 42abc", 42, true}, {"-7", -7, true}, {"+5", 5, true}, {"abc", 0, false}, {"", 0, false},
-                 {"999999999999999999999999", hi, true}, {"-999999999999999999999999", lo, true}};
+    } cases[] = {{" 42abc", 42, true},
+                 {"-7", -7, true},
+                 {"+5", 5, true},
+                 {"abc", 0, false},
+                 {"", 0, false},
+                 {"999999999999999999999999", hi, true},
+                 {"-999999999999999999999999", lo, true}};
     for (const auto& c : cases) {
         bool digits = !c.digits;
         EXPECT_EQ(ReadDecimal(c.text, lo, hi, &digits), c.value) << c.text;

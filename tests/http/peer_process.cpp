@@ -44,7 +44,8 @@ bool Reap(pid_t pid, int ms) {
 
 }  // namespace
 
-PeerProcess::PeerProcess(const std::vector<std::string>& args, int port, const std::string& logFile) {
+PeerProcess::PeerProcess(const std::vector<std::string>& args, int port,
+                         const std::string& logFile) {
     std::vector<char*> argv;
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -68,7 +69,8 @@ PeerProcess::PeerProcess(const std::vector<std::string>& args, int port, const s
             pid = -1;
             std::string log;
             LoadFile(logFile, log);
-            throw std::runtime_error(args[0] + " did not start on port " + std::to_string(port) + ": " + log);
+            throw std::runtime_error(args[0] + " did not start on port " + std::to_string(port) +
+                                     ": " + log);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

@@ -2,8 +2,9 @@
 // A real server program (Apache httpd, tinyproxy) run in the foreground for
 // the length of a test. Starting fails loudly, with the program's own output,
 // when the program is missing or does not accept on its port within 15 s.
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 namespace testing_support {

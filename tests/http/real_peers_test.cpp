@@ -26,28 +26,46 @@ constexpr int32_t kTimeout = 10000;
 
 std::string ApacheConfig(const std::string& root, int plainPort, int tlsPort) {
     std::string modules;
-    for (const char* module : {"mpm_event", "authn_core", "authn_file", "authz_core", "authz_user", "auth_basic",
-                               "auth_digest", "alias", "ssl"})
-        modules += "LoadModule " + std::string(module) + "_module /usr/lib/apache2/modules/mod_" + module + ".so\n";
+    for (const char* module : {"mpm_event", "authn_core", "authn_file", "authz_core", "authz_user",
+                               "auth_basic", "auth_digest", "alias", "ssl"})
+        modules += "LoadModule " + std::string(module) + "_module /usr/lib/apache2/modules/mod_" +
+                   module + ".so\n";
     std::string tls = std::to_string(tlsPort);
-    return modules + (geteuid() == 0 ? "User www-data\nGroup www-data\n" : "") +
-           "ServerRoot " + root + "\nServerName localhost\nPidFile " + root + "/httpd.pid\nDefaultRuntimeDir " + root +
-           "\nErrorLog " + root + "/error.log\nLogLevel warn\n"
-           "Listen 127.0.0.1:" + std::to_string(plainPort) + "\nListen 127.0.0.1:" + tls + "\n"
-           "DocumentRoot " + root + "/docs\n<Directory " + root + "/docs>\n  Require all granted\n</Directory>\n"
-           "<Directory " + root + "/docs/basic>\n  AuthType Basic\n  AuthName \"mail\"\n"
-           "  AuthUserFile " + root + "/basic.pw\n  Require valid-user\n</Directory>\n"
-           "<Directory " + root + "/docs/digest>\n  AuthType Digest\n  AuthName \"mail\"\n"
-           "  AuthDigestProvider file\n  AuthUserFile " + root + "/digest.pw\n  Require valid-user\n</Directory>\n"
-           "Redirect 302 /moved https://127.0.0.1:" + tls + "/digest/page.txt\n"
-           "<VirtualHost 127.0.0.1:" + tls + ">\n  SSLEngine on\n  SSLCertificateFile " +
-           ScriptedServer::CertificateFile() + "\n  SSLCertificateKeyFile " + ScriptedServer::KeyFile() +
-           "\n</VirtualHost>\n";
+    return modules + (geteuid() == 0 ? "User www-data\nGroup www-data\n" : "") + "ServerRoot " +
+           root + "\nServerName localhost\nPidFile " + root + "/httpd.pid\nDefaultRuntimeDir " +
+           root + "\nErrorLog " + root +
+           "/error.log\nLogLevel warn\n"
+           "Listen 127.0.0.1:" +
+           std::to_string(plainPort) + "\nListen 127.0.0.1:" + tls +
+           "\n"
+           "DocumentRoot " +
+           root + "/docs\n<Directory " + root +
+           "/docs>\n  Require all granted\n</Directory>\n"
+           "<Directory " +
+           root +
+           "/docs/basic>\n  AuthType Basic\n  AuthName \"mail\"\n"
+           "  AuthUserFile " +
+           root +
+           "/basic.pw\n  Require valid-user\n</Directory>\n"
+           "<Directory " +
+           root +
+           "/docs/digest>\n  AuthType Digest\n  AuthName \"mail\"\n"
+           "  AuthDigestProvider file\n  AuthUserFile " +
+           root +
+           "/digest.pw\n  Require valid-user\n</Directory>\n"
+           "Redirect 302 /moved https://127.0.0.1:" +
+           tls +
+           "/digest/page.txt\n"
+           "<VirtualHost 127.0.0.1:" +
+           tls + ">\n  SSLEngine on\n  SSLCertificateFile " + ScriptedServer::CertificateFile() +
+           "\n  SSLCertificateKeyFile " + ScriptedServer::KeyFile() + "\n</VirtualHost>\n";
 }
 
 std::string TinyproxyConfig(int port, bool withAuth) {
-    return "Port " + std::to_string(port) + "\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\nAllow 127.0.0.1\n"
-           "LogLevel Info\n" + (withAuth ? "BasicAuth pu pp\n" : "") +
+    return "Port " + std::to_string(port) +
+           "\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\nAllow 127.0.0.1\n"
+           "LogLevel Info\n" +
+           (withAuth ? "BasicAuth pu pp\n" : "") +
            (geteuid() == 0 ? "User nobody\nGroup nogroup\n" : "");
 }
 
@@ -73,11 +91,12 @@ protected:
         SaveToFile(root + "/httpd.conf", ApacheConfig(root, plainPort, tlsPort));
         SaveToFile(root + "/proxy.conf", TinyproxyConfig(proxyPort, true));
         SaveToFile(root + "/open-proxy.conf", TinyproxyConfig(openProxyPort, false));
-        apache = new PeerProcess({"/usr/sbin/apache2", "-f", root + "/httpd.conf", "-DFOREGROUND"}, plainPort,
-                                 root + "/apache.out");
-        proxy = new PeerProcess({"tinyproxy", "-d", "-c", root + "/proxy.conf"}, proxyPort, root + "/proxy.out");
-        openProxy = new PeerProcess({"tinyproxy", "-d", "-c", root + "/open-proxy.conf"}, openProxyPort,
-                                    root + "/open-proxy.out");
+        apache = new PeerProcess({"/usr/sbin/apache2", "-f", root + "/httpd.conf", "-DFOREGROUND"},
+                                 plainPort, root + "/apache.out");
+        proxy = new PeerProcess({"tinyproxy", "-d", "-c", root + "/proxy.conf"}, proxyPort,
+                                root + "/proxy.out");
+        openProxy = new PeerProcess({"tinyproxy", "-d", "-c", root + "/open-proxy.conf"},
+                                    openProxyPort, root + "/open-proxy.out");
     }
     static void TearDownTestSuite() {
         delete openProxy;
@@ -121,9 +140,10 @@ TEST_F(RealPeers, ApacheAcceptsOurBasicAndDigestAnswersAndRefusesWrongOnes) {
 
             Http wrong;
             wrong.SetServer(tls ? tlsPort : plainPort, tls, "127.0.0.1", "", 0, "", "", kTimeout);
-            EXPECT_EQ(ErrorText([&] { Get(wrong, c.path, c.user, "wrong"); }),
-                      "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1" +
-                          std::string(c.path) + " (401)");
+            EXPECT_EQ(
+                ErrorText([&] { Get(wrong, c.path, c.user, "wrong"); }),
+                "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1" +
+                    std::string(c.path) + " (401)");
         }
     }
 }
@@ -141,7 +161,8 @@ TEST_F(RealPeers, TinyproxyCarriesPlainRequestsAndTunnelsWithProxyCredentials) {
     for (bool tls : {false, true}) {
         SCOPED_TRACE(tls ? "CONNECT tunnel" : "plain proxy");
         Http http;
-        http.SetServer(tls ? tlsPort : plainPort, tls, "127.0.0.1", "127.0.0.1", proxyPort, "pu", "pp", kTimeout);
+        http.SetServer(tls ? tlsPort : plainPort, tls, "127.0.0.1", "127.0.0.1", proxyPort, "pu",
+                       "pp", kTimeout);
         Get(http, "/digest/page.txt", "bob", "builder");
         EXPECT_EQ(http.GetStatusCode(), 200);
         EXPECT_EQ(http.GetPage(), "page of /docs/digest");
@@ -158,14 +179,17 @@ TEST_F(RealPeers, TinyproxyRefusesWrongOrMissingProxyCredentials) {
     Http plain;
     plain.SetServer(plainPort, false, "127.0.0.1", "127.0.0.1", proxyPort, "", "", kTimeout);
     EXPECT_EQ(ErrorText([&] { Get(plain, "/page.txt", nullptr, nullptr); }),
-              "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - 127.0.0.1/page.txt (407)");
+              "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - "
+              "127.0.0.1/page.txt (407)");
     // tinyproxy answers a wrong Proxy-Authorization with 401, not 407.
     Http tunnel;
-    EXPECT_EQ(ErrorText([&] {
-                  tunnel.SetServer(tlsPort, true, "127.0.0.1", "127.0.0.1", proxyPort, "pu", "bad", kTimeout);
-              }),
-              "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1127.0.0.1:" +
-                  std::to_string(tlsPort) + " (401)");
+    EXPECT_EQ(
+        ErrorText([&] {
+            tunnel.SetServer(tlsPort, true, "127.0.0.1", "127.0.0.1", proxyPort, "pu", "bad",
+                             kTimeout);
+        }),
+        "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1127.0.0.1:" +
+            std::to_string(tlsPort) + " (401)");
 }
 
 }  // namespace

@@ -22,9 +22,11 @@ struct Certificate {
     TempDir dir;
     std::string cert = dir.File("cert.pem"), key = dir.File("key.pem");
     Certificate() {
-        std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=localhost -keyout " +
-                              key + " -out " + cert + " >/dev/null 2>&1";
-        if (std::system(command.c_str()) != 0) throw std::runtime_error("openssl could not make a certificate");
+        std::string command =
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=localhost -keyout " +
+            key + " -out " + cert + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            throw std::runtime_error("openssl could not make a certificate");
     }
 };
 
@@ -61,10 +63,13 @@ public:
         return SSL_accept(ssl) == 1;
     }
     long Read(char* buffer, size_t size) {
-        return ssl != nullptr ? SSL_read(ssl, buffer, static_cast<int>(size)) : recv(fd, buffer, size, 0);
+        return ssl != nullptr ? SSL_read(ssl, buffer, static_cast<int>(size))
+                              : recv(fd, buffer, size, 0);
     }
     bool Write(const std::string& bytes) {
-        if (ssl != nullptr) return bytes.empty() || SSL_write(ssl, bytes.data(), static_cast<int>(bytes.size())) > 0;
+        if (ssl != nullptr)
+            return bytes.empty() ||
+                   SSL_write(ssl, bytes.data(), static_cast<int>(bytes.size())) > 0;
         for (size_t at = 0; at < bytes.size();) {
             ssize_t sent = send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
             if (sent <= 0) return false;
@@ -88,11 +93,13 @@ ScriptedServer::ScriptedServer(std::vector<Step> steps, bool tls) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(listener, 16) != 0 ||
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(listener, 16) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
         throw std::runtime_error("scripted server cannot listen");
     port = ntohs(address.sin_port);
-    thread = std::thread([this, steps = std::move(steps), tls]() mutable { Serve(std::move(steps), tls); });
+    thread = std::thread(
+        [this, steps = std::move(steps), tls]() mutable { Serve(std::move(steps), tls); });
 }
 
 ScriptedServer::~ScriptedServer() {
@@ -117,8 +124,12 @@ void ScriptedServer::WaitUntilDone() {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-const std::string& ScriptedServer::CertificateFile() { return TestCertificate().cert; }
-const std::string& ScriptedServer::KeyFile() { return TestCertificate().key; }
+const std::string& ScriptedServer::CertificateFile() {
+    return TestCertificate().cert;
+}
+const std::string& ScriptedServer::KeyFile() {
+    return TestCertificate().key;
+}
 
 bool ScriptedServer::ReadRequest(Connection& connection, std::string& request) {
     char piece[16384];
