@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/str.h"
+#include "http/body_pieces.h"
 #include "http/cookie_jar.h"
 #include "http/no_case.h"
 #include "http/response_buffer.h"
@@ -117,7 +118,7 @@ private:
     mutable int32_t statusCode = -1;  // parsed on first use
     ResponseBuffer receiveBuffer;
     vx::Str responseHead;
-    vx::Str responseBody;
+    BodyPieces responseBody;  // when there is no output file
     int64_t bodyBytes = 0;
     vx::Str outputFile;
     NoCaseMultimap responseHeaders;

@@ -11,8 +11,6 @@
 namespace vxw {
 namespace {
 
-// What a declared length may make us reserve before the bytes are there.
-constexpr int64_t kMaxReserve = 64 << 20;
 // Chunk sizes beyond this are refused: no sane server sends them, and they
 // could not be counted safely.
 constexpr uint64_t kMaxChunkSize = 0x7FFFFFFF;
@@ -49,7 +47,7 @@ uint64_t ReadChunkSize(const char* line, size_t length) {
 void Http::PutBody(const char* data, size_t count, const char* errorTag) {
     if (count == 0) return;
     if (outputFile.empty()) {
-        responseBody.append(data, count);
+        responseBody.Append(data, count);
     } else if (!AppendToFile(outputFile, vx::Str(data, count))) {
         throw HttpError(errorTag + std::to_string(count) + " - " + outputFile, 0);
     }
@@ -75,8 +73,6 @@ void Http::ReadBody() {
 }
 
 void Http::ReadSizedBody(int64_t length) {
-    if (outputFile.empty() && length > 0)
-        responseBody.reserve(static_cast<size_t>(std::min(length, kMaxReserve)));
     PutBody(receiveBuffer.Data(), receiveBuffer.Size(), kAppendSized1);
     receiveBuffer.Clear();
     int64_t remaining = length - bodyBytes;

@@ -26,7 +26,7 @@ size_t Http::ReceiveMore(size_t max) {
 void Http::ReadResponseHeaders() {
     responseHeaders.clear();
     responseHead.clear();
-    responseBody.clear();
+    responseBody.Clear();
     statusCode = -1;
     bodyBytes = 0;
     framingBroken = false;
@@ -93,7 +93,7 @@ double Http::GetHttpVersion() const {
 
 bool Http::LoadPage(vx::Str& page) const {
     if (outputFile.empty()) {
-        page = responseBody;
+        responseBody.CopyTo(page);
         return true;
     }
     // An empty body never created the file; that is an empty page, not an error.

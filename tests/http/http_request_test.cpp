@@ -66,7 +66,10 @@ std::vector<BodyCase> BodyCases() {
         "4;name=value\r\nWiki\r\n5\r\npedia\r\n0\r\n\r\n";
     std::string trailer =
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\nX-Sum: 1\r\n\r\n";
+    std::string large(2621441, '\0');  // spans three in-memory pieces
+    for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 31 % 251);
     return {
+        {"large chunked", {Chunked(large, 300001)}, After::Keep, "GET", 200, large, true},
         {"sized in pieces", Cut(Sized("200 OK", text), {5, 20, 40, 70}), After::Keep, "GET", 200,
          text, true},
         {"chunked", Cut(Chunked(text, 7), {30, 55, 56, 57, 100}), After::Keep, "GET", 200, text,
