@@ -135,8 +135,8 @@ void Http::OpenTunnel(const vx::Str& portText) {
     {
         Restore<bool> plain(useTls, false);
         Restore<bool> inTunnel(tunnelling, true);
-        Restore<vx::Str> output(outputFile,
-                                "");  // the file belongs to the request that needed the tunnel
+        // The output file belongs to the request that needed the tunnel.
+        Restore<vx::Str> output(outputFile, "");
         // No redirects for the tunnel itself: a proxy has nowhere else to send it.
         Issue(Request{host + ":" + portText, "CONNECT", nullptr, 0, nullptr, nullptr},
               Budget{0, true, true}, "");

@@ -9,7 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
   python3 clang libclang-rt-14-dev
   # real peers and clients used by the tests
-  curl fetchmail swaks apache2 tinyproxy procps
+  curl fetchmail swaks apache2 apache2-utils tinyproxy procps
 )
 
 missing=()
