@@ -1,0 +1,30 @@
+#pragma once
+// The two local services of the program, started and stopped in its fixed
+// order: POP3 first, then SMTP, on the way up and on the way down. Stop
+// returns only after every session of both services has ended. The Windows
+// main window owns one; the Linux program's entry owns one.
+#include "pop3/pop_server.h"
+#include "webmail/account.h"
+
+namespace app {
+
+class Gateway {
+public:
+    // Every session gets its web mail client from makeAccount.
+    explicit Gateway(AccountFactory makeAccount);
+    ~Gateway();
+    Gateway(const Gateway&) = delete;
+    Gateway& operator=(const Gateway&) = delete;
+
+    void Start();
+    // After the settings changed: listens again on the new address and ports.
+    void Restart();
+    void Stop();
+
+    PopServer& Pop() { return pop; }
+
+private:
+    PopServer pop;
+};
+
+}  // namespace app
