@@ -81,6 +81,35 @@ struct AltStack {
 thread_local AltStack altStack;
 
 char logPath[4096];  // filled once, read by the fault handler
+long utcOffset = 0;  // seconds east of UTC, taken once: localtime_r is not signal-safe
+
+struct CivilTime {
+    long year;
+    unsigned month, day, hour, minute, second;
+};
+
+// Calendar fields of a count of seconds since 1970 (proleptic Gregorian).
+CivilTime ToCivil(long seconds) {
+    long days = seconds / 86400, rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    days += 719468;
+    long era = (days >= 0 ? days : days - 146096) / 146097;
+    long dayOfEra = days - era * 146097;
+    long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    long monthIndex = (5 * dayOfYear + 2) / 153;
+    CivilTime t;
+    t.day = static_cast<unsigned>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    t.month = static_cast<unsigned>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    t.year = yearOfEra + era * 400 + (t.month <= 2 ? 1 : 0);
+    t.hour = static_cast<unsigned>(rest / 3600);
+    t.minute = static_cast<unsigned>(rest / 60 % 60);
+    t.second = static_cast<unsigned>(rest % 60);
+    return t;
+}
 
 void ThrowBadAlloc() { throw std::bad_alloc(); }
 
@@ -141,19 +170,18 @@ void WriteFatalLine(uint32_t code) {
     char line[1024];
     size_t at = 0;
     time_t now = time(nullptr);
-    struct tm local;
-    localtime_r(&now, &local);
-    at = PutNumber(line, at, sizeof line, local.tm_year + 1900, 4);
+    CivilTime local = ToCivil(now + utcOffset);
+    at = PutNumber(line, at, sizeof line, static_cast<unsigned long>(local.year), 4);
     at = Put(line, at, sizeof line, "-");
-    at = PutNumber(line, at, sizeof line, local.tm_mon + 1, 2);
+    at = PutNumber(line, at, sizeof line, local.month, 2);
     at = Put(line, at, sizeof line, "-");
-    at = PutNumber(line, at, sizeof line, local.tm_mday, 2);
+    at = PutNumber(line, at, sizeof line, local.day, 2);
     at = Put(line, at, sizeof line, " ");
-    at = PutNumber(line, at, sizeof line, local.tm_hour, 2);
+    at = PutNumber(line, at, sizeof line, local.hour, 2);
     at = Put(line, at, sizeof line, ":");
-    at = PutNumber(line, at, sizeof line, local.tm_min, 2);
+    at = PutNumber(line, at, sizeof line, local.minute, 2);
     at = Put(line, at, sizeof line, ":");
-    at = PutNumber(line, at, sizeof line, local.tm_sec, 2);
+    at = PutNumber(line, at, sizeof line, local.second, 2);
     at = Put(line, at, sizeof line, "\t-\t");
     size_t textStart = at;
     at = Put(line, at, sizeof line, kPlace);
@@ -198,6 +226,9 @@ void OnFpe(int sig, siginfo_t* info, void* context) {
 }
 
 void InstallProcessHandlers() {
+    time_t now = time(nullptr);
+    struct tm local;
+    if (localtime_r(&now, &local) != nullptr) utcOffset = local.tm_gmtoff;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     sigemptyset(&action.sa_mask);
