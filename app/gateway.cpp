@@ -2,7 +2,7 @@
 
 namespace app {
 
-Gateway::Gateway(AccountFactory makeAccount) : pop(makeAccount) {}
+Gateway::Gateway(AccountFactory makeAccount) : pop(makeAccount), smtp(makeAccount) {}
 
 Gateway::~Gateway() {
     try {
@@ -11,10 +11,19 @@ Gateway::~Gateway() {
     }
 }
 
-void Gateway::Start() { pop.Start(); }
+void Gateway::Start() {
+    pop.Start();
+    smtp.Start();
+}
 
-void Gateway::Restart() { pop.Restart(); }
+void Gateway::Restart() {
+    pop.Restart();
+    smtp.Restart();
+}
 
-void Gateway::Stop() { pop.Stop(); }
+void Gateway::Stop() {
+    pop.Stop();
+    smtp.Stop();
+}
 
 }  // namespace app

@@ -4,6 +4,7 @@
 // returns only after every session of both services has ended. The Windows
 // main window owns one; the Linux program's entry owns one.
 #include "pop3/pop_server.h"
+#include "smtp/smtp_server.h"
 #include "webmail/account.h"
 
 namespace app {
@@ -22,9 +23,11 @@ public:
     void Stop();
 
     PopServer& Pop() { return pop; }
+    SmtpServer& Smtp() { return smtp; }
 
 private:
     PopServer pop;
+    SmtpServer smtp;
 };
 
 }  // namespace app

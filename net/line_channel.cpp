@@ -44,12 +44,22 @@ vx::Str LineChannel::ReadLine() {
     return line;
 }
 
+vx::Str LineChannel::ReadSecretLine() {
+    vx::Str line = vxw::ReadLine(received, connection, kMaxLineLength, kReceiveSize);
+    if (ExtraLogging()) Log(prefixes.client + vx::Str("****"));
+    return line;
+}
+
 void LineChannel::LogClientLine(const vx::Str& line) const {
     Log(prefixes.client + (mask ? mask(line) : line));
 }
 
 void LineChannel::Reply(const vx::Str& text) {
     Pause();
+    ReplyNow(text);
+}
+
+void LineChannel::ReplyNow(const vx::Str& text) {
     if (ExtraLogging()) LogReply(text);
     connection.SendText(text);
 }

@@ -37,9 +37,14 @@ public:
     vx::Str ReadCommandLine();
     // The same without the pause (a continuation line of a command).
     vx::Str ReadLine();
+    // ReadLine for a line that carries credentials: the log shows "****".
+    vx::Str ReadSecretLine();
 
     // Pauses, logs and sends text.
     void Reply(const vx::Str& text);
+    // Logs and sends text without the pause: a further line of a reply that
+    // has already paused.
+    void ReplyNow(const vx::Str& text);
     // Logs and sends one byte, without the pause.
     void ReplyChar(char byte);
 

@@ -3,9 +3,10 @@
 // that owns the listening socket, accepts connections and runs one detached
 // session thread per connection, counting the live sessions so that Stop
 // returns only after the last one has ended. A service supplies its texts,
-// its counter, its port and the session itself.
+// its counter, its port and its session type.
 #include <atomic>
 #include <cstdint>
+#include <utility>
 
 #include "core/str.h"
 #include "core/worker.h"
@@ -52,6 +53,33 @@ private:
     const ListenerTexts texts;
     std::atomic<int32_t>& activeSessions;
     Socket listening;
+};
+
+// A listener whose every connection runs one Session, constructed from the
+// accepted connection and the listener's argument (for the mail services: the
+// factory of web mail clients), then Run. A service adds only its port.
+template <class Session, class Argument>
+class SessionListenerOf : public SessionListener {
+public:
+    SessionListenerOf(const ListenerTexts& texts, std::atomic<int32_t>& activeSessions,
+                      Argument argument)
+        : SessionListener(texts, activeSessions), argument(std::move(argument)) {}
+    // Sessions use the argument until Stop has drained them.
+    ~SessionListenerOf() override {
+        try {
+            Stop();
+        } catch (...) {
+        }
+    }
+
+protected:
+    void RunSession(SocketHandle connection) override {
+        Session session(connection, argument);
+        session.Run();
+    }
+
+private:
+    Argument argument;
 };
 
 }  // namespace vxw

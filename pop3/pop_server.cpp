@@ -1,7 +1,6 @@
 #include "pop3/pop_server.h"
 
 #include "core/config.h"
-#include "pop3/pop_session.h"
 
 std::atomic<int32_t> ActivePopSessions{0};
 
@@ -17,21 +16,8 @@ const vxw::ListenerTexts kPopTexts = {
 }  // namespace
 
 PopServer::PopServer(AccountFactory makeAccount)
-    : SessionListener(kPopTexts, ActivePopSessions), makeAccount(std::move(makeAccount)) {}
-
-// Sessions call back into this object until they have drained.
-PopServer::~PopServer() {
-    try {
-        Stop();
-    } catch (...) {
-    }
-}
+    : SessionListenerOf(kPopTexts, ActivePopSessions, std::move(makeAccount)) {}
 
 int32_t PopServer::ListenPort() const {
     return Config::Instance().Port();
-}
-
-void PopServer::RunSession(vxw::SocketHandle connection) {
-    PopSession session(connection, makeAccount);
-    session.Run();
 }

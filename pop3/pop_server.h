@@ -6,21 +6,17 @@
 #include <cstdint>
 
 #include "net/session_listener.h"
+#include "pop3/pop_session.h"
 #include "webmail/account.h"
 
 // Live POP3 session threads; Stop waits until it is back to 0.
 extern std::atomic<int32_t> ActivePopSessions;
 
-class PopServer : public vxw::SessionListener {
+class PopServer : public vxw::SessionListenerOf<PopSession, AccountFactory> {
 public:
     // Each session gets its web mail client from makeAccount.
     explicit PopServer(AccountFactory makeAccount);
-    ~PopServer() override;
 
 protected:
     int32_t ListenPort() const override;
-    void RunSession(vxw::SocketHandle connection) override;
-
-private:
-    AccountFactory makeAccount;
 };

@@ -7,6 +7,7 @@
 #include "core/clock.h"
 #include "core/exception.h"
 #include "pop3/message_text.h"
+#include "text/ascii.h"
 
 std::atomic<int32_t> TimestampCounter{0};
 
@@ -44,9 +45,7 @@ std::vector<vx::Str> SplitAtBlanks(const vx::Str& line) {
 }
 
 void ToUpperAscii(vx::Str& word) {
-    for (char& c : word) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : word) c = vx::Ascii::ToUpper(c);
 }
 
 // What LIST shows as a message's size: what RETR sends before dot-stuffing,

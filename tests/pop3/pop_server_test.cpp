@@ -6,25 +6,17 @@
 #include <string>
 #include <thread>
 
-#include "core/main_window.h"
 #include "tests/pop3/pop3_fixture.h"
+#include "tests/support/counting_window.h"
 #include "tests/support/line_client.h"
 #include "tests/support/log_watch.h"
 
 namespace {
 
+using testing_support::CountingWindow;
 using testing_support::LineClient;
 using testing_support::LogWatch;
 using Clock = std::chrono::steady_clock;
-
-class CountingWindow : public MainWindowEvents {
-public:
-    void OnSessionStarted() override { ++started; }
-    void OnAllSessionsEnded() override { ++ended; }
-    void ShowLoginError(const vx::Str&) override {}
-    std::atomic<int> started{0};
-    std::atomic<int> ended{0};
-};
 
 class PopServerTest : public testing_support::Pop3Fixture {
 protected:
@@ -41,10 +33,6 @@ protected:
         EXPECT_EQ(client.Command("USER alice"), "+OK Present\r\n");
         EXPECT_EQ(client.Command("PASS pw"), "+OK You may enter\r\n");
         EXPECT_EQ(client.Command("QUIT"), "+OK Bye bye...\r\n");
-    }
-
-    void WaitForNoSessions() {
-        for (int i = 0; i < 500 && ActivePopSessions.load() > 0; ++i) vxw::Sleep(10);
     }
 };
 

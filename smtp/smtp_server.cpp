@@ -1,0 +1,23 @@
+#include "smtp/smtp_server.h"
+
+#include "core/config.h"
+
+std::atomic<int32_t> ActiveSmtpSessions{0};
+
+namespace {
+
+const vxw::ListenerTexts kSmtpTexts = {
+    "SmtpServer::DoWork",
+    "SmtpServer::SmtpWorker",
+    "SmtpServer::DoWork::Accept - Error accepting connection.",
+    "SmtpServer::LogError - ",
+};
+
+}  // namespace
+
+SmtpServer::SmtpServer(AccountFactory makeAccount)
+    : SessionListenerOf(kSmtpTexts, ActiveSmtpSessions, std::move(makeAccount)) {}
+
+int32_t SmtpServer::ListenPort() const {
+    return Config::Instance().PortSmtp();
+}

@@ -1,0 +1,77 @@
+// The mail transaction: MAIL, RCPT and DATA.
+#include <string>
+
+#include "core/exception.h"
+#include "smtp/smtp_session.h"
+
+namespace {
+
+// A larger message ends the session: the client sees the connection close.
+constexpr size_t kMaxMessageSize = 50000000;
+
+}  // namespace
+
+bool SmtpSession::TakeAddress(const vx::Str& argument, const AddressMarkers& markers,
+                              vx::Str& address) {
+    switch (ParseAddressArgument(argument, markers, address)) {
+        case AddressArgument::Found:
+            return true;
+        case AddressArgument::NotFound:
+            Reply(500, "Address argument not found");
+            return false;
+        case AddressArgument::Incomplete:
+            break;
+    }
+    Reply(500, "Address argument not complete");
+    return false;
+}
+
+// A new sender opens a transaction with no recipients yet.
+SmtpSession::Stage SmtpSession::ProcessMail(const Command& command) {
+    vx::Str address;
+    if (!TakeAddress(command.argument, kSenderMarkers, address)) return stage;
+    sender = address;
+    recipients.clear();
+    Reply(250, "OK");
+    return Stage::Transaction;
+}
+
+SmtpSession::Stage SmtpSession::ProcessRcpt(const Command& command) {
+    vx::Str address;
+    if (!TakeAddress(command.argument, kRecipientMarkers, address)) return stage;
+    recipients.push_back(address);
+    Reply(250, "OK");
+    return stage;
+}
+
+// The 250 comes only after the service took the message; when sending fails
+// the exception ends the session unanswered and the client keeps the message.
+SmtpSession::Stage SmtpSession::ProcessData(const Command&) {
+    if (sender.empty() || recipients.empty()) {
+        Reply(500, "Invalid command order");
+        return stage;
+    }
+    Reply(354, "Start mail input; end with <CRLF>.<CRLF>");
+    channel.Pause();
+    vx::Str text = ReadMessageText();
+    account->SendMail(sender, recipients, text);
+    ClearEnvelope();
+    Reply(250, "OK");
+    return Stage::Authenticated;
+}
+
+vx::Str SmtpSession::ReadMessageText() {
+    vx::Str text;
+    for (;;) {
+        vx::Str line = channel.ReadLine();
+        if (line == ".") return text;
+        size_t transparencyDot = !line.empty() && line[0] == '.' ? 1 : 0;
+        text.append(line, transparencyDot, vx::Str::npos);
+        text += "\r\n";
+        if (text.size() > kMaxMessageSize) {
+            throw vx::Exception(
+                "SmtpSession::ProcessCommandData::GetLength - Message size exceeded limit - " +
+                std::to_string(text.size()));
+        }
+    }
+}
