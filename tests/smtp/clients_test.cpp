@@ -19,7 +19,7 @@ const std::string kText =
     "From: alice@example.com\r\nSubject: dots\r\n\r\n.leading dot\r\n..two dots\r\n.\r\n"
     "last line\r\n";
 
-class ClientsTest : public testing_support::SmtpFixture {
+class SmtpClientsTest : public testing_support::SmtpFixture {
 protected:
     // What the service was handed, as the submission body it posts.
     std::vector<std::string> Submissions() {
@@ -40,7 +40,7 @@ const std::string kTwoRecipients =
     "MAIL FROM:<alice@example.com>\r\nRCPT TO:<bob@example.com>\r\n"
     "RCPT TO:<carol@example.com>\r\n\r\n";
 
-TEST_F(ClientsTest, SmtplibSubmitsWithPlainAndLogin) {
+TEST_F(SmtpClientsTest, SmtplibSubmitsWithPlainAndLogin) {
     auto result = RunProcess({"python3", SMTP_TEST_SCRIPTS "/smtplib_client.py",
                               std::to_string(Port()), "alice", "open sesame"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -58,7 +58,7 @@ TEST_F(ClientsTest, SmtplibSubmitsWithPlainAndLogin) {
               (std::vector<std::string>{kTwoRecipients + kText, kTwoRecipients + kText}));
 }
 
-TEST_F(ClientsTest, CurlAndSwaksSubmitAFile) {
+TEST_F(SmtpClientsTest, CurlAndSwaksSubmitAFile) {
     TempDir folder;
     ASSERT_TRUE(SaveToFile(folder.File("message.eml"), kText));
     const std::vector<std::string> curl = {"curl",
