@@ -35,6 +35,10 @@ public:
     void RemoveHeader(const vx::Str& name);
     bool HasHeader(const vx::Str& name) const;
 
+    // Closes the connection; the next request opens a new one. Headers,
+    // cookies and remembered credentials stay.
+    void Close() { CloseConnection(); }
+
     // One request and its response. body == nullptr sends no body (and no
     // Content-Length); user or password nullptr means no credentials. With an
     // outputFile the body of this response goes to that file (replaced).

@@ -1,0 +1,77 @@
+// The failure lines of the web mail client's operations.
+#include "webmail/failure_log.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "core/config.h"
+#include "tests/support/log_watch.h"
+
+namespace {
+
+using Caught = FailureLog::Caught;
+
+TEST(FailureLog, OneLinePerHandlerWithTheLastAnswerOnlyWithExtraLogging) {
+    struct Case {
+        Caught caught;
+        bool extra;
+        const char* line;
+    } cases[] = {
+        {Caught::HttpError, false, "Hotmail::GetMessage::catch::vx::HttpError - what"},
+        {Caught::HttpError, true,
+         "Hotmail::GetMessage::catch::vx::HttpError - what - HTTP/1.1 404 Not Found\r\n<p>gone"},
+        {Caught::Vx, false, "Hotmail::GetMessage::catch::vx - what"},
+        {Caught::Vx, true,
+         "Hotmail::GetMessage::catch::vx - what - HTTP/1.1 404 Not Found\r\n<p>gone"},
+        {Caught::Std, false, "Hotmail::GetMessage::catch::std - what"},
+        {Caught::Std, true,
+         "Hotmail::GetMessage::catch::std - what - HTTP/1.1 404 Not Found\r\n<p>gone"},
+        {Caught::Other, false, "Hotmail::GetMessage::catch::all - Unexpected"},
+        {Caught::Other, true,
+         "Hotmail::GetMessage::catch::all - Unexpected - HTTP/1.1 404 Not Found\r\n<p>gone"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FailureLog::Text("Hotmail::GetMessage", c.caught, "what", c.extra,
+                                   "HTTP/1.1 404 Not Found\r\n", "<p>gone"),
+                  c.line);
+    }
+}
+
+// Run logs what it caught, as it stands at that moment, and lets the very
+// same exception go on.
+TEST(FailureLog, RunLogsAndRethrowsUnchanged) {
+    for (bool extra : {false, true}) {
+        Config::Values values;
+        values.extraLogging = extra;
+        Config::Instance().SetValues(values);
+        vx::Str headers = "HTTP/1.1 200 OK\r\n", body = "old";
+        FailureLog log("Hotmail::AppendList", headers, body);
+        testing_support::LogWatch watch;
+
+        EXPECT_EQ(log.Run([] { return 7; }), 7);
+        try {
+            log.Run([&] {
+                body = "new";
+                throw vxw::HttpError("Http::SendRequest::Unauthorized - no", 401);
+            });
+            FAIL();
+        } catch (const vxw::HttpError& e) {
+            EXPECT_EQ(e.Code(), 401);
+        }
+        EXPECT_THROW(log.Run([] { throw std::runtime_error("bad"); }), std::runtime_error);
+        EXPECT_THROW(log.Run([] { throw 5; }), int);
+
+        vx::Str tail = extra ? " - HTTP/1.1 200 OK\r\nnew" : "";
+        std::string logged = watch.NewText();
+        for (vx::Str line : {"Hotmail::AppendList::catch::vx::HttpError - "
+                             "Http::SendRequest::Unauthorized - no (401)" +
+                                 tail + "\r\n",
+                             "Hotmail::AppendList::catch::std - bad" + tail + "\r\n",
+                             "Hotmail::AppendList::catch::all - Unexpected" + tail + "\r\n"})
+            EXPECT_NE(logged.find("\t-\t" + line), std::string::npos) << line;
+        EXPECT_EQ(watch.NewLines().size(), extra ? 6u : 3u);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,414 @@
+// Hotmail against a scripted service reached through the proxy settings: the
+// exact requests, and what the client makes of answers the real service
+// rarely gives (missing folder locations, odd statuses, endless refreshes).
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "core/main_window.h"
+#include "tests/http/http_fixture.h"
+#include "tests/support/log_watch.h"
+#include "text/base64.h"
+#include "webmail/hotmail.h"
+#include "webmail/request_bodies.h"
+
+namespace {
+
+using namespace testing_support;
+
+const std::string kGatewayUri = "http://services.msn.com:80/svcs/hotmail/httpmail.asp";
+const std::string kMsnDataUri = "http://oe.msn.msnmail.hotmail.com:80/cgi-bin/hmdata";
+const std::string kBasicChallenge = "WWW-Authenticate: Basic realm=\"hotmail.com\"\r\n";
+
+std::string Multistatus(const std::string& responses) {
+    return "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\" "
+           "xmlns:hm=\"urn:schemas:httpmail:\">" +
+           responses + "</D:multistatus>";
+}
+
+std::string Answer207(const std::string& responses) {
+    return Sized("207 Multi-Status", Multistatus(responses));
+}
+
+// The login answer; an empty URL leaves its element out.
+std::string LoginAnswer(const std::string& send = "http://h/sendmsg",
+                        const std::string& trash = "http://h/trash/") {
+    std::string props =
+        "<hm:inbox>http://h/inbox/</hm:inbox><hm:msgfolderroot>http://h/"
+        "</hm:msgfolderroot>";
+    if (!send.empty()) props += "<hm:sendmsg>" + send + "</hm:sendmsg>";
+    if (!trash.empty()) props += "<hm:deleteditems>" + trash + "</hm:deleteditems>";
+    return Answer207("<D:response><D:href>x</D:href><D:propstat><D:prop>" + props +
+                     "</D:prop></D:propstat></D:response>");
+}
+
+std::string RefreshPage(const std::string& url) {
+    return Sized("200 OK", "<html><meta http-equiv=\"Refresh\" content='0; URL=\"" + url + "\"'>");
+}
+
+std::string HeaderOf(const std::string& request, const std::string& name) {
+    size_t at = request.find("\r\n" + name + ": ");
+    if (at == std::string::npos) return "<none>";
+    at += name.size() + 4;
+    return request.substr(at, request.find("\r\n", at) - at);
+}
+
+std::string RequestLine(const std::string& request) {
+    return request.substr(0, request.find("\r\n"));
+}
+
+// Of a request or an answer: the head with the CR LF of its last line; the body.
+std::string HeadOf(const std::string& message) {
+    return message.substr(0, message.find("\r\n\r\n") + 2);
+}
+std::string BodyOf(const std::string& message) {
+    return message.substr(message.find("\r\n\r\n") + 4);
+}
+
+class BalloonWindow : public MainWindowEvents {
+public:
+    void OnSessionStarted() override {}
+    void OnAllSessionsEnded() override {}
+    void ShowLoginError(const vx::Str& text) override { balloons.push_back(text); }
+    std::vector<vx::Str> balloons;
+};
+
+class HotmailExchange : public ::testing::Test {
+protected:
+    void SetUp() override { SetMainWindow(&window); }
+    void TearDown() override { SetMainWindow(nullptr); }
+
+    // The client's requests go to port as to a proxy.
+    static void Settings(int port, bool extraLogging = false, bool otherFolders = false) {
+        Config::Values values;
+        values.proxyAddress = "127.0.0.1";
+        values.proxyPort = port;
+        values.timeout = 5;
+        values.extraLogging = extraLogging;
+        values.checkOtherFolders = values.checkBulkFolder = values.checkSentFolder = otherFolders;
+        Config::Instance().SetValues(values);
+    }
+    // A client logged in on the first step of server.
+    static void LogIn(Hotmail& hotmail, const ScriptedServer& server, bool otherFolders = false) {
+        Settings(server.Port(), false, otherFolders);
+        ASSERT_TRUE(hotmail.Login("alice", "secret"));
+    }
+
+    BalloonWindow window;
+    LogWatch watch;
+};
+
+TEST_F(HotmailExchange, LoginAsksTheEndpointOfTheAccountWithTheNameInLowerCase) {
+    struct Case {
+        const char* user;
+        const std::string& uri;
+        const char* host;
+    } cases[] = {
+        {"Someone@Example.com", kGatewayUri, "services.msn.com"},
+        {"Bob@Msn.com", kMsnDataUri, "oe.msn.msnmail.hotmail.com"},
+        {"BOB@MSN.COM", kMsnDataUri, "oe.msn.msnmail.hotmail.com"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.user);
+        ScriptedServer server({{{Sized("401 Unauthorized", "", kBasicChallenge)}},
+                               {{LoginAnswer()}},
+                               {{Sized("200 OK", "message")}}});
+        Settings(server.Port());
+        Hotmail hotmail;
+        EXPECT_TRUE(hotmail.Login(c.user, "Pass Word"));
+        // After Disconnect the next request opens a new connection.
+        hotmail.Disconnect();
+        EXPECT_EQ(hotmail.GetMessage("http://h/inbox/1"), "message");
+        EXPECT_EQ(server.Connections(), 2);
+
+        auto requests = server.Requests();
+        ASSERT_EQ(requests.size(), 3u);
+        const vx::Str& body = request_bodies::Login();
+        EXPECT_EQ(requests[0],
+                  "PROPFIND " + c.uri +
+                      " HTTP/1.1\r\nAllow-rename: t\r\nBrief: t\r\nCache-control: no-cache\r\n"
+                      "Connection: Keep-Alive\r\nContent-Length: " +
+                      std::to_string(body.size()) +
+                      "\r\nContent-type: text/xml\r\nDepth: 0\r\nHost: " + c.host +
+                      "\r\nUser-Agent: Outlook-Express/6.0 (MSIE 6.0; Windows NT 5.1; .NET CLR "
+                      "1.0.3705; TmstmpExt)\r\n\r\n" +
+                      body);
+        std::string lower = c.user;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(ch));
+        EXPECT_EQ(HeaderOf(requests[1], "Authorization"),
+                  "Basic " + vx::EncodeBase64(lower + ":Pass Word"));
+        // A GET carries no Depth and a Content-Length of 0.
+        EXPECT_EQ(RequestLine(requests[2]), "GET http://h:80/inbox/1 HTTP/1.1");
+        EXPECT_EQ(HeaderOf(requests[2], "Depth"), "<none>");
+        EXPECT_EQ(HeaderOf(requests[2], "Content-Length"), "0");
+    }
+    EXPECT_TRUE(window.balloons.empty());
+}
+
+TEST_F(HotmailExchange, LoginOutcomes) {
+    const std::string refused = Sized("401 Unauthorized", "", kBasicChallenge);
+    const std::string noFolders = LoginAnswer("", "http://h/trash/");
+    struct Case {
+        const char* name;
+        std::vector<std::string> answers;
+        bool extraLogging;
+        enum { Accepted, Refused, Raised } outcome;
+        std::string logged;
+        bool balloon;
+    } cases[] = {
+        {"a missing location",
+         {noFolders},
+         false,
+         Case::Refused,
+         "\t-\tHotmail::Login - Error getting folder locations - " + HeadOf(noFolders) +
+             BodyOf(noFolders) + "\r\n",
+         false},
+        {"refused credentials",
+         {refused, refused},
+         false,
+         Case::Refused,
+         "\t-\tError logging in to Hotmail - Unauthorized\r\n",
+         false},
+        {"refused credentials, extra logging",
+         {refused, refused},
+         true,
+         Case::Refused,
+         "\t-\tHotmail::Login::catch::vx::HttpError - Http::SendRequest::Unauthorized - "
+         "Unauthorized to access resource - services.msn.com/svcs/hotmail/httpmail.asp (401) - "
+         "\r\n",
+         false},
+        {"a server error without XML",
+         {Sized("500 Internal Server Error", "")},
+         false,
+         Case::Raised,
+         "\t-\tError logging in to Hotmail - Internal Server Error\r\n",
+         true},
+        {"a server error, extra logging",
+         {Sized("500 Internal Server Error", "oops")},
+         true,
+         Case::Raised,
+         "\t-\tHotmail::Login::catch::vx - ",
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<ScriptedServer::Step> steps;
+        for (const std::string& answer : c.answers) steps.push_back({{answer}});
+        ScriptedServer server(steps);
+        Settings(server.Port(), c.extraLogging);
+        window.balloons.clear();
+        LogWatch watch;
+        Hotmail hotmail;
+        bool raised = false, accepted = false;
+        try {
+            accepted = hotmail.Login("alice", "secret");
+        } catch (const vx::Exception& e) {
+            raised = true;
+            EXPECT_EQ(e.Code(), 0);
+        }
+        EXPECT_EQ(raised, c.outcome == Case::Raised);
+        EXPECT_EQ(accepted, c.outcome == Case::Accepted);
+        EXPECT_NE(watch.NewText().find(c.logged), std::string::npos) << watch.NewText();
+        EXPECT_EQ(window.balloons.size(), c.balloon ? 1u : 0u);
+        if (c.balloon) {
+            EXPECT_EQ(window.balloons[0], "Error logging in to Hotmail - Internal Server Error");
+        }
+    }
+}
+
+TEST_F(HotmailExchange, AnUnreachableServiceRaisesAndShowsTheBalloon) {
+    int port = 0;
+    {
+        ScriptedServer closed({});
+        port = closed.Port();
+    }
+    Settings(port);
+    Hotmail hotmail;
+    EXPECT_THROW(hotmail.Login("alice", "secret"), vxw::SocketError);
+    EXPECT_NE(
+        watch.NewText().find("\t-\tHotmail::MakeRequest::catch - PROPFIND " +
+                             std::string("http://services.msn.com/svcs/hotmail/httpmail.asp")),
+        std::string::npos);
+    EXPECT_EQ(window.balloons, std::vector<vx::Str>{"Error logging in to Hotmail - "});
+}
+
+TEST_F(HotmailExchange, RefreshPagesAreFollowedWithTheSameRequestWithinABound) {
+    std::vector<ScriptedServer::Step> steps = {{{LoginAnswer()}}};
+    for (int i = 1; i <= Hotmail::kMaxRefreshFollowUps; ++i)
+        steps.push_back({{RefreshPage("http://h/wait" + std::to_string(i))}});
+    steps.push_back({{Sized("201 Created", "")}});
+    for (int i = 0; i <= Hotmail::kMaxRefreshFollowUps; ++i)
+        steps.push_back({{RefreshPage("http://h/again")}});
+    ScriptedServer server(steps);
+    Hotmail hotmail;
+    LogIn(hotmail, server);
+
+    hotmail.SendMessageToTrash("http://h/inbox/m1");
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 7u);
+    EXPECT_EQ(RequestLine(requests[6]), "MOVE http://h:80/wait5 HTTP/1.1");
+    EXPECT_EQ(HeaderOf(requests[6], "Destination"), "http://h/trash/m1");
+
+    LogWatch watch;
+    try {
+        hotmail.GetMessage("http://h/inbox/m1");
+        FAIL();
+    } catch (const vx::Exception& e) {
+        EXPECT_EQ(e.Message(),
+                  "Hotmail::MakeRequest::Refresh - Too many refresh follow-ups - http://h/again");
+    }
+    EXPECT_EQ(server.Requests().size(), 7u + 6u);
+    std::string logged = watch.NewText();
+    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/again\r\n"),
+              std::string::npos);
+    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/inbox/m1\r\n"),
+              std::string::npos);
+    EXPECT_NE(logged.find("\t-\tHotmail::GetMessage::catch::vx - Hotmail::MakeRequest::Refresh - "
+                          "Too many refresh follow-ups - http://h/again\r\n"),
+              std::string::npos);
+}
+
+TEST_F(HotmailExchange, OnlyA201MovesToTheTrash) {
+    struct Case {
+        std::string trash;
+        std::string message;
+        std::string answer;
+        std::string destination;
+        bool moved;
+    } cases[] = {
+        {"http://h/trash/", "http://h/inbox/m1", Sized("201 Created", ""), "http://h/trash/m1",
+         true},
+        {"http://h/trash", "http://h/inbox/m1", Sized("201 Created", ""), "http://h/trash/m1",
+         true},
+        {"http://h/trash", "http://h/inbox/", Sized("201 Created", ""), "http://h/trash/", true},
+        {"http://h/trash/", "http://h/inbox/m1", Sized("204 No Content", ""), "http://h/trash/m1",
+         false},
+        {"http://h/trash/", "http://h/inbox/m1", Sized("207 Multi-Status", "<x/>"),
+         "http://h/trash/m1", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.trash + " " + c.message + " " + c.answer);
+        ScriptedServer server({{{LoginAnswer("http://h/sendmsg", c.trash)}}, {{c.answer}}});
+        Hotmail hotmail;
+        LogIn(hotmail, server);
+        LogWatch watch;
+        bool moved = true;
+        try {
+            hotmail.SendMessageToTrash(c.message);
+        } catch (const vx::Exception& e) {
+            moved = false;
+            std::string status = c.answer.substr(9, 3);
+            EXPECT_EQ(e.Message(),
+                      "Hotmail::SendMessageToTrash::Response - Error moving message - " + status +
+                          " - " + HeadOf(c.answer) + BodyOf(c.answer));
+            EXPECT_NE(watch.NewText().find("\t-\tHotmail::SendMessageToTrash::catch::vx - " +
+                                           e.Message() + "\r\n"),
+                      std::string::npos);
+        }
+        EXPECT_EQ(moved, c.moved);
+        auto requests = server.Requests();
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_EQ(RequestLine(requests[1]),
+                  "MOVE " + c.message.substr(0, 8) + ":80" + c.message.substr(8) + " HTTP/1.1");
+        EXPECT_EQ(HeaderOf(requests[1], "Destination"), c.destination);
+        EXPECT_EQ(HeaderOf(requests[1], "Allow-rename"), "t");
+    }
+}
+
+TEST_F(HotmailExchange, SendMailPostsTheEnvelopeAndTakesAny2xx) {
+    for (const char* status : {"200 OK", "299 Fine", "400 Bad Request", "500 Server Error"}) {
+        SCOPED_TRACE(status);
+        ScriptedServer server(
+            {{{LoginAnswer()}}, {{Sized(status, "done")}}, {{Sized("200 OK", "message")}}});
+        Hotmail hotmail;
+        LogIn(hotmail, server);
+        bool accepted = true;
+        try {
+            hotmail.SendMail("Alice <a@example.com>", {"b@example.com", "c@example.com"},
+                             "Subject: x\r\n\r\nhi\r\n");
+        } catch (const vx::Exception& e) {
+            accepted = false;
+            EXPECT_EQ(e.Message(),
+                      "Hotmail::SendMail::Code - Error sending message - Alice "
+                      "<a@example.com> - " +
+                          std::string(status, 3) + " - HTTP/1.1 " + status +
+                          "\r\nContent-Length: 4\r\ndone");
+        }
+        EXPECT_EQ(accepted, status[0] == '2');
+        hotmail.GetMessage("http://h/inbox/1");
+
+        auto requests = server.Requests();
+        ASSERT_EQ(requests.size(), 3u);
+        EXPECT_EQ(RequestLine(requests[1]), "POST http://h:80/sendmsg HTTP/1.1");
+        EXPECT_EQ(HeaderOf(requests[1], "Content-type"), "message/rfc821");
+        EXPECT_EQ(BodyOf(requests[1]),
+                  "MAIL FROM:<a@example.com>\r\nRCPT TO:<b@example.com>\r\nRCPT "
+                  "TO:<c@example.com>\r\n\r\nSubject: x\r\n\r\nhi\r\n");
+        EXPECT_EQ(HeaderOf(requests[2], "Content-type"), "text/xml");
+    }
+}
+
+TEST_F(HotmailExchange, OtherFoldersAreListedInByteOrderOfTheirKeys) {
+    auto folder = [](const std::string& href, const std::string& isFolder,
+                     const std::string& special, const std::string& name) {
+        return "<D:response><D:href>" + href + "</D:href><D:propstat><D:prop>" + isFolder +
+               "<hm:special>" + special + "</hm:special><D:displayname>" + name +
+               "</D:displayname></D:prop></D:propstat></D:response>";
+    };
+    const std::string yes = "<D:isfolder>1</D:isfolder>";
+    std::string root =
+        folder("http://h/inbox/", yes, "inbox", "Inbox") +
+        folder("http://h/trash/", yes, "deleteditems", "Deleted") +
+        folder("http://h/junk/", yes, "bulkmail", "Junk") +
+        folder("http://h/sent/", yes, "sentitems", "Sent") +
+        folder("http://h/promo/", yes, "msnpromo", "Offers") +
+        folder("http://h/work/", yes, "", "Work") + folder("http://h/two/", yes, "", "Two\nLines") +
+        folder("http://h/recus/", yes, "", "Re\xC3\xA7us") +
+        folder("http://h/ghost/", "<D:isfolder>0</D:isfolder>", "", "Ghost") +
+        folder("http://h/nothing/", "", "", "Nothing") + folder("http://h/nameless/", yes, "", "");
+    auto message = [](const std::string& href, const std::string& size) {
+        return "<D:response><D:href>" + href + "</D:href><D:propstat><D:prop>" + size +
+               "</D:prop></D:propstat></D:response>";
+    };
+    ScriptedServer server({
+        {{LoginAnswer()}},
+        {{Answer207(root)}},
+        {{Answer207(message("http://h/recus/1", "<D:getcontentlength>12</D:getcontentlength>"))}},
+        {{Answer207("")}},
+        {{Answer207(message("http://h/work/1", "<D:getcontentlength>30</D:getcontentlength>") +
+                    message("http://h/work/sub/", "<D:isfolder>1</D:isfolder>") +
+                    message("http://h/work/2", "<D:getcontentlength>40</D:getcontentlength>"))}},
+        {{Answer207(message("http://h/junk/1", "<D:getcontentlength>5</D:getcontentlength>"))}},
+        {{Answer207(message("http://h/inbox/1", "<D:getcontentlength>7</D:getcontentlength>"))}},
+        {{Answer207(message("http://h/sent/1", "<D:getcontentlength>9</D:getcontentlength>"))}},
+    });
+    Hotmail hotmail;
+    LogIn(hotmail, server, true);
+    MessageList list = {MessageEntry{"stale", 1, true, "x"}};
+    hotmail.GetMessageList(list);
+
+    const std::string recus = "=?iso-8859-1?B?UmXndXM=?=";
+    std::vector<std::string> seen;
+    for (const MessageEntry& entry : list)
+        seen.push_back(entry.folder + " " + entry.href + " " + std::to_string(entry.size) +
+                       (entry.deleted ? " deleted" : ""));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{recus + " http://h/recus/1 12", "Work http://h/work/1 30",
+                                        "Work http://h/work/sub/ 0", "Work http://h/work/2 40",
+                                        "bulk http://h/junk/1 5", "inbox http://h/inbox/1 7",
+                                        "sent http://h/sent/1 9"}));
+
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 8u);
+    EXPECT_EQ(RequestLine(requests[1]), "PROPFIND http://h:80/ HTTP/1.1");
+    EXPECT_EQ(HeaderOf(requests[1], "Depth"), "1,noroot");
+    EXPECT_EQ(BodyOf(requests[1]), request_bodies::FolderQuery());
+    EXPECT_EQ(RequestLine(requests[3]), "PROPFIND http://h:80/two/ HTTP/1.1");  // "Two Lines"
+    EXPECT_EQ(HeaderOf(requests[3], "Depth"), "1,noroot");
+    EXPECT_EQ(BodyOf(requests[3]), request_bodies::ListQuery());
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// Hotmail: the request path every operation goes through, and the login.
+#include "webmail/hotmail.h"
+
+#include "core/config.h"
+#include "core/log.h"
+#include "core/main_window.h"
+#include "core/thread.h"
+#include "net/line_channel.h"
+#include "text/ascii.h"
+#include "text/str_util.h"
+#include "text/xml.h"
+#include "webmail/endpoints.h"
+#include "webmail/request_bodies.h"
+
+namespace {
+
+const char kLoginTag[] = "Hotmail::Login";
+
+// Sent with every request of the session. The client's own "User-Agent"
+// keeps its spelling; only its value changes (header names compare without case).
+const struct {
+    const char* name;
+    const char* value;
+} kDefaultHeaders[] = {
+    {"User-agent", "Outlook-Express/6.0 (MSIE 6.0; Windows NT 5.1; .NET CLR 1.0.3705; TmstmpExt)"},
+    {"Content-type", "text/xml"},
+    {"Brief", "t"},
+    {"Allow-rename", "t"},
+    {"Cache-control", "no-cache"},
+};
+
+constexpr int32_t kRedirectBudget = 20;
+// The service answers 503 while it is busy; one more try after this pause.
+constexpr uint32_t kRetryPauseMs = 4000;
+
+vx::Str LowerAscii(vx::Str text) {
+    for (char& c : text) c = vx::Ascii::ToLower(c);
+    return text;
+}
+
+vx::Str Endpoint(const vx::Str& lowerUser) {
+    using namespace webmail_endpoints;
+    if (lowerUser.find("@msn") != vx::Str::npos)
+        return vx::Str("http://") + kMsnDataHost + kMsnDataPath;
+    return vx::Str("http://") + kGatewayHost + kGatewayPath;
+}
+
+}  // namespace
+
+Hotmail::Hotmail() {
+    for (const auto& header : kDefaultHeaders) http.SetHeader(header.name, header.value);
+}
+
+std::unique_ptr<WebmailAccount> MakeHotmail() {
+    return std::make_unique<Hotmail>();
+}
+
+void Hotmail::Disconnect() {
+    http.Close();
+}
+
+void Hotmail::MakeRequest(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
+                          const vx::Str& destination, const vx::Str& body, bool retry,
+                          int refreshesLeft) {
+    try {
+        SendOnce(url, method, depth, destination, body);
+        if (lastStatus == 503 && retry) {
+            vxw::Sleep(kRetryPauseMs);
+            MakeRequest(url, method, depth, destination, body, false, refreshesLeft);
+            return;
+        }
+        vx::Str target;
+        if (!GetRefreshUrl(lastBody, target)) return;
+        // A page that keeps refreshing (to itself, or in a circle) would
+        // otherwise be requested for ever.
+        if (refreshesLeft <= 0)
+            throw vx::Exception("Hotmail::MakeRequest::Refresh - Too many refresh follow-ups - " +
+                                url);
+        MakeRequest(target, method, depth, destination, body, true, refreshesLeft - 1);
+    } catch (...) {
+        Log("Hotmail::MakeRequest::catch - " + method + " " + url);
+        throw;
+    }
+}
+
+void Hotmail::SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
+                       const vx::Str& destination, const vx::Str& body) {
+    vx::Str host = GetUrlServerAddress(url);
+    int32_t port = GetUrlPort(url);
+    vx::Str path = GetUrlPath(url);
+    const Config& config = Config::Instance();
+    http.SetServer(port, false, host, config.ProxyAddress(), config.ProxyPort(),
+                   config.ProxyUsername(), config.ProxyPassword(), vxw::ConfiguredTimeoutMs());
+    SetOrRemoveHeader("Destination", destination);
+    SetOrRemoveHeader("Depth", depth);
+    // The body always goes, so every request says its Content-Length, 0 included.
+    http.SendRequest(path, method, body.data(), body.size(), username.c_str(), password.c_str(),
+                     kRedirectBudget, true, true, vx::Str());
+    lastHeaders = http.GetResponseHeaders();
+    http.GetPage(lastBody);
+    lastStatus = http.GetStatusCode();
+}
+
+void Hotmail::SetOrRemoveHeader(const char* name, const vx::Str& value) {
+    if (value.empty())
+        http.RemoveHeader(name);
+    else
+        http.SetHeader(name, value);
+}
+
+bool Hotmail::Login(const vx::Str& user, const vx::Str& pass) {
+    try {
+        return OpenAccount(user, pass);
+    } catch (const vx::Exception& failure) {
+        ReportLoginFailure(failure);
+        // The service refused the credentials (the HTTP client had no
+        // further answer to its challenge): a wrong password, not an error.
+        if (failure.Code() >= 400 && failure.Code() <= 499) return false;
+        throw;
+    } catch (...) {
+        Logged(kLoginTag).LogCurrent();
+        throw;
+    }
+}
+
+bool Hotmail::OpenAccount(const vx::Str& user, const vx::Str& pass) {
+    folderUrls.clear();
+    username = LowerAscii(user);
+    password = pass;
+    serverUrl = Endpoint(username);
+    MakeRequest(serverUrl, "PROPFIND", "0", "", request_bodies::Login(), true);
+    vx::Xml answer(lastBody);
+    vx::Str& inbox = folderUrls["inbox"];
+    inbox = answer.FindFirst("hm:inbox").GetValue();
+    sendUrl = answer.FindFirst("hm:sendmsg").GetValue();
+    trashUrl = answer.FindFirst("hm:deleteditems").GetValue();
+    folderRootUrl = answer.FindFirst("hm:msgfolderroot").GetValue();
+    if (inbox.empty() || sendUrl.empty() || trashUrl.empty() || folderRootUrl.empty()) {
+        Log("Hotmail::Login - Error getting folder locations - " + lastHeaders + lastBody);
+        return false;
+    }
+    if (Config::Instance().CheckOtherFolders()) GetOtherFolderUrls();
+    return true;
+}
+
+// Only inside Login's handler for vx::Exception.
+void Hotmail::ReportLoginFailure(const vx::Exception& failure) const {
+    if (Config::Instance().ExtraLogging()) return Logged(kLoginTag).LogCurrent();
+    vx::Str text = "Error logging in to Hotmail - " + http.GetReasonPhrase();
+    Log(text);
+    MainWindowEvents* window = GetMainWindow();
+    if (window != nullptr && dynamic_cast<const vxw::HttpError*>(&failure) == nullptr)
+        window->ShowLoginError(text);
+}

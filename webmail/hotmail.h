@@ -1,0 +1,97 @@
+#pragma once
+// The client of the web mail service for one local session. It speaks
+// HTTPMail, the service's WebDAV dialect (RFC 4918 PROPFIND and MOVE, plus GET
+// and POST), over one Http object that keeps the connection, the default
+// headers, the cookies and the account's credentials for the whole session:
+// PROPFIND on the service's endpoint to log in and learn the folder URLs,
+// PROPFIND on the folder root and on each folder to list, GET to fetch, MOVE
+// into deleted items to delete, POST of a message/rfc821 envelope to send.
+// The object belongs to the session thread that made it; it has no locks.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "core/str.h"
+#include "http/http.h"
+#include "webmail/account.h"
+#include "webmail/failure_log.h"
+#include "webmail/message_list.h"
+
+namespace vx {
+class Xml;
+}
+
+class Hotmail : public WebmailAccount {
+public:
+    // Sets the session's default request headers.
+    Hotmail();
+    Hotmail(const Hotmail&) = delete;
+    Hotmail& operator=(const Hotmail&) = delete;
+
+    // True when the service took the account and named all four folder
+    // locations; false when it refused the credentials (a 4xx failure) or
+    // left a location out. Other failures are raised.
+    bool Login(const vx::Str& user, const vx::Str& password) override;
+    // The messages of every folder, folders in the byte order of their keys.
+    void GetMessageList(MessageList& list) override;
+    // The body of the last answer to a GET of url, whatever its status.
+    vx::Str GetMessage(const vx::Str& url) override;
+    // MOVE into the deleted-items folder; anything but 201 is a failure.
+    void SendMessageToTrash(const vx::Str& url) override;
+    // POST to the submission URL; a status outside 200-299 is a failure.
+    void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
+                  const vx::Str& text) override;
+    void Disconnect() override;
+
+    // URL pieces: the host; the path from the first "/" after the host (with
+    // any query; empty when there is none); the port after the host's ":",
+    // or -1. The first two throw vx::Exception for a text without "//".
+    static vx::Str GetUrlServerAddress(const vx::Str& url);
+    static vx::Str GetUrlPath(const vx::Str& url);
+    static int32_t GetUrlPort(const vx::Str& url);
+    // The characters after the last "/", or "" when there is none.
+    static vx::Str GetLastPathSegment(const vx::Str& url);
+    // The bare address in an SMTP MAIL or RCPT argument.
+    static vx::Str ExtractAddress(const vx::Str& argument);
+    // The quoted target of a meta refresh (HTTP-EQUIV="REFRESH" ... URL="...")
+    // in a markup page; false when there is none.
+    static bool GetRefreshUrl(const vx::Str& page, vx::Str& target);
+
+    // Refresh pages followed within one request before it counts as failed.
+    static constexpr int kMaxRefreshFollowUps = 5;
+
+private:
+    // One request with its follow-ups (a single retry after a 503, refresh
+    // pages); the last answer is left in lastHeaders, lastBody and lastStatus.
+    void MakeRequest(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
+                     const vx::Str& destination, const vx::Str& body, bool retry,
+                     int refreshesLeft = kMaxRefreshFollowUps);
+    void SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
+                  const vx::Str& destination, const vx::Str& body);
+    void SetOrRemoveHeader(const char* name, const vx::Str& value);
+
+    bool OpenAccount(const vx::Str& user, const vx::Str& password);
+    void ReportLoginFailure(const vx::Exception& failure) const;
+    void GetOtherFolderUrls();
+    void AddOtherFolder(const vx::Xml& response);
+    void AppendList(MessageList& list, const vx::Str& key, const vx::Str& url);
+
+    // The failure log of one operation, showing this session's last answer.
+    FailureLog Logged(const char* tag) const { return FailureLog(tag, lastHeaders, lastBody); }
+
+    vxw::Http http;
+    vx::Str serverUrl;                      // the endpoint chosen at login
+    vx::Str folderRootUrl;                  // hm:msgfolderroot
+    std::map<vx::Str, vx::Str> folderUrls;  // folder key to URL, in byte order of the keys
+    vx::Str sendUrl;                        // hm:sendmsg
+    vx::Str trashUrl;                       // hm:deleteditems
+    vx::Str lastHeaders;                    // status line and header lines of the last answer
+    vx::Str lastBody;
+    int32_t lastStatus = 0;
+    vx::Str username;  // in lower case
+    vx::Str password;
+};
+
+// The web mail client of one new session.
+std::unique_ptr<WebmailAccount> MakeHotmail();

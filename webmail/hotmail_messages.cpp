@@ -1,0 +1,50 @@
+// Hotmail: fetching, deleting and sending messages.
+#include "core/exception.h"
+#include "text/str_util.h"
+#include "webmail/hotmail.h"
+#include "webmail/request_bodies.h"
+
+namespace {
+
+const char kXmlType[] = "text/xml";
+const char kSubmissionType[] = "message/rfc821";
+
+}  // namespace
+
+vx::Str Hotmail::GetMessage(const vx::Str& url) {
+    return Logged("Hotmail::GetMessage").Run([&] {
+        MakeRequest(url, "GET", "", "", "", true);
+        // The message goes to the caller as it came: keeping a copy in
+        // lastBody as well would hold a large message twice.
+        vx::Str message;
+        message.swap(lastBody);
+        return message;
+    });
+}
+
+void Hotmail::SendMessageToTrash(const vx::Str& url) {
+    Logged("Hotmail::SendMessageToTrash").Run([&] {
+        vx::Str destination = trashUrl;
+        if (destination.empty() || destination.back() != '/') destination += '/';
+        destination += GetLastPathSegment(url);
+        MakeRequest(url, "MOVE", "", destination, "", true);
+        if (lastStatus != 201)
+            throw vx::Exception("Hotmail::SendMessageToTrash::Response - Error moving message - " +
+                                vx::StrUtil::IntToStr(lastStatus) + " - " + lastHeaders + lastBody);
+    });
+}
+
+void Hotmail::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
+                       const vx::Str& text) {
+    vx::Str body = request_bodies::Submission(sender, recipients, text);
+    http.SetHeader("Content-type", kSubmissionType);
+    // Later requests of the session go out as XML again, also after a failure.
+    struct RestoreType {
+        vxw::Http& http;
+        ~RestoreType() { http.SetHeader("Content-type", kXmlType); }
+    } restore{http};
+    MakeRequest(sendUrl, "POST", "", "", body, true);
+    if (lastStatus < 200 || lastStatus > 299)
+        throw vx::Exception("Hotmail::SendMail::Code - Error sending message - " + sender + " - " +
+                            vx::StrUtil::IntToStr(lastStatus) + " - " + lastHeaders + lastBody);
+}
