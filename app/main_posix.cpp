@@ -8,12 +8,14 @@
 #include <cstring>
 
 #include "app/command_line.h"
+#include "app/gateway.h"
 #include "app/relaunch.h"
 #include "app/single_instance.h"
 #include "core/boundary.h"
 #include "core/config.h"
 #include "core/log.h"
 #include "core/thread_handlers.h"
+#include "webmail/hotmail.h"
 
 namespace {
 
@@ -58,8 +60,11 @@ int RunApplication(const vx::Str& fullCommandLine, const sigset_t& stopSignals) 
     if (app::HasSwitch(fullCommandLine, "/hklm")) config.UseLocalMachine();
     if (config.TakeNewVersionFlag()) Log("Starting - " + Config::GetVersion());
     config.TakeFirstRunFlag();
+    app::Gateway gateway(MakeHotmail);
+    gateway.Start();
     int received = 0;
     sigwait(&stopSignals, &received);
+    gateway.Stop();
     return 0;
 }
 

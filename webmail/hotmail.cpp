@@ -9,6 +9,7 @@
 #include "text/ascii.h"
 #include "text/str_util.h"
 #include "text/xml.h"
+#include "webmail/answer_check.h"
 #include "webmail/endpoints.h"
 #include "webmail/request_bodies.h"
 
@@ -96,8 +97,14 @@ void Hotmail::SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str&
     // The body always goes, so every request says its Content-Length, 0 included.
     http.SendRequest(path, method, body.data(), body.size(), username.c_str(), password.c_str(),
                      kRedirectBudget, true, true, vx::Str());
-    lastHeaders = http.GetResponseHeaders();
-    http.GetPage(lastBody);
+    vx::Str head = http.GetResponseHeaders();
+    vx::Str page;
+    http.GetPage(page);
+    vx::Str problem = DescribeIncompleteAnswer(head, http.GetStatusCode(), page.size());
+    if (!problem.empty())
+        throw vx::Exception("Hotmail::MakeRequest::Answer - " + problem + " - " + url);
+    lastHeaders = std::move(head);
+    lastBody = std::move(page);
     lastStatus = http.GetStatusCode();
 }
 

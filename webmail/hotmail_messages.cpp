@@ -14,6 +14,12 @@ const char kSubmissionType[] = "message/rfc821";
 vx::Str Hotmail::GetMessage(const vx::Str& url) {
     return Logged("Hotmail::GetMessage").Run([&] {
         MakeRequest(url, "GET", "", "", "", true);
+        // An error page (a message that is gone, a service still busy after
+        // the retry) is no message: handed out, the mail client could delete
+        // the real one on its word.
+        if (lastStatus < 200 || lastStatus > 299)
+            throw vx::Exception("Hotmail::GetMessage::Status - Error getting message - " +
+                                vx::StrUtil::IntToStr(lastStatus) + " - " + url);
         // The message goes to the caller as it came: keeping a copy in
         // lastBody as well would hold a large message twice.
         vx::Str message;

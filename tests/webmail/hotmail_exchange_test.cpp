@@ -271,6 +271,39 @@ TEST_F(HotmailExchange, RefreshPagesAreFollowedWithTheSameRequestWithinABound) {
               std::string::npos);
 }
 
+// What reaches the mail client as a message must be one: anything else ends
+// the download with an error, so the client cannot delete the original on
+// the word of an error page or half a message.
+TEST_F(HotmailExchange, AFailedDownloadIsNoMessage) {
+    struct Case {
+        ScriptedServer::Step answer;
+        std::string error;
+    } cases[] = {
+        {{{Sized("404 Not Found", "<html>gone</html>")}},
+         "Hotmail::GetMessage::Status - Error getting message - 404 - http://h/inbox/1"},
+        {{{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nFrom: a"}, After::Close},
+         "Hotmail::MakeRequest::Answer - The answer ended early - 7 of 100 bytes - "
+         "http://h/inbox/1"},
+        {{{}, After::Close},
+         "Hotmail::MakeRequest::Answer - No answer from the service - http://h/inbox/1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        ScriptedServer server({{{LoginAnswer()}}, c.answer});
+        Hotmail hotmail;
+        LogIn(hotmail, server);
+        LogWatch watch;
+        try {
+            hotmail.GetMessage("http://h/inbox/1");
+            FAIL();
+        } catch (const vx::Exception& e) {
+            EXPECT_EQ(e.Message(), c.error);
+        }
+        EXPECT_NE(watch.NewText().find("\t-\tHotmail::GetMessage::catch::vx - " + c.error + "\r\n"),
+                  std::string::npos);
+    }
+}
+
 TEST_F(HotmailExchange, OnlyA201MovesToTheTrash) {
     struct Case {
         std::string trash;

@@ -1,0 +1,61 @@
+// Hotmail against the real local HTTPMail service, reached through the proxy
+// settings as in the program: the submission, which no POP3 session makes.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/config.h"
+#include "http/http.h"
+#include "tests/http/peer_process.h"
+#include "tests/support/temp_dir.h"
+#include "webmail/hotmail.h"
+
+namespace {
+
+using namespace testing_support;
+
+// One of the service's control pages.
+std::string AdminPage(int port, const std::string& page) {
+    vxw::Http http;
+    http.SetServer(port, false, "127.0.0.1", "", 0, "", "", 5000);
+    http.SendRequest("/_admin/" + page, "GET", nullptr, 0, nullptr, nullptr, 0, false, false, "");
+    EXPECT_EQ(http.GetStatusCode(), 200) << page;
+    return http.GetPage();
+}
+
+TEST(HotmailService, SendMailHandsTheEnvelopeAndTheTextToTheService) {
+    TempDir dir;
+    int port = FreeLoopbackPort();
+    PeerProcess service({HTTPMAIL_BIN, "--port", std::to_string(port)}, port,
+                        dir.File("service.log"));
+    Config::Values values;
+    values.proxyAddress = "127.0.0.1";
+    values.proxyPort = port;
+    values.timeout = 10;
+    Config::Instance().SetValues(values);
+
+    const std::string text = "Subject: Hello\r\n\r\n.a dot stays\r\n";
+    struct Account {
+        const char* user;  // alice answers Digest, bob Basic
+        const char* password;
+    } accounts[] = {{"alice", "wonderland"}, {"Bob@MSN.com", "builder"}};
+    for (const Account& account : accounts) {
+        Hotmail hotmail;
+        ASSERT_TRUE(hotmail.Login(account.user, account.password));
+        hotmail.SendMail("Alice <alice@hotmail.com>", {"bob@msn.com", "Carol carol@example.org"},
+                         text);
+        hotmail.Disconnect();
+    }
+    const std::string envelope =
+        "MAIL FROM:<alice@hotmail.com>\r\nRCPT TO:<bob@msn.com>\r\nRCPT "
+        "TO:<carol@example.org>\r\n\r\n";
+    EXPECT_EQ(AdminPage(port, "sent/1"), envelope + text);
+    EXPECT_EQ(AdminPage(port, "sent/2"), envelope + text);
+    EXPECT_EQ(AdminPage(port, "sent"),
+              "1 alice <alice@hotmail.com> bob@msn.com,carol@example.org " +
+                  std::to_string(text.size()) +
+                  "\r\n2 bob@msn.com <alice@hotmail.com> bob@msn.com,carol@example.org " +
+                  std::to_string(text.size()) + "\r\n");
+}
+
+}  // namespace
