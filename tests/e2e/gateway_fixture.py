@@ -75,8 +75,8 @@ class Gateway:
             raise
 
     def _start(self):
-        self.port = free_port()
-        self.values.update(Port=self.port, PortSmtp=free_port())
+        self.port, self.smtp_port = free_port(), free_port()
+        self.values.update(Port=self.port, PortSmtp=self.smtp_port)
         with open(os.path.join(self.folder, "config/Palisandre/Mirelink.reg"), "w") as f:
             f.write(reg_file(self.values))
         environment = dict(os.environ, XDG_CONFIG_HOME=os.path.join(self.folder, "config"),
@@ -86,7 +86,7 @@ class Gateway:
                                         stdout=self.errors, stderr=self.errors)
         deadline = time.monotonic() + 10
         while time.monotonic() < deadline:
-            if listening(self.port):
+            if listening(self.port) and listening(self.smtp_port):
                 return True
             if self.process.poll() is not None or "DoWork::catch" in self.log():
                 return False
