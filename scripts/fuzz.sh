@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets into build-fuzz/ (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each in turn for SECONDS (default 30).
+# Fails when any target finds a crash, a hang, a leak or a broken check.
+#
+#   bash scripts/fuzz.sh [SECONDS] [TARGET...]      # e.g. bash scripts/fuzz.sh 600 xml_fuzzer
+#
+# Each target starts from its seed corpus (fuzz/<subsystem>/corpus/<name>/,
+# never written to) and a working corpus kept in build-fuzz/fuzz-corpus/<name>,
+# so later runs go on where earlier ones stopped. A finding is saved in
+# build-fuzz/fuzz-findings/<name>/ and the run's output in build-fuzz/fuzz-logs/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+shift || true
+build=build-fuzz
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMIRELINK_FUZZ=ON -DMIRELINK_TESTS=OFF >/dev/null
+ninja -C "$build" mirelink_fuzzers >/dev/null
+
+if [ $# -gt 0 ]; then
+  targets=("$@")
+else
+  targets=()
+  for dir in "$build"/fuzzbin/*/; do targets+=("$(basename "$dir")"); done
+fi
+
+root=$(pwd)
+failed=()
+for target in "${targets[@]}"; do
+  name=${target%_fuzzer}
+  program="$root/$build/fuzzbin/${name}_fuzzer/${name}_fuzzer"
+  [ -x "$program" ] || { echo "fuzz: no target ${name}_fuzzer" >&2; exit 2; }
+  work="$root/$build/fuzz-corpus/$name"
+  findings="$root/$build/fuzz-findings/$name"
+  log="$root/$build/fuzz-logs/$name.log"
+  mkdir -p "$work" "$findings" "$(dirname "$log")"
+  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -max_len=16384
+           -print_final_stats=1 -artifact_prefix="$findings/")
+  seeds=()
+  for dir in fuzz/*/corpus/"$name"; do [ -d "$dir" ] && seeds+=("$root/$dir"); done
+  for dict in fuzz/*/"$name".dict; do [ -f "$dict" ] && options+=(-dict="$root/$dict"); done
+
+  start=$(date +%s)
+  status=0
+  # From the program's folder: its log file and any scratch files stay there.
+  (cd "$(dirname "$program")" && "$program" "${options[@]}" "$work" "${seeds[@]}") >"$log" 2>&1 ||
+    status=$?
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  echo "fuzz: ${name}_fuzzer $(( $(date +%s) - start )) s, ${runs:-0} runs, exit $status"
+  if [ "$status" -ne 0 ]; then
+    grep -E -A 30 'ERROR:|check failed|SUMMARY' "$log" | head -n 60 >&2 || tail -n 40 "$log" >&2
+    failed+=("${name}_fuzzer")
+  fi
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz: findings in ${failed[*]} (see $build/fuzz-findings/)" >&2
+  exit 1
+fi
