@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "text/utf8.h"
+
 namespace vxw {
 namespace {
 
@@ -52,6 +54,25 @@ vx::Str Utf16LeToUtf8(const char* bytes, size_t size) {
             cp = 0xFFFD;
         }
         AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+// UTF-8 to UTF-16LE, the form of the text types in "hex(n):" lines.
+vx::Str Utf8ToUtf16Le(const vx::Str& text) {
+    vx::Str out;
+    auto unit = [&out](uint32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    for (uint32_t cp : vx::StrUtil::DecodeUtf8(text)) {
+        if (cp > 0x10FFFF) cp = 0xFFFD;
+        if (cp >= 0x10000) {
+            unit(0xD800 | (cp - 0x10000) >> 10);
+            unit(0xDC00 | (cp & 0x3FF));
+        } else {
+            unit(cp);
+        }
     }
     return out;
 }
@@ -153,8 +174,11 @@ vx::Str RenderHex(const vx::Str& bytes) {
 vx::Str RenderValue(const vx::Str& name, const RegValue& value) {
     vx::Str line = name.empty() ? vx::Str("@") : Quote(name);
     line += '=';
+    // A quoted text is one line; a line break would end it early and turn
+    // the rest of the text into a line of its own.
     if (value.type == kRegSz && !value.data.empty() && value.data.back() == '\0' &&
-        value.data.find('\0') == value.data.size() - 1) {
+        value.data.find('\0') == value.data.size() - 1 &&
+        value.data.find_first_of("\r\n") == vx::Str::npos) {
         return line + Quote(value.data.substr(0, value.data.size() - 1));
     }
     if (value.type == kRegDword && value.data.size() == 4) {
@@ -167,12 +191,19 @@ vx::Str RenderValue(const vx::Str& name, const RegValue& value) {
     if (value.type == kRegBinary) return line + "hex:" + RenderHex(value.data);
     char prefix[24];
     std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
-    return line + prefix + RenderHex(value.data);
+    bool text = value.type == kRegSz || value.type == kRegExpandSz || value.type == kRegMultiSz;
+    return line + prefix + RenderHex(text ? Utf8ToUtf16Le(value.data) : value.data);
 }
 
-// Splits into lines (LF or CR LF) and joins "\"-continued hex lines.
-std::vector<vx::Str> LogicalLines(const vx::Str& text) {
-    std::vector<vx::Str> lines;
+struct LogicalLine {
+    vx::Str text;    // as written: its lines with CR LF between them
+    vx::Str joined;  // "\"-continued hex lines joined, for reading
+};
+
+// Splits into lines (LF or CR LF) and joins "\"-continued hex lines. Only a
+// line that itself ends in "\" goes on, so an empty line always ends a value.
+std::vector<LogicalLine> LogicalLines(const vx::Str& text) {
+    std::vector<LogicalLine> lines;
     size_t start = 0;
     bool continuing = false;
     while (start < text.size()) {
@@ -182,14 +213,15 @@ std::vector<vx::Str> LogicalLines(const vx::Str& text) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         start = end + 1;
         if (continuing) {
+            lines.back().text += "\r\n" + line;
             size_t first = line.find_first_not_of(" \t");
-            lines.back() += first == vx::Str::npos ? vx::Str() : line.substr(first);
+            lines.back().joined += first == vx::Str::npos ? vx::Str() : line.substr(first);
         } else {
-            lines.push_back(line);
+            lines.push_back({line, line});
         }
-        vx::Str& last = lines.back();
-        continuing = !last.empty() && last.back() == '\\' && last.find("=hex") != vx::Str::npos;
-        if (continuing) last.pop_back();
+        vx::Str& joined = lines.back().joined;
+        continuing = !line.empty() && line.back() == '\\' && joined.find("=hex") != vx::Str::npos;
+        if (continuing) joined.pop_back();
     }
     return lines;
 }
@@ -267,7 +299,8 @@ RegFile RegFile::Parse(const vx::Str& bytes) {
     }
     RegFile file;
     bool first = true;
-    for (const vx::Str& text : LogicalLines(decoded)) {
+    for (const LogicalLine& logical : LogicalLines(decoded)) {
+        const vx::Str& text = logical.joined;
         if (first && (text == "Windows Registry Editor Version 5.00" || text == "REGEDIT4")) {
             file.signature = text;
             first = false;
@@ -276,13 +309,13 @@ RegFile RegFile::Parse(const vx::Str& bytes) {
         first = false;
         if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
             Section section;
-            section.header = text;
+            section.header = logical.text;
             section.key = text.substr(1, text.size() - 2);
             file.sections.push_back(section);
             continue;
         }
         Line line;
-        line.text = text;
+        line.text = logical.text;  // written back as it was read
         Section& current = file.sections.back();
         line.isValue = !current.header.empty() && ParseValueLine(text, line);
         current.lines.push_back(line);
@@ -342,6 +375,9 @@ void RegFile::Set(const vx::Str& key, const vx::Str& name, const RegValue& value
     if (existing == nullptr) {
         size_t at = section->lines.size();
         while (at > 0 && section->lines[at - 1].text.empty()) --at;
+        // A last line left open by a final "\\" would take the new line in.
+        if (at > 0 && section->lines[at - 1].text.back() == '\\')
+            section->lines.insert(section->lines.begin() + static_cast<long>(at++), Line());
         Line line;
         line.isValue = true;
         line.name = name;

@@ -94,4 +94,62 @@ TEST(RegFile, SetOnAnEmptyDocumentWritesTheHeaderAndSection) {
     EXPECT_EQ(RegFile::Parse(file.Serialize()).Serialize(), file.Serialize());
 }
 
+TEST(RegFile, SetTextsReadBackWithLineBreaksAndAllAroundThem) {
+    struct Case {
+        std::string file;
+        std::string text;
+    } cases[] = {
+        {Doc(""), "a\nb"},
+        {Doc("\"Port\"=dword:0000006e\r\n"), "x\r\n\"Port\"=dword:00000001"},
+        {Doc(""), "caf\xc3\xa9 \xf0\x9f\x98\x80\r"},
+        {Doc(""), std::string("nul\0inside", 10)},
+        // found by the fuzzer: a file without the key that ends in a lone name
+        {"REGEDIT4\n[HKEY_CURRGNT_USER\\Software\\Pal\xbfREGEDIT4\n[HKEY_CURRENT_USER\\Softwarfff"
+         "\n\"Bad\"=dword:1234\x9b" "56789\n\"Address\"",
+         "=\"untnt\n"},
+    };
+    for (const Case& c : cases) {
+        RegFile file = RegFile::Parse(c.file);
+        file.Set(kKey, "Address", RegFile::String(c.text));
+        RegFile reread = RegFile::Parse(file.Serialize());
+        const RegValue* address = reread.Find(kKey, "Address");
+        ASSERT_NE(address, nullptr) << c.text;
+        EXPECT_EQ(address->type, vxw::kRegSz) << c.text;
+        EXPECT_EQ(address->data, c.text + '\0') << c.text;
+        // Nothing of the text became a value of its own.
+        const RegValue* port = reread.Find(kKey, "Port");
+        EXPECT_EQ(port == nullptr ? "none" : port->data,
+                  c.file.find("Port") == std::string::npos ? "none" : std::string("n\0\0\0", 4));
+    }
+}
+
+// Found by the fuzzer: a continued hex line that is still open at the end of the file.
+const char kOpenAtTheEnd[] =
+    "Windo\x00\x00\x00\x00stx:01,\n[H\xd9\xb1\x00\x00\xd7\xff\xfd~\x00\x00" "E\\Other]\r\n"
+    "\"x\"=hex:01,Windows Regist0E2,\\\r\n  03\rv||||||||||||||||||||||]\\\\\x00\x00\x00"
+    "\\\\\\\\\\\\\\\\\\\\|||\\\\\\\\";
+
+TEST(RegFile, ContinuedLinesSurviveSavesAndNeverTakeInANewValue) {
+    struct Case {
+        std::string file;
+        bool portRead;
+    } cases[] = {
+        {Doc("\"x\"=hex:01,\\\\\r\n\"Port\"=dword:0000006e\r\n"), false},  // taken in, as on import
+        {Doc("\"x\"=hex:01,\\\\\r\n\r\n\"Port\"=dword:0000006e\r\n"), true},  // an empty line ends it
+        {Doc("\"Port\"=dword:0000006e\r\n\"x\"=hex:01,\\\\\\"), true},
+        {std::string(kOpenAtTheEnd, sizeof kOpenAtTheEnd - 1), false},
+    };
+    for (const Case& c : cases) {
+        RegFile file = RegFile::Parse(c.file);
+        EXPECT_EQ(file.Find(kKey, "Port") != nullptr, c.portRead) << c.file;
+        std::string written = file.Serialize();
+        EXPECT_EQ(RegFile::Parse(written).Serialize(), written) << c.file;
+        file.Set(kKey, "Address", RegFile::String("a"));
+        RegFile reread = RegFile::Parse(file.Serialize());
+        ASSERT_NE(reread.Find(kKey, "Address"), nullptr) << c.file;
+        EXPECT_EQ(reread.Find(kKey, "Address")->data, std::string("a\0", 2));
+        EXPECT_EQ(reread.Find(kKey, "Port") != nullptr, c.portRead) << c.file;
+    }
+}
+
 }  // namespace
