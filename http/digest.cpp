@@ -51,6 +51,11 @@ DigestOptions GetDigestOptions(const vx::Str& challenge, const vx::Str& host) {
         throw HttpError("Http::GetDigestOptions::DigestPrefix - Digest prefix not found - " + text +
                             " - " + host,
                         0);
+    // The answer repeats the challenge's values in a request header, where a
+    // line break would let the server write header lines of its own.
+    if (text.find_first_of("\r\n") != vx::Str::npos)
+        throw HttpError(
+            "Http::GetDigestOptions::LineBreak - The challenge holds a line break - " + host, 0);
     DigestOptions options;
     for (const auto& piece : SplitOutsideQuotes(text.substr(blank + 1))) {
         size_t equals = piece.find('=');

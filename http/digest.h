@@ -17,7 +17,8 @@ using DigestOptions = NoCaseMap;
 vx::Str HandleAuthBasic(const vx::Str& user, const vx::Str& password);
 
 // The options of a challenge such as `Digest realm="r", nonce="n"`.
-// Throws HttpError (DigestPrefix) when nothing follows the scheme word.
+// Throws HttpError when nothing follows the scheme word (DigestPrefix) and
+// when the challenge holds a CR or LF within it (LineBreak).
 DigestOptions GetDigestOptions(const vx::Str& challenge, const vx::Str& host);
 
 // The Authorization value answering one Digest challenge for a request of

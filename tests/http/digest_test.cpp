@@ -29,6 +29,21 @@ TEST(Digest, OptionsAreSplitAtCommasOutsideQuotesAndTrimmed) {
         "Http::GetDigestOptions::DigestPrefix - Digest prefix not found - Digest - host.example");
 }
 
+TEST(Digest, AChallengeWithALineBreakIsRefusedNotRepeatedIntoTheRequest) {
+    const char kLineBreak[] =
+        "Http::GetDigestOptions::LineBreak - The challenge holds a line break - h";
+    // The second was found by the fuzzer.
+    for (const std::string& challenge :
+         {std::string("Digest realm=\"r\nX-Injected: 1\", nonce=\"n\""),
+          std::string("Digest realm=\"r\", nonce=\"n\rX: 1\""),
+          std::string("est realm=Diges\0\0\0\0\0\n\0\0t r%alm=\"r\", nornae=\"n\"", 46)}) {
+        EXPECT_EQ(ErrorText([&] {
+                      HandleAuthDigest("u", "p", challenge, "/", "GET", nullptr, 0, "h");
+                  }),
+                  kLineBreak);
+    }
+}
+
 DigestInput Rfc2617Example() {
     DigestInput in;
     in.realm = "testrealm@host.com", in.nonce = "dcd98b7102dd2f0e8b11d0f600bfb0c093";

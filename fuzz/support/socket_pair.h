@@ -1,0 +1,28 @@
+#pragma once
+// A connected pair of local stream sockets for fuzzers: one end for the code
+// under test (as a vxw::Socket takes it), the other for the fuzzer's side.
+#include "net/socket.h"
+
+namespace fuzz_support {
+
+class SocketPair {
+public:
+    SocketPair();  // aborts when the system refuses
+    ~SocketPair();
+    SocketPair(const SocketPair&) = delete;
+    SocketPair& operator=(const SocketPair&) = delete;
+
+    // The end for the code under test; the caller owns it from here on.
+    vxw::SocketHandle TakeInner();
+    // Writes every byte to the inner end (blocking), then ends the stream
+    // with a half close. False when the inner end went away first.
+    bool WriteAndClose(const char* data, size_t size);
+    // Reads and drops what the inner end sends until it closes.
+    void Drain();
+
+private:
+    int inner = -1;
+    int outer = -1;
+};
+
+}  // namespace fuzz_support
