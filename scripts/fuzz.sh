@@ -9,11 +9,13 @@
 # never written to) and a working corpus kept in build-fuzz/fuzz-corpus/<name>,
 # so later runs go on where earlier ones stopped. A finding is saved in
 # build-fuzz/fuzz-findings/<name>/ and the run's output in build-fuzz/fuzz-logs/.
+# MIRELINK_FUZZ_BUILD names another build folder, for a long run beside work
+# in build-fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
-build=build-fuzz
+build=${MIRELINK_FUZZ_BUILD:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMIRELINK_FUZZ=ON -DMIRELINK_TESTS=OFF >/dev/null

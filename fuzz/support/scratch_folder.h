@@ -1,0 +1,16 @@
+#pragma once
+// A private folder for one fuzzer process beside the program, removed when
+// the process ends normally: the settings file lives there (XDG_CONFIG_HOME
+// points at it), and so do any files a target writes.
+#include "core/config.h"
+#include "core/str.h"
+
+namespace fuzz_support {
+
+// Created on first use; aborts when it cannot be.
+const vx::Str& ScratchFolder();
+
+// Points the settings at the scratch folder and saves values there.
+void UsePrivateSettings(const Config::Values& values);
+
+}  // namespace fuzz_support
