@@ -39,19 +39,24 @@ vx::Str LineChannel::ReadCommandLine() {
 }
 
 vx::Str LineChannel::ReadLine() {
-    vx::Str line = vxw::ReadLine(received, connection, kMaxLineLength, kReceiveSize);
+    return vx::Str(ReadLineView());
+}
+
+std::string_view LineChannel::ReadLineView() {
+    std::string_view line = vxw::ReadLineView(received, connection, kMaxLineLength, kReceiveSize);
     if (ExtraLogging()) LogClientLine(line);
     return line;
 }
 
 vx::Str LineChannel::ReadSecretLine() {
-    vx::Str line = vxw::ReadLine(received, connection, kMaxLineLength, kReceiveSize);
+    vx::Str line(vxw::ReadLineView(received, connection, kMaxLineLength, kReceiveSize));
     if (ExtraLogging()) Log(prefixes.client + vx::Str("****"));
     return line;
 }
 
-void LineChannel::LogClientLine(const vx::Str& line) const {
-    Log(prefixes.client + (mask ? mask(line) : line));
+void LineChannel::LogClientLine(std::string_view line) const {
+    vx::Str text(line);
+    Log(prefixes.client + (mask ? mask(text) : text));
 }
 
 void LineChannel::Reply(const vx::Str& text) {

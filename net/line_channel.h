@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "core/str.h"
 #include "net/receive_buffer.h"
@@ -37,6 +38,9 @@ public:
     vx::Str ReadCommandLine();
     // The same without the pause (a continuation line of a command).
     vx::Str ReadLine();
+    // ReadLine without copying the line (the lines of a large message text):
+    // the view lasts until the next read.
+    std::string_view ReadLineView();
     // ReadLine for a line that carries credentials: the log shows "****".
     vx::Str ReadSecretLine();
 
@@ -63,7 +67,7 @@ public:
     static vx::Str ReplyLogText(const vx::Str& text);
 
 private:
-    void LogClientLine(const vx::Str& line) const;
+    void LogClientLine(std::string_view line) const;
 
     Socket connection;
     ReceiveBuffer received;

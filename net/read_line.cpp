@@ -1,5 +1,6 @@
 // The CR LF line reader shared by the line-protocol sessions.
 #include <string>
+#include <string_view>
 
 #include "core/exception.h"
 #include "net/receive_buffer.h"
@@ -25,9 +26,10 @@ void ReceiveMore(vx::Str& bytes, Socket& socket, size_t receiveSize) {
 }
 
 // The next line of bytes from offset start on; start moves past its CR LF.
-// Bytes before start are consumed and may be dropped before a receive.
-vx::Str ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, size_t maxLineLength,
-                     size_t receiveSize) {
+// Bytes before start are consumed and may be dropped before a receive. The
+// view points into bytes and lasts until they change.
+std::string_view ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, size_t maxLineLength,
+                              size_t receiveSize) {
     size_t scanFrom = start;
     for (;;) {
         size_t end = bytes.find("\r\n", scanFrom);
@@ -37,7 +39,7 @@ vx::Str ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, size_t maxLi
                     "SOCKETUTIL_READLINE_LINEEND: The line the maximum line length allowed - " +
                     std::to_string(bytes.size() - start));
             }
-            vx::Str line = bytes.substr(start, end - start);
+            std::string_view line(bytes.data() + start, end - start);
             start = end + 2;
             return line;
         }
@@ -61,12 +63,17 @@ vx::Str ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, size_t maxLi
 
 vx::Str ReadLine(vx::Str& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize) {
     size_t start = 0;
-    vx::Str line = ReadLineFrom(buffer, start, socket, maxLineLength, receiveSize);
+    vx::Str line(ReadLineFrom(buffer, start, socket, maxLineLength, receiveSize));
     buffer.erase(0, start);
     return line;
 }
 
 vx::Str ReadLine(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize) {
+    return vx::Str(ReadLineView(buffer, socket, maxLineLength, receiveSize));
+}
+
+std::string_view ReadLineView(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength,
+                              size_t receiveSize) {
     return ReadLineFrom(buffer.bytes, buffer.start, socket, maxLineLength, receiveSize);
 }
 

@@ -4,6 +4,7 @@
 // consumed front is dropped once per receive, so a long run of short lines (a
 // large message body) costs one move per receive, not one per line.
 #include <cstddef>
+#include <string_view>
 
 #include "core/str.h"
 #include "net/socket.h"
@@ -17,13 +18,17 @@ public:
     size_t PendingSize() const { return bytes.size() - start; }
 
 private:
-    friend vx::Str ReadLine(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength,
-                            size_t receiveSize);
+    friend std::string_view ReadLineView(ReceiveBuffer& buffer, Socket& socket,
+                                         size_t maxLineLength, size_t receiveSize);
     vx::Str bytes;
     size_t start = 0;  // bytes before this offset are consumed
 };
 
 // ReadLine of socket.h over a ReceiveBuffer; the same limits and texts.
 vx::Str ReadLine(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize);
+// The same without copying the line: the view points into the buffer and
+// lasts until the next read from it.
+std::string_view ReadLineView(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength,
+                              size_t receiveSize);
 
 }  // namespace vxw
