@@ -32,7 +32,8 @@ const char kUsage[] =
     "  --version  show the version\n"
     "\n"
     "Settings: $XDG_CONFIG_HOME/Palisandre/Mirelink.reg (default ~/.config/...).\n"
-    "Log: mirelink.log beside the program file.\n";
+    "Log: mirelink.log beside the program file; its lines also go to standard error\n"
+    "when that is a terminal, and whenever the file cannot be written.\n";
 
 vx::Str Join(int from, int argc, char** argv) {
     vx::Str text;
@@ -41,6 +42,15 @@ vx::Str Join(int from, int argc, char** argv) {
         text += argv[i];
     }
     return text;
+}
+
+// Without a window, the terminal is where a user looks; and a line the log
+// file could not take would otherwise be lost without a trace.
+void EchoLogLine(const vx::Str& line, bool written) {
+    static const bool terminal = isatty(STDERR_FILENO) == 1;
+    if (!terminal && written) return;
+    ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+    (void)ignored;
 }
 
 // Blocks SIGINT and SIGTERM in every thread to come; the main thread takes
@@ -56,6 +66,7 @@ sigset_t BlockStopSignals() {
 
 int RunApplication(const vx::Str& fullCommandLine, const sigset_t& stopSignals) {
     vxw::InstallThreadHandlers();
+    SetLogEcho(EchoLogLine);
     Config& config = Config::Instance();
     if (app::HasSwitch(fullCommandLine, "/hklm")) config.UseLocalMachine();
     if (config.TakeNewVersionFlag()) Log("Starting - " + Config::GetVersion());

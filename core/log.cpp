@@ -1,5 +1,6 @@
 #include "core/log.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -12,6 +13,7 @@ namespace {
 
 // Constant-initialised, so it exists before any static constructor can log.
 std::mutex logLock;
+std::atomic<LogEcho> logEcho{nullptr};
 
 }  // namespace
 
@@ -31,10 +33,20 @@ vx::Str FormatLogLine(const DateTime& when, const vx::Str& text) {
 
 vx::Str LogFilePath() { return vxw::DirUtil::GetProgramPath() + "mirelink.log"; }
 
+void SetLogEcho(LogEcho echo) { logEcho.store(echo); }
+
 bool Log(const vx::Str& text) {
     try {
         std::lock_guard<std::mutex> guard(logLock);
-        return AppendToFile(LogFilePath(), vxw::FormatLogLine(vxw::LocalNow(), text));
+        vx::Str line = vxw::FormatLogLine(vxw::LocalNow(), text);
+        bool written = false;
+        try {
+            written = AppendToFile(LogFilePath(), line);
+        } catch (...) {
+            // No program folder: the line can still reach the echo.
+        }
+        if (LogEcho echo = logEcho.load()) echo(line, written);
+        return written;
     } catch (...) {
         return false;
     }

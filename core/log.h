@@ -7,6 +7,12 @@
 // Appends one line; true when it was written. Callable from any thread; never throws.
 bool Log(const vx::Str& text);
 
+// An optional second reader of every line: called under the log lock with the
+// formatted line and whether the file took it. The Linux program uses it to
+// show lines on a terminal, and every line the file could not take.
+using LogEcho = void (*)(const vx::Str& line, bool written);
+void SetLogEcho(LogEcho echo);
+
 // Deletes the log file, then logs "Cleared - <version>".
 void ClearLog();
 
