@@ -36,6 +36,10 @@ const char kPassword[] = "builder";
 const char kCredentials[] = "bob@msn.com:builder";
 const char kRecipient[] = "someone@example.com";
 
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
 long StatusKb(const char* field) {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -93,7 +97,7 @@ double SubmitSeconds(int port, const std::string& data) {
     if (!ok) return -1;
     client.Send(data);
     ok = client.ReadLine() == "250 OK\r\n";
-    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    double seconds = SecondsSince(start);
     client.Command("QUIT");
     return ok ? seconds : -1;
 }
@@ -103,7 +107,7 @@ double CurlSeconds(std::vector<std::string> args) {
     args.insert(args.begin(), {"curl", "-sS", "-o", "/dev/null", "-u", kCredentials});
     auto start = Clock::now();
     auto result = testing_support::RunProcess(args);
-    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    double seconds = SecondsSince(start);
     if (result.exitCode != 0) std::fprintf(stderr, "curl: %s\n", result.err.c_str());
     return result.exitCode == 0 ? seconds : -1;
 }
@@ -134,17 +138,19 @@ double BestReceptionSeconds(const std::string& data) {
     return best;
 }
 
-// The web mail client's part: its POST of the message, login excluded.
-double BestPostSeconds(const std::string& message) {
-    double best = 1e9;
+// The web mail client's part: its login, then its POST of the message.
+bool BestLoginAndPostSeconds(const std::string& message, double& login, double& post) {
+    login = post = 1e9;
     for (int i = 0; i < kRuns; ++i) {
         auto account = MakeHotmail();
-        if (!account->Login(kAccount, kPassword)) return -1;
         auto start = Clock::now();
+        if (!account->Login(kAccount, kPassword)) return false;
+        login = std::min(login, SecondsSince(start));
+        start = Clock::now();
         account->SendMail(kAccount, {kRecipient}, message);
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+        post = std::min(post, SecondsSince(start));
     }
-    return best;
+    return true;
 }
 
 }  // namespace
@@ -201,7 +207,11 @@ int main() {
                                              "http://127.0.0.1:" + std::to_string(servicePort) +
                                                  "/_admin/sent/" + std::to_string(2 * kRuns + 1)});
     double receptionBest = BestReceptionSeconds(data);
-    double postBest = BestPostSeconds(message);
+    double loginBest = 0, postBest = 0;
+    if (!BestLoginAndPostSeconds(message, loginBest, postBest)) {
+        std::fprintf(stderr, "the service refused the login\n");
+        return 1;
+    }
     if (last.out != submission) {
         std::fprintf(stderr, "the service did not receive the submission unchanged\n");
         return 1;
@@ -212,10 +222,10 @@ int main() {
         "SMTP submission through the gateway (raw client):          %7.0f ms "
         "(%.2f x the POST; target <= 1.5)\n",
         gatewayBest * 1000, gatewayBest / straightBest);
-    std::printf("  of which the SMTP service receiving the message:          %7.0f ms\n",
+    std::printf("  the SMTP service alone receiving it (no post):            %7.0f ms\n",
                 receptionBest * 1000);
-    std::printf("  and the web mail client posting it (login excluded):      %7.0f ms\n",
-                postBest * 1000);
+    std::printf("  the web mail client alone: login / posting it:    %7.0f ms / %4.0f ms\n",
+                loginBest * 1000, postBest * 1000);
     std::printf(
         "peak resident memory added by the first submission: %.1f MB "
         "(%.2f x the message; target <= 3)\n",
