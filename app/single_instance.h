@@ -2,6 +2,8 @@
 // Only one copy of the program runs in the user's session. On Windows the
 // named mutex "vx-mirelink-instance"; elsewhere an exclusive lock on a file of
 // that name in the user's runtime folder ($XDG_RUNTIME_DIR, else /tmp).
+#include <cstdint>
+
 #include "core/str.h"
 
 namespace app {
@@ -19,7 +21,7 @@ public:
     void Release();
 
 private:
-    long handle = -1;
+    std::intptr_t handle = -1;  // a descriptor or a mutex handle; -1 when not held
 };
 
 }  // namespace app

@@ -24,15 +24,19 @@
 #include <mutex>
 #include <new>
 
+#include "core/clock.h"
 #include "core/dir_util.h"
 #include "core/exception.h"
+#include "core/fault_line.h"
 #include "core/thread_handlers.h"
 
 namespace {
 thread_local uint32_t pendingFault = 0;  // the code the stub throws
 }
 
-extern "C" [[noreturn]] void MirelinkRaisePendingFault() { throw vxw::WinException(pendingFault); }
+extern "C" [[noreturn]] void MirelinkRaisePendingFault() {
+    throw vxw::WinException(pendingFault);
+}
 
 #if defined(__x86_64__)
 // Entered with rsp 16-byte aligned, [rsp] = the faulting address + 1 (a
@@ -64,7 +68,7 @@ constexpr int kFaultExitCode = 70;
 constexpr size_t kAltStackSize = 64 * 1024;
 
 thread_local bool handlersInstalled = false;
-thread_local char* stackLow = nullptr;   // lowest address of this thread's stack
+thread_local char* stackLow = nullptr;  // lowest address of this thread's stack
 
 // The alternate signal stack of one thread, released when the thread ends.
 struct AltStack {
@@ -111,18 +115,28 @@ CivilTime ToCivil(long seconds) {
     return t;
 }
 
-void ThrowBadAlloc() { throw std::bad_alloc(); }
+void ThrowBadAlloc() {
+    throw std::bad_alloc();
+}
 
 uint32_t FpeCode(int siCode) {
     switch (siCode) {
-        case FPE_INTDIV: return 0xC0000094u;
-        case FPE_INTOVF: return 0xC0000095u;
-        case FPE_FLTDIV: return 0xC000008Eu;
-        case FPE_FLTOVF: return 0xC0000091u;
-        case FPE_FLTUND: return 0xC0000093u;
-        case FPE_FLTRES: return 0xC000008Fu;
-        case FPE_FLTSUB: return 0xC000008Cu;
-        default: return 0xC0000090u;
+        case FPE_INTDIV:
+            return 0xC0000094u;
+        case FPE_INTOVF:
+            return 0xC0000095u;
+        case FPE_FLTDIV:
+            return 0xC000008Eu;
+        case FPE_FLTOVF:
+            return 0xC0000091u;
+        case FPE_FLTUND:
+            return 0xC0000093u;
+        case FPE_FLTRES:
+            return 0xC000008Fu;
+        case FPE_FLTSUB:
+            return 0xC000008Cu;
+        default:
+            return 0xC0000090u;
     }
 }
 
@@ -143,63 +157,25 @@ void RestoreDefaultAndReturn(int sig) {
     signal(sig, SIG_DFL);
 }
 
-// Appends text to buffer without allocating.
-size_t Put(char* buffer, size_t at, size_t size, const char* text) {
-    while (*text != '\0' && at + 1 < size) buffer[at++] = *text++;
-    buffer[at] = '\0';
-    return at;
-}
-
-size_t PutNumber(char* buffer, size_t at, size_t size, unsigned long value, int width) {
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n < width) digits[n++] = '0';
-    while (n > 0 && at + 1 < size) buffer[at++] = digits[--n];
-    buffer[at] = '\0';
-    return at;
-}
-
 void WriteFatalLine(uint32_t code) {
-    // The description table lives in static data; Describe allocates, so build
-    // the line from the pieces by hand.
-    static const char kPlace[] = "vxw::InstallThreadHandlers::fault - ";
-    char line[1024];
-    size_t at = 0;
-    time_t now = time(nullptr);
-    CivilTime local = ToCivil(now + utcOffset);
-    at = PutNumber(line, at, sizeof line, static_cast<unsigned long>(local.year), 4);
-    at = Put(line, at, sizeof line, "-");
-    at = PutNumber(line, at, sizeof line, local.month, 2);
-    at = Put(line, at, sizeof line, "-");
-    at = PutNumber(line, at, sizeof line, local.day, 2);
-    at = Put(line, at, sizeof line, " ");
-    at = PutNumber(line, at, sizeof line, local.hour, 2);
-    at = Put(line, at, sizeof line, ":");
-    at = PutNumber(line, at, sizeof line, local.minute, 2);
-    at = Put(line, at, sizeof line, ":");
-    at = PutNumber(line, at, sizeof line, local.second, 2);
-    at = Put(line, at, sizeof line, "\t-\t");
-    size_t textStart = at;
-    at = Put(line, at, sizeof line, kPlace);
-    at = Put(line, at, sizeof line, "WINEXCEPTION: ");
-    at = Put(line, at, sizeof line, WinException::DescriptionOf(code));
-    at = Put(line, at, sizeof line, " (");
-    at = PutNumber(line, at, sizeof line, code, 1);
-    at = Put(line, at, sizeof line, ")");
-    at = Put(line, at, sizeof line, " - the process ends\r\n");
+    // localtime_r is not signal-safe: the calendar fields come from the offset
+    // taken at installation.
+    CivilTime local = ToCivil(time(nullptr) + utcOffset);
+    DateTime when = {static_cast<int>(local.year),   static_cast<int>(local.month),
+                     static_cast<int>(local.day),    static_cast<int>(local.hour),
+                     static_cast<int>(local.minute), static_cast<int>(local.second)};
+    FaultLine line;
+    FormatFaultLine(line, when, code);
     if (logPath[0] != '\0') {
         int fd = open(logPath, O_WRONLY | O_APPEND | O_CREAT, 0644);
         if (fd >= 0) {
-            ssize_t ignored = write(fd, line, at);
+            ssize_t ignored = write(fd, line.text, line.length);
             (void)ignored;
             close(fd);
         }
     }
-    ssize_t ignored = write(STDERR_FILENO, line + textStart, at - textStart);
+    ssize_t ignored =
+        write(STDERR_FILENO, line.text + line.textStart, line.length - line.textStart);
     (void)ignored;
 }
 

@@ -2,7 +2,7 @@
 # Installs the Windows cross toolchain and Wine (with a virtual display for the
 # dialogs). Idempotent.
 set -euo pipefail
-packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xvfb xdotool imagemagick dpkg-dev)
+packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xdotool imagemagick dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
