@@ -11,16 +11,18 @@ const char kSeparator = '\\';
 vx::Str GetProgramPath(const char* module) {
     HMODULE handle = GetModuleHandleA(module);
     if (handle == nullptr) {
-        throw vx::Exception("VXW_DIRUTIL_GETPROGRAMPATH_GETMODULEHANDLE: Unable to get module handle",
-                            static_cast<int32_t>(GetLastError()));
+        throw vx::Exception(
+            "VXW_DIRUTIL_GETPROGRAMPATH_GETMODULEHANDLE: Unable to get module handle",
+            static_cast<int32_t>(GetLastError()));
     }
     // A path that fills the buffer has been cut short: try a larger one.
     vx::Str path(MAX_PATH, '\0');
     for (;;) {
         DWORD length = GetModuleFileNameA(handle, &path[0], static_cast<DWORD>(path.size()));
         if (length == 0) {
-            throw vx::Exception("VXW_DIRUTIL_GETPROGRAMPATH_GETMODULEFILENAME: Unable to get module path",
-                                static_cast<int32_t>(GetLastError()));
+            throw vx::Exception(
+                "VXW_DIRUTIL_GETPROGRAMPATH_GETMODULEFILENAME: Unable to get module path",
+                static_cast<int32_t>(GetLastError()));
         }
         if (length < path.size()) {
             path.resize(length);

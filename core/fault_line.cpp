@@ -9,7 +9,8 @@ class Writer {
 public:
     explicit Writer(FaultLine& line) : line(line) { line.length = 0; }
     void Put(const char* text) {
-        while (*text != '\0' && line.length + 1 < sizeof line.text) line.text[line.length++] = *text++;
+        while (*text != '\0' && line.length + 1 < sizeof line.text)
+            line.text[line.length++] = *text++;
         line.text[line.length] = '\0';
     }
     void PutNumber(unsigned long value, int width) {

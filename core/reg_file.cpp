@@ -353,6 +353,19 @@ const RegValue* RegFile::Find(const vx::Str& key, const vx::Str& name) const {
     return found;
 }
 
+std::vector<vx::Str> RegFile::Names(const vx::Str& key) const {
+    std::vector<vx::Str> names;
+    const Section* section = FindSection(key);
+    if (section == nullptr) return names;
+    for (const Line& line : section->lines) {
+        if (!line.isValue) continue;
+        bool seen = false;
+        for (const vx::Str& name : names) seen = seen || SameText(name, line.name);
+        if (!seen) names.push_back(line.name);
+    }
+    return names;
+}
+
 void RegFile::Set(const vx::Str& key, const vx::Str& name, const RegValue& value) {
     Section* section = FindSection(key);
     if (section == nullptr) {

@@ -43,6 +43,8 @@ public:
     // Names compare without regard to case, as in the registry.
     const RegValue* Find(const vx::Str& key, const vx::Str& name) const;
     void Set(const vx::Str& key, const vx::Str& name, const RegValue& value);
+    // The names of the values of a section, in the document's order, each once.
+    std::vector<vx::Str> Names(const vx::Str& key) const;
 
     static RegValue String(const vx::Str& text);
     static RegValue Dword(uint32_t number);

@@ -35,7 +35,9 @@ bool RegistryKey::Create(Root root, const vx::Str& path) {
     return true;
 }
 
-void RegistryKey::Close() { impl.reset(); }
+void RegistryKey::Close() {
+    impl.reset();
+}
 
 bool RegistryKey::HasValue(const vx::Str& name) const {
     return impl && RegQueryValueExA(impl->key, name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
@@ -46,7 +48,8 @@ bool RegistryKey::QueryNumber(const vx::Str& name, int32_t& number) const {
     if (!impl) return false;
     BYTE bytes[4] = {0, 0, 0, 0};
     DWORD size = sizeof bytes;
-    if (RegQueryValueExA(impl->key, name.c_str(), nullptr, nullptr, bytes, &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExA(impl->key, name.c_str(), nullptr, nullptr, bytes, &size) !=
+        ERROR_SUCCESS) {
         return false;
     }
     uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -60,7 +63,8 @@ bool RegistryKey::QueryString(const vx::Str& name, vx::Str& text) const {
     // The value may grow between the size query and the read: ask again then.
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD type = 0, size = 0;
-        if (RegQueryValueExA(impl->key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        if (RegQueryValueExA(impl->key, name.c_str(), nullptr, &type, nullptr, &size) !=
+                ERROR_SUCCESS ||
             (type != REG_SZ && type != REG_EXPAND_SZ)) {
             return false;
         }
@@ -79,8 +83,9 @@ bool RegistryKey::QueryString(const vx::Str& name, vx::Str& text) const {
 
 bool RegistryKey::SetNumber(const vx::Str& name, int32_t number) {
     DWORD value = static_cast<DWORD>(number);
-    return impl && RegSetValueExA(impl->key, name.c_str(), 0, REG_DWORD,
-                                  reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
+    return impl &&
+           RegSetValueExA(impl->key, name.c_str(), 0, REG_DWORD,
+                          reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::SetString(const vx::Str& name, const vx::Str& text) {

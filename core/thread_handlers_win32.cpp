@@ -34,7 +34,9 @@
 #include "core/fault_line.h"
 #include "core/thread_handlers.h"
 
-extern "C" [[noreturn]] void MirelinkRaiseFault(uint32_t code) { throw vxw::WinException(code); }
+extern "C" [[noreturn]] void MirelinkRaiseFault(uint32_t code) {
+    throw vxw::WinException(code);
+}
 
 // Entered from the vectored handler with rcx = the faulting address + 1 (a
 // "return address" inside the faulting instruction), rdx = the faulting rsp
@@ -74,7 +76,9 @@ DWORD installedSlot = TLS_OUT_OF_INDEXES;
 LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
 char logPath[MAX_PATH * 4];  // filled once, read by the fault filter
 
-void ThrowBadAlloc() { throw std::bad_alloc(); }
+void ThrowBadAlloc() {
+    throw std::bad_alloc();
+}
 
 bool IsArithmetic(DWORD code) {
     return code >= EXCEPTION_ARRAY_BOUNDS_EXCEEDED && code <= EXCEPTION_INT_OVERFLOW;
@@ -126,7 +130,8 @@ LONG WINAPI OnUnhandled(EXCEPTION_POINTERS* info) {
             CloseHandle(file);
         }
     }
-    Append(GetStdHandle(STD_ERROR_HANDLE), line.text + line.textStart, line.length - line.textStart);
+    Append(GetStdHandle(STD_ERROR_HANDLE), line.text + line.textStart,
+           line.length - line.textStart);
     // Not ExitProcess: the static destructors could wait for a lock the
     // faulting code held.
     TerminateProcess(GetCurrentProcess(), kFaultExitCode);

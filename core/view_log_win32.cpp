@@ -1,4 +1,5 @@
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 #include "core/dir_util.h"
@@ -18,6 +19,7 @@ bool ViewLog() {
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     }
     vx::Str parameter = "\"" + path + "\"";
-    HINSTANCE result = ShellExecuteA(nullptr, "open", "notepad", parameter.c_str(), nullptr, SW_SHOWNORMAL);
+    HINSTANCE result =
+        ShellExecuteA(nullptr, "open", "notepad", parameter.c_str(), nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }

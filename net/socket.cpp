@@ -114,7 +114,7 @@ void Socket::Listen(const vx::Str& host, int32_t port, int32_t backlog) {
     if (opened == kInvalidSocket)
         ThrowLastError("vxw::Socket::Listen::socket - Error creating socket");
     handle.exchange(opened);
-    SetSocketOption(sys::ReuseAddressOption(), 1);
+    SetSocketOption(sys::ListenerAddressOption(), 1);
     uint32_t address = GetAddress(host);
     if (!sys::Bind(opened, address, port)) {
         throw SocketError("vxw::Socket::Listen::bind - Error binding socket - " + host + " - " +

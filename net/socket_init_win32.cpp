@@ -19,6 +19,8 @@ SocketInit::SocketInit() {
     }
 }
 
-SocketInit::~SocketInit() { WSACleanup(); }
+SocketInit::~SocketInit() {
+    WSACleanup();
+}
 
 }  // namespace vxw

@@ -23,7 +23,12 @@ int CloseHandle(SocketHandle handle);
 // waits on it, which is what lets another thread stop a listener safely.
 void ShutdownBoth(SocketHandle handle);
 bool SetNonBlocking(SocketHandle handle);
-int ReuseAddressOption();  // the option number, for error texts
+// The address option every listening socket sets to 1 (its number goes into
+// the error text): SO_REUSEADDR on POSIX, so that a restarted listener binds
+// at once despite connections of the old one in TIME_WAIT; SO_EXCLUSIVEADDRUSE
+// on Windows, where SO_REUSEADDR would let another program bind the same port
+// and take the mail client's connections without either side noticing.
+int ListenerAddressOption();
 bool SetOption(SocketHandle handle, int option, int value);
 
 // An IPv4 address in network byte order from dotted numbers or a name look-up.

@@ -66,7 +66,7 @@ bool SetNonBlocking(SocketHandle handle) {
     return flags >= 0 && ::fcntl(ToFd(handle), F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-int ReuseAddressOption() {
+int ListenerAddressOption() {
     return SO_REUSEADDR;
 }
 

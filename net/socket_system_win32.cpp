@@ -24,7 +24,9 @@ namespace {
 
 constexpr int32_t kListenerWaitSliceMs = 100;
 
-SOCKET ToSocket(SocketHandle handle) { return static_cast<SOCKET>(handle); }
+SOCKET ToSocket(SocketHandle handle) {
+    return static_cast<SOCKET>(handle);
+}
 
 SocketHandle FromSocket(SOCKET socket) {
     return socket == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(socket);
@@ -47,7 +49,9 @@ sockaddr_in MakeAddress(uint32_t address, int32_t port) {
     return result;
 }
 
-int Clamp(size_t length) { return static_cast<int>(std::min<size_t>(length, INT_MAX)); }
+int Clamp(size_t length) {
+    return static_cast<int>(std::min<size_t>(length, INT_MAX));
+}
 
 // The error a failed connect or a reset left on the socket.
 int PendingError(SOCKET socket) {
@@ -62,7 +66,8 @@ int PendingError(SOCKET socket) {
 bool IsListening(SOCKET socket) {
     BOOL listening = FALSE;
     int length = sizeof listening;
-    return getsockopt(socket, SOL_SOCKET, SO_ACCEPTCONN, reinterpret_cast<char*>(&listening), &length) == 0 &&
+    return getsockopt(socket, SOL_SOCKET, SO_ACCEPTCONN, reinterpret_cast<char*>(&listening),
+                      &length) == 0 &&
            listening;
 }
 
@@ -101,7 +106,8 @@ int SelectOnce(SOCKET socket, bool forWrite, int32_t ms) {
     timeval limit;
     limit.tv_sec = ms / 1000;
     limit.tv_usec = (ms % 1000) * 1000;
-    int result = select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &limit);
+    int result =
+        select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &limit);
     if (result == SOCKET_ERROR) return -1;
     if (result == 0) return 0;
     if (FD_ISSET(socket, &failed)) {
@@ -113,11 +119,19 @@ int SelectOnce(SOCKET socket, bool forWrite, int32_t ms) {
 
 }  // namespace
 
-int LastError() { return WSAGetLastError(); }
-void SetLastError(int error) { WSASetLastError(error); }
-bool WouldBlock(int error) { return error == WSAEWOULDBLOCK; }
+int LastError() {
+    return WSAGetLastError();
+}
+void SetLastError(int error) {
+    WSASetLastError(error);
+}
+bool WouldBlock(int error) {
+    return error == WSAEWOULDBLOCK;
+}
 
-SocketHandle OpenStream() { return NotInherited(::socket(AF_INET, SOCK_STREAM, 0)); }
+SocketHandle OpenStream() {
+    return NotInherited(::socket(AF_INET, SOCK_STREAM, 0));
+}
 
 int CloseHandle(SocketHandle handle) {
     Shut().Clear(handle);
@@ -134,7 +148,9 @@ bool SetNonBlocking(SocketHandle handle) {
     return ::ioctlsocket(ToSocket(handle), FIONBIO, &on) == 0;
 }
 
-int ReuseAddressOption() { return SO_REUSEADDR; }
+int ListenerAddressOption() {
+    return SO_EXCLUSIVEADDRUSE;
+}
 
 bool SetOption(SocketHandle handle, int option, int value) {
     return ::setsockopt(ToSocket(handle), SOL_SOCKET, option, reinterpret_cast<const char*>(&value),
@@ -165,7 +181,9 @@ bool LookupHost(const vx::Str& host, uint32_t& address) {
     return true;
 }
 
-uint32_t AnyAddress() { return htonl(INADDR_ANY); }
+uint32_t AnyAddress() {
+    return htonl(INADDR_ANY);
+}
 
 // A port that does not fit would silently wrap to another one.
 bool PortFits(int32_t port) {
@@ -186,7 +204,9 @@ bool Bind(SocketHandle handle, uint32_t address, int32_t port) {
     return ::bind(ToSocket(handle), reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
 }
 
-bool Listen(SocketHandle handle, int32_t backlog) { return ::listen(ToSocket(handle), backlog) == 0; }
+bool Listen(SocketHandle handle, int32_t backlog) {
+    return ::listen(ToSocket(handle), backlog) == 0;
+}
 
 SocketHandle Accept(SocketHandle handle) {
     if (Shut().Has(handle)) {
@@ -199,7 +219,8 @@ SocketHandle Accept(SocketHandle handle) {
 int32_t LocalPort(SocketHandle handle) {
     sockaddr_in local;
     int length = sizeof local;
-    if (::getsockname(ToSocket(handle), reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+    if (::getsockname(ToSocket(handle), reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return 0;
     return ntohs(local.sin_port);
 }
 

@@ -1,14 +1,16 @@
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include "app/single_instance.h"
+
+#include <gtest/gtest.h>
+
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_platform.h"
 
 namespace {
 
 TEST(SingleInstance, SecondCopyIsRefusedUntilTheFirstIsGone) {
     testing_support::TempDir runtime;
-    setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    testing_support::SetEnvironment("XDG_RUNTIME_DIR",
+                                    runtime.Path());  // where the lock file goes on Linux
     app::SingleInstance first, second;
     EXPECT_TRUE(first.Acquire());
     EXPECT_FALSE(second.Acquire());

@@ -1,61 +1,35 @@
+#include "core/config.h"
+
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <thread>
 
-#include "core/config.h"
-#include "core/dir_util.h"
-#include "core/exception.h"
-#include "core/file_util.h"
 #include "core/password.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/settings_sandbox.h"
 
 namespace {
 
-const std::string kHeader =
-    "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink]\r\n";
-
-// Each case gets an empty settings folder of its own.
+// Each case gets an empty settings store of its own.
 class ConfigTest : public testing::Test {
 protected:
-    void SetUp() override { setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1); }
-    std::string StorePath() const { return home.Path() + "/Palisandre/Mirelink.reg"; }
-    void WriteStore(const std::string& body) {
-        vxw::DirUtil::CreatePath(home.Path() + "/Palisandre");
-        ASSERT_TRUE(SaveToFile(StorePath(), kHeader + body));
-    }
-    std::string ReadStore() const {
-        std::string text;
-        LoadFile(StorePath(), text);
-        return text;
-    }
-    testing_support::TempDir home;
+    std::string Stored() const { return store.Export(); }
+    testing_support::SettingsSandbox store;
 };
 
-TEST_F(ConfigTest, FirstRunWritesDefaultsInOrderAndRaisesBothFlagsOnce) {
+TEST_F(ConfigTest, FirstRunWritesDefaultsAndRaisesBothFlagsOnce) {
     Config config;
-    EXPECT_EQ(ReadStore(), kHeader +
-                               "\"Address\"=\"127.0.0.1\"\r\n"
-                               "\"Port\"=dword:0000006e\r\n"
-                               "\"PortSmtp\"=dword:00000019\r\n"
-                               "\"Timeout\"=dword:00000078\r\n"
-                               "\"Delay\"=dword:0000000a\r\n"
-                               "\"CheckOtherFolders\"=dword:00000000\r\n"
-                               "\"CheckBulkFolder\"=dword:00000000\r\n"
-                               "\"CheckSentFolder\"=dword:00000000\r\n"
-                               "\"ExtraLogging\"=dword:00000000\r\n"
-                               "\"OperaCompat\"=dword:00000000\r\n"
-                               "\"ProxyAddress\"=\"\"\r\n"
-                               "\"ProxyPort\"=dword:00000000\r\n"
-                               "\"ProxyUsername\"=\"\"\r\n"
-                               "\"ProxyPassword\"=\" ~ ~ GkFce2gmE98=\"\r\n"
-                               "\"ver-3.6\"=dword:00000001\r\n");
-    struct stat info;
-    ASSERT_EQ(stat(StorePath().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    std::string stored = Stored();
+    for (const char* line :
+         {"\"Address\"=\"127.0.0.1\"", "\"Port\"=dword:0000006e", "\"PortSmtp\"=dword:00000019",
+          "\"Timeout\"=dword:00000078", "\"Delay\"=dword:0000000a",
+          "\"CheckOtherFolders\"=dword:00000000", "\"CheckBulkFolder\"=dword:00000000",
+          "\"CheckSentFolder\"=dword:00000000", "\"ExtraLogging\"=dword:00000000",
+          "\"OperaCompat\"=dword:00000000", "\"ProxyAddress\"=\"\"", "\"ProxyPort\"=dword:00000000",
+          "\"ProxyUsername\"=\"\"", "\"ProxyPassword\"=\" ~ ~ GkFce2gmE98=\"",
+          "\"ver-3.6\"=dword:00000001"}) {
+        EXPECT_NE(stored.find(std::string(line) + "\r\n"), std::string::npos) << line;
+    }
     EXPECT_TRUE(config.TakeFirstRunFlag());
     EXPECT_FALSE(config.TakeFirstRunFlag());
     EXPECT_TRUE(config.TakeNewVersionFlag());
@@ -68,29 +42,31 @@ TEST_F(ConfigTest, FirstRunWritesDefaultsInOrderAndRaisesBothFlagsOnce) {
 }
 
 TEST_F(ConfigTest, OlderVersionKeepsValuesAndMarksTheNewVersionOnce) {
-    WriteStore("\"Address\"=\"10.0.0.1\"\r\n\"Port\"=dword:00000456\r\n\"ProxyPassword\"=\" ~ ~ GkFce2gmE98=\"\r\n");
+    store.Write(
+        "\"Address\"=\"10.0.0.1\"\r\n\"Port\"=dword:00000456\r\n\"ProxyPassword\"=\" ~ ~ "
+        "GkFce2gmE98=\"\r\n");
     Config config;
     EXPECT_EQ(config.Address(), "10.0.0.1");
     EXPECT_EQ(config.Port(), 1110);
     EXPECT_EQ(config.PortSmtp(), 25);
     EXPECT_EQ(config.Timeout(), 120);
     EXPECT_FALSE(config.TakeFirstRunFlag());
-    EXPECT_EQ(ReadStore().find("ver-3.6"), std::string::npos);
+    EXPECT_EQ(Stored().find("ver-3.6"), std::string::npos);
     EXPECT_TRUE(config.TakeNewVersionFlag());
-    EXPECT_NE(ReadStore().find("\"ver-3.6\"=dword:00000001"), std::string::npos);
+    EXPECT_NE(Stored().find("\"ver-3.6\"=dword:00000001"), std::string::npos);
     EXPECT_FALSE(config.TakeNewVersionFlag());
 }
 
 TEST_F(ConfigTest, NumbersAndFlagsReadAsTheRegistryReadsThem) {
-    WriteStore(
+    store.Write(
         "\"Address\"=\"a\"\r\n"
-        "\"ExtraLogging\"=dword:00000002\r\n"   // only exactly 1 is on
+        "\"ExtraLogging\"=dword:00000002\r\n"  // only exactly 1 is on
         "\"OperaCompat\"=dword:00000001\r\n"
-        "\"Port\"=\"110\"\r\n"                   // four bytes "110\0": read as a number
-        "\"PortSmtp\"=\"2525\"\r\n"              // five bytes: too long, default
-        "\"Delay\"=hex:05\r\n"                   // one byte of any type
-        "\"Timeout\"=dword:zz\r\n"               // unreadable line: default
-        "\"ProxyAddress\"=dword:00000001\r\n"    // a number where text belongs: empty
+        "\"Port\"=\"110\"\r\n"                 // four bytes "110\0": read as a number
+        "\"PortSmtp\"=\"2525\"\r\n"            // five bytes: too long, default
+        "\"Delay\"=hex:05\r\n"                 // one byte of any type
+        "\"Timeout\"=dword:zz\r\n"             // unreadable line: default
+        "\"ProxyAddress\"=dword:00000001\r\n"  // a number where text belongs: empty
         "\"ProxyPassword\"=\" ~ ~ GkFce2gmE98=\"\r\n"
         "\"ver-3.6\"=dword:00000001\r\n");
     Config config;
@@ -124,57 +100,14 @@ TEST(Password, ProtectedFormsMatchTheOpensslCommandLine) {
 }
 
 TEST_F(ConfigTest, ClearTextPasswordIsRewrittenProtectedAtOnce) {
-    WriteStore("\"Address\"=\"127.0.0.1\"\r\n\"ProxyPassword\"=\"secret\"\r\n\"ver-3.6\"=dword:00000001\r\n");
+    store.Write(
+        "\"Address\"=\"127.0.0.1\"\r\n\"ProxyPassword\"=\"secret\"\r\n\"ver-3.6\"=dword:"
+        "00000001\r\n");
     Config config;
     EXPECT_EQ(config.ProxyPassword(), "secret");
-    EXPECT_NE(ReadStore().find("\"ProxyPassword\"=\" ~ ~ hxHm8Sp2Abg=\""), std::string::npos);
+    EXPECT_NE(Stored().find("\"ProxyPassword\"=\" ~ ~ hxHm8Sp2Abg=\""), std::string::npos);
     Config again;
     EXPECT_EQ(again.ProxyPassword(), "secret");
-}
-
-TEST_F(ConfigTest, FileWrittenByTheProgramEditedByHandReadsBack) {
-    {
-        Config config;
-        Config::Values values = config.GetValues();
-        values.proxyAddress = "proxy.example \"lab\"";
-        values.proxyPassword = "p@ss word";
-        values.checkBulkFolder = true;
-        config.SetValues(values);
-    }
-    std::string text = ReadStore();
-    size_t at = text.find("\"Port\"=dword:0000006e");
-    ASSERT_NE(at, std::string::npos);
-    text.replace(at, 21, "\"port\"=dword:0000045a");
-    text += "\"Unknown\"=\"kept\"\r\n";
-    ASSERT_TRUE(SaveToFile(StorePath(), text));
-
-    Config config;
-    EXPECT_EQ(config.Port(), 1114);
-    EXPECT_EQ(config.ProxyAddress(), "proxy.example \"lab\"");
-    EXPECT_EQ(config.ProxyPassword(), "p@ss word");
-    EXPECT_TRUE(config.CheckBulkFolder());
-    config.SaveConfig();
-    EXPECT_NE(ReadStore().find("\"Unknown\"=\"kept\""), std::string::npos);
-}
-
-TEST_F(ConfigTest, StoreThatCannotBeOpenedOrWrittenGivesTheTexts) {
-    vxw::DirUtil::CreatePath(StorePath());  // a folder in place of the file
-    try {
-        Config config;
-        FAIL();
-    } catch (const vx::Exception& e) {
-        EXPECT_EQ(e.Message(), "Config::LoadConfig::Create - Error creating key - Software\\Palisandre\\Mirelink");
-        EXPECT_EQ(e.Code(), 0);
-    }
-    rmdir(StorePath().c_str());
-    // The temporary file of every write is blocked, so no write succeeds, root or not.
-    vxw::DirUtil::CreatePath(StorePath() + ".tmp");
-    try {
-        Config config;
-        FAIL();
-    } catch (const vx::Exception& e) {
-        EXPECT_EQ(e.Message(), "Config::SaveConfig::SetValue - Error setting value - Address - 127.0.0.1");
-    }
 }
 
 TEST_F(ConfigTest, ReadersSeeWholeValuesWhileTheOptionsReplaceThem) {
@@ -194,20 +127,6 @@ TEST_F(ConfigTest, ReadersSeeWholeValuesWhileTheOptionsReplaceThem) {
     done = true;
     reader.join();
     EXPECT_EQ(torn, 0);
-}
-
-TEST_F(ConfigTest, LocalMachineFirstRunKeepsTheCurrentUsersProxy) {
-    if (geteuid() != 0 || vxw::DirUtil::FolderExists("/etc/Palisandre")) {
-        GTEST_SKIP() << "needs root and no machine-wide settings of a real installation";
-    }
-    WriteStore("\"Address\"=\"1.2.3.4\"\r\n\"ProxyAddress\"=\"proxy\"\r\n\"ProxyPort\"=dword:00000050\r\n");
-    Config config;
-    config.UseLocalMachine();
-    testing_support::RemoveTree("/etc/Palisandre");
-    EXPECT_EQ(config.Address(), "127.0.0.1");
-    EXPECT_EQ(config.ProxyAddress(), "proxy");
-    EXPECT_EQ(config.ProxyPort(), 80);
-    EXPECT_TRUE(config.TakeFirstRunFlag());
 }
 
 }  // namespace

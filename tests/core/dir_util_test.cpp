@@ -1,9 +1,11 @@
+#include "core/dir_util.h"
+
 #include <gtest/gtest.h>
 
-#include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/file_util.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_platform.h"
 
 namespace {
 
@@ -12,8 +14,8 @@ using vxw::DirUtil::CreatePath;
 TEST(DirUtil, ProgramPathEndsWithSeparatorAndHoldsTheProgram) {
     std::string path = vxw::DirUtil::GetProgramPath();
     ASSERT_FALSE(path.empty());
-    EXPECT_EQ(path.back(), '/');
-    EXPECT_TRUE(vxw::DirUtil::FileExists(path + "core_tests"));
+    EXPECT_EQ(path.back(), vxw::DirUtil::kSeparator);
+    EXPECT_TRUE(vxw::DirUtil::FileExists(path + "core_tests" + testing_support::kProgramSuffix));
     EXPECT_FALSE(vxw::DirUtil::FileExists(path));  // a folder is not a file
 }
 

@@ -7,6 +7,7 @@
 #include "core/file_util.h"
 #include "tests/http/error_text.h"
 #include "tests/http/http_fixture.h"
+#include "tests/support/random.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -164,7 +165,7 @@ TEST_F(HttpRequest, ChunkedBodyReCutAtRandomPointsReadsTheSame) {
     std::mt19937 random(7);
     for (int round = 0; round < 4; ++round) {
         std::vector<size_t> cuts;
-        for (int i = 0; i < 6; ++i) cuts.push_back(random() % reply.size());
+        for (int i = 0; i < 6; ++i) cuts.push_back(testing_support::RandomBelow(reply.size()));
         std::sort(cuts.begin(), cuts.end());
         ScriptedServer server({{Cut(reply, cuts)}, {{Sized("200 OK", "next")}}});
         Http http;

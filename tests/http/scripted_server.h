@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/test_socket.h"
+
 namespace testing_support {
 
 class ScriptedServer {
@@ -44,13 +46,15 @@ public:
 
 private:
     class Connection;
+    static constexpr RawSocket kAllServed = -2;
     void Serve(std::vector<Step> steps, bool tls);
     bool ReadRequest(Connection& connection, std::string& request);
 
-    int listener = -1;
+    RawSocket listener = kNoSocket;
     int port = 0;
     std::atomic<int> connections{0};
-    std::atomic<int> current{-1};  // descriptor being served, for the destructor to wake
+    std::atomic<RawSocket> current{kNoSocket};  // connection being served, for the destructor to
+                                                // wake; kAllServed once done
     mutable std::mutex lock;
     std::vector<std::string> requests;
     SSL_CTX* context = nullptr;

@@ -9,6 +9,7 @@
 #include "net/receive_buffer.h"
 #include "net/socket.h"
 #include "tests/net/loopback_pair.h"
+#include "tests/support/random.h"
 
 namespace {
 
@@ -58,10 +59,12 @@ void ExpectLinesBack(const std::vector<std::string>& lines, size_t receiveSize, 
         std::mt19937 random(seed);
         size_t at = 0;
         while (at < stream.size()) {
-            size_t piece = std::min<size_t>(stream.size() - at, 1 + random() % 3000);
+            size_t piece =
+                std::min<size_t>(stream.size() - at, 1 + testing_support::RandomBelow(3000));
             pair.client.Send(stream.data() + at, piece);
             at += piece;
-            if (random() % 4 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (testing_support::RandomBelow(4) == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
     Buffer buffer;

@@ -1,8 +1,6 @@
 #include "net/socket.h"
 
-#include <errno.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
 #include <string>
@@ -10,6 +8,7 @@
 
 #include "core/exception.h"
 #include "tests/net/loopback_pair.h"
+#include "tests/support/test_socket.h"
 
 namespace {
 
@@ -63,7 +62,8 @@ TEST(Socket, OpenFailuresCloseTheSocketAndNameThePlace) {
     EXPECT_EQ(
         SocketErrorOf([&] { socket.Open(closedPort, "127.0.0.1", 5000, false); }),
         "vxw::Socket::Open::WaitUntilWriteable - Error connecting socket to 127.0.0.1 on port " +
-            std::to_string(closedPort) + " (" + std::to_string(ECONNREFUSED) + ")");
+            std::to_string(closedPort) + " (" +
+            std::to_string(testing_support::kConnectionRefusedError) + ")");
     EXPECT_LT(SecondsSince(start), 2.0);
     EXPECT_FALSE(socket.IsOpen());
 
@@ -82,11 +82,12 @@ TEST(Socket, ListenOnAPortInUseOrOutOfRangeNamesHostPortAndError) {
     vxw::Socket second;
     EXPECT_EQ(SocketErrorOf([&] { second.Listen("127.0.0.1", first.LocalPort(), 4); }),
               "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - " +
-                  std::to_string(first.LocalPort()) + " - " + std::to_string(EADDRINUSE));
+                  std::to_string(first.LocalPort()) + " - " +
+                  std::to_string(testing_support::kAddressInUseError));
     // A port from a damaged settings file must not wrap to 4464.
     EXPECT_EQ(SocketErrorOf([&] { second.Listen("127.0.0.1", 70000, 4); }),
               "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - 70000 - " +
-                  std::to_string(EINVAL));
+                  std::to_string(testing_support::kInvalidArgumentError));
 }
 
 TEST(Socket, ReceiveFromASilentPeerFailsAfterOneTimeOut) {
@@ -96,7 +97,7 @@ TEST(Socket, ReceiveFromASilentPeerFailsAfterOneTimeOut) {
     EXPECT_EQ(SocketErrorOf([&] { pair.client.Receive(buffer, sizeof buffer); }),
               "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data "
               "through the socket (" +
-                  std::to_string(ETIMEDOUT) + ")");
+                  std::to_string(testing_support::kTimedOutError) + ")");
     EXPECT_GE(SecondsSince(start), 0.29);
 }
 
@@ -117,12 +118,13 @@ TEST(Socket, SendToAVanishedPeerFailsWithoutKillingTheProcess) {
     LoopbackPair pair;
     pair.server.reset();
     std::string block(1 << 16, 'x');
-    // With the default action a SIGPIPE would end this test program.
-    auto previous = signal(SIGPIPE, SIG_DFL);
-    std::string message = SocketErrorOf([&] {
-        for (int i = 0; i < 64; ++i) pair.client.Send(block.data(), block.size());
-    });
-    signal(SIGPIPE, previous);
+    std::string message;
+    {
+        testing_support::DefaultBrokenPipeSignal fatal;  // would end this test program
+        message = SocketErrorOf([&] {
+            for (int i = 0; i < 64; ++i) pair.client.Send(block.data(), block.size());
+        });
+    }
     EXPECT_EQ(message.rfind("vxw::Socket::Send::", 0), 0u) << message;
 }
 

@@ -1,8 +1,6 @@
-#include <errno.h>
 #include <gtest/gtest.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -10,6 +8,7 @@
 #include "core/exception.h"
 #include "net/openssl.h"
 #include "net/socket.h"
+#include "tests/support/test_socket.h"
 #include "tests/support/tls_test_server.h"
 
 namespace {
@@ -80,18 +79,18 @@ TEST(Tls, ASilentServerFailsTheReceiveAfterOneTimeOut) {
         message,
         "vxw::Socket::Receive::ssl::WaitUntilReadable - There was an error receiving the data "
         "through the secure socket -  (" +
-            std::to_string(ETIMEDOUT) + ")");
+            std::to_string(testing_support::kTimedOutError) + ")");
     EXPECT_GE(seconds, 1.0);
     EXPECT_LT(seconds, 2.0);
     client.Close();
 }
 
 TEST(Tls, AFailedHandshakeListsTheLibraryErrorsAndClosesTheSocket) {
-    TlsTestServer server([](int fd) {
+    TlsTestServer server([](testing_support::RawSocket connection) {
         const char reply[] = "HTTP/1.0 400 Not TLS\r\n\r\n";
         char buffer[4096];
-        (void)::read(fd, buffer, sizeof buffer);
-        (void)::write(fd, reply, sizeof reply - 1);
+        testing_support::ReceiveSome(connection, buffer, sizeof buffer);
+        testing_support::SendAll(connection, reply, sizeof reply - 1);
     });
     vxw::Socket client;
     std::string message =

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pop3/dot_stuffer.h"
+#include "tests/support/random.h"
 
 namespace {
 
@@ -38,9 +39,10 @@ TEST(DotStuffer, MatchesTheRuleWhereverTheTextIsCut) {
             DotStuffer stuffer;
             std::string out;
             for (size_t at = 0; at < text.size();) {
-                size_t piece = std::min<size_t>(text.size() - at, random() % 4);
+                size_t piece = std::min<size_t>(text.size() - at, testing_support::RandomBelow(4));
                 // Bytes that need no stuffing may be passed on as they are.
-                if (random() % 2 == 0 && stuffer.PassesUnchanged(text.data() + at, piece)) {
+                if (testing_support::RandomBelow(2) == 0 &&
+                    stuffer.PassesUnchanged(text.data() + at, piece)) {
                     out.append(text.data() + at, piece);
                 } else {
                     stuffer.Feed(text.data() + at, piece, out);

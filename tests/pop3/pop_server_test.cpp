@@ -1,4 +1,3 @@
-#include <errno.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +9,7 @@
 #include "tests/support/counting_window.h"
 #include "tests/support/line_client.h"
 #include "tests/support/log_watch.h"
+#include "tests/support/test_socket.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ TEST_F(PopServerTest, StopWaitsForAnIdleSessionToTimeOut) {
               std::vector<std::string>{
                   "PopServer::SessionWorker::catch::vx - vxw::Socket::Receive::WaitUntilReadable - "
                   "There was an error receiving data through the socket (" +
-                  std::to_string(ETIMEDOUT) + ")"});
+                  std::to_string(testing_support::kTimedOutError) + ")"});
 }
 
 TEST_F(PopServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
@@ -91,7 +91,7 @@ TEST_F(PopServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
         std::vector<std::string>{
             "vxw::Worker::DoWork::catch::vx - vxw::Socket::Listen::bind - Error binding socket - "
             "127.0.0.1 - " +
-            std::to_string(taken) + " - " + std::to_string(EADDRINUSE)});
+            std::to_string(taken) + " - " + std::to_string(testing_support::kAddressInUseError)});
     squatter.Close();
     values.port = 0;
     Config::Instance().SetValues(values);
@@ -114,7 +114,7 @@ TEST_F(PopServerTest, BadClientsEndOnlyTheirOwnSession) {
         {"silent", [](LineClient&) {},
          "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data through the "
          "socket (" +
-             std::to_string(ETIMEDOUT) + ")"},
+             std::to_string(testing_support::kTimedOutError) + ")"},
         {"no line end", [](LineClient& c) { c.Send(std::string(60000, 'x')); },
          "SOCKETUTIL_READLINE_BUFFERLEN: The buffer exceeds the maximum line length allowed - "},
         {"vanished",

@@ -1,8 +1,7 @@
 #include "tests/support/line_client.h"
 
-#include <errno.h>
-
 #include "core/exception.h"
+#include "tests/support/test_socket.h"
 
 namespace testing_support {
 
@@ -52,7 +51,7 @@ bool LineClient::ClosedByServer() {
         return socket.Receive(chunk, sizeof chunk) == 0;
     } catch (const vxw::SocketError& e) {
         // A server that closes with unread input resets the connection.
-        return e.Code() == ECONNRESET;
+        return e.Code() == kConnectionResetError;
     }
 }
 

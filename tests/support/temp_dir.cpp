@@ -1,29 +1,17 @@
 #include "tests/support/temp_dir.h"
 
-#include <ftw.h>
-#include <stdlib.h>
-#include <unistd.h>
+#include <algorithm>
 
-#include <stdexcept>
+#include "core/dir_util.h"
 
 namespace testing_support {
-namespace {
 
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-    ::remove(path);
-    return 0;
-}
-
-}  // namespace
-
-TempDir::TempDir() {
-    char pattern[] = "/tmp/mirelink-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
+std::string TempDir::File(const std::string& name) const {
+    std::string relative = name;
+    std::replace(relative.begin(), relative.end(), '/', vxw::DirUtil::kSeparator);
+    return path + vxw::DirUtil::kSeparator + relative;
 }
 
 TempDir::~TempDir() { RemoveTree(path); }
-
-void RemoveTree(const std::string& path) { nftw(path.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS); }
 
 }  // namespace testing_support

@@ -1,5 +1,6 @@
 #pragma once
-// A fresh folder under /tmp, removed with everything in it at destruction.
+// A fresh folder in the system's temporary folder, removed with everything in
+// it at destruction.
 #include <string>
 
 namespace testing_support {
@@ -12,7 +13,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& Path() const { return path; }
-    std::string File(const std::string& name) const { return path + "/" + name; }
+    // A path inside the folder; '/' in name separates folders on every system.
+    std::string File(const std::string& name) const;
 
 private:
     std::string path;

@@ -2,12 +2,14 @@
 // A real TLS server on an ephemeral loopback port for tests. It serves one
 // connection on its own thread: the handshake with a freshly made self-signed
 // (or expired) certificate, then the behaviour the test gives. A plain
-// behaviour skips TLS and gets the raw descriptor (to fail a handshake).
+// behaviour skips TLS and gets the raw connection (to fail a handshake).
 #include <openssl/types.h>
 
 #include <functional>
 #include <string>
 #include <thread>
+
+#include "tests/support/test_socket.h"
 
 namespace testing_support {
 
@@ -15,7 +17,7 @@ class TlsTestServer {
 public:
     enum class Certificate { SelfSigned, Expired };
     using TlsBehaviour = std::function<void(SSL* session)>;
-    using PlainBehaviour = std::function<void(int fd)>;
+    using PlainBehaviour = std::function<void(RawSocket connection)>;
 
     explicit TlsTestServer(TlsBehaviour behaviour,
                            Certificate certificate = Certificate::SelfSigned);
@@ -34,9 +36,9 @@ public:
 private:
     void Listen();
     void Serve(Certificate certificate, const TlsBehaviour& behaviour);
-    int AcceptOne();
+    RawSocket AcceptOne();
 
-    int listener = -1;
+    RawSocket listener = kNoSocket;
     int port = 0;
     std::string requestedName;
     std::thread thread;

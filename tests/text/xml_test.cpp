@@ -5,6 +5,7 @@
 #include <random>
 
 #include "core/exception.h"
+#include "tests/support/random.h"
 
 namespace {
 
@@ -188,9 +189,10 @@ TEST(Xml, DamagedDocumentsFailCleanly) {
     std::mt19937 random(7);
     const char bytes[] = "<>/?!-=\"'& ;[]\0x";
     for (int i = 0; i < 3000; ++i) {
-        std::string text = whole.substr(0, 1 + random() % whole.size());
+        std::string text = whole.substr(0, 1 + testing_support::RandomBelow(whole.size()));
         for (int n = 0; n < 3; ++n)
-            text[random() % text.size()] = bytes[random() % (sizeof bytes - 1)];
+            text[testing_support::RandomBelow(text.size())] =
+                bytes[testing_support::RandomBelow(sizeof bytes - 1)];
         damaged.push_back(text);
     }
     for (const std::string& text : damaged) {
