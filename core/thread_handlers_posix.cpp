@@ -34,9 +34,7 @@ namespace {
 thread_local uint32_t pendingFault = 0;  // the code the stub throws
 }
 
-extern "C" [[noreturn]] void MirelinkRaisePendingFault() {
-    throw vxw::WinException(pendingFault);
-}
+extern "C" [[noreturn]] void MirelinkRaisePendingFault() { throw vxw::WinException(pendingFault); }
 
 #if defined(__x86_64__)
 // Entered with rsp 16-byte aligned, [rsp] = the faulting address + 1 (a
@@ -68,7 +66,7 @@ constexpr int kFaultExitCode = 70;
 constexpr size_t kAltStackSize = 64 * 1024;
 
 thread_local bool handlersInstalled = false;
-thread_local char* stackLow = nullptr;  // lowest address of this thread's stack
+thread_local char* stackLow = nullptr;   // lowest address of this thread's stack
 
 // The alternate signal stack of one thread, released when the thread ends.
 struct AltStack {
@@ -115,28 +113,18 @@ CivilTime ToCivil(long seconds) {
     return t;
 }
 
-void ThrowBadAlloc() {
-    throw std::bad_alloc();
-}
+void ThrowBadAlloc() { throw std::bad_alloc(); }
 
 uint32_t FpeCode(int siCode) {
     switch (siCode) {
-        case FPE_INTDIV:
-            return 0xC0000094u;
-        case FPE_INTOVF:
-            return 0xC0000095u;
-        case FPE_FLTDIV:
-            return 0xC000008Eu;
-        case FPE_FLTOVF:
-            return 0xC0000091u;
-        case FPE_FLTUND:
-            return 0xC0000093u;
-        case FPE_FLTRES:
-            return 0xC000008Fu;
-        case FPE_FLTSUB:
-            return 0xC000008Cu;
-        default:
-            return 0xC0000090u;
+        case FPE_INTDIV: return 0xC0000094u;
+        case FPE_INTOVF: return 0xC0000095u;
+        case FPE_FLTDIV: return 0xC000008Eu;
+        case FPE_FLTOVF: return 0xC0000091u;
+        case FPE_FLTUND: return 0xC0000093u;
+        case FPE_FLTRES: return 0xC000008Fu;
+        case FPE_FLTSUB: return 0xC000008Cu;
+        default: return 0xC0000090u;
     }
 }
 
@@ -161,8 +149,8 @@ void WriteFatalLine(uint32_t code) {
     // localtime_r is not signal-safe: the calendar fields come from the offset
     // taken at installation.
     CivilTime local = ToCivil(time(nullptr) + utcOffset);
-    DateTime when = {static_cast<int>(local.year),   static_cast<int>(local.month),
-                     static_cast<int>(local.day),    static_cast<int>(local.hour),
+    DateTime when = {static_cast<int>(local.year),  static_cast<int>(local.month),
+                     static_cast<int>(local.day),   static_cast<int>(local.hour),
                      static_cast<int>(local.minute), static_cast<int>(local.second)};
     FaultLine line;
     FormatFaultLine(line, when, code);
@@ -174,8 +162,7 @@ void WriteFatalLine(uint32_t code) {
             close(fd);
         }
     }
-    ssize_t ignored =
-        write(STDERR_FILENO, line.text + line.textStart, line.length - line.textStart);
+    ssize_t ignored = write(STDERR_FILENO, line.text + line.textStart, line.length - line.textStart);
     (void)ignored;
 }
 
