@@ -8,14 +8,13 @@
 #include <cstring>
 
 #include "app/command_line.h"
-#include "app/gateway.h"
+#include "app/headless.h"
 #include "app/relaunch.h"
 #include "app/single_instance.h"
 #include "core/boundary.h"
 #include "core/config.h"
 #include "core/log.h"
 #include "core/thread_handlers.h"
-#include "webmail/hotmail.h"
 
 namespace {
 
@@ -67,16 +66,10 @@ sigset_t BlockStopSignals() {
 int RunApplication(const vx::Str& fullCommandLine, const sigset_t& stopSignals) {
     vxw::InstallThreadHandlers();
     SetLogEcho(EchoLogLine);
-    Config& config = Config::Instance();
-    if (app::HasSwitch(fullCommandLine, "/hklm")) config.UseLocalMachine();
-    if (config.TakeNewVersionFlag()) Log("Starting - " + Config::GetVersion());
-    config.TakeFirstRunFlag();
-    app::Gateway gateway(MakeHotmail);
-    gateway.Start();
-    int received = 0;
-    sigwait(&stopSignals, &received);
-    gateway.Stop();
-    return 0;
+    return app::RunHeadless(fullCommandLine, [&stopSignals] {
+        int received = 0;
+        sigwait(&stopSignals, &received);
+    });
 }
 
 }  // namespace

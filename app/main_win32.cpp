@@ -5,10 +5,10 @@
 // or shut-down). A failure that reaches the entry is written to standard
 // error; the entry's message box comes with the window.
 #include "app/command_line.h"
+#include "app/headless.h"
 #include "app/relaunch.h"
 #include "app/single_instance.h"
 #include "core/boundary.h"
-#include "core/config.h"
 #include "core/log.h"
 #include "core/thread_handlers.h"
 
@@ -38,15 +38,21 @@ void ListenForConsoleStop() {
     }
 }
 
+// Without a window, the console is where a user looks; and a line the log
+// file could not take would otherwise be lost without a trace.
+void EchoLogLine(const vx::Str& line, bool written) {
+    static HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+    static const bool console = GetFileType(errors) == FILE_TYPE_CHAR;
+    if (!console && written) return;
+    DWORD ignored = 0;
+    WriteFile(errors, line.data(), static_cast<DWORD>(line.size()), &ignored, nullptr);
+}
+
 int RunApplication(const vx::Str& fullCommandLine) {
     vxw::InstallThreadHandlers();
+    SetLogEcho(EchoLogLine);
     ListenForConsoleStop();
-    Config& config = Config::Instance();
-    if (app::HasSwitch(fullCommandLine, "/hklm")) config.UseLocalMachine();
-    if (config.TakeNewVersionFlag()) Log("Starting - " + Config::GetVersion());
-    config.TakeFirstRunFlag();
-    WaitForSingleObject(stopRequested, INFINITE);
-    return 0;
+    return app::RunHeadless(fullCommandLine, [] { WaitForSingleObject(stopRequested, INFINITE); });
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include <errno.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,6 +5,7 @@
 
 #include "tests/smtp/smtp_fixture.h"
 #include "tests/support/log_watch.h"
+#include "tests/support/test_socket.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ TEST_F(SmtpServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
         log.NewLines(),
         std::vector<std::string>{"SmtpServer::LogError - vxw::Worker::DoWork::catch::vx - "
                                  "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - " +
-                                 std::to_string(taken) + " - " + std::to_string(EADDRINUSE)});
+                                 std::to_string(taken) + " - " + std::to_string(testing_support::kAddressInUseError)});
     squatter.Close();
     values.portSmtp = 0;
     Config::Instance().SetValues(values);
