@@ -1,20 +1,28 @@
 #!/usr/bin/env bash
-# Runs the Windows test programs of build-win/ (or the folder given) under
-# Wine, in a fresh Wine prefix that is removed afterwards. Wine's output is
-# never piped: its background processes would keep the pipe open.
+# The Windows leg of the test suite: builds mirelink.exe and its tests into
+# build-win/ (or the folder given) and the Linux programs that the end-to-end
+# tests use into build/, then runs every Windows test under Wine in a fresh
+# Wine prefix, removed afterwards. Extra arguments go to ctest.
+# Wine's output is never piped: its background processes would keep the pipe open.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-win}
 shift || true
+bash scripts/build-windows.sh "$dir"
+bash scripts/build.sh build
+
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/mirelink-wine-XXXXXX")
-log="$prefix.boot.log"
+boot_log="$prefix.boot.log"
+# No Gecko or Mono prompts: nothing here needs them.
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$prefix" "$log"
+  rm -rf "$prefix" "$boot_log"
 }
 trap cleanup EXIT
 start=$(date +%s)
-wine wineboot -i >"$log" 2>&1 || { cat "$log"; exit 1; }
+# The test discovery runs each test program under Wine: a cold prefix first
+# would make it slow enough to time out.
+wine wineboot -i >"$boot_log" 2>&1 || { cat "$boot_log"; exit 1; }
 echo "test-windows: Wine prefix ready in $(( $(date +%s) - start )) s"
 ctest --test-dir "$dir" -j2 --output-on-failure "$@"
