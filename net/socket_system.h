@@ -30,6 +30,9 @@ bool SetNonBlocking(SocketHandle handle);
 // and take the mail client's connections without either side noticing.
 int ListenerAddressOption();
 bool SetOption(SocketHandle handle, int option, int value);
+// Sends small writes at once instead of holding them back until earlier data
+// is acknowledged (switches Nagle's algorithm off).
+bool SetNoDelay(SocketHandle handle);
 
 // An IPv4 address in network byte order from dotted numbers or a name look-up.
 bool LookupHost(const vx::Str& host, uint32_t& address);

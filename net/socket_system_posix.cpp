@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -72,6 +73,11 @@ int ListenerAddressOption() {
 
 bool SetOption(SocketHandle handle, int option, int value) {
     return ::setsockopt(ToFd(handle), SOL_SOCKET, option, &value, sizeof value) == 0;
+}
+
+bool SetNoDelay(SocketHandle handle) {
+    int on = 1;
+    return ::setsockopt(ToFd(handle), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
 }
 
 bool IsDottedAddress(const vx::Str& host) {

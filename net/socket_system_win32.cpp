@@ -157,6 +157,12 @@ bool SetOption(SocketHandle handle, int option, int value) {
                         sizeof value) == 0;
 }
 
+bool SetNoDelay(SocketHandle handle) {
+    BOOL on = TRUE;
+    return ::setsockopt(ToSocket(handle), IPPROTO_TCP, TCP_NODELAY,
+                        reinterpret_cast<const char*>(&on), sizeof on) == 0;
+}
+
 bool IsDottedAddress(const vx::Str& host) {
     return ::inet_addr(host.c_str()) != INADDR_NONE || host == "255.255.255.255";
 }

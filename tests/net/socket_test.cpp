@@ -41,6 +41,14 @@ TEST(Socket, SendAndReceiveRoundTripAndPeerCloseGivesZero) {
     EXPECT_EQ(pair.server->Receive(buffer, sizeof buffer), 0u);
 }
 
+// A request's head and body are two sends: with Nagle's algorithm on, the
+// body of every request after the first on a connection waited for the
+// server's delayed acknowledgement.
+TEST(Socket, OpenedConnectionsSendSmallPiecesAtOnce) {
+    LoopbackPair pair;
+    EXPECT_TRUE(testing_support::HasNoDelay(pair.client.Handle()));
+}
+
 TEST(Socket, CloseIsIdempotent) {
     vxw::Socket never;
     EXPECT_EQ(never.Close(), -1);

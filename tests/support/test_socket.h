@@ -43,6 +43,7 @@ void CloseSocket(RawSocket socket);
 
 void SetReceiveTimeout(RawSocket socket, int milliseconds);
 void SetNoDelay(RawSocket socket);
+bool HasNoDelay(RawSocket socket);
 // Bytes moved, or -1; never raises a signal.
 long SendSome(RawSocket socket, const char* data, size_t length);
 long ReceiveSome(RawSocket socket, char* buffer, size_t size);

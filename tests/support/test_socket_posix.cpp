@@ -62,6 +62,13 @@ void SetNoDelay(RawSocket socket) {
     ::setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
+bool HasNoDelay(RawSocket socket) {
+    int on = 0;
+    socklen_t length = sizeof on;
+    return ::getsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_NODELAY, &on, &length) == 0 &&
+           on != 0;
+}
+
 long SendSome(RawSocket socket, const char* data, size_t length) {
     return ::send(static_cast<int>(socket), data, length, MSG_NOSIGNAL);
 }

@@ -109,6 +109,14 @@ void SetNoDelay(RawSocket socket) {
                  sizeof on);
 }
 
+bool HasNoDelay(RawSocket socket) {
+    BOOL on = FALSE;
+    int length = sizeof on;
+    return ::getsockopt(ToSocket(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&on),
+                        &length) == 0 &&
+           on != FALSE;
+}
+
 long SendSome(RawSocket socket, const char* data, size_t length) {
     return ::send(ToSocket(socket), data, Clamp(length), 0);
 }
