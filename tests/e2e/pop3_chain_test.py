@@ -211,8 +211,6 @@ class Pop3Chain(unittest.TestCase):
     def test_a_download_that_fails_ends_the_session_and_moves_nothing(self):
         for fault, logged in (("get:refresh:always", "Hotmail::MakeRequest::Refresh - "
                                "Too many refresh follow-ups - "),
-                              ("get:drop-mid-body", "Hotmail::MakeRequest::Answer - "
-                               "The answer ended early - "),
                               ("get:404", "Hotmail::GetMessage::Status - Error getting message - "
                                "404 - ")):
             with self.subTest(fault), Service("--fault", fault) as s, Gateway(s) as g:
