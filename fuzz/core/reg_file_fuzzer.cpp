@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t number = static_cast<uint32_t>(text.size()) * 0x01010101u;
     file.Set(kKey, "Port", vxw::RegFile::Dword(number));
     vxw::RegFile reread = Reread(file);
-    for (const char* name : kNames) FUZZ_CHECK(SameValue(reread.Find(kKey, name), file.Find(kKey, name)));
+    for (const char* name : kNames)
+        FUZZ_CHECK(SameValue(reread.Find(kKey, name), file.Find(kKey, name)));
     if (settable) {
         const vxw::RegValue* address = reread.Find(kKey, "Address");
         FUZZ_CHECK(address != nullptr && address->data == text + '\0');

@@ -15,8 +15,8 @@
 namespace {
 
 enum Flags : uint8_t {
-    kMethodMask = 3,       // GET, HEAD, PROPFIND with a body, POST with a body
-    kToFile = 1 << 2,      // the body goes to a file
+    kMethodMask = 3,         // GET, HEAD, PROPFIND with a body, POST with a body
+    kToFile = 1 << 2,        // the body goes to a file
     kThroughProxy = 1 << 3,  // the server is a proxy; redirects are followed
     kCredentials = 1 << 4,   // a 401 is answered
     kProxyUser = 1 << 5,     // a 407 is answered

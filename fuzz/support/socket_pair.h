@@ -1,6 +1,7 @@
 #pragma once
 // A connected pair of local stream sockets for fuzzers: one end for the code
 // under test (as a vxw::Socket takes it), the other for the fuzzer's side.
+#include "core/str.h"
 #include "net/socket.h"
 
 namespace fuzz_support {
@@ -17,8 +18,8 @@ public:
     // Writes every byte to the inner end (blocking), then ends the stream
     // with a half close. False when the inner end went away first.
     bool WriteAndClose(const char* data, size_t size);
-    // Reads and drops what the inner end sends until it closes.
-    void Drain();
+    // Reads what the inner end sends until it closes; keeps the first keep bytes.
+    vx::Str Drain(size_t keep);
 
 private:
     int inner = -1;

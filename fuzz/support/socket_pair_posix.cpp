@@ -1,6 +1,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "fuzz/support/fuzz_check.h"
@@ -38,12 +39,14 @@ bool SocketPair::WriteAndClose(const char* data, size_t size) {
     return true;
 }
 
-void SocketPair::Drain() {
+vx::Str SocketPair::Drain(size_t keep) {
+    vx::Str received;
     char buffer[65536];
     for (;;) {
         ssize_t got = ::recv(outer, buffer, sizeof buffer, 0);
-        if (got > 0 || (got < 0 && errno == EINTR)) continue;
-        return;
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return received;
+        received.append(buffer, std::min(static_cast<size_t>(got), keep - received.size()));
     }
 }
 

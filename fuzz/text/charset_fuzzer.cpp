@@ -13,8 +13,8 @@
 
 namespace {
 
-const char* const kMultiByteSets[] = {"UTF-8",  "utf8",     "big5",    "shift-jis", "Shift_JIS",
-                                      "euc-jp", "iso-2022-jp", "gb2312", "gb-2312",  "gb"};
+const char* const kMultiByteSets[] = {"UTF-8",  "utf8",        "big5",   "shift-jis", "Shift_JIS",
+                                      "euc-jp", "iso-2022-jp", "gb2312", "gb-2312",   "gb"};
 // Read as ISO-8859-1.
 const char kUnknownSet[] = "x-unknown";
 // Code points checked for the way back, per set and input.

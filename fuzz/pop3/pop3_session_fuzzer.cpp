@@ -1,0 +1,63 @@
+// A POP3 session driven by any command stream from the mail client against
+// the in-memory web mail service: it answers or ends with an exception, never
+// crashes or waits, and messages leave the mailbox only after a QUIT.
+//
+// Input: byte 0 makes service operations fail (see kFailures); the rest is
+// what the client sends before it closes the connection.
+#include <iterator>
+
+#include "fuzz/support/fuzz_check.h"
+#include "fuzz/support/scratch_folder.h"
+#include "fuzz/support/session_driver.h"
+#include "pop3/pop_session.h"
+#include "tests/support/memory_account.h"
+
+namespace {
+
+using Operation = testing_support::MemoryService::Operation;
+
+const Operation kFailures[] = {Operation::Login, Operation::GetMessageList, Operation::GetMessage,
+                               Operation::SendMessageToTrash};
+
+void FillMailbox(testing_support::MemoryService& service) {
+    service.AddAccount("user", "secret word");
+    service.AddMessage("user", "inbox",
+                       "From: a@example.com\r\nSubject: one\r\n\r\nHello\r\n.\r\n..two dots\r\n");
+    service.AddMessage("user", "junk", "Subject: two\r\n\r\nno final line end", 999);
+    service.AddMessage("user", "inbox", "");
+    service.AddMessage("user", "Folder \"x\"", "\n\n.\nbare line feeds\n.", -1,
+                       "http://mail.example/user/folders/a-very-long-folder-name-that-goes-on/"
+                       "and-on-beyond-seventy-characters/msg.eml");
+}
+
+const char kGreeting[] = "+OK Ready when you are ";
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Config::Values values;
+    values.address = "127.0.0.1";
+    values.timeout = 1;
+    values.delay = 0;
+    values.operaCompat = true;  // the trickled status line waits seconds between characters
+    fuzz_support::UsePrivateSettings(values);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    testing_support::MemoryService service;
+    FillMailbox(service);
+    for (size_t i = 0; i < std::size(kFailures); ++i) {
+        if (data[0] & (1 << i)) service.FailNext(kFailures[i], "Service failure");
+    }
+    const vx::Str commands(fuzz_support::AsText(data + 1, size - 1));
+    const vx::Str replies = fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {
+        PopSession session(handle, service.Factory());
+        session.Run();
+    });
+    FUZZ_CHECK(replies.compare(0, sizeof kGreeting - 1, kGreeting) == 0);
+    if (!service.Trashed().empty()) FUZZ_CHECK(fuzz_support::HoldsWord(commands, "QUIT"));
+    FUZZ_CHECK(service.Disconnects() >= 1);
+    return 0;
+}

@@ -1,0 +1,55 @@
+// An SMTP session driven by any command stream from the mail client against
+// the in-memory web mail service: it answers or ends with an exception, never
+// crashes or waits; a message reaches the service only after a DATA, with a
+// sender and at least one recipient, and never longer than what was sent.
+//
+// Input: byte 0 makes service operations fail (see kFailures); the rest is
+// what the client sends before it closes the connection.
+#include <iterator>
+
+#include "fuzz/support/fuzz_check.h"
+#include "fuzz/support/scratch_folder.h"
+#include "fuzz/support/session_driver.h"
+#include "smtp/smtp_session.h"
+#include "tests/support/memory_account.h"
+
+namespace {
+
+using Operation = testing_support::MemoryService::Operation;
+
+const Operation kFailures[] = {Operation::Login, Operation::SendMail};
+
+const char kGreeting[] = "220 127.0.0.1 SMTP ready to roll\r\n";
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Config::Values values;
+    values.address = "127.0.0.1";
+    values.timeout = 1;
+    values.delay = 0;
+    fuzz_support::UsePrivateSettings(values);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    testing_support::MemoryService service;
+    service.AddAccount("alice", "open sesame");
+    for (size_t i = 0; i < std::size(kFailures); ++i) {
+        if (data[0] & (1 << i)) service.FailNext(kFailures[i], "Service failure");
+    }
+    const vx::Str commands(fuzz_support::AsText(data + 1, size - 1));
+    const vx::Str replies = fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {
+        SmtpSession session(handle, service.Factory());
+        session.Run();
+    });
+    FUZZ_CHECK(replies.compare(0, sizeof kGreeting - 1, kGreeting) == 0);
+    for (const auto& mail : service.Sent()) {
+        FUZZ_CHECK(fuzz_support::HoldsWord(commands, "DATA"));
+        FUZZ_CHECK(mail.user == "alice");
+        FUZZ_CHECK(!mail.sender.empty() && !mail.recipients.empty());
+        FUZZ_CHECK(mail.text.size() < commands.size());
+    }
+    return 0;
+}
