@@ -1,7 +1,8 @@
 // An SMTP session driven by any command stream from the mail client against
 // the in-memory web mail service: it answers or ends with an exception, never
 // crashes or waits; a message reaches the service only after a DATA, with a
-// sender and at least one recipient, and never longer than what was sent.
+// sender and at least one recipient, and never longer than what was sent; and
+// the text is answered 250 exactly when the service took it.
 //
 // Input: byte 0 makes service operations fail (see kFailures); the rest is
 // what the client sends before it closes the connection.
@@ -20,6 +21,8 @@ using Operation = testing_support::MemoryService::Operation;
 const Operation kFailures[] = {Operation::Login, Operation::SendMail};
 
 const char kGreeting[] = "220 127.0.0.1 SMTP ready to roll\r\n";
+// No reply comes between the invitation to send the text and its answer.
+const char kTextTaken[] = "354 Start mail input; end with <CRLF>.<CRLF>\r\n250 OK\r\n";
 
 }  // namespace
 
@@ -45,6 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         session.Run();
     });
     FUZZ_CHECK(replies.compare(0, sizeof kGreeting - 1, kGreeting) == 0);
+    // Each 250 that answers a message text stands for a message the service took.
+    size_t accepted = 0;
+    for (size_t at = replies.find(kTextTaken); at != vx::Str::npos;
+         at = replies.find(kTextTaken, at + 1))
+        ++accepted;
+    FUZZ_CHECK(accepted == service.Sent().size());
     for (const auto& mail : service.Sent()) {
         FUZZ_CHECK(fuzz_support::HoldsWord(commands, "DATA"));
         FUZZ_CHECK(mail.user == "alice");

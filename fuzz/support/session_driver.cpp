@@ -21,6 +21,7 @@ vx::Str DriveSession(const vx::Str& clientBytes,
     try {
         session(pair.TakeInner());
     } catch (const vx::Exception&) {
+        // The session ended early, as it may.
     } catch (...) {
         client.join();
         throw;
