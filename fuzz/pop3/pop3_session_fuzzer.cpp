@@ -1,6 +1,7 @@
 // A POP3 session driven by any command stream from the mail client against
 // the in-memory web mail service: it answers or ends with an exception, never
-// crashes or waits, and messages leave the mailbox only after a QUIT.
+// crashes or waits, messages leave the mailbox only after a QUIT, and no
+// password reaches the conversation log.
 //
 // Input: byte 0 makes service operations fail (see kFailures); the rest is
 // what the client sends before it closes the connection.
@@ -40,6 +41,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     values.timeout = 1;
     values.delay = 0;
     values.operaCompat = true;  // the trickled status line waits seconds between characters
+    values.extraLogging = true;
     fuzz_support::UsePrivateSettings(values);
     return 0;
 }
@@ -52,11 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (data[0] & (1 << i)) service.FailNext(kFailures[i], "Service failure");
     }
     const vx::Str commands(fuzz_support::AsText(data + 1, size - 1));
-    const vx::Str replies = fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {
-        PopSession session(handle, service.Factory());
-        session.Run();
-    });
-    FUZZ_CHECK(replies.compare(0, sizeof kGreeting - 1, kGreeting) == 0);
+    const fuzz_support::SessionRecord record =
+        fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {
+            PopSession session(handle, service.Factory());
+            session.Run();
+        });
+    FUZZ_CHECK(record.replies.compare(0, sizeof kGreeting - 1, kGreeting) == 0);
+    for (const vx::Str& line : record.clientLines) {
+        // Whatever follows PASS stays out of the log.
+        if (line.size() > 4 && fuzz_support::StartsWithWord(line, "PASS") && line != "PASS ****")
+            FUZZ_CHECK(!fuzz_support::Contains(record.logTexts, "PopSession::Client - " + line));
+    }
     if (!service.Trashed().empty()) FUZZ_CHECK(fuzz_support::HoldsWord(commands, "QUIT"));
     FUZZ_CHECK(service.Disconnects() >= 1);
     return 0;

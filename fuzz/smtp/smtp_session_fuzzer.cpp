@@ -2,7 +2,8 @@
 // the in-memory web mail service: it answers or ends with an exception, never
 // crashes or waits; a message reaches the service only after a DATA, with a
 // sender and at least one recipient, and never longer than what was sent; and
-// the text is answered 250 exactly when the service took it.
+// the text is answered 250 exactly when the service took it; no credentials
+// reach the conversation log.
 //
 // Input: byte 0 makes service operations fail (see kFailures); the rest is
 // what the client sends before it closes the connection.
@@ -31,6 +32,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     values.address = "127.0.0.1";
     values.timeout = 1;
     values.delay = 0;
+    values.extraLogging = true;
     fuzz_support::UsePrivateSettings(values);
     return 0;
 }
@@ -43,11 +45,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (data[0] & (1 << i)) service.FailNext(kFailures[i], "Service failure");
     }
     const vx::Str commands(fuzz_support::AsText(data + 1, size - 1));
-    const vx::Str replies = fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {
-        SmtpSession session(handle, service.Factory());
-        session.Run();
-    });
+    const fuzz_support::SessionRecord record =
+        fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {
+            SmtpSession session(handle, service.Factory());
+            session.Run();
+        });
+    const vx::Str& replies = record.replies;
     FUZZ_CHECK(replies.compare(0, sizeof kGreeting - 1, kGreeting) == 0);
+    for (const vx::Str& line : record.clientLines) {
+        // What follows the mechanism of an AUTH stays out of the log.
+        size_t blank = line.find(' ', 5);
+        if (fuzz_support::StartsWithWord(line, "AUTH ") && blank != vx::Str::npos &&
+            line.compare(blank + 1, vx::Str::npos, "****") != 0)
+            FUZZ_CHECK(!fuzz_support::Contains(record.logTexts, "SmtpSession::Client - " + line));
+    }
     // Each 250 that answers a message text stands for a message the service took.
     size_t accepted = 0;
     for (size_t at = replies.find(kTextTaken); at != vx::Str::npos;

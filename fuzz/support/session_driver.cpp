@@ -1,22 +1,54 @@
 #include "fuzz/support/session_driver.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "core/exception.h"
+#include "core/file_util.h"
+#include "core/log.h"
 #include "fuzz/support/socket_pair.h"
 #include "text/ascii.h"
 
 namespace fuzz_support {
 
-vx::Str DriveSession(const vx::Str& clientBytes,
-                     const std::function<void(vxw::SocketHandle)>& session) {
+namespace {
+
+constexpr size_t kKeptReplies = 4 << 20;
+
+// Pieces of text between the separators.
+std::vector<vx::Str> Split(const vx::Str& text, const vx::Str& separator) {
+    std::vector<vx::Str> pieces;
+    size_t start = 0;
+    for (size_t end = text.find(separator); end != vx::Str::npos;
+         start = end + separator.size(), end = text.find(separator, start))
+        pieces.push_back(text.substr(start, end - start));
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+std::vector<vx::Str> LogTexts() {
+    vx::Str log;
+    LoadFile(LogFilePath(), log);
+    std::vector<vx::Str> texts;
+    for (const vx::Str& line : Split(log, "\r\n")) {
+        size_t stamp = line.find("\t-\t");
+        if (stamp != vx::Str::npos) texts.push_back(line.substr(stamp + 3));
+    }
+    return texts;
+}
+
+}  // namespace
+
+SessionRecord DriveSession(const vx::Str& clientBytes,
+                           const std::function<void(vxw::SocketHandle)>& session) {
+    std::remove(LogFilePath().c_str());
     SocketPair pair;
-    vx::Str replies;
+    SessionRecord record;
     std::thread client([&] {
         pair.WriteAndClose(clientBytes.data(), clientBytes.size());
-        replies = pair.Drain(4 << 20);
+        record.replies = pair.Drain(kKeptReplies);
     });
     try {
         session(pair.TakeInner());
@@ -27,7 +59,9 @@ vx::Str DriveSession(const vx::Str& clientBytes,
         throw;
     }
     client.join();
-    return replies;
+    record.logTexts = LogTexts();
+    record.clientLines = Split(clientBytes, "\r\n");
+    return record;
 }
 
 bool HoldsWord(const vx::Str& text, const char* word) {
@@ -36,6 +70,15 @@ bool HoldsWord(const vx::Str& text, const char* word) {
         return vx::Ascii::ToLower(a) == vx::Ascii::ToLower(b);
     });
     return found != text.end();
+}
+
+bool StartsWithWord(const vx::Str& text, const char* prefix) {
+    const size_t length = std::strlen(prefix);
+    return text.size() >= length && vx::Ascii::EqualNoCase(text.substr(0, length), prefix);
+}
+
+bool Contains(const std::vector<vx::Str>& texts, const vx::Str& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
 }  // namespace fuzz_support

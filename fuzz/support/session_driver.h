@@ -3,22 +3,32 @@
 // one end of a local socket pair while a thread writes the client's bytes to
 // the other end, closes its sending side (so a session waiting for a command
 // sees the client leave instead of waiting for its time-out) and collects
-// what the session answers.
+// what the session answers and logs.
 #include <functional>
+#include <vector>
 
 #include "core/str.h"
 #include "net/socket.h"
 
 namespace fuzz_support {
 
-// Runs session(handle) (which owns the handle) and returns its replies;
-// replies beyond a few megabytes are dropped. A vx::Exception, the way a
-// session ends early (the client left, misused it, the service failed), ends
-// it here; any other exception goes on.
-vx::Str DriveSession(const vx::Str& clientBytes,
-                     const std::function<void(vxw::SocketHandle)>& session);
+struct SessionRecord {
+    vx::Str replies;                   // beyond a few megabytes dropped
+    std::vector<vx::Str> logTexts;     // the texts of the log lines it wrote
+    std::vector<vx::Str> clientLines;  // what the client sent, cut at each CR LF
+};
+
+// Runs session(handle) (which owns the handle) with an empty log. A
+// vx::Exception, the way a session ends early (the client left, misused it,
+// the service failed), ends it here; any other exception goes on.
+SessionRecord DriveSession(const vx::Str& clientBytes,
+                           const std::function<void(vxw::SocketHandle)>& session);
 
 // Whether text holds word in any letter case.
 bool HoldsWord(const vx::Str& text, const char* word);
+// Whether text starts with prefix in any letter case.
+bool StartsWithWord(const vx::Str& text, const char* prefix);
+// Whether one of texts is exactly text.
+bool Contains(const std::vector<vx::Str>& texts, const vx::Str& text);
 
 }  // namespace fuzz_support
