@@ -20,7 +20,10 @@ int32_t ConfiguredTimeoutMs() {
 }
 
 LineChannel::LineChannel(SocketHandle handle, const LogPrefixes& prefixes, ClientLineMask mask)
-    : connection(handle), prefixes(prefixes), mask(std::move(mask)) {
+    : connection(handle),
+      prefixes(prefixes),
+      mask(std::move(mask)),
+      logClientLines(ExtraLogging()) {
     connection.SetTimeout(ConfiguredTimeoutMs());
 }
 
@@ -35,6 +38,7 @@ void LineChannel::Pause() const {
 
 vx::Str LineChannel::ReadCommandLine() {
     Pause();
+    logClientLines = ExtraLogging();
     return ReadLine();
 }
 
@@ -44,13 +48,13 @@ vx::Str LineChannel::ReadLine() {
 
 std::string_view LineChannel::ReadLineView() {
     std::string_view line = vxw::ReadLineView(received, connection, kMaxLineLength, kReceiveSize);
-    if (ExtraLogging()) LogClientLine(line);
+    if (logClientLines) LogClientLine(line);
     return line;
 }
 
 vx::Str LineChannel::ReadSecretLine() {
     vx::Str line(vxw::ReadLineView(received, connection, kMaxLineLength, kReceiveSize));
-    if (ExtraLogging()) Log(prefixes.client + vx::Str("****"));
+    if (logClientLines) Log(prefixes.client + vx::Str("****"));
     return line;
 }
 

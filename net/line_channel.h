@@ -73,6 +73,9 @@ private:
     ReceiveBuffer received;
     LogPrefixes prefixes;
     ClientLineMask mask;
+    // ExtraLogging as read at the last command: the lines of a large message
+    // text would otherwise each take the settings lock.
+    bool logClientLines;
 };
 
 }  // namespace vxw
