@@ -31,4 +31,8 @@ void BodyPieces::CopyTo(vx::Str& out) const {
     for (size_t i = 0; i < used; ++i) out += pieces[i];
 }
 
+vx::StrParts BodyPieces::Parts() const {
+    return vx::StrParts(pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(used));
+}
+
 }  // namespace vxw

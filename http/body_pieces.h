@@ -18,6 +18,8 @@ public:
     size_t Size() const { return size; }
     // The whole body as one string.
     void CopyTo(vx::Str& out) const;
+    // The body as parts that point into the pieces; valid until the next change.
+    vx::StrParts Parts() const;
 
 private:
     // The first piece grows as strings do, so a small body stays small; the

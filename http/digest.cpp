@@ -69,7 +69,7 @@ DigestOptions GetDigestOptions(const vx::Str& challenge, const vx::Str& host) {
 }
 
 vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx::Str& challenge,
-                         const vx::Str& uri, const vx::Str& method, const char* body, size_t length,
+                         const vx::Str& uri, const vx::Str& method, const vx::StrParts& body,
                          const vx::Str& host) {
     DigestOptions options = GetDigestOptions(challenge, host);
     DigestInput in;
@@ -83,7 +83,7 @@ vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx:
     in.nonce = Lookup(options, "nonce");
     in.user = user, in.password = password, in.method = method, in.uri = uri;
     in.qop = ChooseQop(Lookup(options, "qop"));
-    in.body = body, in.length = length;
+    in.body = body;
     if (!in.qop.empty()) in.cnonce = MakeCnonce(), in.nc = "01";
 
     vx::Str value = "Digest " + Quoted("username", user) + ", " + Quoted("uri", uri) + ", " +
@@ -111,7 +111,7 @@ vx::Str GetResponseDigest(const DigestInput& in, const vx::Str& host) {
 
     vx::Str a2 = in.method + ":" + in.uri;
     if (EqualNoCase(in.qop, "auth-int"))
-        a2 += ":" + Md5Hex(in.body == nullptr ? "" : in.body, in.length);
+        a2 += ":" + Md5Hex(in.body);
     else if (!in.qop.empty() && !EqualNoCase(in.qop, "auth"))
         throw HttpError(
             "Http::GetResponseDigest::Qop - Unsupported qop - " + in.qop + " - " + host + in.uri,

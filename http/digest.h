@@ -22,16 +22,15 @@ vx::Str HandleAuthBasic(const vx::Str& user, const vx::Str& password);
 DigestOptions GetDigestOptions(const vx::Str& challenge, const vx::Str& host);
 
 // The Authorization value answering one Digest challenge for a request of
-// method on uri (the path as requested, without any proxy prefix); body and
-// length are hashed only for qop auth-int.
+// method on uri (the path as requested, without any proxy prefix); the body
+// is hashed only for qop auth-int.
 vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx::Str& challenge,
-                         const vx::Str& uri, const vx::Str& method, const char* body, size_t length,
+                         const vx::Str& uri, const vx::Str& method, const vx::StrParts& body,
                          const vx::Str& host);
 
 struct DigestInput {
     vx::Str algorithm, realm, nonce, user, password, method, uri, qop, cnonce, nc;
-    const char* body = nullptr;
-    size_t length = 0;
+    vx::StrParts body;
 };
 
 // The 32-digit request digest. Throws HttpError for an algorithm or qop it

@@ -22,6 +22,12 @@ private:
     T saved;
 };
 
+size_t BodyLength(const vx::StrParts& body) {
+    size_t length = 0;
+    for (std::string_view part : body) length += part.size();
+    return length;
+}
+
 }  // namespace
 
 Http::Http() {
@@ -61,7 +67,16 @@ bool Http::HasHeader(const vx::Str& name) const {
 void Http::SendRequest(const vx::Str& path, const vx::Str& method, const char* body, size_t length,
                        const char* user, const char* password, int32_t redirectsLeft,
                        bool allowAuth, bool allowProxyAuth, const vx::Str& output) {
-    Issue(Request{path, method, body, length, user, password},
+    vx::StrParts parts;
+    if (body != nullptr) parts.emplace_back(body, length);
+    Issue(Request{path, method, body != nullptr ? &parts : nullptr, user, password},
+          Budget{redirectsLeft, allowAuth, allowProxyAuth}, output);
+}
+
+void Http::SendRequest(const vx::Str& path, const vx::Str& method, const vx::StrParts& body,
+                       const char* user, const char* password, int32_t redirectsLeft,
+                       bool allowAuth, bool allowProxyAuth, const vx::Str& output) {
+    Issue(Request{path, method, &body, user, password},
           Budget{redirectsLeft, allowAuth, allowProxyAuth}, output);
 }
 
@@ -138,7 +153,7 @@ void Http::OpenTunnel(const vx::Str& portText) {
         // The output file belongs to the request that needed the tunnel.
         Restore<vx::Str> output(outputFile, "");
         // No redirects for the tunnel itself: a proxy has nowhere else to send it.
-        Issue(Request{host + ":" + portText, "CONNECT", nullptr, 0, nullptr, nullptr},
+        Issue(Request{host + ":" + portText, "CONNECT", nullptr, nullptr, nullptr},
               Budget{0, true, true}, "");
     }
     if (GetStatusCode() != 200)
@@ -162,7 +177,7 @@ void Http::CloseConnection() {
 
 void Http::WriteRequest(const Request& request) {
     if (request.body != nullptr)
-        requestHeaders["Content-Length"] = std::to_string(request.length);
+        requestHeaders["Content-Length"] = std::to_string(BodyLength(*request.body));
     else
         requestHeaders.erase("Content-Length");
     if (cookies.Empty())
@@ -182,8 +197,9 @@ void Http::WriteRequest(const Request& request) {
     }
     head += "\r\n";
     connection.SendText(head);
-    if (request.body != nullptr && request.length != 0)
-        connection.Send(request.body, request.length);
+    if (request.body == nullptr) return;
+    for (std::string_view part : *request.body)
+        if (!part.empty()) connection.Send(part.data(), part.size());
 }
 
 void Http::DispatchStatus(const Request& request, const Budget& budget) {

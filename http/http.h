@@ -46,6 +46,12 @@ public:
     void SendRequest(const vx::Str& path, const vx::Str& method, const char* body, size_t length,
                      const char* user, const char* password, int32_t redirectsLeft, bool allowAuth,
                      bool allowProxyAuth, const vx::Str& outputFile);
+    // The same with a body in parts, sent one after the other as one body
+    // (with its Content-Length, 0 for no parts). The parts must stay valid
+    // until the call returns.
+    void SendRequest(const vx::Str& path, const vx::Str& method, const vx::StrParts& body,
+                     const char* user, const char* password, int32_t redirectsLeft, bool allowAuth,
+                     bool allowProxyAuth, const vx::Str& outputFile);
 
     // Of the last response: status (-1 if none), reason phrase, version
     // (1.1 for "HTTP/1.1", -1 if none), status line and header lines.
@@ -66,8 +72,7 @@ private:
     struct Request {
         const vx::Str& path;
         const vx::Str& method;
-        const char* body;
-        size_t length;
+        const vx::StrParts* body;  // nullptr: no body at all
         const char* user;
         const char* password;
     };

@@ -22,8 +22,7 @@ void Http::RedirectRequest(const Request& request, const Budget& budget) {
     if (target.useTls != useTls || target.host != host || target.port != port)
         SetServer(target.port, target.useTls, target.host, proxyHost, proxyPort, proxyUser,
                   proxyPassword, timeout);
-    Issue(Request{target.path, request.method, request.body, request.length, request.user,
-                  request.password},
+    Issue(Request{target.path, request.method, request.body, request.user, request.password},
           Budget{budget.redirectsLeft - 1, true, true}, "");
 }
 

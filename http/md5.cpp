@@ -107,8 +107,12 @@ void MD5::hex_digest(char (&text)[33]) const {
 }
 
 vx::Str Md5Hex(const void* bytes, size_t length) {
+    return Md5Hex(vx::StrParts{std::string_view(static_cast<const char*>(bytes), length)});
+}
+
+vx::Str Md5Hex(const vx::StrParts& parts) {
     MD5 md5;
-    md5.update(bytes, length);
+    for (std::string_view part : parts) md5.update(part.data(), part.size());
     md5.finalize();
     char text[33];
     md5.hex_digest(text);

@@ -35,5 +35,7 @@ vx::Str Md5Hex(const void* bytes, size_t length);
 inline vx::Str Md5Hex(const vx::Str& text) {
     return Md5Hex(text.data(), text.size());
 }
+// The digest of the parts taken one after the other.
+vx::Str Md5Hex(const vx::StrParts& parts);
 
 }  // namespace vxw

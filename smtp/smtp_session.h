@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/str.h"
+#include "http/body_pieces.h"
 #include "net/line_channel.h"
 #include "net/socket.h"
 #include "smtp/address_argument.h"
@@ -88,7 +89,7 @@ private:
     // usable address.
     bool TakeAddress(const vx::Str& argument, const AddressMarkers& markers, vx::Str& address);
     // DATA: the text up to the lone "." line, transparency dots removed.
-    vx::Str ReadMessageText();
+    vxw::BodyPieces ReadMessageText();
     void ClearEnvelope();
 
     vxw::LineChannel channel;

@@ -55,17 +55,17 @@ SmtpSession::Stage SmtpSession::ProcessData(const Command&) {
     }
     Reply(354, "Start mail input; end with <CRLF>.<CRLF>");
     channel.Pause();
-    vx::Str text = ReadMessageText();
-    account->SendMail(sender, recipients, text);
+    vxw::BodyPieces text = ReadMessageText();
+    account->SendMail(sender, recipients, text.Parts());
     ClearEnvelope();
     Reply(250, "OK");
     return Stage::Authenticated;
 }
 
-// The text is gathered in pieces and joined once at the end: a string grown
-// line by line would copy itself over and over and leave its outgrown
-// buffers behind, up to twice the message in memory before it is sent.
-vx::Str SmtpSession::ReadMessageText() {
+// The text is gathered in pieces and posted from them: a string grown line by
+// line would copy itself over and over and leave its outgrown buffers behind,
+// and even one joined copy of a large message costs as much as receiving it.
+vxw::BodyPieces SmtpSession::ReadMessageText() {
     vxw::BodyPieces pieces;
     for (;;) {
         std::string_view line = channel.ReadLineView();
@@ -79,7 +79,5 @@ vx::Str SmtpSession::ReadMessageText() {
                 std::to_string(pieces.Size()));
         }
     }
-    vx::Str text;
-    pieces.CopyTo(text);
-    return text;
+    return pieces;
 }

@@ -19,9 +19,10 @@ public:
     virtual vx::Str GetMessage(const vx::Str& url) = 0;
     // Moves the message to the deleted-items folder; throws on failure.
     virtual void SendMessageToTrash(const vx::Str& url) = 0;
-    // Submits one message; throws unless the service accepted it.
+    // Submits one message, its text given in parts; throws unless the
+    // service accepted it.
     virtual void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                          const vx::Str& text) = 0;
+                          const vx::StrParts& text) = 0;
     virtual void Disconnect() = 0;
 };
 

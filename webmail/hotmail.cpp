@@ -61,7 +61,7 @@ void Hotmail::Disconnect() {
 }
 
 void Hotmail::MakeRequest(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
-                          const vx::Str& destination, const vx::Str& body, bool retry,
+                          const vx::Str& destination, const vx::StrParts& body, bool retry,
                           int refreshesLeft) {
     try {
         SendOnce(url, method, depth, destination, body);
@@ -85,7 +85,7 @@ void Hotmail::MakeRequest(const vx::Str& url, const vx::Str& method, const vx::S
 }
 
 void Hotmail::SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
-                       const vx::Str& destination, const vx::Str& body) {
+                       const vx::Str& destination, const vx::StrParts& body) {
     vx::Str host = GetUrlServerAddress(url);
     int32_t port = GetUrlPort(url);
     vx::Str path = GetUrlPath(url);
@@ -95,8 +95,8 @@ void Hotmail::SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str&
     SetOrRemoveHeader("Destination", destination);
     SetOrRemoveHeader("Depth", depth);
     // The body always goes, so every request says its Content-Length, 0 included.
-    http.SendRequest(path, method, body.data(), body.size(), username.c_str(), password.c_str(),
-                     kRedirectBudget, true, true, vx::Str());
+    http.SendRequest(path, method, body, username.c_str(), password.c_str(), kRedirectBudget, true,
+                     true, vx::Str());
     vx::Str head = http.GetResponseHeaders();
     vx::Str page;
     http.GetPage(page);
@@ -135,7 +135,7 @@ bool Hotmail::OpenAccount(const vx::Str& user, const vx::Str& pass) {
     username = LowerAscii(user);
     password = pass;
     serverUrl = Endpoint(username);
-    MakeRequest(serverUrl, "PROPFIND", "0", "", request_bodies::Login(), true);
+    MakeRequest(serverUrl, "PROPFIND", "0", "", {request_bodies::Login()}, true);
     vx::Xml answer(lastBody);
     vx::Str& inbox = folderUrls["inbox"];
     inbox = answer.FindFirst("hm:inbox").GetValue();

@@ -41,7 +41,7 @@ public:
     void SendMessageToTrash(const vx::Str& url) override;
     // POST to the submission URL; a status outside 200-299 is a failure.
     void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                  const vx::Str& text) override;
+                  const vx::StrParts& text) override;
     void Disconnect() override;
 
     // URL pieces: the host; the path from the first "/" after the host (with
@@ -65,10 +65,10 @@ private:
     // One request with its follow-ups (a single retry after a 503, refresh
     // pages); the last answer is left in lastHeaders, lastBody and lastStatus.
     void MakeRequest(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
-                     const vx::Str& destination, const vx::Str& body, bool retry,
+                     const vx::Str& destination, const vx::StrParts& body, bool retry,
                      int refreshesLeft = kMaxRefreshFollowUps);
     void SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
-                  const vx::Str& destination, const vx::Str& body);
+                  const vx::Str& destination, const vx::StrParts& body);
     void SetOrRemoveHeader(const char* name, const vx::Str& value);
 
     bool OpenAccount(const vx::Str& user, const vx::Str& password);

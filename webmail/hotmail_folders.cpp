@@ -51,7 +51,7 @@ int32_t ReadSize(const vx::Str& text) {
 
 void Hotmail::GetOtherFolderUrls() {
     Logged("Hotmail::GetOtherFolderUrls").Run([&] {
-        MakeRequest(folderRootUrl, "PROPFIND", kFolderDepth, "", request_bodies::FolderQuery(),
+        MakeRequest(folderRootUrl, "PROPFIND", kFolderDepth, "", {request_bodies::FolderQuery()},
                     true);
         std::vector<vx::Xml> responses;
         vx::Xml(lastBody).FindAll("D:response", responses);
@@ -79,7 +79,7 @@ void Hotmail::GetMessageList(MessageList& list) {
 
 void Hotmail::AppendList(MessageList& list, const vx::Str& key, const vx::Str& url) {
     Logged("Hotmail::AppendList").Run([&] {
-        MakeRequest(url, "PROPFIND", kFolderDepth, "", request_bodies::ListQuery(), true);
+        MakeRequest(url, "PROPFIND", kFolderDepth, "", {request_bodies::ListQuery()}, true);
         std::vector<vx::Xml> responses;
         vx::Xml(lastBody).FindAll("D:response", responses);
         for (const vx::Xml& response : responses) {

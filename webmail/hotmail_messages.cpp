@@ -13,7 +13,7 @@ const char kSubmissionType[] = "message/rfc821";
 
 vx::Str Hotmail::GetMessage(const vx::Str& url) {
     return Logged("Hotmail::GetMessage").Run([&] {
-        MakeRequest(url, "GET", "", "", "", true);
+        MakeRequest(url, "GET", "", "", {}, true);
         // An error page (a message that is gone, a service still busy after
         // the retry) is no message: handed out, the mail client could delete
         // the real one on its word.
@@ -33,7 +33,7 @@ void Hotmail::SendMessageToTrash(const vx::Str& url) {
         vx::Str destination = trashUrl;
         if (destination.empty() || destination.back() != '/') destination += '/';
         destination += GetLastPathSegment(url);
-        MakeRequest(url, "MOVE", "", destination, "", true);
+        MakeRequest(url, "MOVE", "", destination, {}, true);
         if (lastStatus != 201)
             throw vx::Exception("Hotmail::SendMessageToTrash::Response - Error moving message - " +
                                 vx::StrUtil::IntToStr(lastStatus) + " - " + lastHeaders + lastBody);
@@ -41,8 +41,12 @@ void Hotmail::SendMessageToTrash(const vx::Str& url) {
 }
 
 void Hotmail::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                       const vx::Str& text) {
-    vx::Str body = request_bodies::Submission(sender, recipients, text);
+                       const vx::StrParts& text) {
+    // The envelope goes in front of the text's parts: a large message is
+    // posted from where the session gathered it, not from a copy.
+    const vx::Str envelope = request_bodies::SubmissionEnvelope(sender, recipients);
+    vx::StrParts body{envelope};
+    body.insert(body.end(), text.begin(), text.end());
     http.SetHeader("Content-type", kSubmissionType);
     // Later requests of the session go out as XML again, also after a failure.
     struct RestoreType {

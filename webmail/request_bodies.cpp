@@ -46,15 +46,11 @@ const vx::Str& ListQuery() {
     return body;
 }
 
-vx::Str Submission(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                   const vx::Str& text) {
-    vx::Str body = "MAIL FROM:<" + Hotmail::ExtractAddress(sender) + ">\r\n";
+vx::Str SubmissionEnvelope(const vx::Str& sender, const std::vector<vx::Str>& recipients) {
+    vx::Str envelope = "MAIL FROM:<" + Hotmail::ExtractAddress(sender) + ">\r\n";
     for (const vx::Str& recipient : recipients)
-        body += "RCPT TO:<" + Hotmail::ExtractAddress(recipient) + ">\r\n";
-    body.reserve(body.size() + 2 + text.size());
-    body += "\r\n";
-    body += text;
-    return body;
+        envelope += "RCPT TO:<" + Hotmail::ExtractAddress(recipient) + ">\r\n";
+    return envelope + "\r\n";
 }
 
 }  // namespace request_bodies

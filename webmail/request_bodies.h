@@ -1,7 +1,7 @@
 #pragma once
 // The bodies the web mail client sends: the three PROPFIND queries, each on
 // one line (no white space between tags, empty elements as "<name/>"), and the
-// message/rfc821 submission.
+// envelope of a message/rfc821 submission.
 #include <vector>
 
 #include "core/str.h"
@@ -15,10 +15,9 @@ const vx::Str& FolderQuery();
 // A folder's messages with their sizes.
 const vx::Str& ListQuery();
 
-// "MAIL FROM:<a>", one "RCPT TO:<b>" per recipient in the order given (each
-// line ended by CR LF), an empty line, then the text unchanged. Addresses go
-// through Hotmail::ExtractAddress.
-vx::Str Submission(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                   const vx::Str& text);
+// What goes before the text of a submission: "MAIL FROM:<a>", one
+// "RCPT TO:<b>" per recipient in the order given (each line ended by CR LF)
+// and an empty line. Addresses go through Hotmail::ExtractAddress.
+vx::Str SubmissionEnvelope(const vx::Str& sender, const std::vector<vx::Str>& recipients);
 
 }  // namespace request_bodies

@@ -124,7 +124,7 @@ public:
     void GetMessageList(MessageList&) override {}
     vx::Str GetMessage(const vx::Str&) override { return ""; }
     void SendMessageToTrash(const vx::Str&) override {}
-    void SendMail(const vx::Str&, const std::vector<vx::Str>&, const vx::Str&) override {}
+    void SendMail(const vx::Str&, const std::vector<vx::Str>&, const vx::StrParts&) override {}
     void Disconnect() override {}
 };
 
@@ -147,7 +147,7 @@ bool BestLoginAndPostSeconds(const std::string& message, double& login, double& 
         if (!account->Login(kAccount, kPassword)) return false;
         login = std::min(login, SecondsSince(start));
         start = Clock::now();
-        account->SendMail(kAccount, {kRecipient}, message);
+        account->SendMail(kAccount, {kRecipient}, {message});
         post = std::min(post, SecondsSince(start));
     }
     return true;

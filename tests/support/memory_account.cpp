@@ -116,10 +116,12 @@ void MemoryAccount::SendMessageToTrash(const vx::Str& url) {
 }
 
 void MemoryAccount::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                             const vx::Str& text) {
+                             const vx::StrParts& text) {
     service.MaybeFail(MemoryService::Operation::SendMail);
+    vx::Str joined;
+    for (std::string_view part : text) joined += part;
     std::lock_guard<std::mutex> guard(service.lock);
-    service.sent.push_back({user, sender, recipients, text});
+    service.sent.push_back({user, sender, recipients, joined});
 }
 
 void MemoryAccount::Disconnect() {

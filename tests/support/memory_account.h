@@ -77,7 +77,7 @@ public:
     vx::Str GetMessage(const vx::Str& url) override;
     void SendMessageToTrash(const vx::Str& url) override;
     void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                  const vx::Str& text) override;
+                  const vx::StrParts& text) override;
     void Disconnect() override;
 
 private:

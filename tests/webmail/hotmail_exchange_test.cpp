@@ -361,7 +361,7 @@ TEST_F(HotmailExchange, SendMailPostsTheEnvelopeAndTakesAny2xx) {
         bool accepted = true;
         try {
             hotmail.SendMail("Alice <a@example.com>", {"b@example.com", "c@example.com"},
-                             "Subject: x\r\n\r\nhi\r\n");
+                             {"Subject: x\r\n", "\r\nhi\r\n"});
         } catch (const vx::Exception& e) {
             accepted = false;
             EXPECT_EQ(e.Message(),

@@ -43,7 +43,7 @@ TEST(HotmailService, SendMailHandsTheEnvelopeAndTheTextToTheService) {
         Hotmail hotmail;
         ASSERT_TRUE(hotmail.Login(account.user, account.password));
         hotmail.SendMail("Alice <alice@hotmail.com>", {"bob@msn.com", "Carol carol@example.org"},
-                         text);
+                         {text});
         hotmail.Disconnect();
     }
     const std::string envelope =

@@ -21,20 +21,17 @@ TEST(RequestBodies, PropfindQueriesAreOneLineEach) {
               "<D:isfolder/><D:getcontentlength/></D:prop></D:propfind>");
 }
 
-TEST(RequestBodies, SubmissionIsTheEnvelopeThenTheTextUnchanged) {
-    const vx::Str text = "Subject: hi\r\n\r\n.leading dot stays\r\n";
-    EXPECT_EQ(
-        request_bodies::Submission(
-            "Alice <a@example.com>",
-            {"b@example.com", "Carol c@example.com", "b@example.com", "<d@example.com>"}, text),
-        "MAIL FROM:<a@example.com>\r\n"
-        "RCPT TO:<b@example.com>\r\n"
-        "RCPT TO:<c@example.com>\r\n"
-        "RCPT TO:<b@example.com>\r\n"
-        "RCPT TO:<<d@example.com>>\r\n"
-        "\r\n" +
-            text);
-    EXPECT_EQ(request_bodies::Submission("a@example.com", {}, ""),
+TEST(RequestBodies, SubmissionEnvelopeNamesSenderAndEveryRecipientInOrder) {
+    EXPECT_EQ(request_bodies::SubmissionEnvelope(
+                  "Alice <a@example.com>",
+                  {"b@example.com", "Carol c@example.com", "b@example.com", "<d@example.com>"}),
+              "MAIL FROM:<a@example.com>\r\n"
+              "RCPT TO:<b@example.com>\r\n"
+              "RCPT TO:<c@example.com>\r\n"
+              "RCPT TO:<b@example.com>\r\n"
+              "RCPT TO:<<d@example.com>>\r\n"
+              "\r\n");
+    EXPECT_EQ(request_bodies::SubmissionEnvelope("a@example.com", {}),
               "MAIL FROM:<a@example.com>\r\n\r\n");
 }
 
