@@ -1,18 +1,33 @@
 #include "pop3/dot_stuffer.h"
 
 #include <cstring>
-#include <string_view>
+
+// Looks for the dots, not for the line ends: a dot is rarer than a line end
+// in most mail and no commoner in the rest, and only a dot can need work.
+const char* DotStuffer::NextLineStartDot(const char* data, const char* from,
+                                         const char* end) const {
+    while (from < end) {
+        const void* found = std::memchr(from, '.', static_cast<size_t>(end - from));
+        if (found == nullptr) return nullptr;
+        const char* dot = static_cast<const char*>(found);
+        // The two bytes before the dot, from this block or from the last one.
+        char first = dot - data >= 2 ? dot[-2] : dot - data == 1 ? last : beforeLast;
+        char second = dot - data >= 1 ? dot[-1] : last;
+        if (first == '\r' && second == '\n') return dot;
+        from = dot + 1;
+    }
+    return nullptr;
+}
+
+void DotStuffer::Remember(const char* data, size_t size) {
+    beforeLast = size >= 2 ? data[size - 2] : last;
+    last = data[size - 1];
+}
 
 bool DotStuffer::PassesUnchanged(const char* data, size_t size) {
     if (size == 0) return true;
-    bool lineStart = beforeLast == '\r' && last == '\n';
-    bool crBefore = last == '\r' && size >= 2 && data[0] == '\n' && data[1] == '.';
-    if ((lineStart && data[0] == '.') || crBefore ||
-        std::string_view(data, size).find("\r\n.") != std::string_view::npos) {
-        return false;
-    }
-    beforeLast = size >= 2 ? data[size - 2] : last;
-    last = data[size - 1];
+    if (NextLineStartDot(data, data, data + size) != nullptr) return false;
+    Remember(data, size);
     return true;
 }
 
@@ -20,21 +35,12 @@ void DotStuffer::Feed(const char* data, size_t size, vx::Str& out) {
     if (size == 0) return;
     const char* end = data + size;
     const char* copied = data;  // bytes before this are in out
-    if (beforeLast == '\r' && last == '\n' && *data == '.') out.push_back('.');
-    for (const char* at = data; at < end;) {
-        const void* found = std::memchr(at, '\n', static_cast<size_t>(end - at));
-        if (found == nullptr) break;
-        const char* lineFeed = static_cast<const char*>(found);
-        const char* next = lineFeed + 1;
-        bool afterCr = lineFeed > data ? lineFeed[-1] == '\r' : last == '\r';
-        if (afterCr && next < end && *next == '.') {
-            out.append(copied, next);
-            out.push_back('.');
-            copied = next;
-        }
-        at = next;
+    for (const char* dot = NextLineStartDot(data, data, end); dot != nullptr;
+         dot = NextLineStartDot(data, dot + 1, end)) {
+        out.append(copied, dot);
+        out.push_back('.');
+        copied = dot;
     }
     out.append(copied, end);
-    beforeLast = size >= 2 ? end[-2] : last;
-    last = end[-1];
+    Remember(data, size);
 }

@@ -17,6 +17,12 @@ public:
     bool PassesUnchanged(const char* data, size_t size);
 
 private:
+    // The first dot at or after from that starts a line, or nullptr; data is
+    // where the current block starts (the bytes before it are remembered).
+    const char* NextLineStartDot(const char* data, const char* from, const char* end) const;
+    // Keeps the last two bytes of a block that has been fed.
+    void Remember(const char* data, size_t size);
+
     // The text so far ended with CR LF; at the start it counts as if it had.
     char beforeLast = '\r';
     char last = '\n';
