@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/figure.h"
 #include "core/config.h"
 #include "core/thread.h"
 #include "pop3/pop_server.h"
@@ -230,6 +231,11 @@ void BenchRetr() {
         "peak resident memory added by the first RETR: %.1f MiB (%.2f x the message; target <= "
         "3)\n",
         peakAdded / 1024.0, (peakAdded * 1024.0) / kBigMessage);
+    PrintFigure("loopback_mibs", loopbackBest);
+    PrintFigure("retr_attachment_mibs", attachmentBest);
+    PrintFigure("retr_dotted_mibs", dottedBest);
+    PrintFigure("retr_peak_mib", peakAdded / 1024.0);
+    PrintFigure("retr_message_mib", Mib(kBigMessage));
 }
 
 void BenchSessions(int port) {
@@ -250,6 +256,9 @@ void BenchSessions(int port) {
         "%d sessions at once (login, LIST, RETR 10 kB, QUIT): %d succeeded, %.2f s, %.0f "
         "sessions/s\n",
         kSessions, succeeded.load(), seconds, kSessions / seconds);
+    PrintFigure("sessions_started", kSessions);
+    PrintFigure("sessions_succeeded", succeeded.load());
+    PrintFigure("sessions_per_s", kSessions / seconds);
 }
 
 }  // namespace

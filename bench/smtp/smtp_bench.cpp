@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/figure.h"
 #include "core/config.h"
 #include "core/file_util.h"
 #include "core/thread.h"
@@ -230,5 +231,9 @@ int main() {
         "peak resident memory added by the first submission: %.1f MB "
         "(%.2f x the message; target <= 3)\n",
         peakAdded * 1024.0 / 1e6, peakAdded * 1024.0 / kMessageSize);
+    PrintFigure("smtp_ms", gatewayBest * 1000);
+    PrintFigure("smtp_curl_ms", straightBest * 1000);
+    PrintFigure("smtp_peak_mb", peakAdded * 1024.0 / 1e6);
+    PrintFigure("smtp_message_mb", kMessageSize / 1e6);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bench/figure.h"
 #include "core/singleton.h"
 #include "text/charset_map.h"
 
@@ -52,4 +53,6 @@ void PrintColdCharsetFigures() {
     std::printf(
         "cold first use of the CharsetMap singleton: %.1f us; first ChooseCharset (%s): %.1f us\n",
         micros(start, built), chosen.c_str(), micros(built, chosenAt));
+    PrintFigure("charset_construction_us", micros(start, built));
+    PrintFigure("charset_cyrillic_us", micros(built, chosenAt));
 }

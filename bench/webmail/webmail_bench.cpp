@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/figure.h"
 #include "core/config.h"
 #include "core/thread.h"
 #include "pop3/pop_server.h"
@@ -130,5 +131,9 @@ int main() {
         "peak resident memory added by the first RETR: %.1f MiB (%.2f x the message; "
         "target <= 3)\n",
         peakAdded / 1024.0, peakAdded * 1024.0 / kBigMessage);
+    PrintFigure("webmail_retr_mibs", retrBest);
+    PrintFigure("webmail_curl_mibs", httpBest);
+    PrintFigure("webmail_retr_peak_mib", peakAdded / 1024.0);
+    PrintFigure("webmail_message_mib", kBigMessage / (1024.0 * 1024.0));
     return 0;
 }

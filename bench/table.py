@@ -1,0 +1,171 @@
+"""Runs every benchmark program of a release build, one after the other, and
+prints one table: each figure beside its baseline from the same run, their
+ratio, the target and whether it is met. The programs' own reports go to
+BUILD/bench/*.out; progress goes to standard error.
+
+Usage: table.py BUILD_FOLDER"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PIECE_MIB = 100000 / (1024 * 1024)  # the HTTP client's receive piece
+
+
+def programs(build, xml_json):
+    """(name, command) of every benchmark program."""
+    bench = os.path.join(build, "bench")
+    return [
+        ("text", [os.path.join(bench, "text/text_bench"), "--benchmark_filter=BM_MirelinkXml|BM_Expat",
+                  "--benchmark_out_format=json", "--benchmark_out=" + xml_json]),
+        ("pop3", [os.path.join(bench, "pop3/pop3_bench")]),
+        ("webmail", [os.path.join(bench, "webmail/webmail_bench")]),
+        ("http", [os.path.join(bench, "http/http_bench")]),
+        ("smtp", [os.path.join(bench, "smtp/smtp_bench")]),
+        ("startup", [sys.executable, os.path.join(HERE, "app/startup_bench.py"),
+                     os.path.join(build, "app/mirelink"),
+                     os.path.join(build, "tools/httpmail/mirelink-httpmail")]),
+    ]
+
+
+def at_most(limit):
+    return "<= %g" % limit, lambda ratio: ratio <= limit
+
+
+def at_least(limit):
+    return ">= %g" % limit, lambda ratio: ratio >= limit
+
+
+def below(limit, unit):
+    return "< %g %s" % (limit, unit), None
+
+
+# title, value key, unit, baseline key (or None), baseline label, target.
+# The ratio is value / baseline; a target without a ratio test judges the value.
+HTTP_ROWS = [("HTTP download 50 MiB, %s, into %s%s" % (body, into, when),
+              "http_%s_%s_%s_ms" % (body, into, phase), "ms",
+              "http_%s_%s_curl_ms" % (body, into),
+              "curl to " + ("/dev/null" if into == "memory" else "a file"), at_most(1.2))
+             for body in ("sized", "chunked") for into in ("memory", "file")
+             for phase, when in (("cold", ", first of a process"), ("warm", ", next ones"))]
+ROWS = [
+    ("XML: 10,000-message listing (3.2 MB), D:href and D:getcontentlength", "xml_ms", "ms",
+     "expat_ms", "libexpat", at_most(1)),
+    ("CharsetMap: first construction", "charset_construction_us", "us", None, "",
+     below(2000, "us")),
+    ("ChooseCharset: first call, Cyrillic", "charset_cyrillic_us", "us", None, "",
+     below(50000, "us")),
+    ("RETR 20 MiB attachment-like (Delay 0, OperaCompat)", "retr_attachment_mibs", "MiB/s",
+     "loopback_mibs", "loopback send/recv", at_least(0.5)),
+    ("RETR 20 MiB, a dot line in ten (Delay 0, OperaCompat)", "retr_dotted_mibs", "MiB/s",
+     "loopback_mibs", "loopback send/recv", at_least(0.5)),
+    ("RETR 20 MiB: peak resident memory added", "retr_peak_mib", "MiB", "retr_message_mib",
+     "the message", at_most(3)),
+    ("RETR 20 MiB through the web mail client, HTTP and the local service", "webmail_retr_mibs",
+     "MiB/s", "webmail_curl_mibs", "curl GET of it", ("-", None)),
+    ("  the same: peak resident memory added", "webmail_retr_peak_mib", "MiB",
+     "webmail_message_mib", "the message", at_most(3)),
+    ("200 POP3 sessions at once (login, LIST, RETR 10 kB, QUIT)", "sessions_per_s",
+     "sessions/s", None, "", ("all succeed", None)),
+] + HTTP_ROWS + [
+    ("HTTP download into memory: peak memory with the caller's copy", "http_memory_peak_mib",
+     "MiB", "http_body_mib", "the body", at_most(2)),
+    ("HTTP download into a file: peak memory", "http_file_peak_mib", "MiB", "http_piece_mib",
+     "a 100 kB piece", at_most(5)),
+    ("SMTP submission of 20 MB through the gateway", "smtp_ms", "ms", "smtp_curl_ms",
+     "curl POST straight to the service", at_most(1.5)),
+    ("  the same: peak resident memory added", "smtp_peak_mb", "MB", "smtp_message_mb",
+     "the message", at_most(3)),
+    ("Start-up until both ports listen", "startup_ms", "ms", None, "", ("-", None)),
+    ("Idle gateway: resident memory", "idle_rss_mib", "MiB", None, "", ("-", None)),
+]
+
+
+def run(name, command, out_path):
+    print("running %s ..." % name, file=sys.stderr, flush=True)
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    with open(out_path, "wb") as out:
+        out.write(result.stdout)
+    text = result.stdout.decode(errors="replace")
+    if result.returncode != 0:
+        print("%s failed (%d); see %s" % (name, result.returncode, out_path), file=sys.stderr)
+    return text, result.returncode == 0
+
+
+def figures_of(text):
+    found = {}
+    for line in text.splitlines():
+        parts = line.split()
+        if len(parts) == 3 and parts[0] == "figure":
+            found[parts[1]] = float(parts[2])
+    return found
+
+
+def derived(figures, xml_json):
+    """The figures that come from several others or from a JSON report."""
+    if os.path.exists(xml_json):
+        with open(xml_json) as f:
+            for entry in json.load(f)["benchmarks"]:
+                key = {"BM_MirelinkXml": "xml_ms", "BM_Expat": "expat_ms"}.get(entry["name"])
+                if key:
+                    figures[key] = entry["real_time"]
+    figures["http_memory_peak_mib"] = max(figures.get("http_sized_memory_copy_peak_mib", 0),
+                                          figures.get("http_chunked_memory_copy_peak_mib", 0))
+    figures["http_file_peak_mib"] = max(figures.get("http_sized_file_peak_mib", 0),
+                                        figures.get("http_chunked_file_peak_mib", 0))
+    figures["http_piece_mib"] = PIECE_MIB
+
+
+def number(value):
+    return "%.3g" % value if abs(value) < 100 else "%.0f" % value
+
+
+def row_cells(row, figures):
+    title, key, unit, base_key, base_label, (target, ratio_test) = row
+    if key not in figures:
+        return [title, "missing", "", "", target, "no"]
+    value = figures[key]
+    shown = "%s %s" % (number(value), unit)
+    baseline, ratio, met = "-", "-", "-"
+    if base_key is not None:
+        base = figures[base_key]
+        baseline = "%s %s (%s)" % (number(base), unit, base_label)
+        ratio = "%.2f" % (value / base)
+    if ratio_test is not None:
+        met = "yes" if ratio_test(value / figures[base_key]) else "no"
+    elif target.startswith("<"):
+        limit = float(target.split()[1])
+        met = "yes" if value < limit else "no"
+    if key == "sessions_per_s":
+        ok = figures["sessions_succeeded"] == figures["sessions_started"]
+        shown = "%d of %d ok, %s" % (figures["sessions_succeeded"], figures["sessions_started"],
+                                     shown)
+        met = "yes" if ok else "no"
+    return [title, shown, baseline, ratio, target, met]
+
+
+def main():
+    build = sys.argv[1]
+    figures, failed = {}, []
+    with tempfile.TemporaryDirectory() as scratch:
+        xml_json = os.path.join(scratch, "xml.json")
+        for name, command in programs(build, xml_json):
+            text, ok = run(name, command, os.path.join(build, "bench", name + ".out"))
+            figures.update(figures_of(text))
+            if not ok:
+                failed.append(name)
+        derived(figures, xml_json)
+    header = ["figure", "value", "baseline (same run)", "ratio", "target", "met"]
+    print("| " + " | ".join(header) + " |")
+    print("|" + "---|" * len(header))
+    for row in ROWS:
+        print("| " + " | ".join(row_cells(row, figures)) + " |")
+    if failed:
+        print("failed: " + ", ".join(failed), file=sys.stderr)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
