@@ -61,11 +61,12 @@ std::string ApacheConfig(const std::string& root, int plainPort, int tlsPort) {
            "\n  SSLCertificateKeyFile " + ScriptedServer::KeyFile() + "\n</VirtualHost>\n";
 }
 
-std::string TinyproxyConfig(int port, bool withAuth) {
+// The proxies open tunnels to tunnelPort alone.
+std::string TinyproxyConfig(int port, bool withAuth, int tunnelPort) {
     return "Port " + std::to_string(port) +
            "\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\nAllow 127.0.0.1\n"
-           "LogLevel Info\n" +
-           (withAuth ? "BasicAuth pu pp\n" : "") +
+           "LogLevel Info\nConnectPort " +
+           std::to_string(tunnelPort) + "\n" + (withAuth ? "BasicAuth pu pp\n" : "") +
            (geteuid() == 0 ? "User nobody\nGroup nogroup\n" : "");
 }
 
@@ -89,8 +90,8 @@ protected:
         plainPort = FreeLoopbackPort(), tlsPort = FreeLoopbackPort();
         proxyPort = FreeLoopbackPort(), openProxyPort = FreeLoopbackPort();
         SaveToFile(root + "/httpd.conf", ApacheConfig(root, plainPort, tlsPort));
-        SaveToFile(root + "/proxy.conf", TinyproxyConfig(proxyPort, true));
-        SaveToFile(root + "/open-proxy.conf", TinyproxyConfig(openProxyPort, false));
+        SaveToFile(root + "/proxy.conf", TinyproxyConfig(proxyPort, true, tlsPort));
+        SaveToFile(root + "/open-proxy.conf", TinyproxyConfig(openProxyPort, false, tlsPort));
         apache = new PeerProcess({"/usr/sbin/apache2", "-f", root + "/httpd.conf", "-DFOREGROUND"},
                                  plainPort, root + "/apache.out");
         proxy = new PeerProcess({"tinyproxy", "-d", "-c", root + "/proxy.conf"}, proxyPort,
@@ -175,7 +176,7 @@ TEST_F(RealPeers, TinyproxyCarriesPlainRequestsAndTunnelsWithProxyCredentials) {
     EXPECT_EQ(open.GetPage(), "page of /docs");
 }
 
-TEST_F(RealPeers, TinyproxyRefusesWrongOrMissingProxyCredentials) {
+TEST_F(RealPeers, TinyproxyRefusesWrongCredentialsAndForbiddenTunnels) {
     Http plain;
     plain.SetServer(plainPort, false, "127.0.0.1", "127.0.0.1", proxyPort, "", "", kTimeout);
     EXPECT_EQ(ErrorText([&] { Get(plain, "/page.txt", nullptr, nullptr); }),
@@ -190,6 +191,19 @@ TEST_F(RealPeers, TinyproxyRefusesWrongOrMissingProxyCredentials) {
         }),
         "Http::SendRequest::Unauthorized - Unauthorized to access resource - 127.0.0.1127.0.0.1:" +
             std::to_string(tlsPort) + " (401)");
+
+    // A tunnel to a port the proxy does not allow is refused with 403; the
+    // object then reaches an allowed one.
+    Http refused;
+    EXPECT_EQ(ErrorText([&] {
+                  refused.SetServer(plainPort, true, "127.0.0.1", "127.0.0.1", openProxyPort, "",
+                                    "", kTimeout);
+              }),
+              "Http::Connect::ConnectSSl - There was an error opening the SSL tunnel to 127.0.0.1 "
+              "through 127.0.0.1 (403)");
+    refused.SetServer(tlsPort, true, "127.0.0.1", "127.0.0.1", openProxyPort, "", "", kTimeout);
+    Get(refused, "/page.txt", nullptr, nullptr);
+    EXPECT_EQ(refused.GetPage(), "page of /docs");
 }
 
 }  // namespace
