@@ -72,7 +72,7 @@ class ProgramCase(unittest.TestCase):
                   "Timeout": 10, "Delay": 0, "CheckOtherFolders": 1, "CheckBulkFolder": 0,
                   "CheckSentFolder": 1, "ExtraLogging": 1, "OperaCompat": 0,
                   "ProxyAddress": "proxy.example", "ProxyPort": 8080, "ProxyUsername": "carol",
-                  "ProxyPassword": "", "ver-3.6": 1,
+                  "ProxyPassword": "s3cret", "ver-3.6": 1,
                   "UpdateServer": "127.0.0.1:%d" % update_server.port}
         values.update(more)
         return values
@@ -138,6 +138,10 @@ class OptionsAndLife(ProgramCase):
         desktop.drive("wait", OPTIONS, "5", "hidden")
         self.assertTrue(wait_until(lambda: greeting(new_port)), self.installation.log())
         self.assertEqual(hex(new_port), desktop.setting("Port"))
+        for name, stored in (("Address", "127.0.0.1"), ("CheckSentFolder", "0x1"),
+                             ("CheckBulkFolder", "0x0"), ("ProxyUsername", "carol")):
+            self.assertEqual(stored, desktop.setting(name), name)
+        self.assertTrue(desktop.setting("ProxyPassword").startswith(" ~ ~ "))
         self.assertIsNone(greeting(self.pop_port))
         self.assertTrue(greeting(self.smtp_port).startswith("220"))
         self.pop_port = new_port
@@ -329,6 +333,13 @@ class UpdateCheck(ProgramCase):
         self.assertTrue(wait_until(lambda: os.path.exists(os.path.join(os.path.dirname(saved),
                                                                        "ran.txt")), 20))
         shutil.rmtree(os.path.dirname(saved))
+
+
+class Framework(unittest.TestCase):
+    def test_dialog_framework_and_tray_icon(self):
+        code, output = desktop.wine(os.environ.get("UI_FRAMEWORK_TEST", "ui_framework_test.exe"),
+                                    timeout=120)
+        self.assertEqual(0, code, output)
 
 
 if __name__ == "__main__":

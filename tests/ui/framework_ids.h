@@ -1,0 +1,9 @@
+#pragma once
+#define IDD_TEST_DIALOG 201
+#define IDD_NO_SUCH_DIALOG 299
+#define IDC_TEST_CONTAINER 2002
+#define IDI_TEST_ICON 301
+#define IDI_TEST_ICON_2 302
+#define IDR_TEST_MENU 303
+#define ID_TEST_ONE 40101
+#define ID_TEST_TWO 40102
