@@ -49,7 +49,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int) {
     app::SingleInstance sole;
     int result = 1;
     vx::CatchAtBoundary(
-        "WinMain", vx::kUnexpected,
-        [&] { result = sole.Acquire() ? RunApplication(instance) : 0; }, ShowFailure);
+        "WinMain", vx::kUnexpected, [&] { result = sole.Acquire() ? RunApplication(instance) : 0; },
+        ShowFailure);
     return result;
 }

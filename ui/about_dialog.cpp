@@ -14,12 +14,12 @@ void AboutDialog::OnInitDialog() {
 
 void AboutDialog::OnCommand(HWND, int id, int) {
     switch (id) {
-    case IDOK:
-    case IDCANCEL:  // Escape
-        Close(id);
-        break;
-    case IDC_HOME_PAGE:
-        MakerSite::OpenPage(MakerSite::kHomePage);
-        break;
+        case IDOK:
+        case IDCANCEL:  // Escape
+            Close(id);
+            break;
+        case IDC_HOME_PAGE:
+            MakerSite::OpenPage(MakerSite::kHomePage);
+            break;
     }
 }

@@ -11,15 +11,25 @@ void Control::Bind(HWND dialog, int itemId) {
     window = GetDlgItem(dialog, itemId);
 }
 
-void Control::SetVisible(bool visible) { ShowWindow(window, visible ? SW_SHOW : SW_HIDE); }
+void Control::SetVisible(bool visible) {
+    ShowWindow(window, visible ? SW_SHOW : SW_HIDE);
+}
 
-bool Control::IsVisible() const { return IsWindowVisible(window) != FALSE; }
+bool Control::IsVisible() const {
+    return IsWindowVisible(window) != FALSE;
+}
 
-void Control::Enable(bool enable) { EnableWindow(window, enable ? TRUE : FALSE); }
+void Control::Enable(bool enable) {
+    EnableWindow(window, enable ? TRUE : FALSE);
+}
 
-void Control::SetFocus() { ::SetFocus(window); }
+void Control::SetFocus() {
+    ::SetFocus(window);
+}
 
-void Control::ClearFocus() { ::SetFocus(nullptr); }
+void Control::ClearFocus() {
+    ::SetFocus(nullptr);
+}
 
 vx::Str Control::GetText() const {
     int length = GetWindowTextLengthA(window);
@@ -30,7 +40,9 @@ vx::Str Control::GetText() const {
     return text;
 }
 
-void Control::SetText(const vx::Str& text) { SetWindowTextA(window, text.c_str()); }
+void Control::SetText(const vx::Str& text) {
+    SetWindowTextA(window, text.c_str());
+}
 
 bool Control::IsChecked() const {
     return SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -40,7 +52,9 @@ void Control::SetChecked(bool checked) {
     SendMessageA(window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void Control::SetProgressPosition(int position) { SendMessageA(window, PBM_SETPOS, position, 0); }
+void Control::SetProgressPosition(int position) {
+    SendMessageA(window, PBM_SETPOS, position, 0);
+}
 
 void Control::SetProgressRange(int lower, int upper) {
     SendMessageA(window, PBM_SETRANGE32, lower, upper);

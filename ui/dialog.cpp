@@ -69,16 +69,20 @@ INT_PTR Dialog::ShowModal(HWND parentWindow) {
     return result;
 }
 
-void Dialog::Close(int32_t code) { SendMessageA(window, WM_CLOSE, 0, code); }
+void Dialog::Close(int32_t code) {
+    SendMessageA(window, WM_CLOSE, 0, code);
+}
 
-void Dialog::PostClose(int32_t code) { PostMessageA(window, WM_CLOSE, 0, code); }
+void Dialog::PostClose(int32_t code) {
+    PostMessageA(window, WM_CLOSE, 0, code);
+}
 
 void Dialog::SetIcons(int iconResource) {
     DestroyIcons();
     HINSTANCE module = ModuleInstance();
-    largeIcon = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(iconResource), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXICON),
-                                              GetSystemMetrics(SM_CYICON), 0));
+    largeIcon =
+        static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(iconResource), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
     smallIcon = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(iconResource), IMAGE_ICON,
                                               GetSystemMetrics(SM_CXSMICON),
                                               GetSystemMetrics(SM_CYSMICON), 0));

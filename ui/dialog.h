@@ -71,6 +71,7 @@ protected:
     virtual void OnSize(int /*width*/, int /*height*/, bool /*minimized*/, bool /*maximized*/) {}
     virtual bool OnSizing(RECT& /*rectangle*/) { return false; }
     virtual void OnWindowPosChanging(WINDOWPOS* /*position*/) {}
+
 private:
     static INT_PTR Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR Initialise(HWND window, LPARAM lParam);

@@ -39,7 +39,8 @@ INT_PTR Guarded(HWND window, UINT message, Body&& body) {
     } catch (const vx::Exception& e) {
         ReportHandlerFailure(window, message, "VXG_DIALOG_DIALOGPROC_CATCH_VX: " + e.Message());
     } catch (const std::exception& e) {
-        ReportHandlerFailure(window, message, vx::Str("VXG_DIALOG_DIALOGPROC_CATCH_STD: ") + e.what());
+        ReportHandlerFailure(window, message,
+                             vx::Str("VXG_DIALOG_DIALOGPROC_CATCH_STD: ") + e.what());
     } catch (...) {
         ReportHandlerFailure(window, message, "VXG_DIALOG_DIALOGPROC_CATCH_ALL: Unexpected error");
     }
@@ -74,47 +75,48 @@ INT_PTR Dialog::Initialise(HWND window, LPARAM lParam) {
 
 INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
-        OnCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_CLOSE:
-        return HandleClose(lParam);
-    case WM_DESTROY:
-        return HandleDestroy();
-    case WM_ACTIVATE:
-        return HandleActivate(wParam, lParam);
-    case WM_NOTIFY:
-        return HandleNotify(wParam, lParam);
-    case WM_SIZING:
-        return HandleSizing(lParam);
-    case WM_SIZE:
-        OnSize(LOWORD(lParam), HIWORD(lParam), (wParam & 1) != 0, (wParam & 2) != 0);
-        return FALSE;
-    case WM_CONTEXTMENU:
-        return OnContextMenu(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)),
-                             reinterpret_cast<HWND>(wParam));
-    case WM_INITMENU:
-        OnInitMenu(reinterpret_cast<HMENU>(wParam));
-        return FALSE;
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-        return HandleKey(message, wParam);
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(
-            OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
-    case WM_TIMER:
-        OnTimer(wParam);
-        return FALSE;
-    case WM_SHOWWINDOW:
-        OnShowWindow(wParam != 0);
-        return FALSE;
-    case WM_WINDOWPOSCHANGING:
-        OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
-        return FALSE;
-    default:
-        return OnMessage(message, wParam, lParam);
+        case WM_COMMAND:
+            OnCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_CLOSE:
+            return HandleClose(lParam);
+        case WM_DESTROY:
+            return HandleDestroy();
+        case WM_ACTIVATE:
+            return HandleActivate(wParam, lParam);
+        case WM_NOTIFY:
+            return HandleNotify(wParam, lParam);
+        case WM_SIZING:
+            return HandleSizing(lParam);
+        case WM_SIZE:
+            OnSize(LOWORD(lParam), HIWORD(lParam), (wParam & 1) != 0, (wParam & 2) != 0);
+            return FALSE;
+        case WM_CONTEXTMENU:
+            return OnContextMenu(static_cast<short>(LOWORD(lParam)),
+                                 static_cast<short>(HIWORD(lParam)),
+                                 reinterpret_cast<HWND>(wParam));
+        case WM_INITMENU:
+            OnInitMenu(reinterpret_cast<HMENU>(wParam));
+            return FALSE;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            return HandleKey(message, wParam);
+        case WM_CTLCOLORSTATIC:
+            return reinterpret_cast<INT_PTR>(
+                OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+        case WM_TIMER:
+            OnTimer(wParam);
+            return FALSE;
+        case WM_SHOWWINDOW:
+            OnShowWindow(wParam != 0);
+            return FALSE;
+        case WM_WINDOWPOSCHANGING:
+            OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));
+            return FALSE;
+        default:
+            return OnMessage(message, wParam, lParam);
     }
 }
 
@@ -145,15 +147,15 @@ INT_PTR Dialog::HandleDestroy() {
 INT_PTR Dialog::HandleActivate(WPARAM wParam, LPARAM lParam) {
     HWND other = reinterpret_cast<HWND>(lParam);
     switch (LOWORD(wParam)) {
-    case WA_ACTIVE:
-    case WA_CLICKACTIVE:
-        if (window != MainWindowHandle() && !modal) SetActiveModelessDialog(window);
-        OnActivate(other);
-        break;
-    case WA_INACTIVE:
-        if (ActiveModelessDialog() == window) SetActiveModelessDialog(nullptr);
-        OnDeactivate(other);
-        break;
+        case WA_ACTIVE:
+        case WA_CLICKACTIVE:
+            if (window != MainWindowHandle() && !modal) SetActiveModelessDialog(window);
+            OnActivate(other);
+            break;
+        case WA_INACTIVE:
+            if (ActiveModelessDialog() == window) SetActiveModelessDialog(nullptr);
+            OnDeactivate(other);
+            break;
     }
     return FALSE;
 }
@@ -177,14 +179,14 @@ INT_PTR Dialog::HandleSizing(LPARAM lParam) {
 
 bool Dialog::HandleKey(UINT message, WPARAM key) {
     switch (message) {
-    case WM_KEYDOWN:
-        return OnKeyDown(key);
-    case WM_KEYUP:
-        return OnKeyUp(key);
-    case WM_SYSKEYDOWN:
-        return OnSysKeyDown(key);
-    default:
-        return OnSysKeyUp(key);
+        case WM_KEYDOWN:
+            return OnKeyDown(key);
+        case WM_KEYUP:
+            return OnKeyUp(key);
+        case WM_SYSKEYDOWN:
+            return OnSysKeyDown(key);
+        default:
+            return OnSysKeyUp(key);
     }
 }
 

@@ -27,7 +27,9 @@ constexpr int32_t kExitCode = 42;
 // Re-enables the tray messages however the About box ends.
 class TrayMessagesOff {
 public:
-    explicit TrayMessagesOff(std::atomic<bool>& enabled) : enabled(enabled) { enabled.store(false); }
+    explicit TrayMessagesOff(std::atomic<bool>& enabled) : enabled(enabled) {
+        enabled.store(false);
+    }
     ~TrayMessagesOff() { enabled.store(true); }
     TrayMessagesOff(const TrayMessagesOff&) = delete;
     TrayMessagesOff& operator=(const TrayMessagesOff&) = delete;
@@ -88,10 +90,14 @@ void MainDialog::OnCommand(HWND, int id, int) {
         int id;
         Command run;
     } kCommands[] = {
-        {ID_OPTIONS, &MainDialog::ShowOptions},   {ID_VIEW_LOG, &MainDialog::ViewLogFile},
-        {ID_CLEAR_LOG, &MainDialog::AskClearLog}, {ID_HELP, &MainDialog::OpenHelp},
-        {ID_ABOUT, &MainDialog::ShowAbout},       {ID_EXIT, &MainDialog::Exit},
-        {IDOK, &MainDialog::Confirm},             {IDCANCEL, &MainDialog::Cancel},
+        {ID_OPTIONS, &MainDialog::ShowOptions},
+        {ID_VIEW_LOG, &MainDialog::ViewLogFile},
+        {ID_CLEAR_LOG, &MainDialog::AskClearLog},
+        {ID_HELP, &MainDialog::OpenHelp},
+        {ID_ABOUT, &MainDialog::ShowAbout},
+        {ID_EXIT, &MainDialog::Exit},
+        {IDOK, &MainDialog::Confirm},
+        {IDCANCEL, &MainDialog::Cancel},
         {IDC_OTHER_FOLDERS, &MainDialog::UpdateFolderBoxes},
     };
     for (const auto& command : kCommands) {
@@ -112,7 +118,9 @@ void MainDialog::ShowOptions() {
     SetForegroundWindow(Handle());
 }
 
-void MainDialog::ViewLogFile() { ViewLog(); }
+void MainDialog::ViewLogFile() {
+    ViewLog();
+}
 
 void MainDialog::AskClearLog() {
     if (vxg::QuestionBox("Clear log file", Handle(),
@@ -121,7 +129,9 @@ void MainDialog::AskClearLog() {
     }
 }
 
-void MainDialog::OpenHelp() { MakerSite::OpenPage(MakerSite::kHelpPage); }
+void MainDialog::OpenHelp() {
+    MakerSite::OpenPage(MakerSite::kHelpPage);
+}
 
 void MainDialog::ShowAbout() {
     TrayMessagesOff off(trayMessagesEnabled);
@@ -129,7 +139,9 @@ void MainDialog::ShowAbout() {
     about.ShowModal(nullptr);
 }
 
-void MainDialog::Exit() { Close(kExitCode); }
+void MainDialog::Exit() {
+    Close(kExitCode);
+}
 
 void MainDialog::Confirm() {
     SaveControls();
@@ -145,7 +157,8 @@ void MainDialog::Cancel() {
 void MainDialog::WelcomeFirstRun() {
     ShowAbout();
     if (!hideIcon) {
-        tray.ShowBalloon(NIIF_INFO, "Mirelink is now running.\r\nRight-click on this icon for options.",
+        tray.ShowBalloon(NIIF_INFO,
+                         "Mirelink is now running.\r\nRight-click on this icon for options.",
                          "Mirelink", kBalloonSeconds);
     }
 }

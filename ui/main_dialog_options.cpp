@@ -31,8 +31,8 @@ const TextField kTextFields[] = {
     {IDC_PROXY_PASSWORD, &Values::proxyPassword},
 };
 const NumberField kNumberFields[] = {
-    {IDC_POP_PORT, &Values::port},   {IDC_SMTP_PORT, &Values::portSmtp},
-    {IDC_TIMEOUT, &Values::timeout}, {IDC_DELAY, &Values::delay},
+    {IDC_POP_PORT, &Values::port},        {IDC_SMTP_PORT, &Values::portSmtp},
+    {IDC_TIMEOUT, &Values::timeout},      {IDC_DELAY, &Values::delay},
     {IDC_PROXY_PORT, &Values::proxyPort},
 };
 const FlagField kFlagFields[] = {
@@ -62,7 +62,8 @@ void MainDialog::LoadControls() {
     for (const TextField& field : kTextFields) Item(dialog, field.id).SetText(values.*field.value);
     for (const NumberField& field : kNumberFields)
         Item(dialog, field.id).SetText(std::to_string(values.*field.value));
-    for (const FlagField& field : kFlagFields) Item(dialog, field.id).SetChecked(values.*field.value);
+    for (const FlagField& field : kFlagFields)
+        Item(dialog, field.id).SetChecked(values.*field.value);
     UpdateFolderBoxes();
     if (Config::Instance().TakeFirstRunFlag()) WelcomeFirstRun();
 }
@@ -71,10 +72,12 @@ void MainDialog::SaveControls() {
     HWND dialog = Handle();
     StartupShortcut::Set(Item(dialog, IDC_START_WITH_WINDOWS).IsChecked());
     Values values;
-    for (const TextField& field : kTextFields) values.*field.value = Item(dialog, field.id).GetText();
+    for (const TextField& field : kTextFields)
+        values.*field.value = Item(dialog, field.id).GetText();
     for (const NumberField& field : kNumberFields)
         values.*field.value = ReadNumber(Item(dialog, field.id).GetText());
-    for (const FlagField& field : kFlagFields) values.*field.value = Item(dialog, field.id).IsChecked();
+    for (const FlagField& field : kFlagFields)
+        values.*field.value = Item(dialog, field.id).IsChecked();
     Config::Instance().SetValues(values);
 }
 

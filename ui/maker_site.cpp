@@ -30,13 +30,16 @@ Server UpdateServer(bool useLocalMachine) {
     vx::Str text;
     auto root = useLocalMachine ? vxw::RegistryKey::Root::LocalMachine
                                 : vxw::RegistryKey::Root::CurrentUser;
-    if (key.Create(root, "Software\\Palisandre\\Mirelink") && key.QueryString("UpdateServer", text)) {
+    if (key.Create(root, "Software\\Palisandre\\Mirelink") &&
+        key.QueryString("UpdateServer", text)) {
         Server server = ParseServer(text);
         if (!server.host.empty()) return server;
     }
     return Server{kHost, -1};
 }
 
-void OpenPage(const char* url) { ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL); }
+void OpenPage(const char* url) {
+    ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 }  // namespace MakerSite

@@ -17,7 +17,9 @@ vx::Str HandleText(HMENU menu) {
     return vx::StrUtil::HexStr(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(menu)));
 }
 
-vx::Str LastError() { return UIntToStr(GetLastError()); }
+vx::Str LastError() {
+    return UIntToStr(GetLastError());
+}
 
 }  // namespace
 
@@ -80,8 +82,9 @@ UINT Menu::GetDefaultItemId() const {
 UINT Menu::TrackPopup() const {
     POINT cursor = {};
     if (!GetCursorPos(&cursor)) {
-        throw vx::Exception("vxg::Menu::TrackPopup::GetCursorPos - Error getting cursor position - " +
-                            HandleText(menu) + " - " + LastError());
+        throw vx::Exception(
+            "vxg::Menu::TrackPopup::GetCursorPos - Error getting cursor position - " +
+            HandleText(menu) + " - " + LastError());
     }
     return static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
                                             cursor.x, cursor.y, 0, MainWindowHandle(), nullptr));

@@ -73,7 +73,8 @@ void ProgressDialog::Fetch() {
     http.SendRequest(parts.path.empty() ? "/" : parts.path, "GET", nullptr, 0, nullptr, nullptr, 10,
                      true, true, "");
     int32_t status = http.GetStatusCode();
-    if (status != 200) throw vx::Exception("Unexpected status code: " + vx::StrUtil::IntToStr(status));
+    if (status != 200)
+        throw vx::Exception("Unexpected status code: " + vx::StrUtil::IntToStr(status));
     if (!SaveToFile(targetPath, http.GetPage()))
         throw vx::Exception("Error saving program update to disk: " + targetPath);
 }

@@ -10,7 +10,9 @@
 
 namespace {
 
-vx::Str LinkPath() { return vxg::GetStartupFolderPath() + "Mirelink.lnk"; }
+vx::Str LinkPath() {
+    return vxg::GetStartupFolderPath() + "Mirelink.lnk";
+}
 
 }  // namespace
 
@@ -30,12 +32,13 @@ void StartupShortcut::Set(bool wanted) {
     if (wanted && !exists) {
         vx::Str program = vxw::DirUtil::GetProgramPath() + "mirelink.exe";
         if (!vxg::CreateShortcut(link, program, nullptr)) {
-            throw vx::Exception("StartupShortcut::Set::CreateShortcut - Error creating shortcut - " + link);
+            throw vx::Exception(
+                "StartupShortcut::Set::CreateShortcut - Error creating shortcut - " + link);
         }
     } else if (!wanted && exists) {
         if (!DeleteFileA(link.c_str())) {
-            throw vx::Exception("StartupShortcut::Set::DeleteFile - Error deleting shortcut - " + link +
-                                " - " + vx::StrUtil::UIntToStr(GetLastError()));
+            throw vx::Exception("StartupShortcut::Set::DeleteFile - Error deleting shortcut - " +
+                                link + " - " + vx::StrUtil::UIntToStr(GetLastError()));
         }
     }
 }

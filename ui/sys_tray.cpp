@@ -55,7 +55,8 @@ bool SysTray::ShellHasBalloons() {
         reinterpret_cast<void*>(GetProcAddress(shell, "DllGetVersion")));
     DLLVERSIONINFO version = {};
     version.cbSize = sizeof(version);
-    bool supported = getVersion != nullptr && SUCCEEDED(getVersion(&version)) && version.dwMajorVersion > 4;
+    bool supported =
+        getVersion != nullptr && SUCCEEDED(getVersion(&version)) && version.dwMajorVersion > 4;
     FreeLibrary(shell);
     return supported;
 }
@@ -90,9 +91,10 @@ void SysTray::SetIcon(HICON icon) {
     record.hIcon = icon;
     record.uFlags = NIF_ICON;
     if (!Shell_NotifyIconA(NIM_MODIFY, &record)) {
-        throw vx::Exception("vxg::SysTray::SetIcon(icon)::Shell_NotifyIcon - Error setting icon - " +
-                            IntToStr(static_cast<int32_t>(reinterpret_cast<intptr_t>(icon))) +
-                            " - " + UIntToStr(GetLastError()));
+        throw vx::Exception(
+            "vxg::SysTray::SetIcon(icon)::Shell_NotifyIcon - Error setting icon - " +
+            IntToStr(static_cast<int32_t>(reinterpret_cast<intptr_t>(icon))) + " - " +
+            UIntToStr(GetLastError()));
     }
 }
 
@@ -141,7 +143,9 @@ void SysTray::StopAnimation() {
     if (stopping) vxw::WaitAndFreeThreadHandle(stopping);
 }
 
-bool SysTray::StillRunning(uint32_t run) const { return running.load() && currentRun.load() == run; }
+bool SysTray::StillRunning(uint32_t run) const {
+    return running.load() && currentRun.load() == run;
+}
 
 uint32_t SysTray::AnimationThread(void* argument) {
     vxw::InstallThreadHandlers();
@@ -158,9 +162,11 @@ void SysTray::Animate(uint32_t run) {
     std::vector<HICON> frames;
     {
         std::lock_guard<std::mutex> guard(lock);
-        for (int id = firstIcon.load(); id <= lastIcon.load(); ++id) frames.push_back(LoadFrame(id));
+        for (int id = firstIcon.load(); id <= lastIcon.load(); ++id)
+            frames.push_back(LoadFrame(id));
     }
-    for (size_t frame = 0; StillRunning(run) && !frames.empty(); frame = (frame + 1) % frames.size()) {
+    for (size_t frame = 0; StillRunning(run) && !frames.empty();
+         frame = (frame + 1) % frames.size()) {
         SetIcon(frames[frame]);
         if (!StillRunning(run)) break;
         vxw::Sleep(interval.load());
@@ -177,9 +183,9 @@ void SysTray::ShowBalloon(DWORD iconFlags, const vx::Str& text, const vx::Str& t
     CopyCut(record.szInfoTitle, sizeof(record.szInfoTitle), title, 63);
     CopyCut(record.szInfo, sizeof(record.szInfo), text, 255);
     if (!Shell_NotifyIconA(NIM_MODIFY, &record)) {
-        throw vx::Exception("vxg::SysTray::ShowBalloon::Shell_NotifyIcon - Error showing balloon - " +
-                            title + " - " + text + " - " + UIntToStr(iconFlags) + " - " +
-                            UIntToStr(GetLastError()));
+        throw vx::Exception(
+            "vxg::SysTray::ShowBalloon::Shell_NotifyIcon - Error showing balloon - " + title +
+            " - " + text + " - " + UIntToStr(iconFlags) + " - " + UIntToStr(GetLastError()));
     }
 }
 

@@ -29,8 +29,9 @@ Dialog* TabControl::GetTabPage(HWND tab, int index) {
     TCITEMA item = {};
     item.mask = TCIF_PARAM;
     if (SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item)) == FALSE) {
-        throw vx::Exception("vxg::TabControl::GetTabPage::SendMessage - Error getting tab user value - " +
-                            vx::StrUtil::UIntToStr(GetLastError()));
+        throw vx::Exception(
+            "vxg::TabControl::GetTabPage::SendMessage - Error getting tab user value - " +
+            vx::StrUtil::UIntToStr(GetLastError()));
     }
     return reinterpret_cast<Dialog*>(item.lParam);
 }

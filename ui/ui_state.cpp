@@ -12,16 +12,30 @@ std::atomic<bool> wideFunctions{true};
 
 }  // namespace
 
-HINSTANCE ModuleInstance() { return moduleInstance != nullptr ? moduleInstance : GetModuleHandleA(nullptr); }
-void SetModuleInstance(HINSTANCE instance) { moduleInstance = instance; }
+HINSTANCE ModuleInstance() {
+    return moduleInstance != nullptr ? moduleInstance : GetModuleHandleA(nullptr);
+}
+void SetModuleInstance(HINSTANCE instance) {
+    moduleInstance = instance;
+}
 
-HWND MainWindowHandle() { return mainWindow; }
-void SetMainWindowHandle(HWND window) { mainWindow = window; }
+HWND MainWindowHandle() {
+    return mainWindow;
+}
+void SetMainWindowHandle(HWND window) {
+    mainWindow = window;
+}
 
-HWND ActiveModelessDialog() { return activeModeless; }
-void SetActiveModelessDialog(HWND window) { activeModeless = window; }
+HWND ActiveModelessDialog() {
+    return activeModeless;
+}
+void SetActiveModelessDialog(HWND window) {
+    activeModeless = window;
+}
 
-bool UseWideFunctions() { return wideFunctions.load(); }
+bool UseWideFunctions() {
+    return wideFunctions.load();
+}
 
 void ChooseWindowFunctions() {
     OSVERSIONINFOA version = {};

@@ -34,7 +34,8 @@ bool AskServer(bool useLocalMachine, Offer& offer) {
     MakerSite::Server server = MakerSite::UpdateServer(useLocalMachine);
     vxw::Http http;
     http.SetServer(server.port, false, server.host, "", 0, "", "", kTimeoutMs);
-    http.SendRequest(MakerSite::kUpdatePath, "GET", nullptr, 0, nullptr, nullptr, 10, true, true, "");
+    http.SendRequest(MakerSite::kUpdatePath, "GET", nullptr, 0, nullptr, nullptr, 10, true, true,
+                     "");
     if (http.GetStatusCode() != 200) return false;
     vx::Str body = http.GetPage();
     std::vector<vx::Str> lines;

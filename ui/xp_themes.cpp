@@ -29,7 +29,9 @@ XpThemes::~XpThemes() {
     if (library != nullptr) FreeLibrary(library);
 }
 
-XpThemes& XpThemes::Instance() { return qn::Singleton<XpThemes>::Instance(); }
+XpThemes& XpThemes::Instance() {
+    return qn::Singleton<XpThemes>::Instance();
+}
 
 void XpThemes::EnableThemeDialogTexture(HWND window, DWORD flags) {
     if (enableTexture == nullptr) return;

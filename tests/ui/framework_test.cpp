@@ -3,7 +3,6 @@
 // procedure's routing and failure boxes, closing rules, the message loop's key
 // routing, menus, and the tray animation's start and stop from many threads.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <atomic>
@@ -153,7 +152,8 @@ TEST(Dialog, MissingTemplateRaises) {
         missing.ShowModal(nullptr);
         FAIL() << "no exception";
     } catch (const vx::Exception& e) {
-        EXPECT_EQ(0u, e.Message().find("vxg::Dialog::ShowModal::DialogBoxParamW - Error creating dialog - "))
+        EXPECT_EQ(0u, e.Message().find(
+                          "vxg::Dialog::ShowModal::DialogBoxParamW - Error creating dialog - "))
             << e.Message();
     }
 }
@@ -168,8 +168,9 @@ TEST(Menu, DefaultItemIsFoundByCommand) {
         menu.Create(IDD_NO_SUCH_DIALOG);
         FAIL() << "no exception";
     } catch (const vx::Exception& e) {
-        EXPECT_EQ(0u, e.Message().find("vxg::Menu::Create::LoadMenu - Error loading menu resource - "
-                                       "00000000 - 299 - "))
+        EXPECT_EQ(0u,
+                  e.Message().find("vxg::Menu::Create::LoadMenu - Error loading menu resource - "
+                                   "00000000 - 299 - "))
             << e.Message();
     }
 }
@@ -197,7 +198,8 @@ TEST_F(Tray, BadFrameRangeRaisesAndKeepsTheOldOne) {
         tray.SetIconList(5, 4);
         FAIL() << "no exception";
     } catch (const vx::Exception& e) {
-        EXPECT_EQ("vxg::SysTray::SetIconList::ids - Invalid ID range specified - 5 - 4", e.Message());
+        EXPECT_EQ("vxg::SysTray::SetIconList::ids - Invalid ID range specified - 5 - 4",
+                  e.Message());
     }
     tray.StartAnimation(1);
     tray.StopAnimation();

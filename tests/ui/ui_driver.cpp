@@ -116,10 +116,13 @@ BOOL CALLBACK ListChild(HWND child, LPARAM) {
 
 void Wait(const Args& a) {
     const std::string& want = a.at(3);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::atof(a.at(2).c_str()));
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::duration<double>(std::atof(a.at(2).c_str()));
     for (;;) {
         HWND window = Find(a.at(1));
-        std::string state = window == nullptr ? "gone" : IsWindowVisible(window) ? "visible" : "hidden";
+        std::string state = window == nullptr         ? "gone"
+                            : IsWindowVisible(window) ? "visible"
+                                                      : "hidden";
         if (state == want) return;
         if (std::chrono::steady_clock::now() > deadline)
             throw Failure{"\"" + a.at(1) + "\" is " + state + ", not " + want};
@@ -136,7 +139,8 @@ bool TrayCall(DWORD action, const Args& a) {
 }
 
 void WaitForMenu(const Args& a) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::atof(a.at(1).c_str()));
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::duration<double>(std::atof(a.at(1).c_str()));
     for (;;) {
         HWND menu = FindWindowA("#32768", nullptr);
         RECT r;
@@ -167,11 +171,13 @@ void Run(const Args& a) {
         HWND dialog = Need(a.at(1));
         HWND box = NeedItem(dialog, a.at(2));
         SendMessageA(box, BM_SETCHECK, a.at(3) == "1" ? BST_CHECKED : BST_UNCHECKED, 0);
-        Post(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), BN_CLICKED), reinterpret_cast<LPARAM>(box));
+        Post(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), BN_CLICKED),
+             reinterpret_cast<LPARAM>(box));
     } else if (name == "command") {
         HWND window = Need(a.at(1));
         int id = std::atoi(a.at(2).c_str());
-        Post(window, WM_COMMAND, MAKEWPARAM(id, 0), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+        Post(window, WM_COMMAND, MAKEWPARAM(id, 0),
+             reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
     } else if (name == "close") {
         Post(Need(a.at(1)), WM_CLOSE, 0, a.size() > 2 ? std::atoi(a.at(2).c_str()) : 0);
     } else if (name == "closebox") {
@@ -198,7 +204,8 @@ void Run(const Args& a) {
         std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
     } else if (name == "folder") {
         char path[MAX_PATH] = {};
-        if (FAILED(SHGetFolderPathA(nullptr, std::atoi(a.at(1).c_str()) | CSIDL_FLAG_CREATE, nullptr, 0, path)))
+        if (FAILED(SHGetFolderPathA(nullptr, std::atoi(a.at(1).c_str()) | CSIDL_FLAG_CREATE,
+                                    nullptr, 0, path)))
             throw Failure{"no such folder"};
         std::printf("%s\n", path);
     } else {
