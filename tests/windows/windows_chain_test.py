@@ -1,20 +1,18 @@
 """The Windows program under Wine, end to end: Linux mail clients -> mirelink.exe
 -> its web mail client -> HTTP through its proxy settings -> the local HTTPMail
 service on Linux. Also its life as a Windows user meets it (one copy at a
-time, /detach, Ctrl+C, the log beside the program) and settings that move
-between the Linux program's file and the Windows registry."""
-import os
+time, /detach, the close request, the log beside the program) and settings that
+move between the Linux program's file and the Windows registry."""
 import poplib
 import re
-import signal
 import smtplib
 import subprocess
 import time
 import unittest
 
-from wine_program import (ALICE, BOB, KEY, Installation, LinuxProgram, Service, free_port,
-                          listening, reg_file, registry_value, set_registry, wait_until, wine,
-                          windows_path)
+from wine_program import (ALICE, BOB, KEY, Installation, LinuxProgram, Service, close_program,
+                          free_port, listening, reg_file, registry_value, set_registry,
+                          wait_until, wine, windows_path)
 
 PROXY_USER = ("carol", 'p@ss "word"')  # a password that needs escaping in a .reg file
 TEXT = "From: alice@hotmail.com\r\nSubject: from Wine\r\n\r\n.leading dot\r\nlast line\r\n"
@@ -143,7 +141,7 @@ class WindowsProgram(unittest.TestCase):
             self.assertTrue(wait_until(lambda: listening(values["Port"])), self.installation.log())
             detached = self.installation.other_processes()
             self.assertEqual(1, len(detached))
-            os.kill(detached[0], signal.SIGINT)  # Ctrl+C in its console
+            close_program()
             self.assertTrue(wait_until(lambda: not self.installation.other_processes()))
             self.assertFalse(listening(values["Port"]))
 
