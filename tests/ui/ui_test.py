@@ -4,11 +4,13 @@ the update check against a local stand-in for the maker's web server, and the
 program's life (one copy, Exit, the close box). One Wine prefix and one
 virtual display serve the whole run; each test drives one or a few starts."""
 import os
+import poplib
 import shutil
 import time
 import unittest
 
-from wine_desktop import Desktop, Installation, UpdateServer, free_port, greeting, wait_until
+from wine_desktop import (Desktop, Installation, UpdateServer, free_port, greeting, listening,
+                          registry_value, wait_until, wine)
 
 OPTIONS = "Options - Mirelink"
 ABOUT = "About Mirelink 3.6"
@@ -56,7 +58,7 @@ class ProgramCase(unittest.TestCase):
     """A started copy of the program with settings of the test's own."""
 
     def setUp(self):
-        self.installation = Installation(desktop)
+        self.installation = Installation()
         self.pop_port, self.smtp_port = free_port(), free_port()
         update_server.offer("3.6", "http://127.0.0.1/unused/setup.exe")
 
@@ -79,8 +81,9 @@ class ProgramCase(unittest.TestCase):
 
     def start_listening(self, *args):
         program = self.installation.start(*args)
-        self.assertTrue(wait_until(lambda: greeting(self.pop_port) or program.poll() is not None),
-                        "nothing answers on %d: %s" % (self.pop_port, self.installation.log()))
+        ports = (self.pop_port, self.smtp_port)
+        self.assertTrue(wait_until(lambda: all(map(listening, ports)) or program.poll() is not None),
+                        "nothing listens on %s: %s" % (ports, self.installation.log()))
         self.assertIsNone(program.poll())
         return program
 
@@ -137,11 +140,11 @@ class OptionsAndLife(ProgramCase):
         self.press(OPTIONS, 1)
         desktop.drive("wait", OPTIONS, "5", "hidden")
         self.assertTrue(wait_until(lambda: greeting(new_port)), self.installation.log())
-        self.assertEqual(hex(new_port), desktop.setting("Port"))
+        self.assertEqual(hex(new_port), registry_value("Port"))
         for name, stored in (("Address", "127.0.0.1"), ("CheckSentFolder", "0x1"),
                              ("CheckBulkFolder", "0x0"), ("ProxyUsername", "carol")):
-            self.assertEqual(stored, desktop.setting(name), name)
-        self.assertTrue(desktop.setting("ProxyPassword").startswith(" ~ ~ "))
+            self.assertEqual(stored, registry_value(name), name)
+        self.assertTrue(registry_value("ProxyPassword").startswith(" ~ ~ "))
         self.assertIsNone(greeting(self.pop_port))
         self.assertTrue(greeting(self.smtp_port).startswith("220"))
         self.pop_port = new_port
@@ -200,8 +203,10 @@ class OptionsAndLife(ProgramCase):
             os.rmdir(link)
         self.exit_program(program)
 
-    def test_log_commands_and_a_new_taskbar(self):
-        desktop.set_settings(self.settings())
+    def test_log_commands_login_balloon_and_a_new_taskbar(self):
+        # The web mail service is reached through a proxy that is not there.
+        desktop.set_settings(self.settings(ExtraLogging=0, ProxyAddress="127.0.0.1",
+                                           ProxyPort=free_port()))
         program = self.start_listening()
         log_file = os.path.join(self.installation.folder, "mirelink.log")
         with open(log_file, "ab") as f:
@@ -224,6 +229,17 @@ class OptionsAndLife(ProgramCase):
         self.assertTrue(wait_until(lambda: "mirelink.log" in visible_windows().lower(), 20),
                         visible_windows())
 
+        # A failed web mail login, told from the session's thread, shows a balloon.
+        client = poplib.POP3("127.0.0.1", self.pop_port, timeout=30)
+        try:
+            client.user("someone@hotmail.com")
+            with self.assertRaises(poplib.error_proto):
+                client.pass_("secret")
+        finally:
+            client.close()
+        self.assertTrue(wait_until(lambda: "Error logging in to Hotmail - " in visible_windows(), 10),
+                        visible_windows())
+
         # The taskbar came back (the shell restarted): the icon is added again.
         desktop.drive("untray", OPTIONS, TRAY_ID)
         self.assertEqual("absent", desktop.drive("tray", OPTIONS, TRAY_ID).strip())
@@ -244,7 +260,7 @@ class OptionsAndLife(ProgramCase):
             self.assertFalse(desktop.tries("menu", "1"))
             self.exit_program(program)
         finally:
-            desktop.wine("reg", "delete", r"HKEY_LOCAL_MACHINE\Software\Palisandre\Mirelink", "/f")
+            wine("reg", "delete", r"HKEY_LOCAL_MACHINE\Software\Palisandre\Mirelink", "/f")
 
 
 class FirstStart(ProgramCase):
@@ -260,7 +276,7 @@ class FirstStart(ProgramCase):
         self.press(ABOUT, 1)
         desktop.drive("wait", ABOUT, "5", "gone")
         self.assertTrue(wait_until(lambda: WELCOME in visible_windows(), 10), visible_windows())
-        self.assertEqual("0x6e", desktop.setting("Port"))
+        self.assertEqual("0x6e", registry_value("Port"))
 
         # The tray menu, with About as its bold default item.
         desktop.move_pointer(960, 700)
@@ -337,7 +353,7 @@ class UpdateCheck(ProgramCase):
 
 class Framework(unittest.TestCase):
     def test_dialog_framework_and_tray_icon(self):
-        code, output = desktop.wine(os.environ.get("UI_FRAMEWORK_TEST", "ui_framework_test.exe"),
+        code, output = wine(os.environ.get("UI_FRAMEWORK_TEST", "ui_framework_test.exe"),
                                     timeout=120)
         self.assertEqual(0, code, output)
 
