@@ -23,6 +23,10 @@ trap cleanup EXIT
 start=$(date +%s)
 # The test discovery runs each test program under Wine: a cold prefix first
 # would make it slow enough to time out.
+# One Wine server for the whole run: otherwise it ends whenever no Wine
+# process is left for a moment, and the next test program waits for a new
+# one to start (or meets the old one going).
+wineserver -p
 wine wineboot -i >"$boot_log" 2>&1 || { cat "$boot_log"; exit 1; }
 # mirelink.exe is a window program and there is no X display here: Wine's null
 # graphics driver lets it run with its windows unseen. The desktop process
