@@ -94,7 +94,7 @@ TEST(RegFile, SetOnAnEmptyDocumentWritesTheHeaderAndSection) {
     EXPECT_EQ(RegFile::Parse(file.Serialize()).Serialize(), file.Serialize());
 }
 
-TEST(RegFile, SetTextsReadBackWithLineBreaksAndAllAroundThem) {
+TEST(RegFile, ASetTextReadsBackWhateverItHolds) {
     struct Case {
         std::string file;
         std::string text;
