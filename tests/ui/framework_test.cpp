@@ -4,6 +4,8 @@
 // routing, menus, and the tray animation's start and stop from many threads.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <atomic>
 #include <chrono>
@@ -20,6 +22,7 @@
 #include "ui/message_loop.h"
 #include "ui/shell_folder.h"
 #include "ui/sys_tray.h"
+#include "ui/tab_control.h"
 
 namespace {
 
@@ -156,6 +159,51 @@ TEST(Dialog, MissingTemplateRaises) {
                           "vxg::Dialog::ShowModal::DialogBoxParamW - Error creating dialog - "))
             << e.Message();
     }
+}
+
+class Page : public vxg::Dialog {
+public:
+    Page() : Dialog(IDD_TEST_PAGE) {}
+    HWND Item(int id) const { return GetDlgItem(Handle(), id); }
+};
+
+// Selecting a tab shows its page and hides the others; a page that is left
+// keeps its focused control and gets it back on return.
+TEST(TabControl, SelectionSwitchesPagesAndKeepsTheirFocus) {
+    TestDialog host;
+    host.Show(nullptr);
+    ShowWindow(host.Handle(), SW_SHOW);
+    HWND tab = CreateWindowExA(0, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 100,
+                               host.Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
+    Page pages[2];
+    for (int i = 0; i < 2; ++i) {
+        pages[i].Show(host.Handle());
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT | TCIF_PARAM;
+        item.pszText = const_cast<char*>("page");
+        item.lParam = reinterpret_cast<LPARAM>(&pages[i]);
+        SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+    auto select = [&](int index) {
+        SendMessageA(tab, TCM_SETCURSEL, index, 0);
+        NMHDR header = {tab, 0, static_cast<UINT>(TCN_SELCHANGE)};
+        SendMessageA(host.Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+    };
+    EXPECT_EQ(&pages[1], vxg::TabControl::GetTabPage(tab, 1));
+
+    select(0);
+    EXPECT_TRUE(pages[0].IsVisible());
+    EXPECT_FALSE(pages[1].IsVisible());
+    EXPECT_EQ(pages[0].Item(IDC_PAGE_FIRST), GetFocus());
+    SetFocus(pages[0].Item(IDC_PAGE_SECOND));
+
+    select(1);
+    EXPECT_FALSE(pages[0].IsVisible());
+    EXPECT_TRUE(pages[1].IsVisible());
+    EXPECT_EQ(pages[1].Item(IDC_PAGE_FIRST), GetFocus());
+
+    select(0);
+    EXPECT_EQ(pages[0].Item(IDC_PAGE_SECOND), GetFocus());
 }
 
 TEST(Menu, DefaultItemIsFoundByCommand) {
