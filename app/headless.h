@@ -1,7 +1,7 @@
 #pragma once
-// The program's run where it has no window (the Linux program, and the
-// Windows program until its window arrives): what the main window does when
-// it starts and at Exit, around a wait for the system's stop request.
+// The program's run where it has no window (the Linux program): what the
+// Windows main window does when it starts and at Exit, around a wait for the
+// system's stop request.
 #include <functional>
 
 #include "core/str.h"
