@@ -327,6 +327,8 @@ class UpdateCheck(ProgramCase):
                 self.press("Mirelink", answer)
                 if caption:
                     desktop.drive("wait", caption, "20", "visible")
+                    if caption == "Update failed":  # over the progress dialog it belongs to
+                        desktop.screenshot("update-failed")
                     self.assertEqual(text, box_text(caption))
                     self.press(caption, 1)
                 # The program then starts as usual.
