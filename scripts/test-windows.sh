@@ -35,5 +35,7 @@ wine wineboot -i >"$boot_log" 2>&1 || { cat "$boot_log"; exit 1; }
 wine reg add 'HKEY_CURRENT_USER\Software\Wine\Drivers' /v Graphics /d null /f >>"$boot_log" 2>&1 \
   || { cat "$boot_log"; exit 1; }
 wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+wineserver -p
 echo "test-windows: Wine prefix ready in $(( $(date +%s) - start )) s"
 ctest --test-dir "$dir" -j2 --output-on-failure "$@"
