@@ -1,7 +1,36 @@
 #!/usr/bin/env bash
-# The whole test suite: installs what is needed, builds, runs every test.
+# The whole test suite, as CI runs it: installs what is needed, then
+#   1. builds and runs every Linux test (unit, real peers, end to end),
+#   2. runs them again under AddressSanitizer with UndefinedBehaviorSanitizer,
+#      and under ThreadSanitizer,
+#   3. runs each fuzz target for a short while (MIRELINK_FUZZ_SECONDS, 30),
+#   4. builds mirelink.exe and runs the Windows tests and the user interface
+#      tests under Wine.
+# MIRELINK_TEST_LEGS picks legs by name, e.g. "linux windows"; all by default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+legs=${MIRELINK_TEST_LEGS:-linux sanitizers fuzz windows}
 bash scripts/setup.sh
-bash scripts/build.sh build
-ctest --test-dir build -j2 --output-on-failure
+
+timings=()
+run_leg() {
+  local name=$1
+  shift
+  case " $legs " in *" $name "*) ;; *) return 0 ;; esac
+  local start
+  start=$(date +%s)
+  echo "test: == $name =="
+  "$@"
+  timings+=("$name $(( $(date +%s) - start )) s")
+}
+
+linux() {
+  bash scripts/build.sh build
+  ctest --test-dir build -j2 --output-on-failure
+}
+
+run_leg linux linux
+run_leg sanitizers bash scripts/test-sanitizers.sh
+run_leg fuzz bash scripts/fuzz.sh "${MIRELINK_FUZZ_SECONDS:-30}"
+run_leg windows bash scripts/test-windows.sh
+echo "test: all passed (${timings[*]/%/;})"
