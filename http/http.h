@@ -64,6 +64,9 @@ public:
     // file. Throws HttpError when the file cannot be read.
     void GetPage(vx::Str& page) const;
     vx::Str GetPage() const;
+    // The same, but a body in memory is handed over rather than copied (a
+    // large message is then never held twice); GetPage is empty afterwards.
+    void TakePage(vx::Str& page);
 
 private:
     // Bodies are read in pieces of at most this many bytes.

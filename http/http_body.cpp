@@ -73,6 +73,7 @@ void Http::ReadBody() {
 }
 
 void Http::ReadSizedBody(int64_t length) {
+    if (outputFile.empty() && !framingBroken) responseBody.Expect(static_cast<uint64_t>(length));
     PutBody(receiveBuffer.Data(), receiveBuffer.Size(), kAppendSized1);
     receiveBuffer.Clear();
     int64_t remaining = length - bodyBytes;

@@ -109,6 +109,11 @@ void Http::GetPage(vx::Str& page) const {
         throw HttpError("Http::GetPage(1)::LoadFile - Error loading file - " + outputFile, 0);
 }
 
+void Http::TakePage(vx::Str& page) {
+    if (outputFile.empty()) return responseBody.Take(page);
+    GetPage(page);
+}
+
 vx::Str Http::GetPage() const {
     vx::Str page;
     if (!LoadPage(page))

@@ -99,7 +99,7 @@ void Hotmail::SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str&
                      true, vx::Str());
     vx::Str head = http.GetResponseHeaders();
     vx::Str page;
-    http.GetPage(page);
+    http.TakePage(page);
     vx::Str problem = DescribeIncompleteAnswer(head, http.GetStatusCode(), page.size());
     if (!problem.empty())
         throw vx::Exception("Hotmail::MakeRequest::Answer - " + problem + " - " + url);

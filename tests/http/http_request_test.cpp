@@ -71,6 +71,8 @@ std::vector<BodyCase> BodyCases() {
     for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 31 % 251);
     return {
         {"large chunked", {Chunked(large, 300001)}, After::Keep, "GET", 200, large, true},
+        {"large sized", Cut(Sized("200 OK", large), {10, 1000, 1048600}), After::Keep, "GET", 200,
+         large, true},
         {"sized in pieces", Cut(Sized("200 OK", text), {5, 20, 40, 70}), After::Keep, "GET", 200,
          text, true},
         {"chunked", Cut(Chunked(text, 7), {30, 55, 56, 57, 100}), After::Keep, "GET", 200, text,
@@ -151,8 +153,14 @@ TEST_F(HttpRequest, EachKindOfBodyIsReadWholeIntoMemoryAndIntoAFile) {
             std::string page = "old";
             http.GetPage(page);
             EXPECT_EQ(page, c.body);
+            std::string taken = "old";
+            http.TakePage(taken);
+            EXPECT_EQ(taken, c.body);
+            EXPECT_EQ(http.GetPage(), toFile ? c.body : "");
             Get(http, "/again");
             EXPECT_EQ(http.GetPage(), "next");
+            http.TakePage(taken);
+            EXPECT_EQ(taken, "next");
             EXPECT_EQ(server.Connections(), c.keepsConnection ? 1 : 2);
         }
     }
