@@ -141,7 +141,14 @@ SocketHandle Socket::Accept() {
         SocketHandle listening = handle.load();
         if (listening == kInvalidSocket) return kInvalidSocket;
         SocketHandle accepted = sys::Accept(listening);
-        if (accepted != kInvalidSocket) return accepted;
+        if (accepted != kInvalidSocket) {
+            // A reply of several lines goes out in several sends (EHLO's two
+            // lines, a status line and then the message); held back until the
+            // first is acknowledged, the rest would wait for the client's
+            // delayed acknowledgement, some 40 ms each time.
+            sys::SetNoDelay(accepted);
+            return accepted;
+        }
         int error = sys::LastError();
         if (handle.load() == kInvalidSocket) return kInvalidSocket;
         // A failure that a wait cannot cure (out of descriptors) would turn the
