@@ -1,14 +1,20 @@
 #include "http/body_pieces.h"
 
 #include <algorithm>
+#include <new>
 
 namespace vxw {
 
 void BodyPieces::Expect(uint64_t bytes) {
     if (used != 0 || bytes <= kPieceSize) return;
-    firstRoom = static_cast<size_t>(std::min<uint64_t>(bytes, kMaxExpected));
     if (pieces.empty()) pieces.emplace_back();
-    pieces[0].reserve(firstRoom);
+    size_t room = static_cast<size_t>(std::min<uint64_t>(bytes, kMaxExpected));
+    try {
+        pieces[0].reserve(room);
+        firstRoom = room;
+    } catch (const std::bad_alloc&) {
+        // Only a speed-up: without the room the body grows piece by piece.
+    }
 }
 
 void BodyPieces::Append(const char* data, size_t count) {
