@@ -27,8 +27,8 @@ public:
     // The body as parts that point into the pieces; valid until the next change.
     vx::StrParts Parts() const;
     // Hands the body over and empties it: a body in one piece trades places
-    // with out's old text (whose room serves the next body); a longer one is
-    // joined, each piece let go once copied, so it is never held twice.
+    // with out's old text (whose room serves the next body), without a copy;
+    // a longer one is joined, each piece let go as soon as it is copied.
     void Take(vx::Str& out);
 
     static constexpr size_t kMaxExpected = size_t(64) << 20;
