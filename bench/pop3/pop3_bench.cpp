@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench/figure.h"
+#include "bench/process_memory.h"
 #include "core/config.h"
 #include "core/thread.h"
 #include "pop3/pop_server.h"
@@ -37,23 +38,6 @@ double Seconds(Clock::time_point start) {
 
 double Mib(double bytes) {
     return bytes / (1024.0 * 1024.0);
-}
-
-// A field of /proc/self/status in kB ("VmHWM", "VmRSS").
-long StatusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, std::strlen(field), field) == 0 && line[std::strlen(field)] == ':') {
-            return std::stol(line.substr(std::strlen(field) + 1));
-        }
-    }
-    return -1;
-}
-
-// Lets VmHWM start again from the current resident size.
-void ResetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 // A message of the given size, in 76-character lines. Base64-like lines

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/figure.h"
+#include "bench/process_memory.h"
 #include "core/config.h"
 #include "core/file_util.h"
 #include "core/thread.h"
@@ -39,16 +40,6 @@ const char kRecipient[] = "someone@example.com";
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-long StatusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    size_t length = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, length, field) == 0 && line[length] == ':')
-            return std::stol(line.substr(length + 1));
-    return -1;
 }
 
 // 76-character lines, every tenth starting with a dot, so the client stuffs
@@ -193,7 +184,7 @@ int main() {
         "http://services.msn.com/mail/bob%40msn.com/sendmsg"};
 
     long rssBefore = StatusKb("VmRSS");
-    std::ofstream("/proc/self/clear_refs") << "5";  // VmHWM starts again from here
+    ResetPeakMemory();
     double gatewayBest = Best(1e9, SubmitSeconds(server.ListeningPort(), data));
     long peakAdded = StatusKb("VmHWM") - rssBefore;
     double straightBest = 1e9;

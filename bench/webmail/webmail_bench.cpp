@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/figure.h"
+#include "bench/process_memory.h"
 #include "core/config.h"
 #include "core/thread.h"
 #include "pop3/pop_server.h"
@@ -30,16 +31,6 @@ constexpr size_t kBigMessage = 20 * 1024 * 1024;
 constexpr int kRuns = 5;
 const char kAccount[] = "bob@msn.com";
 const char kCredentials[] = "bob@msn.com:builder";
-
-long StatusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    size_t length = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, length, field) == 0 && line[length] == ':')
-            return std::stol(line.substr(length + 1));
-    return -1;
-}
 
 double MibPerSecond(Clock::time_point start) {
     return kBigMessage / (1024.0 * 1024.0) /
@@ -115,7 +106,7 @@ int main() {
     std::string proxy = "http://127.0.0.1:" + std::to_string(servicePort);
 
     long rssBefore = StatusKb("VmRSS");
-    std::ofstream("/proc/self/clear_refs") << "5";  // VmHWM starts again from here
+    ResetPeakMemory();
     double retrBest = RetrMibPerSecond(server.ListeningPort());
     long peakAdded = StatusKb("VmHWM") - rssBefore;
     double httpBest = 0;
