@@ -4,6 +4,7 @@
 
 #include "core/exception.h"
 #include "http/body_pieces.h"
+#include "http/body_stream.h"
 #include "smtp/smtp_session.h"
 
 namespace {
@@ -56,7 +57,8 @@ SmtpSession::Stage SmtpSession::ProcessData(const Command&) {
     Reply(354, "Start mail input; end with <CRLF>.<CRLF>");
     channel.Pause();
     vxw::BodyPieces text = ReadMessageText();
-    account->SendMail(sender, recipients, text.Parts());
+    vxw::PartsSource source(text.Parts());
+    account->SendMail(sender, recipients, source);
     ClearEnvelope();
     Reply(250, "OK");
     return Stage::Authenticated;

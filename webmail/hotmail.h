@@ -35,13 +35,14 @@ public:
     bool Login(const vx::Str& user, const vx::Str& password) override;
     // The messages of every folder, folders in the byte order of their keys.
     void GetMessageList(MessageList& list) override;
-    // The body of the last answer to a GET of url, whatever its status.
-    vx::Str GetMessage(const vx::Str& url) override;
+    // The body of a GET of url, into sink; a status outside 200-299 is a failure.
+    void GetMessage(const vx::Str& url, MessageSink& sink) override;
+    using WebmailAccount::GetMessage;
     // MOVE into the deleted-items folder; anything but 201 is a failure.
     void SendMessageToTrash(const vx::Str& url) override;
     // POST to the submission URL; a status outside 200-299 is a failure.
     void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                  const vx::StrParts& text) override;
+                  vxw::BodySource& text) override;
     void Disconnect() override;
 
     // URL pieces: the host; the path from the first "/" after the host (with

@@ -11,8 +11,8 @@ const char kSubmissionType[] = "message/rfc821";
 
 }  // namespace
 
-vx::Str Hotmail::GetMessage(const vx::Str& url) {
-    return Logged("Hotmail::GetMessage").Run([&] {
+void Hotmail::GetMessage(const vx::Str& url, MessageSink& sink) {
+    vx::Str message = Logged("Hotmail::GetMessage").Run([&] {
         MakeRequest(url, "GET", "", "", {}, true);
         // An error page (a message that is gone, a service still busy after
         // the retry) is no message: handed out, the mail client could delete
@@ -26,6 +26,8 @@ vx::Str Hotmail::GetMessage(const vx::Str& url) {
         message.swap(lastBody);
         return message;
     });
+    sink.Begin();
+    if (!message.empty()) sink.Put(message.data(), message.size());
 }
 
 void Hotmail::SendMessageToTrash(const vx::Str& url) {
@@ -41,7 +43,17 @@ void Hotmail::SendMessageToTrash(const vx::Str& url) {
 }
 
 void Hotmail::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                       const vx::StrParts& text) {
+                       vxw::BodySource& source) {
+    vx::Str whole(static_cast<size_t>(source.Size()), '\0');
+    source.Rewind();
+    size_t got = 0;
+    while (got < whole.size()) {
+        size_t read = source.Read(whole.data() + got, whole.size() - got);
+        if (read == 0) break;
+        got += read;
+    }
+    whole.resize(got);
+    const vx::StrParts text{whole};
     // The envelope goes in front of the text's parts: a large message is
     // posted from where the session gathered it, not from a copy.
     const vx::Str envelope = request_bodies::SubmissionEnvelope(sender, recipients);
@@ -55,6 +67,7 @@ void Hotmail::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipi
     } restore{http};
     MakeRequest(sendUrl, "POST", "", "", body, true);
     if (lastStatus < 200 || lastStatus > 299)
-        throw vx::Exception("Hotmail::SendMail::Code - Error sending message - " + sender + " - " +
-                            vx::StrUtil::IntToStr(lastStatus) + " - " + lastHeaders + lastBody);
+        throw ServiceRefusal("Hotmail::SendMail::Code - Error sending message - " + sender + " - " +
+                                 vx::StrUtil::IntToStr(lastStatus) + " - " + lastHeaders + lastBody,
+                             lastStatus);
 }

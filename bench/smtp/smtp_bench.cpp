@@ -114,9 +114,9 @@ class TakingAccount : public WebmailAccount {
 public:
     bool Login(const vx::Str&, const vx::Str&) override { return true; }
     void GetMessageList(MessageList&) override {}
-    vx::Str GetMessage(const vx::Str&) override { return ""; }
+    void GetMessage(const vx::Str&, MessageSink& sink) override { sink.Begin(); }
     void SendMessageToTrash(const vx::Str&) override {}
-    void SendMail(const vx::Str&, const std::vector<vx::Str>&, const vx::StrParts&) override {}
+    void SendMail(const vx::Str&, const std::vector<vx::Str>&, vxw::BodySource&) override {}
     void Disconnect() override {}
 };
 
@@ -139,7 +139,8 @@ bool BestLoginAndPostSeconds(const std::string& message, double& login, double& 
         if (!account->Login(kAccount, kPassword)) return false;
         login = std::min(login, SecondsSince(start));
         start = Clock::now();
-        account->SendMail(kAccount, {kRecipient}, {message});
+        vxw::PartsSource source({message});
+        account->SendMail(kAccount, {kRecipient}, source);
         post = std::min(post, SecondsSince(start));
     }
     return true;

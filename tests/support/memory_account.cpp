@@ -89,7 +89,7 @@ void MemoryAccount::GetMessageList(MessageList& list) {
     }
 }
 
-vx::Str MemoryAccount::GetMessage(const vx::Str& url) {
+void MemoryAccount::GetMessage(const vx::Str& url, MessageSink& sink) {
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(service.lock);
@@ -97,11 +97,18 @@ vx::Str MemoryAccount::GetMessage(const vx::Str& url) {
     }
     if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     service.MaybeFail(MemoryService::Operation::GetMessage);
-    std::lock_guard<std::mutex> guard(service.lock);
-    for (const auto& message : service.mailboxes[user]) {
-        if (message.href == url) return message.text;
+    std::string text;
+    {
+        std::lock_guard<std::mutex> guard(service.lock);
+        const auto& box = service.mailboxes[user];
+        auto found =
+            std::find_if(box.begin(), box.end(), [&](const auto& m) { return m.href == url; });
+        if (found == box.end())
+            throw vx::Exception("MemoryAccount::GetMessage - No such message - " + url);
+        text = found->text;
     }
-    throw vx::Exception("MemoryAccount::GetMessage - No such message - " + url);
+    sink.Begin();
+    if (!text.empty()) sink.Put(text.data(), text.size());
 }
 
 void MemoryAccount::SendMessageToTrash(const vx::Str& url) {
@@ -116,10 +123,12 @@ void MemoryAccount::SendMessageToTrash(const vx::Str& url) {
 }
 
 void MemoryAccount::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                             const vx::StrParts& text) {
+                             vxw::BodySource& text) {
     service.MaybeFail(MemoryService::Operation::SendMail);
     vx::Str joined;
-    for (std::string_view part : text) joined += part;
+    text.Rewind();
+    char buffer[65536];
+    while (size_t got = text.Read(buffer, sizeof buffer)) joined.append(buffer, got);
     std::lock_guard<std::mutex> guard(service.lock);
     service.sent.push_back({user, sender, recipients, joined});
 }

@@ -74,10 +74,11 @@ public:
     explicit MemoryAccount(MemoryService& service) : service(service) {}
     bool Login(const vx::Str& user, const vx::Str& password) override;
     void GetMessageList(MessageList& list) override;
-    vx::Str GetMessage(const vx::Str& url) override;
+    void GetMessage(const vx::Str& url, MessageSink& sink) override;
+    using WebmailAccount::GetMessage;
     void SendMessageToTrash(const vx::Str& url) override;
     void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                  const vx::StrParts& text) override;
+                  vxw::BodySource& text) override;
     void Disconnect() override;
 
 private:

@@ -360,9 +360,10 @@ TEST_F(HotmailExchange, SendMailPostsTheEnvelopeAndTakesAny2xx) {
         LogIn(hotmail, server);
         bool accepted = true;
         try {
-            hotmail.SendMail("Alice <a@example.com>", {"b@example.com", "c@example.com"},
-                             {"Subject: x\r\n", "\r\nhi\r\n"});
-        } catch (const vx::Exception& e) {
+            vxw::PartsSource text({"Subject: x\r\n", "\r\nhi\r\n"});
+            hotmail.SendMail("Alice <a@example.com>", {"b@example.com", "c@example.com"}, text);
+        } catch (const ServiceRefusal& e) {
+            EXPECT_EQ(e.Status(), std::stoi(std::string(status, 3)));
             accepted = false;
             EXPECT_EQ(e.Message(),
                       "Hotmail::SendMail::Code - Error sending message - Alice "

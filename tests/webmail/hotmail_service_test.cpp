@@ -42,8 +42,9 @@ TEST(HotmailService, SendMailHandsTheEnvelopeAndTheTextToTheService) {
     for (const Account& account : accounts) {
         Hotmail hotmail;
         ASSERT_TRUE(hotmail.Login(account.user, account.password));
+        vxw::PartsSource source({text});
         hotmail.SendMail("Alice <alice@hotmail.com>", {"bob@msn.com", "Carol carol@example.org"},
-                         {text});
+                         source);
         hotmail.Disconnect();
     }
     const std::string envelope =
