@@ -58,6 +58,14 @@ vx::Str LineChannel::ReadSecretLine() {
     return line;
 }
 
+vx::Str LineChannel::ReadBlock(size_t count) {
+    return vxw::ReadBlock(received, connection, count, kReceiveSize);
+}
+
+bool LineChannel::WaitForInput(int32_t ms) {
+    return received.PendingSize() > 0 || connection.WaitUntilReadable(ms);
+}
+
 void LineChannel::LogClientLine(std::string_view line) const {
     vx::Str text(line);
     Log(prefixes.client + (mask ? mask(text) : text));

@@ -43,6 +43,12 @@ public:
     std::string_view ReadLineView();
     // ReadLine for a line that carries credentials: the log shows "****".
     vx::Str ReadSecretLine();
+    // The next count bytes as they are (an IMAP literal), not logged: the
+    // session knows whether they may be shown.
+    vx::Str ReadBlock(size_t count);
+    // True when the client has sent something, or does within ms; false
+    // when the wait ran out. Never throws for a quiet client.
+    bool WaitForInput(int32_t ms);
 
     // Pauses, logs and sends text.
     void Reply(const vx::Str& text);

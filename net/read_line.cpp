@@ -93,4 +93,16 @@ std::string_view ReadLineView(ReceiveBuffer& buffer, Socket& socket, size_t maxL
     return ReadLineFrom(buffer.bytes, buffer.start, socket, maxLineLength, receiveSize);
 }
 
+vx::Str ReadBlock(ReceiveBuffer& buffer, Socket& socket, size_t count, size_t receiveSize) {
+    vx::Str& bytes = buffer.bytes;
+    if (bytes.size() - buffer.start < count) {
+        bytes.erase(0, buffer.start);
+        buffer.start = 0;
+        while (bytes.size() < count) ReceiveMore(bytes, socket, receiveSize);
+    }
+    vx::Str block = bytes.substr(buffer.start, count);
+    buffer.start += count;
+    return block;
+}
+
 }  // namespace vxw

@@ -20,10 +20,15 @@ public:
 private:
     friend std::string_view ReadLineView(ReceiveBuffer& buffer, Socket& socket,
                                          size_t maxLineLength, size_t receiveSize);
+    friend vx::Str ReadBlock(ReceiveBuffer& buffer, Socket& socket, size_t count,
+                             size_t receiveSize);
     vx::Str bytes;
     size_t start = 0;  // bytes before this offset are consumed
 };
 
+// The next count bytes, whatever they hold (an IMAP literal). Throws what
+// the socket throws, and SocketClosed when the peer closes first.
+vx::Str ReadBlock(ReceiveBuffer& buffer, Socket& socket, size_t count, size_t receiveSize);
 // ReadLine of socket.h over a ReceiveBuffer; the same limits and texts.
 vx::Str ReadLine(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize);
 // The same without copying the line: the view points into the buffer and

@@ -35,6 +35,28 @@ private:
     int32_t status;
 };
 
+// A folder of the account, as the service's folder root lists it.
+struct WebmailFolder {
+    vx::Str url;
+    // The service's hm:special: "inbox", "sentitems", "bulkmail",
+    // "deleteditems", "msnpromo", or "" for a folder of the user's.
+    vx::Str special;
+    vx::Str displayName;  // UTF-8
+};
+
+// One message of a folder listing, with what the service said of it.
+struct ListedMessage {
+    vx::Str href;
+    int64_t size = -1;  // bytes; -1 when the listing gave none
+    int read = -1;      // the service's read state: 1, 0, or -1 where it keeps none
+    // The urn:schemas:mailheader: properties, where the listing carried any:
+    // the header fields' values as the service gives them ("" for a field
+    // the message lacks).
+    bool hasHeaders = false;
+    vx::Str subject, from, to, date;
+    vx::Str received;  // hm:date, when the message arrived (ISO 8601), or ""
+};
+
 class WebmailAccount {
 public:
     virtual ~WebmailAccount() = default;
@@ -64,6 +86,23 @@ public:
     virtual void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
                           vxw::BodySource& text) = 0;
     virtual void Disconnect() = 0;
+
+    // What the IMAP service needs beyond POP3 and SMTP. A client that does
+    // not offer one throws vx::Exception; one whose service refuses it throws
+    // ServiceRefusal (a service without COPY or DELETE answers 405 or 501).
+    //
+    // Every folder of the account, whatever the folder switches say.
+    virtual void ListFolders(std::vector<WebmailFolder>& folders);
+    // The messages of one folder, in the service's order.
+    virtual void ListFolder(const vx::Str& folderUrl, std::vector<ListedMessage>& messages);
+    // Sets the service's read state of a message.
+    virtual void SetReadState(const vx::Str& url, bool read);
+    // Moves or copies a message into another folder; returns the message's
+    // URL there.
+    virtual vx::Str MoveMessage(const vx::Str& url, const vx::Str& folderUrl);
+    virtual vx::Str CopyMessage(const vx::Str& url, const vx::Str& folderUrl);
+    // Deletes a message for good.
+    virtual void DeleteMessage(const vx::Str& url);
 };
 
 // Makes the web mail client of one new session.

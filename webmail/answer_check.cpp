@@ -6,10 +6,6 @@
 
 #include "text/ascii.h"
 
-namespace {
-
-// The value of the first header line of that name, without surrounding
-// blanks; false when there is none.
 bool FindHeader(std::string_view head, std::string_view name, std::string_view& value) {
     for (size_t start = head.find("\r\n"); start != std::string_view::npos;) {
         start += 2;
@@ -27,6 +23,8 @@ bool FindHeader(std::string_view head, std::string_view name, std::string_view& 
     }
     return false;
 }
+
+namespace {
 
 // A Content-Length made of digits only, or -1 when there is none to trust.
 int64_t DeclaredLength(std::string_view head) {

@@ -45,6 +45,14 @@ public:
                   vxw::BodySource& text) override;
     void Disconnect() override;
 
+    // The IMAP operations (hotmail_imap.cpp).
+    void ListFolders(std::vector<WebmailFolder>& folders) override;
+    void ListFolder(const vx::Str& folderUrl, std::vector<ListedMessage>& messages) override;
+    void SetReadState(const vx::Str& url, bool read) override;
+    vx::Str MoveMessage(const vx::Str& url, const vx::Str& folderUrl) override;
+    vx::Str CopyMessage(const vx::Str& url, const vx::Str& folderUrl) override;
+    void DeleteMessage(const vx::Str& url) override;
+
     // URL pieces: the host; the path from the first "/" after the host (with
     // any query; empty when there is none); the port after the host's ":",
     // or -1. The first two throw vx::Exception for a text without "//".
@@ -77,6 +85,11 @@ private:
     void GetOtherFolderUrls();
     void AddOtherFolder(const vx::Xml& response);
     void AppendList(MessageList& list, const vx::Str& key, const vx::Str& url);
+    // MOVE or COPY of url into folderUrl; the message's new URL.
+    vx::Str Transfer(const char* method, const char* tag, const vx::Str& url,
+                     const vx::Str& folderUrl);
+    // A status outside 200-299 as a ServiceRefusal naming the operation.
+    void RequireSuccess(const char* place, const vx::Str& url) const;
 
     // The failure log of one operation, showing this session's last answer.
     FailureLog Logged(const char* tag) const { return FailureLog(tag, lastHeaders, lastBody); }

@@ -22,7 +22,7 @@ std::string MemoryService::AddMessage(const std::string& user, const std::string
                                          std::to_string(nextId++) + ".eml"
                                    : href;
     int32_t size = reportedSize >= 0 ? reportedSize : static_cast<int32_t>(text.size());
-    mailboxes[user].push_back({url, folder, text, size});
+    mailboxes[user].push_back({url, folder, text, size, keepReadState ? 0 : -1});
     return url;
 }
 
@@ -63,6 +63,7 @@ AccountFactory MemoryService::Factory() {
 
 void MemoryService::MaybeFail(Operation operation) {
     std::lock_guard<std::mutex> guard(lock);
+    ++counts[operation];
     auto found = failures.find(operation);
     if (found == failures.end() || found->second.second <= 0) return;
     --found->second.second;

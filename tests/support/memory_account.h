@@ -16,13 +16,31 @@ namespace testing_support {
 
 class MemoryService {
 public:
-    enum class Operation { Login, GetMessageList, GetMessage, SendMessageToTrash, SendMail };
+    enum class Operation {
+        Login,
+        GetMessageList,
+        GetMessage,
+        SendMessageToTrash,
+        SendMail,
+        ListFolders,
+        ListFolder,
+        SetReadState,
+        MoveMessage,
+        CopyMessage,
+        DeleteMessage,
+    };
 
     struct StoredMessage {
         std::string href;
         std::string folder;
         std::string text;
         int32_t reportedSize;  // what the listing says; the text's size unless set
+        int read = -1;         // the service's read state; -1 where it keeps none
+    };
+    struct Folder {
+        std::string key;  // the folder of StoredMessage
+        std::string special;
+        std::string displayName;
     };
     struct SentMail {
         std::string user;
@@ -49,6 +67,20 @@ public:
     // The user's remaining messages, in list order.
     std::vector<StoredMessage> Mailbox(const std::string& user) const;
 
+    // The IMAP side. Folders of a user beyond those its messages name (a
+    // message's folder "inbox" is the special inbox, any other an ordinary
+    // folder named after it, unless declared here).
+    void AddFolder(const std::string& user, const Folder& folder);
+    static std::string FolderUrl(const std::string& user, const std::string& key);
+    // New messages get a read state (unread) that the listing shows.
+    void KeepReadState(bool keep);
+    // Listings carry the Subject, From, To and Date fields of each message.
+    void ListHeaders(bool list);
+    // The service offers COPY and DELETE (otherwise it answers 405).
+    void OfferCopyAndDelete(bool offer);
+    // Requests of an operation so far.
+    int Count(Operation operation) const;
+
     // Makes accounts bound to this service; the service must outlive them.
     AccountFactory Factory();
 
@@ -64,6 +96,11 @@ private:
     std::vector<std::string> trashed;
     std::vector<SentMail> sent;
     int disconnects = 0;
+    std::map<std::string, std::vector<Folder>> folders;
+    std::map<Operation, int> counts;
+    bool keepReadState = false;
+    bool listHeaders = false;
+    bool copyAndDelete = false;
     int downloadDelayMs = 0;
     int nextId = 1;
 };
@@ -81,7 +118,18 @@ public:
                   vxw::BodySource& text) override;
     void Disconnect() override;
 
+    void ListFolders(std::vector<WebmailFolder>& folders) override;
+    void ListFolder(const vx::Str& folderUrl, std::vector<ListedMessage>& messages) override;
+    void SetReadState(const vx::Str& url, bool read) override;
+    vx::Str MoveMessage(const vx::Str& url, const vx::Str& folderUrl) override;
+    vx::Str CopyMessage(const vx::Str& url, const vx::Str& folderUrl) override;
+    void DeleteMessage(const vx::Str& url) override;
+
 private:
+    // The message at url, under the service's lock; throws when there is none.
+    MemoryService::StoredMessage& Find(const vx::Str& url, const char* place);
+    std::string FolderKey(const vx::Str& folderUrl, const char* place) const;
+
     MemoryService& service;
     std::string user;  // empty until a login succeeded
 };

@@ -1,0 +1,46 @@
+// Commands of ImapSession allowed in any state (RFC 3501 6.1), and those of
+// the authenticated state that only describe the server: NAMESPACE (RFC 2342)
+// and ID (RFC 2971).
+#include "core/config.h"
+#include "imap/imap_failure.h"
+#include "imap/imap_session.h"
+#include "imap/imap_string.h"
+
+void ImapSession::CmdCapability(Request& request) {
+    RequireArgs(request, 0);
+    Untagged("CAPABILITY " + Capabilities(state != State::NotAuthenticated));
+    Tagged(request.tag, "OK", "CAPABILITY completed");
+}
+
+void ImapSession::CmdNoop(Request& request) {
+    RequireArgs(request, 0);
+    if (selected) RefreshSelected();
+    Tagged(request.tag, "OK", request.name + " completed");
+}
+
+void ImapSession::CmdCheck(Request& request) {
+    CmdNoop(request);
+}
+
+void ImapSession::CmdLogout(Request& request) {
+    RequireArgs(request, 0);
+    Untagged("BYE Mirelink logging out");
+    Tagged(request.tag, "OK", "LOGOUT completed");
+    state = State::Logout;
+}
+
+void ImapSession::CmdId(Request& request) {
+    RequireArgs(request, 1);
+    if (!request.args[0].Is("NIL") && !request.args[0].IsList())
+        throw ImapFailure::Bad("ID needs a list or NIL");
+    vx::Str response = "ID (\"name\" \"Mirelink\" \"version\" ";
+    ImapString::AppendString(response, Config::GetVersion());
+    Untagged(response + ")");
+    Tagged(request.tag, "OK", "ID completed");
+}
+
+void ImapSession::CmdNamespace(Request& request) {
+    RequireArgs(request, 0);
+    Untagged("NAMESPACE ((\"\" \"/\")) NIL NIL");
+    Tagged(request.tag, "OK", "NAMESPACE completed");
+}

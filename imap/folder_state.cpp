@@ -1,0 +1,319 @@
+#include "imap/folder_state.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+#include <unordered_set>
+
+#include "core/exception.h"
+#include "core/file_util.h"
+#include "imap/state_file.h"
+#include "text/ascii.h"
+
+namespace {
+
+const char kMagic[] = "mirelink-imap-folder 1";
+// A state file larger than this is taken as damaged rather than read.
+constexpr size_t kMaxFileSize = size_t{512} << 20;
+
+template <class Number>
+bool ReadNumber(std::string_view text, Number& value, int base = 10) {
+    if (text.empty()) return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// The next field of line up to a blank (the last field takes the rest).
+std::string_view NextField(std::string_view& line, bool last = false) {
+    size_t blank = last ? std::string_view::npos : line.find(' ');
+    std::string_view field = line.substr(0, blank);
+    line = blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+    return field;
+}
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+bool ValidKeyword(std::string_view keyword) {
+    if (keyword.empty() || keyword.size() > kMaxKeywordLength) return false;
+    for (char c : keyword) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7f) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ImapFolderState::ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now)
+    : path(std::move(path)), folderUrl(std::move(folderUrl)) {
+    Load(now);
+}
+
+void ImapFolderState::Load(int64_t now) {
+    vx::Str text;
+    if (!LoadFile(path, text)) return StartAgain(0, now);
+    if (text.size() <= kMaxFileSize && Parse(text)) return;
+    // Whatever UIDVALIDITY the damaged file still shows, the new one lies
+    // above it, so no client takes the new UIDs for the old ones.
+    uint32_t old = 0;
+    size_t at = text.find("\nuidvalidity ");
+    if (at != vx::Str::npos) {
+        std::string_view rest(text.data() + at + 13, std::min<size_t>(10, text.size() - at - 13));
+        rest = rest.substr(0, rest.find('\n'));
+        ReadNumber(rest, old);
+    }
+    StartAgain(old, now);
+}
+
+void ImapFolderState::StartAgain(uint32_t atLeast, int64_t now) {
+    messages.clear();
+    uidOfHref.clear();
+    keywords.clear();
+    // Time-based, as most servers do: a folder started again later always
+    // gets a larger value.
+    uint32_t stamp = static_cast<uint32_t>(std::clamp<int64_t>(now, 1, UINT32_MAX));
+    uidValidity = std::max(stamp, atLeast == UINT32_MAX ? atLeast : atLeast + 1);
+    uidNext = 1;
+    recentFrom = 1;
+    dirty = true;
+}
+
+bool ImapFolderState::Parse(const vx::Str& text) {
+    std::string_view rest(text);
+    auto nextLine = [&rest](std::string_view& line) {
+        size_t end = rest.find('\n');
+        if (end == std::string_view::npos) return false;
+        line = rest.substr(0, end);
+        rest.remove_prefix(end + 1);
+        return true;
+    };
+    std::string_view line;
+    if (!nextLine(line) || line != kMagic) return false;
+    if (!nextLine(line) || NextField(line) != "url" || line != folderUrl) return false;
+    if (!nextLine(line) || NextField(line) != "uidvalidity" || !ReadNumber(line, uidValidity) ||
+        uidValidity == 0)
+        return false;
+    if (!nextLine(line) || NextField(line) != "uidnext" || !ReadNumber(line, uidNext) ||
+        uidNext == 0)
+        return false;
+    if (!nextLine(line) || NextField(line) != "recent" || !ReadNumber(line, recentFrom) ||
+        recentFrom > uidNext)
+        return false;
+    for (;;) {
+        if (!nextLine(line)) return false;
+        std::string_view kind = NextField(line);
+        if (kind == "end") return rest.empty();
+        if (kind == "k") {
+            if (!ValidKeyword(line) || keywords.size() >= kMaxKeywords) return false;
+            keywords.emplace_back(line);
+            continue;
+        }
+        uint32_t uid = 0;
+        Entry entry;
+        unsigned flags = 0;
+        if (kind != "m" || !ReadNumber(NextField(line), uid) || uid == 0 || uid >= uidNext ||
+            !ReadNumber(NextField(line), flags, 16) || flags > 0x1f ||
+            !ReadNumber(NextField(line), entry.keywords, 16) ||
+            !ReadNumber(NextField(line), entry.firstSeen))
+            return false;
+        entry.flags = static_cast<uint8_t>(flags);
+        entry.href = vx::Str(NextField(line, true));
+        if (entry.href.empty() || messages.size() >= kMaxFolderMessages ||
+            (!messages.empty() && messages.rbegin()->first >= uid) ||
+            !uidOfHref.emplace(entry.href, uid).second)
+            return false;
+        messages.emplace_hint(messages.end(), uid, std::move(entry));
+    }
+}
+
+vx::Str ImapFolderState::Serialize() const {
+    vx::Str out;
+    out.reserve(128 + messages.size() * 96);
+    out += kMagic;
+    out += "\nurl " + folderUrl + "\nuidvalidity " + std::to_string(uidValidity) + "\nuidnext " +
+           std::to_string(uidNext) + "\nrecent " + std::to_string(recentFrom) + "\n";
+    for (const vx::Str& keyword : keywords) out += "k " + keyword + "\n";
+    char number[32];
+    for (const auto& [uid, entry] : messages) {
+        out += "m ";
+        out += std::to_string(uid);
+        auto hex = [&](uint64_t value) {
+            auto result = std::to_chars(number, number + sizeof number, value, 16);
+            out += ' ';
+            out.append(number, result.ptr);
+        };
+        hex(entry.flags);
+        hex(entry.keywords);
+        out += ' ';
+        out += std::to_string(entry.firstSeen);
+        out += ' ';
+        out += entry.href;
+        out += '\n';
+    }
+    out += "end\n";
+    return out;
+}
+
+void ImapFolderState::Save() {
+    // One save at a time, each writing what was current when it began: a
+    // slower save can never put an older state over a newer one.
+    std::lock_guard<std::mutex> saving(saveLock);
+    vx::Str text;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!dirty) return;
+        text = Serialize();
+        dirty = false;
+    }
+    if (!ImapStateFile::WriteAtomically(path, text)) {
+        std::lock_guard<std::mutex> guard(lock);
+        dirty = true;
+        throw vx::Exception("ImapFolderState::Save - Error writing the folder state - " + path);
+    }
+}
+
+uint32_t ImapFolderState::UidValidity() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return uidValidity;
+}
+
+uint32_t ImapFolderState::UidNext() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return uidNext;
+}
+
+uint64_t ImapFolderState::Generation() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return generation;
+}
+
+uint32_t ImapFolderState::AddLocked(const vx::Str& href, int64_t now) {
+    auto known = uidOfHref.find(href);
+    if (known != uidOfHref.end()) return known->second;
+    // UIDs run out after 2^32 - 1 messages: the folder starts again.
+    if (uidNext == UINT32_MAX) StartAgain(uidValidity, now);
+    uint32_t uid = uidNext++;
+    Entry entry;
+    entry.href = href;
+    entry.firstSeen = now;
+    entry.added = generation;
+    messages.emplace_hint(messages.end(), uid, std::move(entry));
+    uidOfHref.emplace(href, uid);
+    dirty = true;
+    return uid;
+}
+
+std::vector<ImapFolderMessage> ImapFolderState::Sync(const std::vector<vx::Str>& hrefs,
+                                             uint64_t listedAt, int64_t now) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (hrefs.size() > kMaxFolderMessages)
+        throw vx::Exception("ImapFolderState::Sync - The folder holds too many messages - " +
+                            std::to_string(hrefs.size()));
+    std::unordered_set<std::string_view> listed;
+    listed.reserve(hrefs.size());
+    for (const vx::Str& href : hrefs) {
+        // A URL with a line break cannot be stored; the service never sends one.
+        if (href.empty() || HasLineBreak(href)) continue;
+        listed.insert(href);
+        AddLocked(href, now);
+    }
+    for (auto it = messages.begin(); it != messages.end();) {
+        if (it->second.added <= listedAt && listed.find(it->second.href) == listed.end()) {
+            uidOfHref.erase(it->second.href);
+            it = messages.erase(it);
+            dirty = true;
+        } else {
+            ++it;
+        }
+    }
+    ++generation;
+    std::vector<ImapFolderMessage> out;
+    out.reserve(messages.size());
+    for (const auto& [uid, entry] : messages)
+        out.push_back({uid, entry.href, entry.flags, entry.keywords, entry.firstSeen});
+    return out;
+}
+
+uint32_t ImapFolderState::Add(const vx::Str& href, uint8_t flags, const std::vector<vx::Str>& names,
+                          int64_t now) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (href.empty() || HasLineBreak(href)) return 0;
+    ++generation;
+    uint32_t uid = AddLocked(href, now);
+    Entry& entry = messages[uid];
+    entry.flags = flags;
+    entry.keywords = 0;
+    for (const vx::Str& name : names) entry.keywords |= KeywordBitLocked(name, true);
+    dirty = true;
+    return uid;
+}
+
+void ImapFolderState::Remove(uint32_t uid) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = messages.find(uid);
+    if (found == messages.end()) return;
+    uidOfHref.erase(found->second.href);
+    messages.erase(found);
+    dirty = true;
+}
+
+bool ImapFolderState::Flags(uint32_t uid, uint8_t& flags, uint64_t& mask) const {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = messages.find(uid);
+    if (found == messages.end()) return false;
+    flags = found->second.flags;
+    mask = found->second.keywords;
+    return true;
+}
+
+bool ImapFolderState::SetFlags(uint32_t uid, uint8_t flags, uint64_t mask) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = messages.find(uid);
+    if (found == messages.end()) return false;
+    if (found->second.flags != flags || found->second.keywords != mask) {
+        found->second.flags = flags;
+        found->second.keywords = mask;
+        dirty = true;
+    }
+    return true;
+}
+
+std::vector<vx::Str> ImapFolderState::KeywordNames(uint64_t mask) const {
+    std::lock_guard<std::mutex> guard(lock);
+    std::vector<vx::Str> names;
+    for (size_t i = 0; i < keywords.size(); ++i)
+        if (mask & (uint64_t{1} << i)) names.push_back(keywords[i]);
+    return names;
+}
+
+std::vector<vx::Str> ImapFolderState::Keywords() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return keywords;
+}
+
+uint64_t ImapFolderState::KeywordBit(const vx::Str& keyword, bool create) {
+    std::lock_guard<std::mutex> guard(lock);
+    return KeywordBitLocked(keyword, create);
+}
+
+uint64_t ImapFolderState::KeywordBitLocked(const vx::Str& keyword, bool create) {
+    for (size_t i = 0; i < keywords.size(); ++i)
+        if (vx::Ascii::EqualNoCase(keywords[i], keyword)) return uint64_t{1} << i;
+    if (!create || keywords.size() >= kMaxKeywords || !ValidKeyword(keyword)) return 0;
+    keywords.push_back(keyword);
+    dirty = true;
+    return uint64_t{1} << (keywords.size() - 1);
+}
+
+uint32_t ImapFolderState::RecentFrom(bool take) {
+    std::lock_guard<std::mutex> guard(lock);
+    uint32_t from = recentFrom;
+    if (take && recentFrom != uidNext) {
+        recentFrom = uidNext;
+        dirty = true;
+    }
+    return from;
+}
+

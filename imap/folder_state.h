@@ -1,0 +1,117 @@
+#pragma once
+// What the gateway remembers of one web mail folder for IMAP, shared by every
+// session of the account: the UID of each message (keyed by the message's URL
+// at the service) under the folder's UIDVALIDITY, the flags the service does
+// not keep (\Answered, \Flagged, \Deleted, \Draft, keywords, and \Seen where
+// the service has no read state), when the gateway first saw each message,
+// and where \Recent starts (RFC 3501, 2.3.1.1 and 2.3.2).
+//
+// It lives in one file, rewritten whole through a temporary file and a
+// rename whenever it changed. A file that cannot be read back completely is
+// not trusted: the folder starts again under a new UIDVALIDITY, so a client
+// throws away what it cached instead of mixing messages up.
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "core/str.h"
+
+// System flags the gateway keeps, as bits.
+namespace ImapFlag {
+constexpr uint8_t kSeen = 1;
+constexpr uint8_t kAnswered = 2;
+constexpr uint8_t kFlagged = 4;
+constexpr uint8_t kDeleted = 8;
+constexpr uint8_t kDraft = 16;
+}  // namespace ImapFlag
+
+struct ImapFolderMessage {
+    uint32_t uid = 0;
+    vx::Str href;
+    uint8_t flags = 0;
+    uint64_t keywords = 0;  // bit i: keyword i of the folder
+    int64_t firstSeen = 0;  // seconds since 1970, UTC
+};
+
+class ImapFolderState {
+public:
+    static constexpr size_t kMaxKeywords = 64;       // one bit each in a keyword mask
+    static constexpr size_t kMaxKeywordLength = 100;  // bytes
+    // A folder with more messages than this is refused (the file would be huge).
+    static constexpr size_t kMaxFolderMessages = 2000000;
+
+    // Loads path; a missing file starts the folder, a damaged one starts it
+    // again with a UIDVALIDITY above the damaged one's (where it is legible).
+    // folderUrl is checked against the file, so a file never serves another folder.
+    ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now);
+
+    uint32_t UidValidity() const;
+    uint32_t UidNext() const;
+    // Changes made since the listing started must survive a Sync with it.
+    uint64_t Generation() const;
+
+    // Takes a listing of the folder (message URLs in the service's order)
+    // that was requested at generation: known messages keep their UID, new
+    // ones get the next UIDs in listing order, messages no longer listed are
+    // forgotten (unless added after generation). Returns every message in UID
+    // order. Throws vx::Exception beyond kMaxFolderMessages.
+    std::vector<ImapFolderMessage> Sync(const std::vector<vx::Str>& hrefs, uint64_t generation,
+                                    int64_t now);
+    // A message the gateway itself just put into the folder (a COPY or MOVE),
+    // with the flags it had; returns its new UID, or the UID it already has.
+    uint32_t Add(const vx::Str& href, uint8_t flags, const std::vector<vx::Str>& keywords,
+                 int64_t now);
+    // A message removed from the folder by the gateway itself.
+    void Remove(uint32_t uid);
+
+    // The flags of uid; false when the folder does not hold it.
+    bool Flags(uint32_t uid, uint8_t& flags, uint64_t& keywords) const;
+    bool SetFlags(uint32_t uid, uint8_t flags, uint64_t keywords);
+    // The keywords of a mask, by name.
+    std::vector<vx::Str> KeywordNames(uint64_t mask) const;
+    std::vector<vx::Str> Keywords() const;
+    // The bit of a keyword (case-insensitive), added when create is set and
+    // there is room; 0 when there is none.
+    uint64_t KeywordBit(const vx::Str& keyword, bool create);
+
+    // The first UID that is \Recent to the session that asks (RFC 3501:
+    // recent to exactly one session). With take, later sessions no longer see
+    // the messages up to UidNext as recent.
+    uint32_t RecentFrom(bool take);
+
+    // Writes the file when something changed since the last save. Throws
+    // vx::Exception when it cannot be written.
+    void Save();
+
+private:
+    void Load(int64_t now);
+    bool Parse(const vx::Str& text);
+    vx::Str Serialize() const;
+    void StartAgain(uint32_t atLeast, int64_t now);
+    uint32_t AddLocked(const vx::Str& href, int64_t now);
+    uint64_t KeywordBitLocked(const vx::Str& keyword, bool create);
+
+    struct Entry {
+        vx::Str href;
+        uint8_t flags = 0;
+        uint64_t keywords = 0;
+        int64_t firstSeen = 0;
+        uint64_t added = 0;  // the generation that added it
+    };
+
+    const vx::Str path;
+    const vx::Str folderUrl;
+    mutable std::mutex lock;
+    std::mutex saveLock;
+    uint32_t uidValidity = 0;
+    uint32_t uidNext = 1;
+    uint32_t recentFrom = 1;
+    uint64_t generation = 1;
+    std::vector<vx::Str> keywords;
+    std::map<uint32_t, Entry> messages;               // by UID
+    std::unordered_map<vx::Str, uint32_t> uidOfHref;  // the same, by URL
+    bool dirty = false;
+};
+

@@ -1,0 +1,15 @@
+#pragma once
+// What every IMAP session of one listener shares: where its web mail clients
+// come from, the state store, and the poll interval of IDLE.
+#include <cstdint>
+#include <memory>
+
+#include "imap/state_store.h"
+#include "webmail/account.h"
+
+struct ImapContext {
+    AccountFactory makeAccount;
+    std::shared_ptr<ImapStateStore> store;
+    // How often IDLE lists the folder again to report new and vanished mail.
+    uint32_t idlePollMs = 30000;
+};

@@ -1,0 +1,130 @@
+#pragma once
+// One IMAP4rev1 conversation (RFC 3501) with a local mail client, on the
+// session's own thread, over the line channel that POP3 and SMTP use. The
+// client's login becomes a login to the web mail service; the service's
+// folders become mailboxes; a mailbox's messages get UIDs and flags from the
+// shared state store. Commands live in one file each (cmd_*.cpp) over the
+// argument parser; this file has the states, the reading of commands with
+// their literals, the dispatch table and the replies.
+//
+// Replies: BAD for what the client got wrong (syntax, state), NO with the
+// reason for what the service refused or failed at, OK otherwise. A failure
+// of the connection, or of the service in the middle of a literal the client
+// was promised, ends the session.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/str.h"
+#include "imap/command_parser.h"
+#include "imap/imap_context.h"
+#include "imap/mailbox_list.h"
+#include "imap/response_writer.h"
+#include "imap/selected_folder.h"
+#include "net/line_channel.h"
+#include "net/socket.h"
+#include "webmail/account.h"
+
+class ImapSession {
+public:
+    // Takes ownership of the accepted connection.
+    ImapSession(vxw::SocketHandle connection, const ImapContext& context);
+    ~ImapSession();  // disconnects the web mail client, closes the connection
+    ImapSession(const ImapSession&) = delete;
+    ImapSession& operator=(const ImapSession&) = delete;
+
+    void Run();
+
+    // The capabilities, before and after login.
+    static vx::Str Capabilities(bool authenticated);
+
+private:
+    enum class State { NotAuthenticated, Authenticated, Selected, Logout };
+    // One command as the handlers see it: the UID form ("UID FETCH") has the
+    // word after UID as its name and uid set.
+    struct Request {
+        vx::Str tag;
+        vx::Str name;
+        bool uid = false;
+        std::vector<ImapArg> args;
+    };
+    using Handler = void (ImapSession::*)(Request& request);
+    struct CommandEntry {
+        const char* name;
+        Handler handler;
+        uint8_t states;  // bits of the states it is allowed in
+        bool uidForm;    // may follow UID
+    };
+    static const CommandEntry kCommands[];
+
+    // Reading.
+    bool ReadCommand(ImapCommandText& text);
+    bool TakeLiteral(ImapCommandText& text, const ImapLiteralMark& mark, size_t& total);
+    vx::Str ReadContinuation();
+    void Execute(const ImapCommandText& text);
+    void Dispatch(Request& request);
+    static const CommandEntry* FindCommand(const vx::Str& name);
+
+    // Replies.
+    void Tagged(const vx::Str& tag, const char* status, const vx::Str& text);
+    void Untagged(const vx::Str& text);
+    // Flushes responses gathered elsewhere (a refresh) to the client.
+    void WriteResponses(const vx::Str& responses);
+
+    // Arguments; each throws ImapFailure (BAD) when the argument is missing
+    // or of the wrong kind.
+    static void RequireArgs(const Request& request, size_t count, size_t most = SIZE_MAX);
+    static const vx::Str& AString(const Request& request, size_t index);
+    static const ImapArg& List(const Request& request, size_t index);
+    // The mailbox a client names, from the service's folders.
+    const ImapMailbox& NamedMailbox(const vx::Str& name, const char* missingCode);
+    const ImapMailboxList& Mailboxes(bool fresh);
+
+    // Any state.
+    void CmdCapability(Request& request);
+    void CmdNoop(Request& request);
+    void CmdLogout(Request& request);
+    void CmdId(Request& request);
+    // Not authenticated.
+    void CmdLogin(Request& request);
+    void CmdAuthenticate(Request& request);
+    bool LogIn(const Request& request, const vx::Str& user, const vx::Str& password);
+    // Authenticated.
+    void CmdSelect(Request& request);
+    void CmdList(Request& request);
+    void CmdNamespace(Request& request);
+    void CmdStatus(Request& request);
+    void CmdSubscribe(Request& request);
+    void CmdMailboxChange(Request& request);
+    void CmdAppend(Request& request);
+    void RefuseAppend(const vx::Str& tag);
+    void CmdIdle(Request& request);
+    // Selected.
+    void CmdCheck(Request& request);
+    void CmdClose(Request& request);
+    void CmdExpunge(Request& request);
+    void CmdFetch(Request& request);
+    void CmdStore(Request& request);
+    void CmdSearch(Request& request);
+    void CmdCopy(Request& request);
+    void CmdUid(Request& request);
+
+    // Shared by CLOSE and EXPUNGE: removes the \Deleted messages (within
+    // onlyUids when given); tells the client when tell is set.
+    void ExpungeDeleted(const std::vector<size_t>* only, bool tell);
+    // The messages a sequence set argument names; BAD for a bad set.
+    std::vector<size_t> SelectMessages(const Request& request, size_t index);
+    // A refresh of the selected folder, reported to the client.
+    void RefreshSelected();
+
+    vxw::LineChannel channel;
+    ImapResponseWriter out;
+    const ImapContext& context;
+    std::unique_ptr<WebmailAccount> account;
+    State state = State::NotAuthenticated;
+    vx::Str user;  // as logged in
+    std::optional<ImapMailboxList> mailboxes;
+    std::unique_ptr<ImapSelectedFolder> selected;
+    int failedLogins = 0;
+};

@@ -1,0 +1,206 @@
+#include "imap/selected_folder.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+const struct {
+    uint8_t bit;
+    const char* name;
+} kSystemFlags[] = {
+    {ImapFlag::kSeen, "\\Seen"},       {ImapFlag::kAnswered, "\\Answered"},
+    {ImapFlag::kFlagged, "\\Flagged"}, {ImapFlag::kDeleted, "\\Deleted"},
+    {ImapFlag::kDraft, "\\Draft"},
+};
+
+const char kAllSystemFlags[] = "\\Answered \\Flagged \\Deleted \\Seen \\Draft";
+
+vx::Str Join(const char* first, const std::vector<vx::Str>& more) {
+    vx::Str out = first;
+    for (const vx::Str& word : more) out += " " + word;
+    return out;
+}
+
+}  // namespace
+
+vx::Str ImapFlagList(uint8_t flags, const std::vector<vx::Str>& keywords, bool recent) {
+    vx::Str out = "(";
+    for (const auto& flag : kSystemFlags) {
+        if (!(flags & flag.bit)) continue;
+        if (out.size() > 1) out += ' ';
+        out += flag.name;
+    }
+    if (recent) out += out.size() > 1 ? " \\Recent" : "\\Recent";
+    for (const vx::Str& keyword : keywords) {
+        if (out.size() > 1) out += ' ';
+        out += keyword;
+    }
+    return out + ")";
+}
+
+ImapSelectedFolder::ImapSelectedFolder(ImapMailbox mailbox, bool readOnly,
+                                       std::shared_ptr<ImapFolderState> state)
+    : mailbox(std::move(mailbox)), readOnly(readOnly), state(std::move(state)) {}
+
+std::vector<ListedMessage> ImapSelectedFolder::List(WebmailAccount& account,
+                                                    uint64_t& generation) {
+    generation = state->Generation();
+    std::vector<ListedMessage> listed;
+    account.ListFolder(mailbox.folder.url, listed);
+    return listed;
+}
+
+ImapViewMessage ImapSelectedFolder::MakeView(const ImapFolderMessage& stored,
+                                             ListedMessage&& listed, uint32_t recentFrom) const {
+    ImapViewMessage view;
+    view.uid = stored.uid;
+    view.listed = std::move(listed);
+    view.firstSeen = stored.firstSeen;
+    view.recent = stored.uid >= recentFrom;
+    return view;
+}
+
+void ImapSelectedFolder::Load(WebmailAccount& account, int64_t now) {
+    uint64_t generation = 0;
+    std::vector<ListedMessage> listed = List(account, generation);
+    std::vector<vx::Str> hrefs;
+    hrefs.reserve(listed.size());
+    std::unordered_map<std::string_view, size_t> byHref;
+    for (const ListedMessage& message : listed) hrefs.push_back(message.href);
+    // Keyed by views into hrefs: the listed entries are moved from below.
+    for (size_t i = 0; i < hrefs.size(); ++i) byHref.emplace(hrefs[i], i);
+    std::vector<ImapFolderMessage> stored = state->Sync(hrefs, generation, now);
+    uint32_t recentFrom = state->RecentFrom(!readOnly);
+    messages.clear();
+    messages.reserve(stored.size());
+    for (const ImapFolderMessage& message : stored) {
+        auto found = byHref.find(message.href);
+        // Put here by another session after this listing began: it shows at
+        // the next listing.
+        if (found == byHref.end()) continue;
+        messages.push_back(MakeView(message, std::move(listed[found->second]), recentFrom));
+    }
+    for (size_t i = 0; i < messages.size(); ++i) {
+        messages[i].shownFlags = Flags(i, messages[i].shownKeywords);
+    }
+    state->Save();
+}
+
+void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& responses) {
+    uint64_t generation = 0;
+    std::vector<ListedMessage> listed = List(account, generation);
+    std::vector<vx::Str> hrefs;
+    hrefs.reserve(listed.size());
+    std::unordered_map<std::string_view, size_t> byHref;
+    for (const ListedMessage& message : listed) hrefs.push_back(message.href);
+    // Keyed by views into hrefs: the listed entries are moved from below.
+    for (size_t i = 0; i < hrefs.size(); ++i) byHref.emplace(hrefs[i], i);
+    std::vector<ImapFolderMessage> stored = state->Sync(hrefs, generation, now);
+    std::unordered_map<uint32_t, const ImapFolderMessage*> byUid;
+    for (const ImapFolderMessage& message : stored)
+        if (byHref.count(message.href)) byUid.emplace(message.uid, &message);
+
+    for (size_t i = messages.size(); i-- > 0;) {
+        auto found = byUid.find(messages[i].uid);
+        if (found != byUid.end() && found->second->href == messages[i].listed.href) continue;
+        responses += "* " + std::to_string(i + 1) + " EXPUNGE\r\n";
+        messages.erase(messages.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    for (size_t i = 0; i < messages.size(); ++i) {
+        ImapViewMessage& view = messages[i];
+        size_t at = byHref[view.listed.href];
+        view.listed = std::move(listed[at]);
+        uint64_t keywords = 0;
+        uint8_t flags = Flags(i, keywords);
+        if (flags != view.shownFlags || keywords != view.shownKeywords)
+            responses += "* " + std::to_string(i + 1) + " FETCH (FLAGS " + FlagList(i) + ")\r\n";
+    }
+    uint32_t last = messages.empty() ? 0 : messages.back().uid;
+    uint32_t recentFrom = state->RecentFrom(!readOnly);
+    size_t before = messages.size();
+    for (const ImapFolderMessage& message : stored) {
+        if (message.uid <= last || !byUid.count(message.uid)) continue;
+        messages.push_back(MakeView(message, std::move(listed[byHref[message.href]]), recentFrom));
+        messages.back().shownFlags = Flags(messages.size() - 1, messages.back().shownKeywords);
+    }
+    if (messages.size() != before) {
+        responses += "* " + std::to_string(messages.size()) + " EXISTS\r\n";
+        responses += "* " + std::to_string(RecentCount()) + " RECENT\r\n";
+    }
+    state->Save();
+}
+
+size_t ImapSelectedFolder::RecentCount() const {
+    return static_cast<size_t>(std::count_if(messages.begin(), messages.end(),
+                                             [](const ImapViewMessage& m) { return m.recent; }));
+}
+
+std::vector<size_t> ImapSelectedFolder::Select(const SequenceSet& set, bool uid) const {
+    std::vector<size_t> out;
+    if (messages.empty()) return out;
+    if (!uid) {
+        for (const auto& [first, last] : set.Resolve(static_cast<uint32_t>(messages.size())))
+            for (uint32_t n = first; n <= last; ++n) out.push_back(n - 1);
+        return out;
+    }
+    auto ranges = set.Resolve(messages.back().uid);
+    size_t r = 0;
+    for (size_t i = 0; i < messages.size() && r < ranges.size(); ++i) {
+        uint32_t current = messages[i].uid;
+        while (r < ranges.size() && ranges[r].second < current) ++r;
+        if (r < ranges.size() && current >= ranges[r].first) out.push_back(i);
+    }
+    return out;
+}
+
+uint8_t ImapSelectedFolder::Flags(size_t index, uint64_t& keywords) const {
+    const ImapViewMessage& view = messages[index];
+    uint8_t flags = 0;
+    keywords = 0;
+    state->Flags(view.uid, flags, keywords);
+    if (view.listed.read >= 0) {
+        flags &= static_cast<uint8_t>(~ImapFlag::kSeen);
+        if (view.listed.read == 1) flags |= ImapFlag::kSeen;
+    }
+    return flags;
+}
+
+vx::Str ImapSelectedFolder::FlagList(size_t index) {
+    ImapViewMessage& view = messages[index];
+    uint64_t keywords = 0;
+    uint8_t flags = Flags(index, keywords);
+    view.shownFlags = flags;
+    view.shownKeywords = keywords;
+    return ImapFlagList(flags, state->KeywordNames(keywords), view.recent);
+}
+
+void ImapSelectedFolder::SetFlags(size_t index, uint8_t flags, uint64_t keywords,
+                                  WebmailAccount& account) {
+    ImapViewMessage& view = messages[index];
+    if (view.listed.read >= 0) {
+        int read = (flags & ImapFlag::kSeen) ? 1 : 0;
+        if (read != view.listed.read) {
+            account.SetReadState(view.listed.href, read == 1);
+            view.listed.read = read;
+        }
+        flags &= static_cast<uint8_t>(~ImapFlag::kSeen);
+    }
+    state->SetFlags(view.uid, flags, keywords);
+}
+
+void ImapSelectedFolder::Remove(size_t index) {
+    state->Remove(messages[index].uid);
+    messages.erase(messages.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+vx::Str ImapSelectedFolder::FlagsResponse() const {
+    return "* FLAGS (" + Join(kAllSystemFlags, state->Keywords()) + ")\r\n";
+}
+
+vx::Str ImapSelectedFolder::PermanentFlagsResponse() const {
+    std::vector<vx::Str> keywords = state->Keywords();
+    bool room = keywords.size() < ImapFolderState::kMaxKeywords;
+    if (room) keywords.push_back("\\*");
+    return "* OK [PERMANENTFLAGS (" + Join(kAllSystemFlags, keywords) + ")] Flags permitted\r\n";
+}
