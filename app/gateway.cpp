@@ -2,7 +2,8 @@
 
 namespace app {
 
-Gateway::Gateway(AccountFactory makeAccount) : pop(makeAccount), smtp(makeAccount) {}
+Gateway::Gateway(AccountFactory makeAccount)
+    : pop(makeAccount), smtp(makeAccount), imap(makeAccount) {}
 
 Gateway::~Gateway() {
     try {
@@ -14,16 +15,19 @@ Gateway::~Gateway() {
 void Gateway::Start() {
     pop.Start();
     smtp.Start();
+    imap.Start();
 }
 
 void Gateway::Restart() {
     pop.Restart();
     smtp.Restart();
+    imap.Restart();
 }
 
 void Gateway::Stop() {
     pop.Stop();
     smtp.Stop();
+    imap.Stop();
 }
 
 }  // namespace app

@@ -1,8 +1,9 @@
 #pragma once
-// The two local services of the program, started and stopped in its fixed
-// order: POP3 first, then SMTP, on the way up and on the way down. Stop
-// returns only after every session of both services has ended. The Windows
+// The three local services of the program, started and stopped in its fixed
+// order: POP3 first, then SMTP, then IMAP, on the way up and on the way down.
+// Stop returns only after every session of every service has ended. The Windows
 // main window owns one; the Linux program's entry owns one.
+#include "imap/imap_server.h"
 #include "pop3/pop_server.h"
 #include "smtp/smtp_server.h"
 #include "webmail/account.h"
@@ -24,10 +25,12 @@ public:
 
     PopServer& Pop() { return pop; }
     SmtpServer& Smtp() { return smtp; }
+    ImapServer& Imap() { return imap; }
 
 private:
     PopServer pop;
     SmtpServer smtp;
+    ImapServer imap;
 };
 
 }  // namespace app

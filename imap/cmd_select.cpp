@@ -59,7 +59,7 @@ void ImapSession::CmdSelect(Request& request) {
     selected = std::move(folder);
     state = State::Selected;
 
-    Untagged(selected->FlagsResponse().substr(2, vx::Str::npos));
+    out.Write(selected->FlagsResponse());
     out.Write(examine ? vx::Str("* OK [PERMANENTFLAGS ()] Read-only mailbox\r\n")
                       : selected->PermanentFlagsResponse());
     Untagged(std::to_string(selected->Count()) + " EXISTS");

@@ -13,7 +13,9 @@ bool IsDelimiter(char c) {
 // Walks the lines and literals of one command.
 class Cursor {
 public:
-    explicit Cursor(const ImapCommandText& text) : text(text), line(text.lines.empty() ? "" : text.lines[0]) {}
+    explicit Cursor(const ImapCommandText& text)
+        : text(text),
+          line(text.lines.empty() ? std::string_view() : std::string_view(text.lines[0])) {}
 
     bool AtLineEnd() const { return at >= line.size(); }
     bool AtEnd() const { return AtLineEnd() && index + 1 >= text.lines.size(); }

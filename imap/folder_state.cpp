@@ -36,7 +36,7 @@ bool HasLineBreak(std::string_view text) {
 }
 
 bool ValidKeyword(std::string_view keyword) {
-    if (keyword.empty() || keyword.size() > kMaxKeywordLength) return false;
+    if (keyword.empty() || keyword.size() > ImapFolderState::kMaxKeywordLength) return false;
     for (char c : keyword) {
         unsigned char u = static_cast<unsigned char>(c);
         if (u <= 0x20 || u >= 0x7f) return false;

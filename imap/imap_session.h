@@ -18,8 +18,10 @@
 
 #include "core/str.h"
 #include "imap/command_parser.h"
+#include "imap/fetch_items.h"
 #include "imap/imap_context.h"
 #include "imap/mailbox_list.h"
+#include "imap/message_cache.h"
 #include "imap/response_writer.h"
 #include "imap/selected_folder.h"
 #include "net/line_channel.h"
@@ -110,9 +112,20 @@ private:
     void CmdCopy(Request& request);
     void CmdUid(Request& request);
 
+    // FETCH, for one message (cmd_fetch.cpp).
+    struct FetchPiece;
+    void FetchOne(size_t index, const std::vector<ImapFetchItem>& items);
+    void PrepareItem(ImapViewMessage& view, const ImapFetchItem& item,
+                     std::vector<FetchPiece>& pieces);
+    void PrepareSection(ImapViewMessage& view, const ImapFetchItem& item, FetchPiece& piece);
+    int64_t ArrivalTime(const ImapViewMessage& view) const;
+    uint64_t MessageSize(const ImapViewMessage& view);
+
     // Shared by CLOSE and EXPUNGE: removes the \Deleted messages (within
     // onlyUids when given); tells the client when tell is set.
     void ExpungeDeleted(const std::vector<size_t>* only, bool tell);
+    // DELETE at the service; NO when it has no such thing.
+    void DeleteForGood(const vx::Str& href);
     // The messages a sequence set argument names; BAD for a bad set.
     std::vector<size_t> SelectMessages(const Request& request, size_t index);
     // A refresh of the selected folder, reported to the client.
@@ -126,5 +139,6 @@ private:
     vx::Str user;  // as logged in
     std::optional<ImapMailboxList> mailboxes;
     std::unique_ptr<ImapSelectedFolder> selected;
+    ImapMessageCache messages;
     int failedLogins = 0;
 };

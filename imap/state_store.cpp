@@ -51,8 +51,12 @@ vx::Str AccountKey(const vx::Str& account) {
 
 ImapStateStore::ImapStateStore(vx::Str root) : root(std::move(root)) {}
 
+vx::Str ImapStateStore::Root() const {
+    return root.empty() ? vxw::DirUtil::GetStateFolder() : root;
+}
+
 vx::Str ImapStateStore::AccountFolder(const vx::Str& account) const {
-    return root + "imap" + vxw::DirUtil::kSeparator + AccountKey(account) +
+    return Root() + "imap" + vxw::DirUtil::kSeparator + AccountKey(account) +
            vxw::DirUtil::kSeparator;
 }
 

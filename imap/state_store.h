@@ -15,8 +15,8 @@
 
 class ImapStateStore {
 public:
-    // root ends with the path separator; it and the folders below it are
-    // made when first needed.
+    // root ends with the path separator ("" for the program's state
+    // folder); it and the folders below it are made when first needed.
     explicit ImapStateStore(vx::Str root);
 
     // The state of one web mail folder of account (the login name, any case).
@@ -36,6 +36,7 @@ public:
     vx::Str AccountFolder(const vx::Str& account) const;
 
 private:
+    vx::Str Root() const;
     vx::Str MakeAccountFolder(const vx::Str& account) const;
     std::vector<vx::Str> LoadSubscriptions(const vx::Str& account) const;
 

@@ -92,17 +92,25 @@ public:
     // ServiceRefusal (a service without COPY or DELETE answers 405 or 501).
     //
     // Every folder of the account, whatever the folder switches say.
-    virtual void ListFolders(std::vector<WebmailFolder>& folders);
+    virtual void ListFolders(std::vector<WebmailFolder>&) { NotOffered("ListFolders"); }
     // The messages of one folder, in the service's order.
-    virtual void ListFolder(const vx::Str& folderUrl, std::vector<ListedMessage>& messages);
+    virtual void ListFolder(const vx::Str&, std::vector<ListedMessage>&) {
+        NotOffered("ListFolder");
+    }
     // Sets the service's read state of a message.
-    virtual void SetReadState(const vx::Str& url, bool read);
+    virtual void SetReadState(const vx::Str&, bool) { NotOffered("SetReadState"); }
     // Moves or copies a message into another folder; returns the message's
     // URL there.
-    virtual vx::Str MoveMessage(const vx::Str& url, const vx::Str& folderUrl);
-    virtual vx::Str CopyMessage(const vx::Str& url, const vx::Str& folderUrl);
+    virtual vx::Str MoveMessage(const vx::Str&, const vx::Str&) { NotOffered("MoveMessage"); }
+    virtual vx::Str CopyMessage(const vx::Str&, const vx::Str&) { NotOffered("CopyMessage"); }
     // Deletes a message for good.
-    virtual void DeleteMessage(const vx::Str& url);
+    virtual void DeleteMessage(const vx::Str&) { NotOffered("DeleteMessage"); }
+
+private:
+    [[noreturn]] static void NotOffered(const char* operation) {
+        throw vx::Exception(vx::Str("WebmailAccount::") + operation +
+                            " - Not offered by this web mail client");
+    }
 };
 
 // Makes the web mail client of one new session.

@@ -1,0 +1,196 @@
+// FETCH and UID FETCH (RFC 3501 6.4.5, 6.4.8) of ImapSession. Each message's
+// answer is prepared whole before any of it is written: whatever has to come
+// from the service (a header, the message in the temporary file) is fetched
+// first, so a failure can still be answered with NO and the client is never
+// left inside a half-sent literal. Header fields that the service's listing
+// carries are answered from the listing, without a download.
+#include <algorithm>
+
+#include "imap/fetch_items.h"
+#include "imap/imap_date.h"
+#include "imap/imap_failure.h"
+#include "imap/imap_session.h"
+#include "imap/mime_bodystructure.h"
+#include "imap/mime_envelope.h"
+#include "text/ascii.h"
+#include "text/str_util.h"
+
+namespace {
+
+using Kind = ImapFetchItem::Kind;
+using Text = MimeSection::Text;
+
+// The header fields a listing may carry, as written in a header.
+const struct {
+    const char* name;
+    vx::Str ListedMessage::*value;
+} kListedFields[] = {
+    {"Subject", &ListedMessage::subject},
+    {"From", &ListedMessage::from},
+    {"To", &ListedMessage::to},
+    {"Date", &ListedMessage::date},
+};
+
+// HEADER.FIELDS of the listed fields only, from the listing: the fields in
+// the order asked, those the message lacks left out, then the empty line.
+bool FieldsFromListing(const ListedMessage& listed, const MimeSection& section, vx::Str& bytes) {
+    if (!listed.hasHeaders || !section.part.empty() || section.text != Text::HeaderFields)
+        return false;
+    bytes.clear();
+    std::vector<const char*> done;
+    for (const vx::Str& field : section.fields) {
+        auto known = std::find_if(std::begin(kListedFields), std::end(kListedFields),
+                                  [&](const auto& f) { return vx::Ascii::EqualNoCase(field, f.name); });
+        if (known == std::end(kListedFields)) return false;
+        if (std::find(done.begin(), done.end(), known->name) != done.end()) continue;
+        done.push_back(known->name);
+        const vx::Str& value = listed.*(known->value);
+        if (!value.empty())
+            bytes += vx::Str(known->name) + ": " + vx::StrUtil::EncodeHeaderText(value) + "\r\n";
+    }
+    bytes += "\r\n";
+    return true;
+}
+
+bool NeedsOnlyHeader(const MimeSection& section) {
+    return section.part.empty() &&
+           (section.text == Text::Header || section.text == Text::HeaderFields ||
+            section.text == Text::HeaderFieldsNot);
+}
+
+}  // namespace
+
+// One piece of a FETCH answer: response text, or a literal from bytes at
+// hand or from the message in the temporary file.
+struct ImapSession::FetchPiece {
+    vx::Str text;
+    bool literal = false;
+    bool fromSpool = false;
+    vx::Str bytes;
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+
+void ImapSession::CmdFetch(Request& request) {
+    RequireArgs(request, 2);
+    std::vector<size_t> indexes = SelectMessages(request, 0);
+    std::vector<ImapFetchItem> items;
+    vx::Str error;
+    if (!ImapFetchItems::Parse(request.args[1], request.uid, items, error))
+        throw ImapFailure::Bad(error);
+    for (size_t index : indexes) FetchOne(index, items);
+    Tagged(request.tag, "OK", request.uid ? "UID FETCH completed" : "FETCH completed");
+}
+
+void ImapSession::FetchOne(size_t index, const std::vector<ImapFetchItem>& items) {
+    ImapViewMessage& view = selected->At(index);
+    uint64_t keywords = 0;
+    uint8_t flags = selected->Flags(index, keywords);
+    bool marksSeen = !selected->ReadOnly() && !(flags & ImapFlag::kSeen) &&
+                     std::any_of(items.begin(), items.end(),
+                                 [](const ImapFetchItem& item) { return item.setsSeen; });
+    std::vector<FetchPiece> pieces;
+    bool flagsAsked = false;
+    for (const ImapFetchItem& item : items) {
+        if (item.kind == Kind::Flags) flagsAsked = true;
+        PrepareItem(view, item, pieces);
+    }
+    if (marksSeen) selected->SetFlags(index, flags | ImapFlag::kSeen, keywords, *account);
+    // The flags come last, so that they show the \Seen just set.
+    vx::Str line = "* " + std::to_string(index + 1) + " FETCH (";
+    bool first = true;
+    for (FetchPiece& piece : pieces) {
+        if (piece.text == "FLAGS") piece.text += " " + selected->FlagList(index);
+        if (!piece.text.empty()) {
+            line += (first ? "" : " ") + piece.text;
+            first = false;
+        }
+        if (!piece.literal) continue;
+        out.Write(line);
+        line.clear();
+        out.BeginLiteral(piece.size);
+        if (piece.fromSpool)
+            messages.SendRange(view.listed.href, piece.offset, piece.size, out);
+        else
+            out.WriteData(piece.bytes.data(), piece.bytes.size());
+    }
+    if (marksSeen && !flagsAsked) line += " FLAGS " + selected->FlagList(index);
+    out.Write(line + ")\r\n");
+}
+
+void ImapSession::PrepareItem(ImapViewMessage& view, const ImapFetchItem& item,
+                              std::vector<FetchPiece>& pieces) {
+    FetchPiece piece;
+    const vx::Str& href = view.listed.href;
+    switch (item.kind) {
+        case Kind::Flags:
+            piece.text = "FLAGS";  // filled in once \Seen is settled
+            break;
+        case Kind::Uid:
+            piece.text = "UID " + std::to_string(view.uid);
+            break;
+        case Kind::InternalDate:
+            piece.text = "INTERNALDATE " + ImapDate::InternalDate(ArrivalTime(view));
+            break;
+        case Kind::Size:
+            piece.text = "RFC822.SIZE " + std::to_string(MessageSize(view));
+            break;
+        case Kind::Envelope:
+            piece.text = "ENVELOPE " +
+                         WriteEnvelope(messages.Structure(*account, href, true).root.header);
+            break;
+        case Kind::BodyStructure:
+        case Kind::Body:
+            piece.text = item.label + " " +
+                         WriteBodyStructure(messages.Structure(*account, href, false).root,
+                                            item.kind == Kind::BodyStructure);
+            break;
+        case Kind::Section:
+            PrepareSection(view, item, piece);
+            break;
+    }
+    pieces.push_back(std::move(piece));
+}
+
+void ImapSession::PrepareSection(ImapViewMessage& view, const ImapFetchItem& item,
+                                 FetchPiece& piece) {
+    const vx::Str& href = view.listed.href;
+    piece.text = item.label;
+    piece.literal = true;
+    MimeSectionData data;
+    data.kind = MimeSectionData::Kind::Bytes;
+    if (!FieldsFromListing(view.listed, item.section, data.bytes)) {
+        bool headerOnly = NeedsOnlyHeader(item.section);
+        const ImapMessageCache::Message& message =
+            headerOnly ? messages.Structure(*account, href, true) : messages.Spooled(*account, href);
+        data = ResolveMimeSection(message.root, item.section);
+        // A header read on its own is at hand: its bytes are kept.
+        if (data.kind == MimeSectionData::Kind::Range && !message.whole) {
+            const vx::Str& header = message.root.header;
+            data.kind = MimeSectionData::Kind::Bytes;
+            data.bytes = data.offset < header.size() ? header.substr(data.offset, data.size) : "";
+        }
+    }
+    if (item.partial) data = ClipMimeSection(std::move(data), item.start, item.count);
+    piece.size = data.Size();
+    if (data.kind == MimeSectionData::Kind::Range) {
+        piece.fromSpool = true;
+        piece.offset = data.offset;
+    } else {
+        piece.bytes = std::move(data.bytes);
+    }
+}
+
+int64_t ImapSession::ArrivalTime(const ImapViewMessage& view) const {
+    int64_t received = 0;
+    if (!view.listed.received.empty() && ImapDate::ParseIsoDate(view.listed.received, received))
+        return received;
+    return view.firstSeen;
+}
+
+uint64_t ImapSession::MessageSize(const ImapViewMessage& view) {
+    int64_t known = messages.KnownSize(view.listed.href);
+    if (known >= 0) return static_cast<uint64_t>(known);
+    if (view.listed.size >= 0) return static_cast<uint64_t>(view.listed.size);
+    return messages.Structure(*account, view.listed.href, false).size;
+}

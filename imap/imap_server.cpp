@@ -1,0 +1,41 @@
+#include "imap/imap_server.h"
+
+#include "core/config.h"
+#include "core/dir_util.h"
+
+std::atomic<int32_t> ActiveImapSessions{0};
+
+namespace {
+
+const vxw::ListenerTexts kImapTexts = {
+    "ImapServer::DoWork",
+    "ImapServer::SessionWorker",
+    "ImapServer::DoWork::Accept - Error accepting connection.",
+    "ImapServer::LogError - ",
+};
+
+ImapContext MakeContext(AccountFactory makeAccount, const ImapServer::Options& options) {
+    ImapContext context;
+    context.makeAccount = std::move(makeAccount);
+    context.store = std::make_shared<ImapStateStore>(options.stateFolder);
+    context.idlePollMs = options.idlePollMs;
+    return context;
+}
+
+}  // namespace
+
+ImapServer::ImapServer(AccountFactory makeAccount) : ImapServer(std::move(makeAccount), Options()) {}
+
+ImapServer::ImapServer(AccountFactory makeAccount, const Options& options)
+    : SessionListenerOf(kImapTexts, ActiveImapSessions,
+                        MakeContext(std::move(makeAccount), options)),
+      anyPortForZero(options.anyPortForZero) {}
+
+int32_t ImapServer::ListenPort() const {
+    return Config::Instance().PortImap();
+}
+
+void ImapServer::DoWork() {
+    if (ListenPort() == 0 && !anyPortForZero) return;
+    SessionListener::DoWork();
+}

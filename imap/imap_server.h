@@ -1,0 +1,36 @@
+#pragma once
+// The local IMAP listener: accepts the mail client's connections on the
+// configured Address and PortImap (0: the service is off) and serves each
+// with an ImapSession on a thread of its own. The sessions share the state
+// store, kept in the program's state folder.
+#include <atomic>
+#include <cstdint>
+
+#include "imap/imap_context.h"
+#include "imap/imap_session.h"
+#include "net/session_listener.h"
+#include "webmail/account.h"
+
+// Live IMAP session threads; Stop waits until it is back to 0.
+extern std::atomic<int32_t> ActiveImapSessions;
+
+class ImapServer : public vxw::SessionListenerOf<ImapSession, ImapContext> {
+public:
+    struct Options {
+        vx::Str stateFolder;  // "" for the program's state folder
+        uint32_t idlePollMs = 30000;
+        // PortImap 0 then lets the system choose a port instead of meaning
+        // "off" (tests that run many servers at once).
+        bool anyPortForZero = false;
+    };
+
+    explicit ImapServer(AccountFactory makeAccount);
+    ImapServer(AccountFactory makeAccount, const Options& options);
+
+protected:
+    int32_t ListenPort() const override;
+    void DoWork() override;
+
+private:
+    bool anyPortForZero;
+};
