@@ -106,7 +106,7 @@ void ImapSession::FetchOne(size_t index, const std::vector<ImapFetchItem>& items
             first = false;
         }
         if (!piece.literal) continue;
-        out.Write(line);
+        out.Write(line + " ");
         line.clear();
         out.BeginLiteral(piece.size);
         if (piece.fromSpool)

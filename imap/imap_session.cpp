@@ -40,16 +40,6 @@ std::vector<vx::Str> Words(const vx::Str& line, size_t most) {
     return words;
 }
 
-// Credentials never reach the log: LOGIN keeps only its command word,
-// AUTHENTICATE its mechanism, whatever blanks surround them.
-vx::Str MaskCredentials(const vx::Str& line) {
-    std::vector<vx::Str> words = Words(line, 3);
-    if (words.size() >= 2 && vx::Ascii::EqualNoCase(words[1], "LOGIN"))
-        return words[0] + " " + words[1] + " ****";
-    if (words.size() >= 2 && vx::Ascii::EqualNoCase(words[1], "AUTHENTICATE"))
-        return words[0] + " " + words[1] + (words.size() > 2 ? " " + words[2] : "") + " ****";
-    return line;
-}
 
 // A text for a reply line: one line, not too long.
 vx::Str ReplyText(const vx::Str& text) {
@@ -103,8 +93,25 @@ vx::Str ImapSession::Capabilities(bool authenticated) {
     return words;
 }
 
+// Credentials never reach the log: LOGIN keeps only its command word,
+// AUTHENTICATE its mechanism, whatever blanks surround them. Before a login,
+// a line that is no command at all may be a client's answer to a challenge
+// it believes it got: it is not shown either.
+vx::Str ImapSession::MaskCredentials(const vx::Str& line) const {
+    std::vector<vx::Str> words = Words(line, 3);
+    if (words.size() >= 2 && vx::Ascii::EqualNoCase(words[1], "LOGIN"))
+        return words[0] + " " + words[1] + " ****";
+    if (words.size() >= 2 && vx::Ascii::EqualNoCase(words[1], "AUTHENTICATE"))
+        return words[0] + " " + words[1] + (words.size() > 2 ? " " + words[2] : "") + " ****";
+    if (state == State::NotAuthenticated &&
+        (words.size() < 2 || FindCommand(Upper(words[1])) == nullptr))
+        return "****";
+    return line;
+}
+
 ImapSession::ImapSession(vxw::SocketHandle connection, const ImapContext& context)
-    : channel(connection, {"ImapSession::Client - ", "ImapSession::Server - "}, MaskCredentials),
+    : channel(connection, {"ImapSession::Client - ", "ImapSession::Server - "},
+              [this](const vx::Str& line) { return MaskCredentials(line); }),
       out(channel),
       context(context),
       account(context.makeAccount()) {
@@ -150,7 +157,14 @@ const ImapSession::CommandEntry* ImapSession::FindCommand(const vx::Str& name) {
 void ImapSession::Execute(const ImapCommandText& text) {
     ImapCommand command;
     vx::Str error;
-    if (!ImapParser::ParseCommand(text, command, error)) {
+    bool parsed = ImapParser::ParseCommand(text, command, error);
+    // Before a login, a line that names no command may be a password the
+    // client sent astray: it is not echoed, not even its first word.
+    if (state == State::NotAuthenticated && FindCommand(command.name) == nullptr) {
+        Untagged(parsed ? "BAD Unknown command" : "BAD " + error);
+        return;
+    }
+    if (!parsed) {
         if (command.tag.empty())
             Untagged("BAD " + error);
         else
@@ -177,9 +191,10 @@ void ImapSession::Dispatch(Request& request) {
     const CommandEntry* entry = FindCommand(request.name);
     if (entry == nullptr) throw ImapFailure::Bad("Unknown command " + request.name);
     if (!(entry->states & Bit(static_cast<int>(state)))) {
+        if (entry->states == kNotAuth)
+            throw ImapFailure::Bad(request.name + " is not allowed after a login");
         if (state == State::NotAuthenticated) throw ImapFailure::Bad("Log in first");
-        if (state == State::Authenticated) throw ImapFailure::Bad("No mailbox selected");
-        throw ImapFailure::Bad(request.name + " is not allowed after a login");
+        throw ImapFailure::Bad("No mailbox selected");
     }
     (this->*entry->handler)(request);
 }

@@ -61,6 +61,7 @@ private:
     static const CommandEntry kCommands[];
 
     // Reading.
+    vx::Str MaskCredentials(const vx::Str& line) const;
     bool ReadCommand(ImapCommandText& text);
     bool TakeLiteral(ImapCommandText& text, const ImapLiteralMark& mark, size_t& total);
     vx::Str ReadContinuation();

@@ -44,6 +44,18 @@ std::string LineClient::ReadUntil(const std::string& terminator) {
     }
 }
 
+std::string LineClient::ReadExactly(size_t count) {
+    while (buffer.size() < count) {
+        char chunk[65536];
+        size_t got = socket.Receive(chunk, sizeof chunk);
+        if (got == 0) throw vxw::SocketClosed("LineClient - closed before the bytes - " + buffer);
+        buffer.append(chunk, got);
+    }
+    std::string bytes = buffer.substr(0, count);
+    buffer.erase(0, count);
+    return bytes;
+}
+
 bool LineClient::ClosedByServer() {
     if (!buffer.empty()) return false;
     char chunk[256];

@@ -23,6 +23,8 @@ public:
     // when the server closed first.
     std::string ReadUntil(const std::string& terminator);
     std::string ReadLine() { return ReadUntil("\r\n"); }
+    // Exactly count bytes, whatever they hold (an IMAP literal).
+    std::string ReadExactly(size_t count);
     // True when the server closes the connection with nothing more to say
     // within the socket's time-out.
     bool ClosedByServer();
