@@ -1,0 +1,208 @@
+// What a client changes: STORE, EXPUNGE (to the deleted-items folder, or for
+// good there where the service can), COPY and MOVE with COPYUID, and how
+// another session and IDLE learn of it. Nothing is moved that the client did
+// not ask for and the service did not confirm.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/imap/imap_fixture.h"
+
+namespace {
+
+using testing_support::ImapClient;
+using testing_support::MemoryService;
+using Operation = MemoryService::Operation;
+
+class ImapChangesTest : public testing_support::ImapFixture {
+protected:
+    void SetUp() override {
+        ImapFixture::SetUp();
+        service.AddAccount("alice", "secret");
+        service.AddFolder("alice", {"inbox", "inbox", ""});
+        service.AddFolder("alice", {"deleted", "deleteditems", "Deleted Items"});
+        service.AddFolder("alice", {"work", "", "Work"});
+        for (const char* subject : {"one", "two", "three", "four"})
+            service.AddMessage("alice", "inbox",
+                               std::string("Subject: ") + subject + "\r\n\r\nbody " + subject + "\r\n");
+        StartServer();
+    }
+    std::vector<std::string> Folder(const std::string& key) {
+        std::vector<std::string> subjects;
+        for (const auto& m : service.Mailbox("alice"))
+            if (m.folder == key) subjects.push_back(m.text.substr(9, m.text.find('\r') - 9));
+        return subjects;
+    }
+};
+
+using Subjects = std::vector<std::string>;
+
+TEST_F(ImapChangesTest, StoreChangesFlagsAndKeywordsThatLastAcrossSessions) {
+    {
+        auto client = LoggedIn();
+        client->Run("SELECT INBOX");
+        EXPECT_EQ(client->Run("STORE 1:2 +FLAGS (\\Flagged $Work)"),
+                  "* 1 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\n"
+                  "* 2 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\nT OK STORE completed\r\n");
+        EXPECT_EQ(client->Run("UID STORE 2 -FLAGS.SILENT (\\Flagged)"), "T OK UID STORE completed\r\n");
+        EXPECT_EQ(client->Run("STORE 3 FLAGS \\Answered \\Seen"),
+                  "* 3 FETCH (FLAGS (\\Seen \\Answered \\Recent))\r\nT OK STORE completed\r\n");
+        EXPECT_EQ(client->Run("UID STORE 3 FLAGS (\\Draft)"),
+                  "* 3 FETCH (UID 3 FLAGS (\\Draft \\Recent))\r\nT OK UID STORE completed\r\n");
+        EXPECT_EQ(client->Run("STORE 1 +FLAGS (\\Recent)"),
+                  "T BAD Flag that cannot be stored: \\Recent\r\n");
+        EXPECT_EQ(client->Run("STORE 1 +FLAGS (\\Bogus)"),
+                  "T BAD Flag that cannot be stored: \\Bogus\r\n");
+        EXPECT_EQ(client->Run("STORE 1 COLOUR (red)"), "T BAD Unknown STORE item\r\n");
+    }
+    auto client = LoggedIn();
+    std::string select = client->Run("SELECT INBOX");
+    EXPECT_NE(select.find("* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft $Work)"),
+              std::string::npos) << select;
+    EXPECT_EQ(client->Run("FETCH 1:4 FLAGS"),
+              "* 1 FETCH (FLAGS (\\Flagged $Work))\r\n* 2 FETCH (FLAGS ($Work))\r\n"
+              "* 3 FETCH (FLAGS (\\Draft))\r\n* 4 FETCH (FLAGS ())\r\nT OK FETCH completed\r\n");
+}
+
+TEST_F(ImapChangesTest, SearchFindsByFlagsSizeHeaderAndText) {
+    auto client = LoggedIn();
+    client->Run("SELECT INBOX");
+    client->Run("STORE 2 +FLAGS (\\Flagged \\Seen)");
+    client->Run("STORE 4 +FLAGS (\\Deleted)");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"ALL", "1 2 3 4"},
+        {"FLAGGED", "2"},
+        {"UNSEEN UNDELETED", "1 3"},
+        {"NOT SEEN", "1 3 4"},
+        {"OR DELETED FLAGGED", "2 4"},
+        {"(SEEN) (FLAGGED)", "2"},
+        {"SUBJECT T", "2 3"},
+        {"HEADER Subject \"hre\"", "3"},
+        {"BODY \"BODY F\"", "4"},
+        {"TEXT \"subject: one\"", "1"},
+        {"LARGER 28", "3"},
+        {"SMALLER 27", "1 2"},
+        {"2:3", "2 3"},
+        {"UID 3:*", "3 4"},
+        {"NEW", "1 3 4"},
+        {"SINCE 1-Jan-2000", "1 2 3 4"},
+        {"BEFORE 1-Jan-2000", ""},
+        {"CHARSET UTF-8 SUBJECT two", "2"},
+    };
+    for (const auto& [keys, found] : cases) {
+        EXPECT_EQ(client->Run("SEARCH " + keys),
+                  "* SEARCH" + (found.empty() ? "" : " " + found) + "\r\nT OK SEARCH completed\r\n")
+            << keys;
+    }
+    EXPECT_EQ(client->Run("UID SEARCH FLAGGED"), "* SEARCH 2\r\nT OK UID SEARCH completed\r\n");
+    EXPECT_EQ(client->Run("SEARCH CHARSET KOI8-R ALL"),
+              "T NO [BADCHARSET (UTF-8 US-ASCII)] Unknown character set\r\n");
+    EXPECT_EQ(client->Run("SEARCH FROB"), "T BAD Unknown search key FROB\r\n");
+    EXPECT_EQ(client->Run("SEARCH SINCE yesterday"), "T BAD Invalid date\r\n");
+    EXPECT_EQ(client->Run("SEARCH OR SEEN"), "T BAD Missing search key\r\n");
+}
+
+TEST_F(ImapChangesTest, ExpungeMovesTheDeletedMessagesToDeletedItemsAndTellsTheClient) {
+    auto client = LoggedIn();
+    client->Run("SELECT INBOX");
+    client->Run("STORE 2,4 +FLAGS.SILENT (\\Deleted \\Flagged)");
+    client->Run("STORE 3 +FLAGS.SILENT (\\Deleted)");
+    EXPECT_EQ(client->Run("UID EXPUNGE 1:3"), "* 3 EXPUNGE\r\n* 2 EXPUNGE\r\nT OK UID EXPUNGE completed\r\n");
+    EXPECT_EQ(Folder("inbox"), (Subjects{"one", "four"}));
+    EXPECT_EQ(Folder("deleted"), (Subjects{"two", "three"}));
+    EXPECT_EQ(client->Run("FETCH 1:* UID"), "* 1 FETCH (UID 1)\r\n* 2 FETCH (UID 4)\r\nT OK FETCH completed\r\n");
+    // CLOSE removes the rest without a word; UNSELECT would not.
+    EXPECT_EQ(client->Run("CLOSE"), "T OK CLOSE completed\r\n");
+    EXPECT_EQ(Folder("inbox"), (Subjects{"one"}));
+    // In deleted items the messages keep their other flags, not \Deleted.
+    client->Run("SELECT \"Deleted Items\"");
+    EXPECT_EQ(client->Run("FETCH 1:* (UID FLAGS)"),
+              "* 1 FETCH (UID 1 FLAGS (\\Recent))\r\n* 2 FETCH (UID 2 FLAGS (\\Flagged \\Recent))\r\n"
+              "* 3 FETCH (UID 3 FLAGS (\\Flagged \\Recent))\r\nT OK FETCH completed\r\n");
+}
+
+TEST_F(ImapChangesTest, InDeletedItemsExpungeNeedsTheServiceToDeleteForGood) {
+    service.AddMessage("alice", "deleted", "Subject: old\r\n\r\nold\r\n");
+    auto client = LoggedIn();
+    client->Run("SELECT \"Deleted Items\"");
+    client->Run("STORE 1 +FLAGS (\\Deleted)");
+    EXPECT_EQ(client->Run("EXPUNGE"),
+              "T NO [CANNOT] The web mail service cannot delete messages for good; the messages "
+              "stay in its deleted-items folder\r\n");
+    EXPECT_EQ(Folder("deleted"), (Subjects{"old"}));
+    service.OfferCopyAndDelete(true);
+    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+    EXPECT_EQ(Folder("deleted"), Subjects{});
+}
+
+TEST_F(ImapChangesTest, AFailedMoveStopsTheExpungeAndOnlyWhatMovedIsReported) {
+    auto client = LoggedIn();
+    client->Run("SELECT INBOX");
+    client->Run("STORE 1:4 +FLAGS.SILENT (\\Deleted)");
+    service.FailNext(Operation::MoveMessage, "Hotmail::MoveMessage - refused", 1);
+    EXPECT_EQ(client->Run("EXPUNGE"), "T NO [UNAVAILABLE] Hotmail::MoveMessage - refused\r\n");
+    EXPECT_EQ(Folder("inbox").size(), 4u);
+    EXPECT_EQ(client->Run("EXPUNGE"),
+              "* 4 EXPUNGE\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+}
+
+TEST_F(ImapChangesTest, MoveAndCopyGiveTheNewUidsAndKeepTheFlags) {
+    auto client = LoggedIn();
+    client->Run("SELECT INBOX");
+    client->Run("STORE 2 +FLAGS (\\Flagged $Later)");
+    EXPECT_EQ(client->Run("COPY 1 Work"),
+              "T NO [CANNOT] The web mail service cannot copy messages; MOVE works\r\n");
+    EXPECT_EQ(client->Run("MOVE 1 Nowhere"), "T NO [TRYCREATE] No such mailbox\r\n");
+    EXPECT_EQ(client->Run("MOVE 1 INBOX"), "T NO [CANNOT] The messages are in that mailbox already\r\n");
+    EXPECT_EQ(client->Run("UID MOVE 2:3 Work"),
+              "* OK [COPYUID V 2:3 1:2] Moved\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n"
+              "T OK UID MOVE completed\r\n");
+    EXPECT_EQ(Folder("work"), (Subjects{"two", "three"}));
+    service.OfferCopyAndDelete(true);
+    EXPECT_EQ(client->Run("COPY 1:2 Work"), "T OK [COPYUID V 1,4 3:4] COPY completed\r\n");
+    EXPECT_EQ(Folder("inbox"), (Subjects{"one", "four"}));
+    client->Run("SELECT Work");
+    EXPECT_EQ(client->Run("FETCH 1:* (UID FLAGS)"),
+              "* 1 FETCH (UID 1 FLAGS (\\Flagged \\Recent $Later))\r\n"
+              "* 2 FETCH (UID 2 FLAGS (\\Recent))\r\n* 3 FETCH (UID 3 FLAGS (\\Recent))\r\n"
+              "* 4 FETCH (UID 4 FLAGS (\\Recent))\r\nT OK FETCH completed\r\n");
+}
+
+TEST_F(ImapChangesTest, ACopyThatFailsHalfWayIsTakenBack) {
+    service.OfferCopyAndDelete(true);
+    auto client = LoggedIn();
+    client->Run("SELECT INBOX");
+    // The second message leaves the service meanwhile: its copy fails.
+    auto elsewhere = service.Factory()();
+    ASSERT_TRUE(elsewhere->Login("alice", "secret"));
+    elsewhere->SendMessageToTrash(service.Mailbox("alice")[1].href);
+    std::string answer = client->Run("COPY 1:3 Work");
+    EXPECT_EQ(answer.rfind("T NO [UNAVAILABLE] MemoryAccount::CopyMessage - No such message", 0), 0u)
+        << answer;
+    EXPECT_EQ(Folder("work"), Subjects{});
+    EXPECT_EQ(Folder("inbox"), (Subjects{"one", "three", "four"}));
+}
+
+TEST_F(ImapChangesTest, NoopAndIdleReportWhatOtherSessionsAndTheServiceChanged) {
+    auto watcher = LoggedIn();
+    watcher->Run("SELECT INBOX");
+    auto actor = LoggedIn();
+    actor->Run("SELECT INBOX");
+    actor->Run("STORE 1 +FLAGS.SILENT (\\Flagged)");
+    actor->Run("STORE 2 +FLAGS.SILENT (\\Deleted)");
+    actor->Run("EXPUNGE");
+    EXPECT_EQ(watcher->Run("NOOP"),
+              "* 2 EXPUNGE\r\n* 1 FETCH (FLAGS (\\Flagged \\Recent))\r\nT OK NOOP completed\r\n");
+    watcher->Send("T IDLE\r\n");
+    EXPECT_EQ(watcher->ReadLine(), "+ idling\r\n");
+    service.AddMessage("alice", "inbox", "Subject: five\r\n\r\nfive\r\n");
+    EXPECT_EQ(watcher->ReadLine(), "* 4 EXISTS\r\n");
+    EXPECT_EQ(watcher->ReadLine(), "* 4 RECENT\r\n");
+    watcher->Send("DONE\r\n");
+    EXPECT_EQ(watcher->ReadLine(), "T OK IDLE terminated\r\n");
+}
+
+}  // namespace
