@@ -99,6 +99,7 @@ class Account:
         "Junk Mail": ("junk", "\\Junk"),
         "Sent Items": ("sent", "\\Sent"),
         "Deleted Items": ("deleted", "\\Trash"),
+        "MSN Promotions": ("promo", None),
         "Work": ("folders/Work", None),
         "Re\u00e7us": ("folders/Re\u00e7us", None),
     }
@@ -113,6 +114,7 @@ class Account:
             "Junk Mail": [(crlf(ordinary[2]), False)],
             "Sent Items": [(crlf(ordinary[3]), True)],
             "Deleted Items": [(crlf(ordinary[4]), True)],
+            "MSN Promotions": [],
             "Work": [(crlf(ordinary[5]), False), (crlf(TRICKY[2][1]), True)],
             "Re\u00e7us": [],
         }
@@ -134,12 +136,14 @@ class Account:
     def write_maildir(self, home, seen=True):
         """Dovecot's Maildir++ in the "fs" layout ("/" between levels); with
         seen, the read state goes into the file names."""
-        for name, messages in self.folders.items():
+        for number, (name, messages) in enumerate(self.folders.items()):
             folder = os.path.join(home, "Maildir", "" if name == "INBOX" else mutf7(name))
             for sub in ("cur", "new", "tmp"):
                 os.makedirs(os.path.join(folder, sub), exist_ok=True)
             for i, (message, read) in enumerate(messages):
                 flags = "S" if seen and read else ""
-                path = os.path.join(folder, "cur", "%d.%03d.corpus:2,%s" % (1700000000 + i, i, flags))
+                # Unique in the whole account: Dovecot keys messages by it.
+                path = os.path.join(folder, "cur", "%d.%d_%03d.corpus:2,%s" % (1700000000 + i, number,
+                                                                             i, flags))
                 with open(path, "wb") as f:
                     f.write(message)

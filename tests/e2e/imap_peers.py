@@ -13,6 +13,7 @@ import time
 import urllib.request
 
 from gateway_fixture import Gateway, Service, free_port, listening
+from httpmail_fixture import responses
 from imap_corpus import Account
 
 DOVECOT = os.environ.get("DOVECOT_BIN", "/usr/sbin/dovecot")
@@ -37,6 +38,13 @@ passdb {{
 userdb {{
   driver = passwd-file
   args = username_format=%u {root}/passwd
+}}
+# Like the gateway, which moves a message to the deleted-items folder when a
+# client expunges it elsewhere.
+mail_plugins = $mail_plugins lazy_expunge
+plugin {{
+  lazy_expunge = Deleted Items
+  lazy_expunge_only_last_instance = yes
 }}
 namespace inbox {{
   inbox = yes
@@ -163,6 +171,9 @@ class ImapGateway:
         self.account = account or Account()
         self.user, self.password = self.account.USER, self.account.PASSWORD
 
+    # Seconds to wait for the IMAP port once POP3 and SMTP listen.
+    IMAP_WAIT = 10
+
     def __enter__(self):
         self.root = tempfile.mkdtemp(prefix="mirelink-imap-")
         try:
@@ -173,7 +184,7 @@ class ImapGateway:
             self.port = free_port()
             self.gateway = Gateway(self.service, PortImap=self.port)
             self.gateway.__enter__()
-            deadline = time.monotonic() + 10
+            deadline = time.monotonic() + self.IMAP_WAIT
             while not listening(self.port):
                 if time.monotonic() > deadline:
                     raise GatewayWithoutImap(self.gateway.log())
@@ -187,14 +198,19 @@ class ImapGateway:
         """The service keeps no read state on disk: set it as a client would."""
         body = (b'<D:propertyupdate xmlns:D="DAV:" xmlns:hm="urn:schemas:httpmail:"><D:set>'
                 b'<D:prop><hm:read>1</hm:read></D:prop></D:set></D:propertyupdate>')
+        credentials = (self.user, self.password)
         for name, messages in self.account.folders.items():
-            folder = urllib.request.quote(self.account.FOLDERS[name][0].encode())
-            for i, (_, read) in enumerate(messages):
+            folder = "/mail/%s/%s/" % (self.user,
+                                       urllib.request.quote(self.account.FOLDERS[name][0].encode()))
+            status, _, listing = self.service.request("PROPFIND", folder, credentials,
+                                                      {"Depth": "1,noroot"})
+            assert status == 207, (folder, status)
+            # Listed in file name order, which is the account's order.
+            hrefs = [href for href, _ in responses(listing)]
+            for href, (_, read) in zip(hrefs, messages):
                 if read:
-                    url = "/mail/%s/%s/%03d.eml" % (self.user, folder, i + 1)
-                    status = self.service.request("PROPPATCH", url, (self.user, self.password),
-                                                  body=body)[0]
-                    assert status == 207, (url, status)
+                    status = self.service.request("PROPPATCH", href, credentials, body=body)[0]
+                    assert status == 207, (href, status)
 
     def __exit__(self, *exc):
         try:
