@@ -19,6 +19,10 @@ bool IsEmptyLine(std::string_view line) {
     return line == "\n" || line == "\r\n";
 }
 
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
 std::string_view TrimBlanksRight(std::string_view text) {
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     return text;
@@ -79,7 +83,11 @@ vx::Str Filter(std::string_view header, const std::vector<vx::Str>& names, bool 
         out.append(field.whole);
         if (field.whole.back() != '\n') out += "\r\n";
     }
-    out += "\r\n";
+    // A header that ends the message without an empty line gets none here
+    // either (RFC 3501 6.4.5).
+    bool ended = header == "\n" || header == "\r\n" || EndsWith(header, "\n\n") ||
+                 EndsWith(header, "\n\r\n");
+    if (ended) out += "\r\n";
     return out;
 }
 

@@ -34,7 +34,8 @@ vx::Str Unfold(std::string_view value);
 bool Find(std::string_view header, std::string_view name, vx::Str& value);
 
 // The fields named (keep) or not named (!keep) in names, in header order and
-// as written, then an empty line: BODY[HEADER.FIELDS (...)] and .NOT.
+// as written, then the empty line if the header ended with one:
+// BODY[HEADER.FIELDS (...)] and .NOT.
 vx::Str Filter(std::string_view header, const std::vector<vx::Str>& names, bool keep);
 
 }  // namespace MimeHeader

@@ -32,6 +32,10 @@ public:
     void Feed(std::string_view data) { Feed(data.data(), data.size()); }
     // Ends the message and hands out its tree; the parser is spent then.
     MimePart Finish();
+    // The message header is complete (its empty line was fed): a caller that
+    // only wants the header may stop feeding and Finish; the root's header is
+    // then whole, its body and parts cover only what was fed.
+    bool HeaderDone() const { return !open.empty() && !open.front().inHeader; }
 
 private:
     // A part whose end is not known yet.

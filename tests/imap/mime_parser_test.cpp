@@ -163,6 +163,22 @@ TEST(MimeParserTest, SameTreeHoweverTheMessageIsCut) {
     }
 }
 
+TEST(MimeParserTest, TheHeaderIsDoneAtItsEmptyLine) {
+    const vx::Str message = "Subject: s\r\nFrom: a@b\r\n\r\nbody\r\n";
+    MimeParser parser;
+    for (size_t at = 0; at < message.size(); ++at) {
+        EXPECT_FALSE(parser.HeaderDone()) << at;
+        parser.Feed(message.data() + at, 1);
+        if (parser.HeaderDone()) {
+            EXPECT_EQ(at + 1, message.find("body"));
+            break;
+        }
+    }
+    MimePart root = parser.Finish();
+    EXPECT_EQ(root.header, "Subject: s\r\nFrom: a@b\r\n\r\n");
+    EXPECT_EQ(root.bodySize, 0u);
+}
+
 TEST(MimeParserTest, LimitsKeepTheParserBoundedAndTheOffsetsExact) {
     // Nesting deeper than the limit: the innermost multipart is plain content.
     vx::Str deep;

@@ -124,6 +124,17 @@ TEST(MimeSectionTest, SectionsOfNestedMessagesAndBrokenParts) {
     EXPECT_EQ(Fetch(single, root, "HEADER"), "Subject: one\r\n\r\n");
     EXPECT_EQ(Fetch(single, root, "TEXT"), "only\r\n");
     EXPECT_EQ(Fetch(single, root, "2"), "");
+
+    // No body and no blank line: none in the header fetches either.
+    const vx::Str headerOnly = "Subject: only\r\nFrom: a@b";
+    root = ParseMimeMessage(headerOnly);
+    EXPECT_EQ(Fetch(headerOnly, root, "HEADER.FIELDS (FROM)"), "From: a@b\r\n");
+    EXPECT_EQ(Fetch(headerOnly, root, "HEADER.FIELDS.NOT (FROM)"), "Subject: only\r\n");
+    root = ParseMimeMessage("");
+    EXPECT_EQ(Fetch("", root, "HEADER.FIELDS (FROM)"), "");
+    const vx::Str lf = "Subject: lf\n\nbody";
+    root = ParseMimeMessage(lf);
+    EXPECT_EQ(Fetch(lf, root, "HEADER.FIELDS (SUBJECT)"), "Subject: lf\n\r\n");
 }
 
 TEST(MimeSectionTest, PartialFetchesClipToTheSection) {
