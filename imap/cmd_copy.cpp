@@ -65,6 +65,7 @@ void ImapSession::CmdCopy(Request& request) {
                                       std::time(nullptr)));
         if (move) moved.push_back(index);
         copies.push_back(href);
+        if (!move) copiedElsewhere.insert(view.listed.href);
     }
     // A COPY is all or nothing (RFC 3501 6.4.7): the copies made before a
     // failure are taken back where the service lets us.

@@ -49,6 +49,8 @@ void ImapSession::ExpungeDeleted(const std::vector<size_t>* only, bool tell) {
         ImapViewMessage& view = selected->At(index);
         if (inTrash) {
             DeleteForGood(view.listed.href);
+        } else if (copiedElsewhere.count(view.listed.href) && DeleteCopied(view.listed.href)) {
+            copiedElsewhere.erase(view.listed.href);
         } else {
             vx::Str moved = account->MoveMessage(view.listed.href, trash->folder.url);
             uint64_t keywords = 0;
@@ -69,6 +71,16 @@ void ImapSession::DeleteForGood(const vx::Str& href) {
             throw ImapFailure::No(
                 "[CANNOT] The web mail service cannot delete messages for good; the messages "
                 "stay in its deleted-items folder");
+        throw;
+    }
+}
+
+bool ImapSession::DeleteCopied(const vx::Str& href) {
+    try {
+        account->DeleteMessage(href);
+        return true;
+    } catch (const ServiceRefusal& refusal) {
+        if (refusal.Status() == 405 || refusal.Status() == 501) return false;
         throw;
     }
 }

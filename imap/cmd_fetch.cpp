@@ -13,7 +13,6 @@
 #include "imap/mime_bodystructure.h"
 #include "imap/mime_envelope.h"
 #include "text/ascii.h"
-#include "text/str_util.h"
 
 namespace {
 
@@ -45,8 +44,8 @@ bool FieldsFromListing(const ListedMessage& listed, const MimeSection& section, 
         if (std::find(done.begin(), done.end(), known->name) != done.end()) continue;
         done.push_back(known->name);
         const vx::Str& value = listed.*(known->value);
-        if (!value.empty())
-            bytes += vx::Str(known->name) + ": " + vx::StrUtil::EncodeHeaderText(value) + "\r\n";
+        // The value as the service lists it: the field unfolded.
+        if (!value.empty()) bytes += vx::Str(known->name) + ": " + value + "\r\n";
     }
     bytes += "\r\n";
     return true;
@@ -91,11 +90,15 @@ void ImapSession::FetchOne(size_t index, const std::vector<ImapFetchItem>& items
                                  [](const ImapFetchItem& item) { return item.setsSeen; });
     std::vector<FetchPiece> pieces;
     bool flagsAsked = false;
+    uint64_t downloads = messages.Downloads();
     for (const ImapFetchItem& item : items) {
         if (item.kind == Kind::Flags) flagsAsked = true;
         PrepareItem(view, item, pieces);
     }
-    if (marksSeen) selected->SetFlags(index, flags | ImapFlag::kSeen, keywords, *account);
+    if (marksSeen)
+        selected->SetFlags(index, flags | ImapFlag::kSeen, keywords, *account);
+    else
+        KeepUnread(view, downloads);
     // The flags come last, so that they show the \Seen just set.
     vx::Str line = "* " + std::to_string(index + 1) + " FETCH (";
     bool first = true;
@@ -164,11 +167,16 @@ void ImapSession::PrepareSection(ImapViewMessage& view, const ImapFetchItem& ite
         const ImapMessageCache::Message& message =
             headerOnly ? messages.Structure(*account, href, true) : messages.Spooled(*account, href);
         data = ResolveMimeSection(message.root, item.section);
-        // A header read on its own is at hand: its bytes are kept.
-        if (data.kind == MimeSectionData::Kind::Range && !message.whole) {
-            const vx::Str& header = message.root.header;
-            data.kind = MimeSectionData::Kind::Bytes;
-            data.bytes = data.offset < header.size() ? header.substr(data.offset, data.size) : "";
+        const vx::Str& header = message.root.header;
+        if (data.kind == MimeSectionData::Kind::Range) {
+            // The top-level header is kept whole in memory; anything else
+            // comes from the message in the temporary file.
+            if (message.root.headerComplete && data.offset + data.size <= header.size()) {
+                data.kind = MimeSectionData::Kind::Bytes;
+                data.bytes = header.substr(data.offset, data.size);
+            } else if (!messages.IsSpooled(href)) {
+                messages.Spooled(*account, href);
+            }
         }
     }
     if (item.partial) data = ClipMimeSection(std::move(data), item.start, item.count);
@@ -179,6 +187,13 @@ void ImapSession::PrepareSection(ImapViewMessage& view, const ImapFetchItem& ite
     } else {
         piece.bytes = std::move(data.bytes);
     }
+}
+
+void ImapSession::KeepUnread(ImapViewMessage& view, uint64_t downloadsBefore) {
+    // A service that marks a message read when it is downloaded (as the
+    // web mail service does) would otherwise turn every peek into a read.
+    if (view.listed.read == 0 && messages.Downloads() != downloadsBefore)
+        account->SetReadState(view.listed.href, false);
 }
 
 int64_t ImapSession::ArrivalTime(const ImapViewMessage& view) const {

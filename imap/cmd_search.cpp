@@ -86,7 +86,10 @@ void ImapSession::CmdSearch(Request& request) {
             *selected, messages, *account, i,
             [this](const ImapViewMessage& view) { return ArrivalTime(view); },
             [this](const ImapViewMessage& view) { return MessageSize(view); });
-        if (!query.Matches(subject)) continue;
+        uint64_t downloads = messages.Downloads();
+        bool matches = query.Matches(subject);
+        KeepUnread(selected->At(i), downloads);
+        if (!matches) continue;
         found += " " + std::to_string(request.uid ? selected->At(i).uid : i + 1);
     }
     Untagged(found);

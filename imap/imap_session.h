@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "core/str.h"
@@ -119,6 +120,9 @@ private:
     void PrepareItem(ImapViewMessage& view, const ImapFetchItem& item,
                      std::vector<FetchPiece>& pieces);
     void PrepareSection(ImapViewMessage& view, const ImapFetchItem& item, FetchPiece& piece);
+    // After downloads for a look that must not count as reading: the
+    // service's read state back to unread where it was.
+    void KeepUnread(ImapViewMessage& view, uint64_t downloadsBefore);
     int64_t ArrivalTime(const ImapViewMessage& view) const;
     uint64_t MessageSize(const ImapViewMessage& view);
 
@@ -127,6 +131,9 @@ private:
     void ExpungeDeleted(const std::vector<size_t>* only, bool tell);
     // DELETE at the service; NO when it has no such thing.
     void DeleteForGood(const vx::Str& href);
+    // For a message copied elsewhere before: DELETE where the service has
+    // it; false when it has not (the message then goes to the deleted items).
+    bool DeleteCopied(const vx::Str& href);
     // The messages a sequence set argument names; BAD for a bad set.
     std::vector<size_t> SelectMessages(const Request& request, size_t index);
     // A refresh of the selected folder, reported to the client.
@@ -141,5 +148,8 @@ private:
     std::optional<ImapMailboxList> mailboxes;
     std::unique_ptr<ImapSelectedFolder> selected;
     ImapMessageCache messages;
+    // Messages this session copied to another folder: a client that moves
+    // by COPY and EXPUNGE leaves no second copy in the deleted items.
+    std::unordered_set<vx::Str> copiedElsewhere;
     int failedLogins = 0;
 };

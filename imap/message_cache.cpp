@@ -17,34 +17,19 @@ size_t Footprint(const MimePart& part) {
     return bytes;
 }
 
-// Feeds a download to the parser until the top-level header has ended
-// (its empty line, CR LF or bare LF), then stops it.
+// Feeds a download to the parser until the top-level header has ended,
+// then stops it.
 class HeaderSink : public MessageSink {
 public:
     explicit HeaderSink(MimeParser& parser) : parser(parser) {}
     void Begin() override {}
     bool Put(const char* data, size_t size) override {
-        for (size_t i = 0; i < size; ++i) {
-            char c = data[i];
-            if (c == '\n' && lineEmpty) {
-                parser.Feed(data, i + 1);
-                fed += i + 1;
-                return false;
-            }
-            if (c == '\n')
-                lineEmpty = true;
-            else if (c != '\r')
-                lineEmpty = false;
-        }
         parser.Feed(data, size);
-        fed += size;
-        return true;
+        return !parser.HeaderDone();
     }
-    uint64_t fed = 0;
 
 private:
     MimeParser& parser;
-    bool lineEmpty = true;  // a message that starts with an empty line has no header
 };
 
 // Feeds a download to the parser and the temporary file.
@@ -110,10 +95,10 @@ const ImapMessageCache::Message& ImapMessageCache::DownloadHeader(WebmailAccount
                                                                   const vx::Str& href) {
     MimeParser parser;
     HeaderSink sink(parser);
+    ++downloads;
     account.GetMessage(href, sink);
     Message message;
     message.root = parser.Finish();
-    message.size = sink.fed;
     return Keep(href, std::move(message));
 }
 
@@ -123,6 +108,7 @@ const ImapMessageCache::Message& ImapMessageCache::DownloadWhole(WebmailAccount&
     spooledHref.clear();
     MimeParser parser;
     SpoolSink sink(parser, *spool);
+    ++downloads;
     account.GetMessage(href, sink);
     Message message;
     message.root = parser.Finish();

@@ -34,12 +34,16 @@ public:
     // temporary file (downloaded unless they are there already). Call it
     // before announcing a literal: a failed download must come first.
     const Message& Spooled(WebmailAccount& account, const vx::Str& href);
+    bool IsSpooled(const vx::Str& href) const { return spool && spooledHref == href; }
     // Writes size bytes of the spooled message at href from offset as
     // literal data.
     void SendRange(const vx::Str& href, uint64_t offset, uint64_t size, ImapResponseWriter& out);
     // Whether the spooled message at href holds needle at or after offset,
     // without regard to ASCII letter case.
     bool SpoolContains(const vx::Str& href, uint64_t offset, const vx::Str& needle);
+    // Downloads so far: a session compares the count before and after a
+    // command to learn whether the service was asked for the message.
+    uint64_t Downloads() const { return downloads; }
     // The size of the message when it is known without a download, else -1.
     int64_t KnownSize(const vx::Str& href) const;
 
@@ -57,6 +61,7 @@ private:
     std::list<Entry> entries;  // most recently used first
     std::unordered_map<vx::Str, std::list<Entry>::iterator> byHref;
     size_t held = 0;
+    uint64_t downloads = 0;
     std::unique_ptr<ImapSpoolFile> spool;
     vx::Str spooledHref;  // the message in spool, or ""
 };

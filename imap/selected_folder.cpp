@@ -5,12 +5,13 @@
 
 namespace {
 
+// In the order of the FLAGS response, as other servers list them.
 const struct {
     uint8_t bit;
     const char* name;
 } kSystemFlags[] = {
-    {ImapFlag::kSeen, "\\Seen"},       {ImapFlag::kAnswered, "\\Answered"},
-    {ImapFlag::kFlagged, "\\Flagged"}, {ImapFlag::kDeleted, "\\Deleted"},
+    {ImapFlag::kAnswered, "\\Answered"}, {ImapFlag::kFlagged, "\\Flagged"},
+    {ImapFlag::kDeleted, "\\Deleted"},   {ImapFlag::kSeen, "\\Seen"},
     {ImapFlag::kDraft, "\\Draft"},
 };
 

@@ -80,7 +80,8 @@ class Gateway:
         with open(os.path.join(self.folder, "config/Palisandre/Mirelink.reg"), "w") as f:
             f.write(reg_file(self.values))
         environment = dict(os.environ, XDG_CONFIG_HOME=os.path.join(self.folder, "config"),
-                           XDG_RUNTIME_DIR=os.path.join(self.folder, "run"))
+                           XDG_RUNTIME_DIR=os.path.join(self.folder, "run"),
+                           XDG_STATE_HOME=os.path.join(self.folder, "state"))
         self.errors = tempfile.TemporaryFile()
         self.process = subprocess.Popen([self.program], env=environment,
                                         stdout=self.errors, stderr=self.errors)

@@ -49,7 +49,7 @@ TEST_F(ImapChangesTest, StoreChangesFlagsAndKeywordsThatLastAcrossSessions) {
                   "* 2 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\nT OK STORE completed\r\n");
         EXPECT_EQ(client->Run("UID STORE 2 -FLAGS.SILENT (\\Flagged)"), "T OK UID STORE completed\r\n");
         EXPECT_EQ(client->Run("STORE 3 FLAGS \\Answered \\Seen"),
-                  "* 3 FETCH (FLAGS (\\Seen \\Answered \\Recent))\r\nT OK STORE completed\r\n");
+                  "* 3 FETCH (FLAGS (\\Answered \\Seen \\Recent))\r\nT OK STORE completed\r\n");
         EXPECT_EQ(client->Run("UID STORE 3 FLAGS (\\Draft)"),
                   "* 3 FETCH (UID 3 FLAGS (\\Draft \\Recent))\r\nT OK UID STORE completed\r\n");
         EXPECT_EQ(client->Run("STORE 1 +FLAGS (\\Recent)"),
@@ -169,6 +169,24 @@ TEST_F(ImapChangesTest, MoveAndCopyGiveTheNewUidsAndKeepTheFlags) {
               "* 1 FETCH (UID 1 FLAGS (\\Flagged \\Recent $Later))\r\n"
               "* 2 FETCH (UID 2 FLAGS (\\Recent))\r\n* 3 FETCH (UID 3 FLAGS (\\Recent))\r\n"
               "* 4 FETCH (UID 4 FLAGS (\\Recent))\r\nT OK FETCH completed\r\n");
+}
+
+TEST_F(ImapChangesTest, AMoveByCopyAndExpungeLeavesNoSecondCopyInDeletedItems) {
+    service.OfferCopyAndDelete(true);
+    auto client = LoggedIn();
+    client->Run("SELECT INBOX");
+    EXPECT_EQ(client->Run("COPY 1 Work"), "T OK [COPYUID V 1 1] COPY completed\r\n");
+    client->Run("STORE 1 +FLAGS.SILENT (\\Deleted)");
+    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+    EXPECT_EQ(Folder("deleted"), Subjects{});
+    EXPECT_EQ(Folder("work"), Subjects{"one"});
+    // A service without DELETE: the message goes to the deleted items as ever.
+    EXPECT_EQ(client->Run("COPY 1 Work"), "T OK [COPYUID V 2 2] COPY completed\r\n");
+    service.OfferCopyAndDelete(false);
+    client->Run("STORE 1 +FLAGS.SILENT (\\Deleted)");
+    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+    EXPECT_EQ(Folder("deleted"), Subjects{"two"});
+    EXPECT_EQ(Folder("work"), (Subjects{"one", "two"}));
 }
 
 TEST_F(ImapChangesTest, ACopyThatFailsHalfWayIsTakenBack) {

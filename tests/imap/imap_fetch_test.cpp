@@ -126,6 +126,22 @@ TEST_F(ImapFetchTest, FetchingTheTextSetsSeenAtTheServiceThatKeepsTheReadState) 
     EXPECT_EQ(service.Mailbox("alice")[1].read, 0);
 }
 
+TEST_F(ImapFetchTest, APeekLeavesUnreadWhatTheServiceMarksReadOnDownload) {
+    service.MarkReadOnDownload(true);
+    Start(true, false);
+    const std::vector<std::string> looks = {"FETCH 1 BODY.PEEK[]", "FETCH 1 ENVELOPE",
+                                            "FETCH 2 (BODYSTRUCTURE RFC822.HEADER)",
+                                            "SEARCH BODY noon", "FETCH 1:2 BODY.PEEK[HEADER]"};
+    for (const std::string& look : looks) {
+        client->Run(look);
+        EXPECT_EQ(service.Mailbox("alice")[0].read, 0) << look;
+        EXPECT_EQ(service.Mailbox("alice")[1].read, 0) << look;
+    }
+    Fetch("2 BODY[1]");
+    EXPECT_EQ(service.Mailbox("alice")[1].read, 1);
+    EXPECT_EQ(service.Mailbox("alice")[0].read, 0);
+}
+
 TEST_F(ImapFetchTest, HeaderFieldsTheListingCarriesNeedNoDownload) {
     Start(false, true);
     EXPECT_EQ(Fetch("1:2 (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])"),

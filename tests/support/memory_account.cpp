@@ -101,12 +101,13 @@ void MemoryAccount::GetMessage(const vx::Str& url, MessageSink& sink) {
     std::string text;
     {
         std::lock_guard<std::mutex> guard(service.lock);
-        const auto& box = service.mailboxes[user];
+        auto& box = service.mailboxes[user];
         auto found =
             std::find_if(box.begin(), box.end(), [&](const auto& m) { return m.href == url; });
         if (found == box.end())
             throw vx::Exception("MemoryAccount::GetMessage - No such message - " + url);
         text = found->text;
+        if (service.markReadOnDownload && found->read == 0) found->read = 1;
     }
     sink.Begin();
     if (!text.empty()) sink.Put(text.data(), text.size());

@@ -74,6 +74,8 @@ public:
     static std::string FolderUrl(const std::string& user, const std::string& key);
     // New messages get a read state (unread) that the listing shows.
     void KeepReadState(bool keep);
+    // A download marks the message read, as the web mail service does.
+    void MarkReadOnDownload(bool mark);
     // Listings carry the Subject, From, To and Date fields of each message.
     void ListHeaders(bool list);
     // The service offers COPY and DELETE (otherwise it answers 405).
@@ -100,6 +102,7 @@ private:
     std::map<Operation, int> counts;
     bool keepReadState = false;
     bool listHeaders = false;
+    bool markReadOnDownload = false;
     bool copyAndDelete = false;
     int downloadDelayMs = 0;
     int nextId = 1;

@@ -49,6 +49,11 @@ void MemoryService::KeepReadState(bool keep) {
     keepReadState = keep;
 }
 
+void MemoryService::MarkReadOnDownload(bool mark) {
+    std::lock_guard<std::mutex> guard(lock);
+    markReadOnDownload = mark;
+}
+
 void MemoryService::ListHeaders(bool list) {
     std::lock_guard<std::mutex> guard(lock);
     listHeaders = list;
