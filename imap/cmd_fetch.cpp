@@ -19,33 +19,31 @@ namespace {
 using Kind = ImapFetchItem::Kind;
 using Text = MimeSection::Text;
 
-// The header fields a listing may carry, as written in a header.
-const struct {
-    const char* name;
-    vx::Str ListedMessage::*value;
-} kListedFields[] = {
-    {"Subject", &ListedMessage::subject},
-    {"From", &ListedMessage::from},
-    {"To", &ListedMessage::to},
-    {"Date", &ListedMessage::date},
-};
+// "message-id" as headers write it: "Message-Id".
+vx::Str CanonicalName(vx::Str name) {
+    bool start = true;
+    for (char& c : name) {
+        c = start ? vx::Ascii::ToUpper(c) : vx::Ascii::ToLower(c);
+        start = c == '-';
+    }
+    return name;
+}
 
-// HEADER.FIELDS of the listed fields only, from the listing: the fields in
-// the order asked, those the message lacks left out, then the empty line.
+// HEADER.FIELDS of fields the listing carries, from the listing: the fields
+// in the order asked, named as asked, those the message lacks left out,
+// then the empty line. False when a field asked for is not listed.
 bool FieldsFromListing(const ListedMessage& listed, const MimeSection& section, vx::Str& bytes) {
     if (!listed.hasHeaders || !section.part.empty() || section.text != Text::HeaderFields)
         return false;
     bytes.clear();
-    std::vector<const char*> done;
+    std::vector<const vx::Str*> done;
     for (const vx::Str& field : section.fields) {
-        auto known = std::find_if(std::begin(kListedFields), std::end(kListedFields),
-                                  [&](const auto& f) { return vx::Ascii::EqualNoCase(field, f.name); });
-        if (known == std::end(kListedFields)) return false;
-        if (std::find(done.begin(), done.end(), known->name) != done.end()) continue;
-        done.push_back(known->name);
-        const vx::Str& value = listed.*(known->value);
+        const vx::Str* value = listed.Field(field);
+        if (value == nullptr) return false;
+        if (std::find(done.begin(), done.end(), value) != done.end()) continue;
+        done.push_back(value);
         // The value as the service lists it: the field unfolded.
-        if (!value.empty()) bytes += vx::Str(known->name) + ": " + value + "\r\n";
+        if (!value->empty()) bytes += CanonicalName(field) + ": " + *value + "\r\n";
     }
     bytes += "\r\n";
     return true;

@@ -30,7 +30,6 @@ void ImapSession::CmdLogin(Request& request) {
 
 bool ImapSession::LogIn(const Request& request, const vx::Str& name, const vx::Str& password) {
     if (!account->Login(name, password)) {
-        ++failedLogins;
         throw ImapFailure::No("[AUTHENTICATIONFAILED] Invalid username or password specified");
     }
     user = name;

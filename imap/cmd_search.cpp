@@ -38,19 +38,9 @@ public:
     uint64_t Size() override { return size(view); }
     int64_t InternalDate() override { return arrival(view); }
     bool HeaderField(const vx::Str& name, vx::Str& value) override {
-        const struct {
-            const char* name;
-            vx::Str ListedMessage::*value;
-        } kListed[] = {{"Subject", &ListedMessage::subject},
-                       {"From", &ListedMessage::from},
-                       {"To", &ListedMessage::to},
-                       {"Date", &ListedMessage::date}};
-        if (view.listed.hasHeaders) {
-            for (const auto& field : kListed) {
-                if (!vx::Ascii::EqualNoCase(name, field.name)) continue;
-                value = view.listed.*field.value;
-                return !value.empty();
-            }
+        if (const vx::Str* listed = view.listed.Field(name)) {
+            value = *listed;
+            return !value.empty();
         }
         const vx::Str& header = cache.Structure(account, view.listed.href, true).root.header;
         return MimeHeader::Find(header, name, value);

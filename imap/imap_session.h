@@ -151,5 +151,4 @@ private:
     // Messages this session copied to another folder: a client that moves
     // by COPY and EXPUNGE leaves no second copy in the deleted items.
     std::unordered_set<vx::Str> copiedElsewhere;
-    int failedLogins = 0;
 };

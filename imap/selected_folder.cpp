@@ -44,12 +44,16 @@ ImapSelectedFolder::ImapSelectedFolder(ImapMailbox mailbox, bool readOnly,
                                        std::shared_ptr<ImapFolderState> state)
     : mailbox(std::move(mailbox)), readOnly(readOnly), state(std::move(state)) {}
 
-std::vector<ListedMessage> ImapSelectedFolder::List(WebmailAccount& account,
-                                                    uint64_t& generation) {
-    generation = state->Generation();
-    std::vector<ListedMessage> listed;
-    account.ListFolder(mailbox.folder.url, listed);
-    return listed;
+ImapSelectedFolder::Listing ImapSelectedFolder::ListAndSync(WebmailAccount& account, int64_t now) {
+    Listing listing;
+    uint64_t generation = state->Generation();
+    account.ListFolder(mailbox.folder.url, listing.listed);
+    listing.hrefs.reserve(listing.listed.size());
+    for (const ListedMessage& message : listing.listed) listing.hrefs.push_back(message.href);
+    // Keyed by views into hrefs: the listed entries are moved from later.
+    for (size_t i = 0; i < listing.hrefs.size(); ++i) listing.byHref.emplace(listing.hrefs[i], i);
+    listing.stored = state->Sync(listing.hrefs, generation, now);
+    return listing;
 }
 
 ImapViewMessage ImapSelectedFolder::MakeView(const ImapFolderMessage& stored,
@@ -63,24 +67,17 @@ ImapViewMessage ImapSelectedFolder::MakeView(const ImapFolderMessage& stored,
 }
 
 void ImapSelectedFolder::Load(WebmailAccount& account, int64_t now) {
-    uint64_t generation = 0;
-    std::vector<ListedMessage> listed = List(account, generation);
-    std::vector<vx::Str> hrefs;
-    hrefs.reserve(listed.size());
-    std::unordered_map<std::string_view, size_t> byHref;
-    for (const ListedMessage& message : listed) hrefs.push_back(message.href);
-    // Keyed by views into hrefs: the listed entries are moved from below.
-    for (size_t i = 0; i < hrefs.size(); ++i) byHref.emplace(hrefs[i], i);
-    std::vector<ImapFolderMessage> stored = state->Sync(hrefs, generation, now);
+    Listing listing = ListAndSync(account, now);
     uint32_t recentFrom = state->RecentFrom(!readOnly);
     messages.clear();
-    messages.reserve(stored.size());
-    for (const ImapFolderMessage& message : stored) {
-        auto found = byHref.find(message.href);
+    messages.reserve(listing.stored.size());
+    for (const ImapFolderMessage& message : listing.stored) {
+        auto found = listing.byHref.find(message.href);
         // Put here by another session after this listing began: it shows at
         // the next listing.
-        if (found == byHref.end()) continue;
-        messages.push_back(MakeView(message, std::move(listed[found->second]), recentFrom));
+        if (found == listing.byHref.end()) continue;
+        messages.push_back(
+            MakeView(message, std::move(listing.listed[found->second]), recentFrom));
     }
     for (size_t i = 0; i < messages.size(); ++i) {
         messages[i].shownFlags = Flags(i, messages[i].shownKeywords);
@@ -89,15 +86,10 @@ void ImapSelectedFolder::Load(WebmailAccount& account, int64_t now) {
 }
 
 void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& responses) {
-    uint64_t generation = 0;
-    std::vector<ListedMessage> listed = List(account, generation);
-    std::vector<vx::Str> hrefs;
-    hrefs.reserve(listed.size());
-    std::unordered_map<std::string_view, size_t> byHref;
-    for (const ListedMessage& message : listed) hrefs.push_back(message.href);
-    // Keyed by views into hrefs: the listed entries are moved from below.
-    for (size_t i = 0; i < hrefs.size(); ++i) byHref.emplace(hrefs[i], i);
-    std::vector<ImapFolderMessage> stored = state->Sync(hrefs, generation, now);
+    Listing listing = ListAndSync(account, now);
+    std::vector<ListedMessage>& listed = listing.listed;
+    std::unordered_map<std::string_view, size_t>& byHref = listing.byHref;
+    const std::vector<ImapFolderMessage>& stored = listing.stored;
     std::unordered_map<uint32_t, const ImapFolderMessage*> byUid;
     for (const ImapFolderMessage& message : stored)
         if (byHref.count(message.href)) byUid.emplace(message.uid, &message);

@@ -6,6 +6,8 @@
 // EXPUNGE, new ones as EXISTS, all at the moments the session chooses.
 #include <cstdint>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/str.h"
@@ -67,7 +69,15 @@ public:
     vx::Str PermanentFlagsResponse() const;
 
 private:
-    std::vector<ListedMessage> List(WebmailAccount& account, uint64_t& generation);
+    // A listing of the folder, taken by the state: the messages as listed,
+    // their URLs (byHref points into them), and the state's messages.
+    struct Listing {
+        std::vector<ListedMessage> listed;
+        std::vector<vx::Str> hrefs;
+        std::unordered_map<std::string_view, size_t> byHref;
+        std::vector<ImapFolderMessage> stored;
+    };
+    Listing ListAndSync(WebmailAccount& account, int64_t now);
     ImapViewMessage MakeView(const ImapFolderMessage& stored, ListedMessage&& listed,
                              uint32_t recentFrom) const;
 

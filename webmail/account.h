@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/exception.h"
@@ -55,6 +57,27 @@ struct ListedMessage {
     bool hasHeaders = false;
     vx::Str subject, from, to, date;
     vx::Str received;  // hm:date, when the message arrived (ISO 8601), or ""
+
+    // The listed value of a header field (Subject, From, To or Date, any
+    // letter case); nullptr for a field the listing does not carry.
+    const vx::Str* Field(std::string_view name) const {
+        if (!hasHeaders) return nullptr;
+        const struct {
+            const char* name;
+            const vx::Str ListedMessage::*value;
+        } kFields[] = {{"subject", &ListedMessage::subject},
+                       {"from", &ListedMessage::from},
+                       {"to", &ListedMessage::to},
+                       {"date", &ListedMessage::date}};
+        for (const auto& field : kFields) {
+            if (name.size() != std::char_traits<char>::length(field.name)) continue;
+            bool same = true;
+            for (size_t i = 0; i < name.size() && same; ++i)
+                same = (name[i] | 0x20) == field.name[i];
+            if (same) return &(this->*field.value);
+        }
+        return nullptr;
+    }
 };
 
 class WebmailAccount {

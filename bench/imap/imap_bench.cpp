@@ -1,0 +1,203 @@
+// Prints what the IMAP service costs through the whole chain (the real web
+// mail client, HTTP through the proxy settings, the local HTTPMail service):
+//  - SELECT of a 10,000-message folder and FETCH 1:* (UID FLAGS RFC822.SIZE),
+//    beside curl sending the listing PROPFIND alone;
+//  - a header sweep FETCH 1:* (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])
+//    over 1,000 messages, answered from the listing's header properties, and
+//    the same sweep with a field the listing does not carry (one GET each);
+//  - the peak resident memory added while a 200 MB message is fetched.
+// The IMAP client counts what it reads without keeping message data.
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/figure.h"
+#include "bench/process_memory.h"
+#include "core/config.h"
+#include "core/thread.h"
+#include "imap/imap_server.h"
+#include "tests/http/peer_process.h"
+#include "tests/support/line_client.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+#include "webmail/hotmail.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRuns = 5;
+const char kUser[] = "bob@msn.com";
+const char kPassword[] = "builder";
+
+double Ms(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// A plain IMAP client over the test line client: sends a command and reads
+// up to its tagged reply, skipping literal data without keeping it.
+class Client {
+public:
+    explicit Client(int port) : line(port, 600000) { line.ReadLine(); }
+    // The bytes of literal data the answer carried.
+    uint64_t Run(const std::string& command, bool* ok = nullptr) {
+        line.Send("b " + command + "\r\n");
+        uint64_t data = 0;
+        for (;;) {
+            std::string text = line.ReadLine();
+            size_t open = text.rfind('{');
+            if (text.size() > 3 && text.compare(text.size() - 3, 3, "}\r\n") == 0 &&
+                open != std::string::npos) {
+                uint64_t size = std::stoull(text.substr(open + 1));
+                data += size;
+                Skip(size);
+                continue;
+            }
+            if (text.rfind("b ", 0) == 0) {
+                if (ok) *ok = text.rfind("b OK", 0) == 0;
+                if (text.rfind("b OK", 0) != 0) std::fprintf(stderr, "%s", text.c_str());
+                return data;
+            }
+        }
+    }
+
+private:
+    void Skip(uint64_t size) {
+        while (size > 0) {
+            size_t piece = static_cast<size_t>(std::min<uint64_t>(size, 1 << 20));
+            line.ReadExactly(piece);
+            size -= piece;
+        }
+    }
+    testing_support::LineClient line;
+};
+
+struct Chain {
+    explicit Chain(const std::string& fill)
+        : servicePort(testing_support::FreeLoopbackPort()),
+          service({HTTPMAIL_BIN, "--port", std::to_string(servicePort), "--fill", fill},
+                  servicePort, "/dev/null") {
+        Config::Values values;
+        values.address = "127.0.0.1";
+        values.port = 0;
+        values.portSmtp = 0;
+        values.portImap = 0;
+        values.timeout = 600;
+        values.delay = 0;
+        values.proxyAddress = "127.0.0.1";
+        values.proxyPort = servicePort;
+        Config::Instance().SetValues(values);
+        ImapServer::Options options;
+        options.stateFolder = state.Path() + "/";
+        options.anyPortForZero = true;
+        server = std::make_unique<ImapServer>(MakeHotmail, options);
+        server->Start();
+        while (server->ListeningPort() == 0) vxw::Sleep(10);
+    }
+    ~Chain() { server->Stop(); }
+    std::unique_ptr<Client> LoggedIn() {
+        auto client = std::make_unique<Client>(server->ListeningPort());
+        client->Run(std::string("LOGIN ") + kUser + " " + kPassword);
+        return client;
+    }
+    // ms of curl sending the listing PROPFIND the gateway sends, 0 on failure.
+    double CurlPropfindMs() {
+        const std::string body =
+            "<?xml version=\"1.0\"?><D:propfind xmlns:D=\"DAV:\" xmlns:hm=\"urn:schemas:httpmail:\" "
+            "xmlns:m=\"urn:schemas:mailheader:\"><D:prop><D:isfolder/><D:getcontentlength/><hm:read/>"
+            "<hm:date/><m:subject/><m:from/><m:to/><m:date/></D:prop></D:propfind>";
+        auto start = Clock::now();
+        auto result = testing_support::RunProcess(
+            {"curl", "-sS", "-o", "/dev/null", "-u", std::string(kUser) + ":" + kPassword, "-x",
+             "http://127.0.0.1:" + std::to_string(servicePort), "-X", "PROPFIND", "-H",
+             "Depth: 1,noroot", "-H", "Content-Type: text/xml", "--data-binary", body,
+             "http://services.msn.com/mail/bob%40msn.com/inbox/"});
+        if (result.exitCode != 0) std::fprintf(stderr, "curl: %s\n", result.err.c_str());
+        return result.exitCode == 0 ? Ms(start) : 0;
+    }
+
+    int servicePort;
+    testing_support::PeerProcess service;
+    testing_support::TempDir state;
+    std::unique_ptr<ImapServer> server;
+};
+
+void SelectAndFlags() {
+    Chain chain("10000x2000");
+    auto client = chain.LoggedIn();
+    // The first SELECT gives every message its UID and writes the map.
+    auto start = Clock::now();
+    client->Run("SELECT INBOX");
+    double firstMs = Ms(start);
+    double best = 1e9, curlBest = 1e9;
+    for (int i = 0; i < kRuns; ++i) {
+        start = Clock::now();
+        bool ok = false;
+        client->Run("SELECT INBOX", &ok);
+        client->Run("FETCH 1:* (UID FLAGS RFC822.SIZE)");
+        if (ok) best = std::min(best, Ms(start));
+        double curl = chain.CurlPropfindMs();
+        if (curl > 0) curlBest = std::min(curlBest, curl);
+    }
+    client->Run("LOGOUT");
+    std::printf("SELECT of 10,000 messages + FETCH 1:* (UID FLAGS RFC822.SIZE): %8.1f ms "
+                "(first SELECT, UIDs given and written: %.1f ms)\n", best, firstMs);
+    std::printf("curl sending the listing PROPFIND alone:                      %8.1f ms\n",
+                curlBest);
+    PrintFigure("imap_select_fetch_ms", best);
+    PrintFigure("imap_propfind_curl_ms", curlBest);
+    PrintFigure("imap_first_select_ms", firstMs);
+}
+
+void HeaderSweeps() {
+    Chain chain("1000x4000");
+    double listed = 1e9, downloaded = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        // A new session each time: the per-session cache starts empty.
+        auto client = chain.LoggedIn();
+        client->Run("EXAMINE INBOX");
+        auto start = Clock::now();
+        client->Run("FETCH 1:* (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])");
+        listed = std::min(listed, Ms(start));
+        start = Clock::now();
+        client->Run("FETCH 1:* (BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE MESSAGE-ID)])");
+        downloaded = std::min(downloaded, Ms(start));
+        client->Run("LOGOUT");
+    }
+    std::printf("header sweep of 1,000, from the listing:                 %8.1f ms\n", listed);
+    std::printf("header sweep of 1,000 with Message-ID (one GET each):    %8.1f ms\n", downloaded);
+    PrintFigure("imap_sweep_listed_ms", listed);
+    PrintFigure("imap_sweep_downloaded_ms", downloaded);
+}
+
+void BigMessage() {
+    const uint64_t size = 200ull * 1000 * 1000;
+    Chain chain("1x" + std::to_string(size));
+    auto client = chain.LoggedIn();
+    client->Run("EXAMINE INBOX");
+    long before = StatusKb("VmRSS");
+    ResetPeakMemory();
+    auto start = Clock::now();
+    uint64_t got = client->Run("FETCH 1 BODY.PEEK[]");
+    double ms = Ms(start);
+    long added = StatusKb("VmHWM") - before;
+    client->Run("LOGOUT");
+    std::printf("FETCH of a 200 MB message: %.1f MB in %.0f ms, peak resident memory added "
+                "%.1f MiB\n", got / 1e6, ms, added / 1024.0);
+    PrintFigure("imap_big_fetch_peak_mib", added / 1024.0);
+    PrintFigure("imap_big_message_mib", size / (1024.0 * 1024.0));
+    PrintFigure("imap_big_fetch_ms", ms);
+}
+
+}  // namespace
+
+int main() {
+    signal(SIGPIPE, SIG_IGN);
+    SelectAndFlags();
+    HeaderSweeps();
+    BigMessage();
+    return 0;
+}
