@@ -88,7 +88,7 @@ ROWS = [
     ("IMAP: the first SELECT of it (UIDs given, map written)", "imap_first_select_ms", "ms",
      "imap_propfind_curl_ms", "curl sending the listing PROPFIND", ("-", None)),
     ("IMAP: header sweep FROM SUBJECT DATE of 1,000, from the listing", "imap_sweep_listed_ms",
-     "ms", "imap_sweep_downloaded_ms", "with MESSAGE-ID too: one GET each", ("-", None)),
+     "ms", "imap_sweep_downloaded_ms", "a listing without them: one GET each", ("-", None)),
     ("IMAP: FETCH of a 200 MB message: peak resident memory added", "imap_big_fetch_peak_mib",
      "MiB", "imap_big_message_mib", "the message", at_most(0.05)),
     ("Start-up until both ports listen", "startup_ms", "ms", None, "", ("-", None)),
