@@ -323,3 +323,29 @@ def in_terminal(command, timeout=120):
         os.close(fd)
     _, status = os.waitpid(pid, 0)
     return os.waitstatus_to_exitcode(status), screen
+
+
+def run_on(server_class, workflow):
+    """The workflow's result on a fresh server, with what the server holds
+    afterwards."""
+    with server_class() as server:
+        result = workflow(server.port, server.user, server.password)
+        result["server afterwards"] = snapshot(server.port, server.user, server.password)
+        return result
+
+
+def differences(a, b, path="result"):
+    """Where two results differ, one line each."""
+    if isinstance(a, dict) and isinstance(b, dict):
+        out = []
+        for key in sorted(set(a) | set(b), key=str):
+            if key not in a or key not in b:
+                out.append("%s[%r]: only on %s" % (path, key, "Dovecot" if key in a else "the gateway"))
+            else:
+                out += differences(a[key], b[key], "%s[%r]" % (path, key))
+        return out
+    if a != b:
+        return ["%s:\n  Dovecot:     %.600r\n  the gateway: %.600r" % (path, a, b)]
+    return []
+
+

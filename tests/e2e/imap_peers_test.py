@@ -6,30 +6,8 @@ import shutil
 import unittest
 
 import imap_clients
+from imap_clients import differences, run_on
 from imap_peers import Dovecot, GatewayWithoutImap, ImapGateway, dovecot_available
-
-
-def differences(a, b, path="result"):
-    """Where two results differ, one line each."""
-    if isinstance(a, dict) and isinstance(b, dict):
-        out = []
-        for key in sorted(set(a) | set(b), key=str):
-            if key not in a or key not in b:
-                out.append("%s[%r]: only on %s" % (path, key, "Dovecot" if key in a else "the gateway"))
-            else:
-                out += differences(a[key], b[key], "%s[%r]" % (path, key))
-        return out
-    if a != b:
-        return ["%s:\n  Dovecot:     %.600r\n  the gateway: %.600r" % (path, a, b)]
-    return []
-
-
-def run_on(server_class, workflow):
-    with server_class() as server:
-        result = workflow(server.port, server.user, server.password)
-        result["server afterwards"] = imap_clients.snapshot(server.port, server.user,
-                                                            server.password)
-        return result
 
 
 @unittest.skipUnless(dovecot_available(), "Dovecot is not installed")
