@@ -148,6 +148,47 @@ def imaplib_workflow(port, user, password):
     return result
 
 
+ENCODED_WORD = re.compile(r"=\?([^?]+)\?([bBqQ])\?([^?]*)\?=")
+
+
+def decode_words(text):
+    """RFC 2047 words decoded; blanks between two words dropped."""
+    import base64
+    import quopri
+
+    def word(match):
+        charset, kind, data = match.groups()
+        raw = (base64.b64decode(data + "===") if kind in "bB" else
+               quopri.decodestring(data.replace("_", " ").encode(), header=True))
+        return raw.decode(charset, errors="replace")
+    text = re.sub(r"(\?=)\s+(?==\?)", r"\1", text)
+    return ENCODED_WORD.sub(word, text)
+
+
+def readable_fields(header):
+    """The fields of a header as a reader sees them: RFC 2047 words decoded,
+    folding and runs of blanks as one space."""
+    fields = []
+    for line in re.split(rb"\r?\n(?![ \t])", header):
+        if b":" not in line:
+            continue
+        name, value = line.split(b":", 1)
+        text = decode_words(value.decode("utf-8", errors="replace"))
+        fields.append((name.decode().strip().lower(), " ".join(text.split())))
+    return fields
+
+
+def header_sweep_workflow(port, user, password):
+    """A client's first look at a folder: a few header fields of every message."""
+    client = imaplib.IMAP4("127.0.0.1", port, timeout=60)
+    client.login(user, password)
+    client.select("INBOX", readonly=True)
+    typ, data = client.fetch("1:*", "(BODY.PEEK[HEADER.FIELDS (FROM TO SUBJECT DATE)])")
+    client.logout()
+    return {n: readable_fields(next(v for k, v in items.items() if k.startswith("BODY[")))
+            for n, items in fetch_values(data).items()}
+
+
 def run(command, timeout=120, **kwargs):
     result = subprocess.run(command, capture_output=True, timeout=timeout, **kwargs)
     return result.returncode, result.stdout, result.stderr

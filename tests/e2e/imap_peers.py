@@ -185,9 +185,12 @@ class ImapGateway:
     """The mirelink program serving IMAP, in front of the local HTTPMail
     service that holds the account; use as a context manager."""
 
-    def __init__(self, account=None):
+    def __init__(self, account=None, header_properties=False):
         self.account = account or Account()
         self.user, self.password = self.account.USER, self.account.PASSWORD
+        # Listings without the mailheader fields make the gateway take every
+        # header from the message itself, byte for byte as Dovecot does.
+        self.service_switches = [] if header_properties else ["--no-header-properties"]
 
     # Seconds to wait for the IMAP port once POP3 and SMTP listen.
     IMAP_WAIT = 10
@@ -196,7 +199,8 @@ class ImapGateway:
         self.root = tempfile.mkdtemp(prefix="mirelink-imap-")
         try:
             self.account.write_mail_dir(self.root)
-            self.service = Service("--mail-dir", self.root, "--write-back", "--copy-and-delete")
+            self.service = Service("--mail-dir", self.root, "--write-back", "--copy-and-delete",
+                                   *self.service_switches)
             self.service.__enter__()
             mark_read(self.service, self.account)
             self.port = free_port()

@@ -2,6 +2,7 @@
 and the mirelink gateway in front of the local HTTPMail service. Each
 client's workflow runs on both; what the client ends up with (its answers,
 its local copy) and what the server holds afterwards must be the same."""
+import functools
 import shutil
 import unittest
 
@@ -14,19 +15,28 @@ from imap_peers import Dovecot, GatewayWithoutImap, ImapGateway, dovecot_availab
 class ClientsOnBothServers(unittest.TestCase):
     gateway_missing = None  # why the gateway cannot be compared, once known
 
-    def compare(self, workflow, sane):
+    def compare(self, workflow, sane, gateway_class=ImapGateway):
         dovecot = run_on(Dovecot, workflow)
         # The workflow did on Dovecot what it is meant to do.
         sane(dovecot)
         if ClientsOnBothServers.gateway_missing:
             self.skipTest(ClientsOnBothServers.gateway_missing)
         try:
-            gateway = run_on(ImapGateway, workflow)
+            gateway = run_on(gateway_class, workflow)
         except GatewayWithoutImap:
             ClientsOnBothServers.gateway_missing = "the gateway does not serve IMAP"
             self.skipTest(ClientsOnBothServers.gateway_missing)
         found = differences(dovecot, gateway)
         self.assertFalse(found, "\n".join(found))
+
+    def test_header_sweep_from_listing_properties(self):
+        """With the mailheader fields in the listing the gateway answers a
+        header sweep without downloading; a reader sees the same fields."""
+        def sane(result):
+            self.assertEqual(list(range(1, 15)), [k for k in result if isinstance(k, int)])
+            self.assertIn(("subject", "Lunch"), result[1])
+        self.compare(imap_clients.header_sweep_workflow, sane,
+                     functools.partial(ImapGateway, header_properties=True))
 
     def test_imaplib(self):
         def sane(result):
