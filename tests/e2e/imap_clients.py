@@ -111,7 +111,7 @@ def imaplib_workflow(port, user, password):
                        for n, items in fetch_values(data).items()}
     result["flags"] = {n: flag_set(items["FLAGS"]) for n, items in fetch_values(data).items()}
     typ, data = client.fetch("1:*", "(BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])")
-    result["header sweep"] = {n: plain(items) for n, items in fetch_values(data).items()}
+    result["header sweep"] = {n: items for n, items in fetch_values(data).items()}
     typ, data = client.fetch("3", "(BODY.PEEK[1.MIME] BODY.PEEK[3]<0.20> BODY.PEEK[2.HEADER] "
                                   "BODY.PEEK[2.1.MIME] BODY.PEEK[TEXT]<10.15> RFC822.HEADER)")
     result["parts"] = {n: plain(items) for n, items in fetch_values(data).items()}
@@ -174,8 +174,11 @@ def readable_fields(header):
             continue
         name, value = line.split(b":", 1)
         text = decode_words(value.decode("utf-8", errors="replace"))
+        # Listings are XML, which cannot carry control characters.
+        text = "".join(c for c in text if c >= " " or c == "\t")
         fields.append((name.decode().strip().lower(), " ".join(text.split())))
-    return fields
+    # A header built from listing properties need not keep the message's order.
+    return sorted(fields)
 
 
 def header_sweep_workflow(port, user, password):
@@ -217,7 +220,10 @@ def curl_workflow(port, user, password):
         result[path] = curl(path)
     result["store"] = curl("INBOX", "-X", "STORE 1 +FLAGS (\\Flagged)")[0]
     code, out = curl("INBOX", "-X", "FETCH 1:3 (FLAGS)")
-    result["flags"] = (code, re.sub(rb"\\Recent ?", b"", out).replace(b" )", b")"))
+    # The order of flags means nothing.
+    flags = re.findall(rb"\* (\d+) FETCH \(FLAGS \(([^)]*)\)\)", out)
+    result["flags"] = (code, [(n, sorted(f for f in fs.split() if f != b"\\Recent"))
+                              for n, fs in flags])
     return result
 
 
@@ -230,7 +236,8 @@ def maildir_state(root):
             continue
         name = os.path.relpath(os.path.dirname(folder), root)
         for file in files:
-            data = read(os.path.join(folder, file))
+            # mbsync marks what it stores with a random X-TUID line.
+            data = re.sub(rb"(?m)^X-TUID: [^\n]*\n", b"", read(os.path.join(folder, file)))
             flags = file.rsplit(":2,", 1)[1] if ":2," in file else ""
             state.setdefault(name, []).append((digest(data), "".join(sorted(flags))))
     return {name: sorted(messages) for name, messages in sorted(state.items())}
@@ -375,14 +382,25 @@ def run_on(server_class, workflow):
         return result
 
 
+def departure(item, dovecot, model):
+    """Why the gateway's model answers otherwise on purpose, or None."""
+    if ("HEADER.FIELDS" in str(item) and isinstance(dovecot, bytes) and isinstance(model, bytes)
+            and dovecot == model + b"\r\n" and not model.endswith(b"\r\n\r\n")):
+        # RFC 3501 6.4.5: the blank line is in every header fetch "except in
+        # the case of a message which has no body and no blank line". Dovecot
+        # adds one now and then (HEADER.FIELDS, or once it cached the header).
+        return "a message without a blank line gets none in HEADER.FIELDS"
+    return None
+
+
 def differences(a, b, path="result"):
-    """Where two results differ, one line each."""
+    """Where two results differ, one line each; departures left out."""
     if isinstance(a, dict) and isinstance(b, dict):
         out = []
         for key in sorted(set(a) | set(b), key=str):
             if key not in a or key not in b:
                 out.append("%s[%r]: only on %s" % (path, key, "Dovecot" if key in a else "the gateway"))
-            else:
+            elif not departure(key, a[key], b[key]):
                 out += differences(a[key], b[key], "%s[%r]" % (path, key))
         return out
     if a != b:
