@@ -289,35 +289,43 @@ def sync_rounds(sync, local, port, user, password):
     return result
 
 
-def mbsync_workflow(port, user, password):
+MBSYNC_CONFIG = (
+    "IMAPAccount a\nHost 127.0.0.1\nPort {port}\nUser {user}\nPass {password}\nSSLType None\n"
+    "AuthMechs LOGIN\n\nIMAPStore far\nAccount a\n\n"
+    "MaildirStore near\nPath {local}/\nInbox {local}/INBOX\nSubFolders Verbatim\n\n"
+    "Channel c\nFar :far:\nNear :near:\nPatterns *\nCreate Both\nExpunge Both\nSyncState *\n")
+
+OFFLINEIMAP_CONFIG = (
+    "[general]\naccounts = a\nmetadata = {scratch}/meta\n\n[Account a]\n"
+    "localrepository = near\nremoterepository = far\n\n"
+    "[Repository near]\ntype = Maildir\nlocalfolders = {local}\nsep = /\n\n"
+    "[Repository far]\ntype = IMAP\nremotehost = 127.0.0.1\nremoteport = {port}\n"
+    "remoteuser = {user}\nremotepass = {password}\nssl = no\nstarttls = no\n"
+    "createfolders = False\n")
+
+
+def sync_workflow(config_text, command, port, user, password):
+    """A sync client with its configuration in a scratch folder, through
+    the rounds of sync_rounds; command gets the configuration file's path."""
     with tempfile.TemporaryDirectory() as scratch:
         local = os.path.join(scratch, "mail")
         os.makedirs(local)
-        config = os.path.join(scratch, "mbsyncrc")
+        config = os.path.join(scratch, "config")
         with open(config, "w") as f:
-            f.write("IMAPAccount a\nHost 127.0.0.1\nPort %d\nUser %s\nPass %s\nSSLType None\n"
-                    "AuthMechs LOGIN\n\nIMAPStore far\nAccount a\n\n"
-                    "MaildirStore near\nPath %s/\nInbox %s/INBOX\nSubFolders Verbatim\n\n"
-                    "Channel c\nFar :far:\nNear :near:\nPatterns *\nCreate Both\nExpunge Both\n"
-                    "SyncState *\n" % (port, user, password, local, local))
-        return sync_rounds(lambda: run(["mbsync", "-q", "-c", config, "-a"])[0],
-                           local, port, user, password)
+            f.write(config_text.format(scratch=scratch, local=local, port=port, user=user,
+                                       password=password))
+        return sync_rounds(lambda: run(command(config))[0], local, port, user, password)
+
+
+def mbsync_workflow(port, user, password):
+    return sync_workflow(MBSYNC_CONFIG, lambda config: ["mbsync", "-q", "-c", config, "-a"],
+                         port, user, password)
 
 
 def offlineimap_workflow(port, user, password):
-    with tempfile.TemporaryDirectory() as scratch:
-        local = os.path.join(scratch, "mail")
-        config = os.path.join(scratch, "offlineimaprc")
-        with open(config, "w") as f:
-            f.write("[general]\naccounts = a\nmetadata = %s/meta\n\n[Account a]\n"
-                    "localrepository = near\nremoterepository = far\n\n"
-                    "[Repository near]\ntype = Maildir\nlocalfolders = %s\nsep = /\n\n"
-                    "[Repository far]\ntype = IMAP\nremotehost = 127.0.0.1\nremoteport = %d\n"
-                    "remoteuser = %s\nremotepass = %s\nssl = no\nstarttls = no\n"
-                    "createfolders = False\n"
-                    % (scratch, local, port, user, password))
-        return sync_rounds(lambda: run(["offlineimap", "-c", config, "-o", "-u", "quiet"])[0],
-                           local, port, user, password)
+    return sync_workflow(OFFLINEIMAP_CONFIG,
+                         lambda config: ["offlineimap", "-c", config, "-o", "-u", "quiet"],
+                         port, user, password)
 
 
 def mutt_workflow(port, user, password):
