@@ -25,7 +25,10 @@ class WineGateway:
         self.installation = Installation()
         self.folder = tempfile.TemporaryDirectory()
         self.account.write_mail_dir(self.folder.name)
-        self.service = Service("--mail-dir", self.folder.name, "--write-back", "--copy-and-delete")
+        # Without mailheader fields in listings every header comes from the
+        # message, byte for byte (see imap_peers.ImapGateway).
+        self.service = Service("--mail-dir", self.folder.name, "--write-back", "--copy-and-delete",
+                               "--no-header-properties")
         self.service.__enter__()
         mark_read(self.service, self.account)
         self.port = free_port()
