@@ -163,13 +163,34 @@ class Dovecot:
         return text
 
 
+def mark_read(service, account):
+    """The service keeps no read state on disk: set it as a client would."""
+    body = (b'<D:propertyupdate xmlns:D="DAV:" xmlns:hm="urn:schemas:httpmail:"><D:set>'
+            b'<D:prop><hm:read>1</hm:read></D:prop></D:set></D:propertyupdate>')
+    credentials = (account.USER, account.PASSWORD)
+    for name, messages in account.folders.items():
+        folder = "/mail/%s/%s/" % (account.USER,
+                                   urllib.request.quote(account.FOLDERS[name][0].encode()))
+        status, _, listing = service.request("PROPFIND", folder, credentials, {"Depth": "1,noroot"})
+        assert status == 207, (folder, status)
+        # Listed in file name order, which is the account's order.
+        hrefs = [href for href, _ in responses(listing)]
+        for href, (_, read) in zip(hrefs, messages):
+            if read:
+                status = service.request("PROPPATCH", href, credentials, body=body)[0]
+                assert status == 207, (href, status)
+
+
 class ImapGateway:
     """The mirelink program serving IMAP, in front of the local HTTPMail
     service that holds the account; use as a context manager."""
 
-    def __init__(self, account=None):
+    def __init__(self, account=None, header_properties=False):
         self.account = account or Account()
         self.user, self.password = self.account.USER, self.account.PASSWORD
+        # Listings without the mailheader fields make the gateway take every
+        # header from the message itself, byte for byte as Dovecot does.
+        self.service_switches = [] if header_properties else ["--no-header-properties"]
 
     # Seconds to wait for the IMAP port once POP3 and SMTP listen.
     IMAP_WAIT = 10
@@ -178,9 +199,10 @@ class ImapGateway:
         self.root = tempfile.mkdtemp(prefix="mirelink-imap-")
         try:
             self.account.write_mail_dir(self.root)
-            self.service = Service("--mail-dir", self.root, "--write-back", "--copy-and-delete")
+            self.service = Service("--mail-dir", self.root, "--write-back", "--copy-and-delete",
+                                   *self.service_switches)
             self.service.__enter__()
-            self._mark_read()
+            mark_read(self.service, self.account)
             self.port = free_port()
             self.gateway = Gateway(self.service, PortImap=self.port)
             self.gateway.__enter__()
@@ -193,24 +215,6 @@ class ImapGateway:
             self.__exit__(None, None, None)
             raise
         return self
-
-    def _mark_read(self):
-        """The service keeps no read state on disk: set it as a client would."""
-        body = (b'<D:propertyupdate xmlns:D="DAV:" xmlns:hm="urn:schemas:httpmail:"><D:set>'
-                b'<D:prop><hm:read>1</hm:read></D:prop></D:set></D:propertyupdate>')
-        credentials = (self.user, self.password)
-        for name, messages in self.account.folders.items():
-            folder = "/mail/%s/%s/" % (self.user,
-                                       urllib.request.quote(self.account.FOLDERS[name][0].encode()))
-            status, _, listing = self.service.request("PROPFIND", folder, credentials,
-                                                      {"Depth": "1,noroot"})
-            assert status == 207, (folder, status)
-            # Listed in file name order, which is the account's order.
-            hrefs = [href for href, _ in responses(listing)]
-            for href, (_, read) in zip(hrefs, messages):
-                if read:
-                    status = self.service.request("PROPPATCH", href, credentials, body=body)[0]
-                    assert status == 207, (href, status)
 
     def __exit__(self, *exc):
         try:

@@ -214,7 +214,7 @@ TEST_F(PopSessionTest, MisuseEndsTheSessionWithoutAReply) {
         EXPECT_TRUE(client->ClosedByServer()) << c.line;
         ASSERT_TRUE(log.WaitFor(kSessionCatch));
         // The one new line, after its time stamp "YYYY-MM-DD hh:mm:ss\t-\t".
-        EXPECT_EQ(log.NewText().substr(22), kSessionCatch + c.logged + "\r\n") << c.line;
+        EXPECT_EQ(log.NewText().substr(22), kSessionCatch + c.logged + kLogLineEnd) << c.line;
     }
     EXPECT_TRUE(service.Trashed().empty());
 }
