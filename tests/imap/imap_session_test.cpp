@@ -299,9 +299,11 @@ TEST_F(ImapSessionTest, LiteralsAreReadAndBoundedAndAppendIsRefusedBeforeItsData
     client->Send("T SELECT {999999}\r\n");
     EXPECT_EQ(client->ReadLine(), "T NO [TOOBIG] Literal too large\r\n");
     EXPECT_EQ(client->Run("NOOP"), "T OK NOOP completed\r\n");
-    // A non-synchronizing literal beyond LITERAL-'s 4096 bytes cannot be
+    // LITERAL- takes 4096 bytes without the go-ahead; one more cannot be
     // skipped safely: the session ends.
-    client->Send("T SELECT {5000+}\r\n");
+    client->Send("T SELECT {4096+}\r\n" + std::string(4096, 'x') + "\r\n");
+    EXPECT_EQ(client->ReadLine(), "T NO [NONEXISTENT] No such mailbox\r\n");
+    client->Send("T SELECT {4097+}\r\n");
     EXPECT_EQ(client->ReadLine(), "T BAD [TOOBIG] Non-synchronizing literal too large\r\n");
     EXPECT_EQ(client->ReadLine(), "* BYE Literal too large\r\n");
     EXPECT_TRUE(client->ClosedByServer());

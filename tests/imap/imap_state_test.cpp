@@ -112,7 +112,8 @@ TEST(ImapFolderState, KeywordsAreBoundedAndChecked) {
     EXPECT_EQ(state.KeywordBit("one-too-many", true), 0u);
     EXPECT_EQ(state.KeywordBit("K0", false), 1u);
     ImapFolderState other(dir.File("t"), kUrl, kNow);
-    for (const char* bad : {"", "two words", "bad\x01", std::string(101, 'x').c_str()})
+    for (const std::string& bad : {std::string(), std::string("two words"), std::string("bad\x01"),
+                                   std::string(101, 'x')})
         EXPECT_EQ(other.KeywordBit(bad, true), 0u) << bad;
 }
 
