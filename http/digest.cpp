@@ -122,8 +122,8 @@ vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx:
     if (!in.qop.empty()) in.cnonce = MakeCnonce(), in.nc = "01";
 
     vx::Str value = "Digest " + Quoted("username", Escaped(user)) + ", " +
-                    Quoted("uri", Escaped(uri)) + ", " +
-                    Quoted("realm", in.realm) + ", " + Quoted("nonce", in.nonce);
+                    Quoted("uri", Escaped(uri)) + ", " + Quoted("realm", in.realm) + ", " +
+                    Quoted("nonce", in.nonce);
     vx::Str opaque = Lookup(options, "opaque");
     if (!opaque.empty()) value += ", " + Quoted("opaque", opaque);
     if (!in.algorithm.empty()) value += ", " + Quoted("algorithm", in.algorithm);

@@ -238,14 +238,13 @@ void Http::WriteBody(BodySource& body) {
     if (left == 0) return;
     if (sendPiece.empty()) sendPiece.resize(kSendPiece);
     while (left > 0) {
-        size_t got = body.Read(sendPiece.data(), static_cast<size_t>(std::min<uint64_t>(
-                                                     left, sendPiece.size())));
+        size_t got = body.Read(sendPiece.data(),
+                               static_cast<size_t>(std::min<uint64_t>(left, sendPiece.size())));
         // The Content-Length is out already: a body that comes up short
         // would leave the server waiting for the rest.
         if (got == 0)
-            throw HttpError("Http::SendRequest::Body - The request body ended before its length - " +
-                                host,
-                            0);
+            throw HttpError(
+                "Http::SendRequest::Body - The request body ended before its length - " + host, 0);
         connection.Send(sendPiece.data(), got);
         left -= got;
     }

@@ -62,8 +62,8 @@ public:
     // body streamed into the sink that chooseSink picks. A sink that wants no
     // more ends the read early; the connection is then closed, or a small
     // remainder read away, so the next request starts clean.
-    void SendRequest(const vx::Str& path, const vx::Str& method, BodySource* body,
-                     const char* user, const char* password, int32_t redirectsLeft, bool allowAuth,
+    void SendRequest(const vx::Str& path, const vx::Str& method, BodySource* body, const char* user,
+                     const char* password, int32_t redirectsLeft, bool allowAuth,
                      bool allowProxyAuth, const SinkChooser& chooseSink);
 
     // Of the last response: status (-1 if none), reason phrase, version

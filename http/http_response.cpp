@@ -59,9 +59,8 @@ size_t Http::ReceiveMore(size_t max) {
 void Http::ThrowTooSlow() const {
     vx::Str limit = std::to_string(timeout) + " ms - " + host;
     if (pace.CurrentPhase() == ReceivePace::Phase::Head)
-        throw HttpError("Http::ReadResponseHeaders::Time - The response head took longer than " +
-                            limit,
-                        0);
+        throw HttpError(
+            "Http::ReadResponseHeaders::Time - The response head took longer than " + limit, 0);
     throw HttpError("Http::ReadBody::Slow - The body moved less than " +
                         std::to_string(ReceivePace::kBodyFloor) + " bytes in " + limit,
                     0);

@@ -1,7 +1,7 @@
 // Hotmail: the request path every operation goes through, and the login.
-#include <cstdint>
-
 #include "webmail/hotmail.h"
+
+#include <cstdint>
 
 #include "core/config.h"
 #include "core/log.h"

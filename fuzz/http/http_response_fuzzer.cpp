@@ -81,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 FUZZ_CHECK(http.BodyStopped() == sink.stopped);
             } else {
                 http.SendRequest("/folders/inbox/", method, hasBody ? body : nullptr,
-                                 hasBody ? sizeof body - 1 : 0, user, password, proxy ? 2 : 0,
-                                 true, true, output);
+                                 hasBody ? sizeof body - 1 : 0, user, password, proxy ? 2 : 0, true,
+                                 true, output);
             }
             http.GetStatusCode();
             http.GetReasonPhrase();

@@ -140,8 +140,8 @@ TEST(Digest, OwnValuesAreQuotedStringsAndControlCharactersAreRefused) {
         EXPECT_EQ(value, "Digest " + c.written + ", realm=\"r\", nonce=\"n\", response=\"" +
                              response + "\"");
     }
-    for (const vx::Str& user : std::vector<vx::Str>{"a\r\nX-Injected: 1", "a\nb", "a\tb",
-                                                   vx::Str("a\0b", 3), "a\x7f"}) {
+    for (const vx::Str& user :
+         std::vector<vx::Str>{"a\r\nX-Injected: 1", "a\nb", "a\tb", vx::Str("a\0b", 3), "a\x7f"}) {
         EXPECT_EQ(ErrorText([&] {
                       HandleAuthDigest(user, "p", "Digest realm=\"r\", nonce=\"n\"", "/", "GET",
                                        nullptr, "h");

@@ -55,12 +55,11 @@ TEST_F(HttpLimits, AServerThatTricklesCannotHoldARequest) {
 // without a byte fails as a single wait always did.
 TEST_F(HttpLimits, ABodyThatMovesMayTakeLongerThanTheTimeOut) {
     const std::string piece(4096, 'x');
-    ScriptedServer server(
-        {{Repeated("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(12 * piece.size()) +
-                       "\r\n\r\n",
-                   piece, 12),
-          After::Keep, 150},
-         {{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}}});
+    ScriptedServer server({{Repeated("HTTP/1.1 200 OK\r\nContent-Length: " +
+                                         std::to_string(12 * piece.size()) + "\r\n\r\n",
+                                     piece, 12),
+                            After::Keep, 150},
+                           {{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}}});
     Http http;
     http.SetServer(server.Port(), false, "127.0.0.1", "", 0, "", "", 1000);
     Get(http, "/");

@@ -68,19 +68,23 @@ TEST_F(HttpStream, OnlyTheFinalAnswerReachesTheSinkThatWasChosenForIt) {
 
 // TOP needs only the start of a message: the rest is not read, and the
 // connection is closed, or a small rest read away, so that the next request
-// gets its own answer.
+// gets its own answer. The server sends no more than the start of a large
+// body: the client must not wait for the rest.
 TEST_F(HttpStream, ASinkThatHasEnoughEndsTheReadAndTheNextRequestStartsClean) {
     const std::string large = Pattern(1000000), small = Pattern(30000);
+    auto start = [](const std::string& reply) {
+        return std::vector<std::string>{reply.substr(0, 300)};
+    };
     struct Case {
         const char* name;
         std::vector<std::string> reply;
         const std::string& body;
         int connections;
     } cases[] = {
-        {"large sized rest", Cut(Sized("200 OK", large), {200}), large, 2},
+        {"large sized rest", start(Sized("200 OK", large)), large, 2},
         {"small sized rest, read away", Cut(Sized("200 OK", small), {200}), small, 1},
-        {"chunked", Cut(Chunked(large, 4096), {10000}), large, 2},
-        {"until close", Cut("HTTP/1.0 200 OK\r\n\r\n" + large, {100}), large, 2},
+        {"chunked", start(Chunked(large, 100)), large, 2},
+        {"until close", start("HTTP/1.0 200 OK\r\n\r\n" + large), large, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -4,8 +4,8 @@
 // Content-Length says) and records its exact bytes, writes its reply piece by
 // piece with a pause between pieces (so the client meets them in separate
 // receives; a long pause makes a server that trickles), then keeps the
-// connection, closes it or starts TLS on it (as a proxy does after a CONNECT). When the client closes while the
-// server waits for a request, the next connection takes the same step.
+// connection, closes it or starts TLS on it (as a proxy does after a CONNECT). When the client
+// closes while the server waits for a request, the next connection takes the same step.
 #include <openssl/types.h>
 
 #include <atomic>

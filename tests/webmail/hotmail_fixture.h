@@ -32,7 +32,7 @@ inline std::string Answer207(const std::string& responses) {
 
 // The login answer; an empty URL leaves its element out.
 inline std::string LoginAnswer(const std::string& send = "http://h/sendmsg",
-                        const std::string& trash = "http://h/trash/") {
+                               const std::string& trash = "http://h/trash/") {
     std::string props =
         "<hm:inbox>http://h/inbox/</hm:inbox><hm:msgfolderroot>http://h/"
         "</hm:msgfolderroot>";

@@ -22,7 +22,8 @@ std::string Message(size_t size) {
 }
 
 // The sink learns that the answer is the message (Begin) before its first
-// byte, and only then: a refresh page never reaches it. A page of markup may be a refresh page, so it comes whole at its end.
+// byte, and only then: a refresh page never reaches it. A page of markup may be a refresh page, so
+// it comes whole at its end.
 TEST_F(HotmailStream, OnlyTheMessageReachesTheSinkPieceByPieceAsItArrives) {
     const std::string message = Message(300000);
     const std::string markup = "<html><body>a mail that is only markup</body></html>";
@@ -65,12 +66,13 @@ TEST_F(HotmailStream, OnlyTheMessageReachesTheSinkPieceByPieceAsItArrives) {
 }
 
 // TOP has its lines long before the end of a large message: the rest is not
-// downloaded, no error follows, and the next request gets its own answer.
+// waited for (the service here sends only the start), no error follows, and
+// the next request gets its own answer.
 TEST_F(HotmailStream, ASinkThatHasEnoughEndsTheDownload) {
     const std::string message = Message(2000000);
     ScriptedServer server({{{LoginAnswer()}},
-                           {Cut(Sized("200 OK", message), {5000})},
-                           {{Chunked(message, 4096)}},
+                           {{Sized("200 OK", message).substr(0, 5000)}},
+                           {{Chunked(message, 4096).substr(0, 10000)}},
                            {{Sized("200 OK", "From: next\r\n\r\nsmall")}}});
     Hotmail hotmail;
     LogIn(hotmail, server);
@@ -117,7 +119,8 @@ TEST_F(HotmailStream, ASubmissionIsPostedFromItsSource) {
     hotmail.SendMail("a@example.com", {"b@example.com"}, text);
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u);
-    const std::string body = "MAIL FROM:<a@example.com>\r\nRCPT TO:<b@example.com>\r\n\r\n" + message;
+    const std::string body =
+        "MAIL FROM:<a@example.com>\r\nRCPT TO:<b@example.com>\r\n\r\n" + message;
     for (size_t i = 1; i < 3; ++i) {
         EXPECT_EQ(HeaderOf(requests[i], "Content-Length"), std::to_string(body.size()));
         EXPECT_EQ(BodyOf(requests[i]), body);
