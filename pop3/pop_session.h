@@ -46,8 +46,9 @@ private:
 
     State Enter(State state);
     // Runs one state's commands until a handler leaves it or the command
-    // budget is used up (then the session closes without a reply).
+    // budget is used up (then the session closes after an -ERR).
     State RunCommands(const CommandEntry* table, size_t tableSize, int limit, State advance);
+    int TransactionLimit() const;
     void MakeTimestamp();
     Command ReadCommand();
     void Reply(const vx::Str& text) { channel.Reply(text); }

@@ -26,9 +26,10 @@ std::string MemoryService::AddMessage(const std::string& user, const std::string
     return url;
 }
 
-void MemoryService::FailNext(Operation operation, const std::string& text, int times) {
+void MemoryService::FailNext(Operation operation, const std::string& text, int times,
+                             int status) {
     std::lock_guard<std::mutex> guard(lock);
-    failures[operation] = {text, times};
+    failures[operation] = {text, times, status};
 }
 
 void MemoryService::SetDownloadDelayMs(int milliseconds) {
@@ -64,9 +65,10 @@ AccountFactory MemoryService::Factory() {
 void MemoryService::MaybeFail(Operation operation) {
     std::lock_guard<std::mutex> guard(lock);
     auto found = failures.find(operation);
-    if (found == failures.end() || found->second.second <= 0) return;
-    --found->second.second;
-    throw vx::Exception(found->second.first);
+    if (found == failures.end() || found->second.times <= 0) return;
+    --found->second.times;
+    if (found->second.status != 0) throw ServiceRefusal(found->second.text, found->second.status);
+    throw vx::Exception(found->second.text);
 }
 
 bool MemoryService::CheckLogin(const std::string& user, const std::string& password) {

@@ -37,8 +37,9 @@ public:
                            const std::string& text, int32_t reportedSize = -1,
                            const std::string& href = "");
 
-    // The next `times` calls of the operation throw vx::Exception(text).
-    void FailNext(Operation operation, const std::string& text, int times = 1);
+    // The next `times` calls of the operation throw vx::Exception(text), or
+    // with a status the service's refusal (ServiceRefusal) with it.
+    void FailNext(Operation operation, const std::string& text, int times = 1, int status = 0);
     // Every GetMessage waits this long before it answers.
     void SetDownloadDelayMs(int milliseconds);
 
@@ -60,7 +61,12 @@ private:
     mutable std::mutex lock;
     std::map<std::string, std::string> passwords;
     std::map<std::string, std::vector<StoredMessage>> mailboxes;
-    std::map<Operation, std::pair<std::string, int>> failures;
+    struct Failure {
+        std::string text;
+        int times;
+        int status;
+    };
+    std::map<Operation, Failure> failures;
     std::vector<std::string> trashed;
     std::vector<SentMail> sent;
     int disconnects = 0;
