@@ -12,6 +12,13 @@ namespace {
 constexpr size_t kMaxLineLength = 10000;
 constexpr size_t kReceiveSize = 50000;
 
+vx::Str LineBreaksAsTabs(vx::Str text) {
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') c = '\t';
+    }
+    return text;
+}
+
 }  // namespace
 
 int32_t ConfiguredTimeoutMs() {
@@ -132,14 +139,14 @@ void LineChannel::LogReply(const vx::Str& text) const {
     Log(texts.server + ReplyLogText(text));
 }
 
+void LineChannel::LogReplyPiece(const vx::Str& text) const {
+    Log(texts.server + LineBreaksAsTabs(text));
+}
+
 vx::Str LineChannel::ReplyLogText(const vx::Str& text) {
     size_t length = text.size();
     if (length >= 2 && text.compare(length - 2, 2, "\r\n") == 0) length -= 2;
-    vx::Str shown = text.substr(0, length);
-    for (char& c : shown) {
-        if (c == '\r' || c == '\n') c = '\t';
-    }
-    return shown;
+    return LineBreaksAsTabs(text.substr(0, length));
 }
 
 }  // namespace vxw

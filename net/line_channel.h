@@ -65,6 +65,9 @@ public:
     // then send the blocks.
     void Pause() const;
     void LogReply(const vx::Str& text) const;
+    // One of several log lines of a long reply: every CR and LF shown as a
+    // tab, the final ones too.
+    void LogReplyPiece(const vx::Str& text) const;
     void Send(const char* data, size_t length) { connection.Send(data, length); }
 
     static bool ExtraLogging();
