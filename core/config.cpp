@@ -1,5 +1,6 @@
 #include "core/config.h"
 
+#include "core/config_defaults.h"
 #include "core/exception.h"
 #include "core/password.h"
 #include "core/registry_key.h"
@@ -97,13 +98,15 @@ void Config::LoadLocked() {
     if (!key.Create(RootFor(useLocalMachine), kKeyPath)) {
         throw vx::Exception(vx::Str("Config::LoadConfig::Create - Error creating key - ") + kKeyPath);
     }
+    portImapStored = key.HasValue("PortImap");
     if (!key.HasValue("Address")) {
         key.Close();
         firstRun = true;
         newVersion = true;
         values.address = "127.0.0.1";
-        values.port = 110;
-        values.portSmtp = 25;
+        values.port = kDefaultPorts.pop;
+        values.portSmtp = kDefaultPorts.smtp;
+        values.portImap = kDefaultPorts.imapFirstRun;
         values.timeout = 120;
         values.delay = 10;
         values.checkOtherFolders = values.checkBulkFolder = values.checkSentFolder = false;
@@ -116,8 +119,10 @@ void Config::LoadLocked() {
     firstRun = false;
     newVersion = ReadNumber(key, VersionMarker().c_str(), 0) != 1;
     values.address = ReadText(key, "Address");
-    values.port = ReadNumber(key, "Port", 110);
-    values.portSmtp = ReadNumber(key, "PortSmtp", 25);
+    values.port = ReadNumber(key, "Port", kDefaultPorts.pop);
+    values.portSmtp = ReadNumber(key, "PortSmtp", kDefaultPorts.smtp);
+    // Settings from before the IMAP service keep it off.
+    values.portImap = ReadNumber(key, "PortImap", 0);
     values.timeout = ReadNumber(key, "Timeout", 120);
     values.delay = ReadNumber(key, "Delay", 10);
     values.checkOtherFolders = ReadFlag(key, "CheckOtherFolders");
@@ -143,6 +148,11 @@ void Config::SaveLocked() {
     write.Text("Address", values.address, values.address);
     write.Number("Port", values.port);
     write.Number("PortSmtp", values.portSmtp);
+    // Absent means off: a store that never had IMAP is not given the value.
+    if (values.portImap != 0 || portImapStored) {
+        write.Number("PortImap", values.portImap);
+        portImapStored = true;
+    }
     write.Number("Timeout", values.timeout);
     write.Number("Delay", values.delay);
     write.Number("CheckOtherFolders", values.checkOtherFolders);
@@ -167,6 +177,7 @@ void Config::SaveLocked() {
 CONFIG_GETTER(vx::Str, Address, address)
 CONFIG_GETTER(int32_t, Port, port)
 CONFIG_GETTER(int32_t, PortSmtp, portSmtp)
+CONFIG_GETTER(int32_t, PortImap, portImap)
 CONFIG_GETTER(int32_t, Timeout, timeout)
 CONFIG_GETTER(int32_t, Delay, delay)
 CONFIG_GETTER(bool, CheckOtherFolders, checkOtherFolders)

@@ -15,6 +15,7 @@ public:
         vx::Str address;
         int32_t port = 110;
         int32_t portSmtp = 25;
+        int32_t portImap = 0;  // 0: no IMAP service
         int32_t timeout = 0;  // seconds
         int32_t delay = 10;   // milliseconds
         bool checkOtherFolders = false;
@@ -45,6 +46,7 @@ public:
     vx::Str Address() const;
     int32_t Port() const;
     int32_t PortSmtp() const;
+    int32_t PortImap() const;
     int32_t Timeout() const;
     int32_t Delay() const;
     bool CheckOtherFolders() const;
@@ -58,7 +60,7 @@ public:
     vx::Str ProxyPassword() const;
     Values GetValues() const;
 
-    // Assigns all fourteen values and saves them.
+    // Assigns every value and saves them.
     void SetValues(const Values& newValues);
 
     // Both throw vx::Exception (code 0) with the place-first texts.
@@ -73,5 +75,6 @@ private:
     bool firstRun = false;
     bool newVersion = false;
     bool useLocalMachine = false;
+    bool portImapStored = false;  // PortImap is written once the store has held it
     Values values;
 };

@@ -1,5 +1,5 @@
 #pragma once
-// Program folder and folder creation.
+// Program folder, the per-user state folder and folder creation.
 #include "core/str.h"
 
 namespace vxw {
@@ -13,6 +13,13 @@ extern const char kSeparator;
 // texts with the system error number as code.
 vx::Str GetProgramPath(const char* module = nullptr);
 
+// The folder of the user's own state (the Linux log, IMAP's per-user data),
+// with a trailing separator, created when missing: on Linux
+// $XDG_STATE_HOME/Palisandre/ (default ~/.local/state/Palisandre/), on
+// Windows the user's local application-data folder + Palisandre\Mirelink\.
+// Throws the CreatePath text naming the folder that could not be made.
+vx::Str GetStateFolder();
+
 // True when fileName names an existing file that is not a folder.
 bool FileExists(const vx::Str& fileName);
 
@@ -23,7 +30,8 @@ bool FolderExists(const vx::Str& path);
 // "VXW_DIRUTIL_CREATEPATH_CREATEFOLDER: Error creating path - <path> - <folder>".
 void CreatePath(const vx::Str& path);
 
-// Makes one folder (a trailing separator is ignored); false on failure.
+// Makes one folder (a trailing separator is ignored), on Linux for the user
+// alone; false on failure.
 bool CreateFolder(const vx::Str& path);
 
 }  // namespace DirUtil

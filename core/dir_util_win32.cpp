@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
 
 #include "core/dir_util.h"
 #include "core/exception.h"
@@ -31,6 +33,33 @@ vx::Str GetProgramPath(const char* module) {
         path.resize(path.size() * 2);
     }
     return path.substr(0, path.rfind('\\') + 1);
+}
+
+namespace {
+
+// The variable first: it is what the system sets for the user, and what a
+// test or a portable setup may point elsewhere.
+vx::Str LocalAppDataFolder() {
+    char path[MAX_PATH + 1] = {};
+    DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", path, sizeof path);
+    if (length > 0 && length < sizeof path) return path;
+    HRESULT result = SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+    if (FAILED(result)) {
+        throw vx::Exception("VXW_DIRUTIL_GETSTATEFOLDER_SHGETFOLDERPATH: Unable to get the local "
+                            "application data folder",
+                            static_cast<int32_t>(result));
+    }
+    return path;
+}
+
+}  // namespace
+
+vx::Str GetStateFolder() {
+    vx::Str folder = LocalAppDataFolder();
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    folder += "Palisandre\\Mirelink\\";
+    CreatePath(folder);
+    return folder;
 }
 
 bool FileExists(const vx::Str& fileName) {

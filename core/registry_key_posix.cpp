@@ -2,14 +2,13 @@
 // through a temporary file and a rename, with mode 0600 (it holds the proxy
 // password), so a crash never leaves half a file behind.
 #include <fcntl.h>
-#include <pwd.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 
 #include "core/dir_util.h"
+#include "core/dir_util_posix.h"
 #include "core/file_util.h"
 #include "core/reg_file.h"
 #include "core/registry_key.h"
@@ -17,18 +16,9 @@
 namespace vxw {
 namespace {
 
-vx::Str HomeFolder() {
-    const char* home = getenv("HOME");
-    if (home != nullptr && home[0] == '/') return home;
-    struct passwd* entry = getpwuid(getuid());
-    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "/";
-}
-
 vx::Str StoreFolder(RegistryKey::Root root) {
     if (root == RegistryKey::Root::LocalMachine) return "/etc/Palisandre";
-    const char* config = getenv("XDG_CONFIG_HOME");
-    vx::Str base = config != nullptr && config[0] == '/' ? config : HomeFolder() + "/.config";
-    return base + "/Palisandre";
+    return DirUtil::XdgFolder("XDG_CONFIG_HOME", ".config") + "/Palisandre";
 }
 
 bool WriteWhole(const vx::Str& path, const vx::Str& bytes) {

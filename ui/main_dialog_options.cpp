@@ -71,7 +71,8 @@ void MainDialog::LoadControls() {
 void MainDialog::SaveControls() {
     HWND dialog = Handle();
     StartupShortcut::Set(Item(dialog, IDC_START_WITH_WINDOWS).IsChecked());
-    Values values;
+    // Values the dialog has no field for keep what they hold.
+    Values values = Config::Instance().GetValues();
     for (const TextField& field : kTextFields)
         values.*field.value = Item(dialog, field.id).GetText();
     for (const NumberField& field : kNumberFields)

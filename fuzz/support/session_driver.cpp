@@ -32,7 +32,7 @@ std::vector<vx::Str> LogTexts() {
     vx::Str log;
     LoadFile(LogFilePath(), log);
     std::vector<vx::Str> texts;
-    for (const vx::Str& line : Split(log, "\r\n")) {
+    for (const vx::Str& line : Split(log, kLogLineEnd)) {
         size_t stamp = line.find("\t-\t");
         if (stamp != vx::Str::npos) texts.push_back(line.substr(stamp + 3));
     }

@@ -33,12 +33,15 @@ protected:
     testing_support::TempDir home;
 };
 
+// A normal user cannot bind below 1024: the first start takes POP3 on 1110,
+// SMTP on 1025 and IMAP on 1143.
 TEST_F(ConfigFileTest, FirstRunWritesTheDefaultsInTheProgramsOrderReadableByTheUserOnly) {
     Config config;
     EXPECT_EQ(ReadStore(), kHeader +
                                "\"Address\"=\"127.0.0.1\"\r\n"
-                               "\"Port\"=dword:0000006e\r\n"
-                               "\"PortSmtp\"=dword:00000019\r\n"
+                               "\"Port\"=dword:00000456\r\n"
+                               "\"PortSmtp\"=dword:00000401\r\n"
+                               "\"PortImap\"=dword:00000477\r\n"
                                "\"Timeout\"=dword:00000078\r\n"
                                "\"Delay\"=dword:0000000a\r\n"
                                "\"CheckOtherFolders\"=dword:00000000\r\n"
@@ -66,7 +69,7 @@ TEST_F(ConfigFileTest, FileWrittenByTheProgramEditedByHandReadsBack) {
         config.SetValues(values);
     }
     std::string text = ReadStore();
-    size_t at = text.find("\"Port\"=dword:0000006e");
+    size_t at = text.find("\"Port\"=dword:00000456");
     ASSERT_NE(at, std::string::npos);
     text.replace(at, 21, "\"port\"=dword:0000045a");
     text += "\"Unknown\"=\"kept\"\r\n";

@@ -5,10 +5,17 @@
 #include <atomic>
 #include <thread>
 
+#include "core/config_defaults.h"
 #include "core/password.h"
 #include "tests/support/settings_sandbox.h"
 
 namespace {
+
+std::string DwordLine(const char* name, int32_t number) {
+    char text[64];
+    std::snprintf(text, sizeof text, "\"%s\"=dword:%08x\r\n", name, static_cast<unsigned>(number));
+    return text;
+}
 
 // Each case gets an empty settings store of its own.
 class ConfigTest : public testing::Test {
@@ -20,9 +27,11 @@ protected:
 TEST_F(ConfigTest, FirstRunWritesDefaultsAndRaisesBothFlagsOnce) {
     Config config;
     std::string stored = Stored();
+    // The ports are the platform's: see config_file_test.cpp for Linux's.
+    EXPECT_NE(stored.find(DwordLine("Port", kDefaultPorts.pop)), std::string::npos);
+    EXPECT_NE(stored.find(DwordLine("PortSmtp", kDefaultPorts.smtp)), std::string::npos);
     for (const char* line :
-         {"\"Address\"=\"127.0.0.1\"", "\"Port\"=dword:0000006e", "\"PortSmtp\"=dword:00000019",
-          "\"Timeout\"=dword:00000078", "\"Delay\"=dword:0000000a",
+         {"\"Address\"=\"127.0.0.1\"", "\"Timeout\"=dword:00000078", "\"Delay\"=dword:0000000a",
           "\"CheckOtherFolders\"=dword:00000000", "\"CheckBulkFolder\"=dword:00000000",
           "\"CheckSentFolder\"=dword:00000000", "\"ExtraLogging\"=dword:00000000",
           "\"OperaCompat\"=dword:00000000", "\"ProxyAddress\"=\"\"", "\"ProxyPort\"=dword:00000000",
@@ -48,7 +57,8 @@ TEST_F(ConfigTest, OlderVersionKeepsValuesAndMarksTheNewVersionOnce) {
     Config config;
     EXPECT_EQ(config.Address(), "10.0.0.1");
     EXPECT_EQ(config.Port(), 1110);
-    EXPECT_EQ(config.PortSmtp(), 25);
+    EXPECT_EQ(config.PortSmtp(), kDefaultPorts.smtp);
+    EXPECT_EQ(config.PortImap(), 0);  // settings from before IMAP keep it off
     EXPECT_EQ(config.Timeout(), 120);
     EXPECT_FALSE(config.TakeFirstRunFlag());
     EXPECT_EQ(Stored().find("ver-3.6"), std::string::npos);
@@ -73,11 +83,35 @@ TEST_F(ConfigTest, NumbersAndFlagsReadAsTheRegistryReadsThem) {
     EXPECT_FALSE(config.ExtraLogging());
     EXPECT_TRUE(config.OperaCompat());
     EXPECT_EQ(config.Port(), 0x00303131);
-    EXPECT_EQ(config.PortSmtp(), 25);
+    EXPECT_EQ(config.PortSmtp(), kDefaultPorts.smtp);
     EXPECT_EQ(config.Delay(), 5);
     EXPECT_EQ(config.Timeout(), 120);
     EXPECT_EQ(config.ProxyAddress(), "");
     EXPECT_FALSE(config.TakeNewVersionFlag());
+}
+
+// Absent means off, and a store that never had the value is not given it;
+// once the store holds it (a first start that turned IMAP on, or the user),
+// it stays, also as 0.
+TEST_F(ConfigTest, PortImapIsStoredOnlyOnceOnOrOnceStored) {
+    {
+        Config config;
+        EXPECT_EQ(config.PortImap(), kDefaultPorts.imapFirstRun);
+        EXPECT_EQ(Stored().find("PortImap") != std::string::npos, kDefaultPorts.imapFirstRun != 0);
+    }
+    testing_support::SettingsSandbox older;
+    older.Write("\"Address\"=\"127.0.0.1\"\r\n\"ver-3.6\"=dword:00000001\r\n");
+    Config config;
+    config.SaveConfig();
+    EXPECT_EQ(older.Export().find("PortImap"), std::string::npos);
+    Config::Values values = config.GetValues();
+    values.portImap = 1993;
+    config.SetValues(values);
+    EXPECT_NE(older.Export().find(DwordLine("PortImap", 1993)), std::string::npos);
+    values.portImap = 0;
+    config.SetValues(values);
+    EXPECT_NE(older.Export().find(DwordLine("PortImap", 0)), std::string::npos);
+    EXPECT_EQ(Config().PortImap(), 0);
 }
 
 TEST(Password, ProtectedFormsMatchTheOpensslCommandLine) {

@@ -27,6 +27,22 @@ TEST(DirUtil, CreatePathMakesEveryMissingFolderAndIsQuietWhenAllExist) {
     EXPECT_NO_THROW(CreatePath(deep + "/"));
 }
 
+// The variable each system's rules give the state folder by.
+TEST(DirUtil, StateFolderIsMadeBelowTheUsersStateBase) {
+    testing_support::TempDir dir;
+    std::string base = dir.File("base");
+    testing_support::SetEnvironment("XDG_STATE_HOME", base);
+    testing_support::SetEnvironment("LOCALAPPDATA", base);
+    std::string folder = vxw::DirUtil::GetStateFolder();
+    testing_support::SetEnvironment("XDG_STATE_HOME", vxw::DirUtil::GetProgramPath() + "state");
+    testing_support::SetEnvironment("LOCALAPPDATA", vxw::DirUtil::GetProgramPath() + "state");
+    const char sep = vxw::DirUtil::kSeparator;
+    std::string onLinux = base + sep + "Palisandre" + sep;
+    std::string onWindows = onLinux + "Mirelink" + sep;
+    EXPECT_TRUE(folder == (sep == '/' ? onLinux : onWindows)) << folder;
+    EXPECT_TRUE(vxw::DirUtil::FolderExists(folder));
+}
+
 TEST(DirUtil, CreatePathNamesTheFolderThatFailed) {
     testing_support::TempDir dir;
     ASSERT_TRUE(SaveToFile(dir.File("file"), "x"));

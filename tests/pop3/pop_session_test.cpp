@@ -230,7 +230,7 @@ TEST_F(PopSessionTest, MisuseEndsTheSession) {
         ASSERT_TRUE(log.WaitFor(kSessionCatch));
         EXPECT_EQ(answers, c.answers);
         // The one new line, after its time stamp "YYYY-MM-DD hh:mm:ss\t-\t".
-        EXPECT_EQ(log.NewText().substr(22), kSessionCatch + c.logged + "\r\n");
+        EXPECT_EQ(log.NewText().substr(22), kSessionCatch + c.logged + kLogLineEnd);
     }
     EXPECT_TRUE(service.Trashed().empty());
 }

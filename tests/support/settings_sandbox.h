@@ -28,8 +28,9 @@ private:
 };
 
 // Called once by the test programs' main: every test program gets a sandbox
-// that lasts until it exits, and a process that behaves like the program
-// (a peer that vanishes gives an error).
+// that lasts until it exits, a state folder of its own ("state" in the test
+// program's folder, which holds its log on Linux), and a process that behaves
+// like the program (a peer that vanishes gives an error).
 void PrepareTestProcess();
 
 }  // namespace testing_support

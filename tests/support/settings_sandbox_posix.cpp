@@ -62,6 +62,8 @@ std::string SettingsSandbox::Export() const {
 void PrepareTestProcess() {
     processSandbox = new SettingsSandbox;
     std::atexit(RemoveProcessSandbox);
+    // Kept after the run, beside the program, so a failed case's log can be read.
+    setenv("XDG_STATE_HOME", (vxw::DirUtil::GetProgramPath() + "state").c_str(), 1);
     // A peer that vanishes must give an error, as in the program.
     signal(SIGPIPE, SIG_IGN);
 }

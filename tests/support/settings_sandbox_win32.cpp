@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/dir_util.h"
 #include "core/reg_file.h"
 #include "tests/support/settings_sandbox.h"
 
@@ -103,6 +104,7 @@ void PrepareTestProcess() {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     processSandbox = new SettingsSandbox;
     std::atexit(RemoveProcessSandbox);
+    SetEnvironmentVariableA("LOCALAPPDATA", (vxw::DirUtil::GetProgramPath() + "state").c_str());
 }
 
 }  // namespace testing_support

@@ -19,6 +19,7 @@ struct ServiceSettings {
     std::string publicHost;  // empty: the host the request names
     std::string proxyAuth;   // "user:password", or empty
     bool copyToSent = false;
+    bool copyAndDelete = false;  // COPY and DELETE of messages are offered
     bool verbose = false;
 };
 

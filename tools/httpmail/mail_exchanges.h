@@ -29,9 +29,15 @@ public:
     HttpResponse List(const Call& call) const;
     HttpResponse Get(const Call& call) const;
     HttpResponse Move(const Call& call) const;
+    HttpResponse Copy(const Call& call) const;
+    HttpResponse Delete(const Call& call) const;
+    HttpResponse Proppatch(const Call& call) const;
     HttpResponse Post(const Call& call) const;
 
 private:
+    // MOVE and COPY: the same Destination rules, the same answers.
+    HttpResponse Transfer(const Call& call, bool keep) const;
+
     Mailbox& mailbox;
     SentStore& sent;
     bool copyToSent;

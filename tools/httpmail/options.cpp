@@ -106,6 +106,7 @@ const Switch kSwitches[] = {
     {"--fault", true, AddFault},
     {"--chunked", false, SetChunked},
     {"--copy-to-sent", false, FlagInto(&Options::copyToSent)},
+    {"--copy-and-delete", false, FlagInto(&Options::copyAndDelete)},
     {"--fill", true, SetFill},
     {"--idle-timeout", true, NumberInto(&Options::idleSeconds, 1, 86400)},
     {"--max-body", true, NumberInto(&Options::maxBody, 1024, uint64_t(1) << 32)},

@@ -1,0 +1,3 @@
+#include "core/config_defaults.h"
+
+const DefaultPorts kDefaultPorts = {1110, 1025, 1143};
