@@ -1,6 +1,7 @@
 #include "core/fault_line.h"
 
 #include "core/exception.h"
+#include "core/log.h"
 
 namespace vxw {
 namespace {
@@ -51,7 +52,8 @@ void FormatFaultLine(FaultLine& line, const DateTime& when, uint32_t code) {
     out.Put(WinException::DescriptionOf(code));
     out.Put(" (");
     out.PutNumber(code, 1);
-    out.Put(") - the process ends\r\n");
+    out.Put(") - the process ends");
+    out.Put(kLogLineEnd);
 }
 
 }  // namespace vxw

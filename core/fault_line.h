@@ -10,12 +10,12 @@ namespace vxw {
 
 struct FaultLine {
     char text[1024];
-    size_t length;     // the whole line, time stamp and CR LF included
+    size_t length;     // the whole line, time stamp and line end included
     size_t textStart;  // where the message starts, after the time stamp
 };
 
 // "<time>\t-\tvxw::InstallThreadHandlers::fault - WINEXCEPTION: <description>
-// (<code>) - the process ends\r\n"
+// (<code>) - the process ends" and the log's line end
 void FormatFaultLine(FaultLine& line, const DateTime& when, uint32_t code);
 
 }  // namespace vxw

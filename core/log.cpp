@@ -5,8 +5,6 @@
 #include <mutex>
 
 #include "core/clock.h"
-#include "core/dir_util.h"
-#include "core/file_util.h"
 #include "core/version.h"
 
 namespace {
@@ -14,6 +12,26 @@ namespace {
 // Constant-initialised, so it exists before any static constructor can log.
 std::mutex logLock;
 std::atomic<LogEcho> logEcho{nullptr};
+
+// Under logLock. The platform's place is asked for at the first line, not
+// before: the program may choose another place first.
+struct LogPlace {
+    bool chosen = false;
+    vx::Str path;
+};
+LogPlace& Place() {
+    static LogPlace place;
+    return place;
+}
+
+vx::Str PathLocked() {
+    LogPlace& place = Place();
+    if (!place.chosen) {
+        place.path = vxw::DefaultLogFilePath();
+        place.chosen = true;
+    }
+    return place.path;
+}
 
 }  // namespace
 
@@ -25,13 +43,22 @@ vx::Str FormatLogLine(const DateTime& when, const vx::Str& text) {
                   when.day, when.hour, when.minute, when.second);
     vx::Str line;
     line.reserve(text.size() + 25);
-    line.append(stamp).append("\t-\t").append(text).append("\r\n");
+    line.append(stamp).append("\t-\t").append(text).append(kLogLineEnd);
     return line;
 }
 
 }  // namespace vxw
 
-vx::Str LogFilePath() { return vxw::DirUtil::GetProgramPath() + "mirelink.log"; }
+vx::Str LogFilePath() {
+    std::lock_guard<std::mutex> guard(logLock);
+    return PathLocked();
+}
+
+void SetLogFile(const vx::Str& path) {
+    std::lock_guard<std::mutex> guard(logLock);
+    Place().path = path;
+    Place().chosen = true;
+}
 
 void SetLogEcho(LogEcho echo) { logEcho.store(echo); }
 
@@ -41,9 +68,10 @@ bool Log(const vx::Str& text) {
         vx::Str line = vxw::FormatLogLine(vxw::LocalNow(), text);
         bool written = false;
         try {
-            written = AppendToFile(LogFilePath(), line);
+            vx::Str path = PathLocked();
+            written = !path.empty() && vxw::AppendLogLine(path, line);
         } catch (...) {
-            // No program folder: the line can still reach the echo.
+            // No folder for the log: the line can still reach the echo.
         }
         if (LogEcho echo = logEcho.load()) echo(line, written);
         return written;
@@ -54,7 +82,8 @@ bool Log(const vx::Str& text) {
 
 void ClearLog() {
     try {
-        std::remove(LogFilePath().c_str());
+        vx::Str path = LogFilePath();
+        if (!path.empty()) std::remove(path.c_str());
     } catch (...) {
     }
     Log(vx::Str("Cleared - ") + kMirelinkVersion);

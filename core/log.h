@@ -1,8 +1,15 @@
 #pragma once
-// The program's log: "mirelink.log" in the program folder, one line per call,
-// "YYYY-MM-DD hh:mm:ss\t-\t<text>\r\n" in local time. Opened and closed for
-// every line so that another program may read or delete it in between.
+// The program's log, "mirelink.log": one line per call,
+// "YYYY-MM-DD hh:mm:ss\t-\t<text>" and the platform's line end, in local
+// time. The Windows program keeps it beside the program file with CR LF; the
+// Linux program in the user's state folder (dir_util.h) with LF, readable by
+// the user alone, since with ExtraLogging it holds whole conversations.
+// Opened and closed for every line so that another program may read or
+// delete it in between.
 #include "core/str.h"
+
+// The end of every log line: "\n" on Linux, "\r\n" on Windows.
+extern const char kLogLineEnd[];
 
 // Appends one line; true when it was written. Callable from any thread; never throws.
 bool Log(const vx::Str& text);
@@ -13,14 +20,24 @@ bool Log(const vx::Str& text);
 using LogEcho = void (*)(const vx::Str& line, bool written);
 void SetLogEcho(LogEcho echo);
 
+// Where the lines go from now on: a file, or none when path is empty (the
+// echo still gets every line). Until it is called, the platform's place.
+void SetLogFile(const vx::Str& path);
+
 // Deletes the log file, then logs "Cleared - <version>".
 void ClearLog();
 
-// Full path of the log file. Throws when the program folder cannot be had.
+// Full path of the log file; empty when lines go to no file. Throws when the
+// folder of the platform's place cannot be had.
 vx::Str LogFilePath();
 
-// Formats one log line for the given calendar time (exposed for tests).
 namespace vxw {
 struct DateTime;
+// Formats one log line for the given calendar time (exposed for tests).
 vx::Str FormatLogLine(const DateTime& when, const vx::Str& text);
+// The platform's place of the log file; throws when its folder cannot be had.
+vx::Str DefaultLogFilePath();
+// Appends one formatted line to the file, creating it (and on Linux its
+// missing folders) with the platform's access rights; true when written.
+bool AppendLogLine(const vx::Str& path, const vx::Str& line);
 }  // namespace vxw

@@ -25,9 +25,9 @@
 #include <new>
 
 #include "core/clock.h"
-#include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/fault_line.h"
+#include "core/log.h"
 #include "core/thread_handlers.h"
 
 namespace {
@@ -155,7 +155,7 @@ void WriteFatalLine(uint32_t code) {
     FaultLine line;
     FormatFaultLine(line, when, code);
     if (logPath[0] != '\0') {
-        int fd = open(logPath, O_WRONLY | O_APPEND | O_CREAT, 0644);
+        int fd = open(logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
         if (fd >= 0) {
             ssize_t ignored = write(fd, line.text, line.length);
             (void)ignored;
@@ -203,10 +203,10 @@ void InstallProcessHandlers() {
     sigaction(SIGBUS, &action, nullptr);
     sigaction(SIGILL, &action, nullptr);
     try {
-        vx::Str path = DirUtil::GetProgramPath() + "mirelink.log";
+        vx::Str path = LogFilePath();
         if (path.size() < sizeof logPath) std::memcpy(logPath, path.c_str(), path.size() + 1);
     } catch (...) {
-        // Without a program folder a fatal fault is reported on stderr only.
+        // Without a log file a fatal fault is reported on stderr only.
     }
 }
 

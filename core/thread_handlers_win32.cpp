@@ -29,9 +29,9 @@
 #include <new>
 
 #include "core/clock.h"
-#include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/fault_line.h"
+#include "core/log.h"
 #include "core/thread_handlers.h"
 
 extern "C" [[noreturn]] void MirelinkRaiseFault(uint32_t code) {
@@ -141,10 +141,10 @@ LONG WINAPI OnUnhandled(EXCEPTION_POINTERS* info) {
 void InstallProcessHandlers() {
     installedSlot = TlsAlloc();
     try {
-        vx::Str path = DirUtil::GetProgramPath() + "mirelink.log";
+        vx::Str path = LogFilePath();
         if (path.size() < sizeof logPath) std::memcpy(logPath, path.c_str(), path.size() + 1);
     } catch (...) {
-        // Without a program folder a fatal fault is reported on stderr only.
+        // Without a log file a fatal fault is reported on stderr only.
     }
     if (installedSlot == TLS_OUT_OF_INDEXES) return;
     AddVectoredExceptionHandler(1, OnFirstChance);

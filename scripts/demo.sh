@@ -26,7 +26,7 @@ stop() {
   [ -n "$gateway" ] && kill "$gateway" 2>/dev/null && wait "$gateway" 2>/dev/null
   kill "$service" 2>/dev/null && wait "$service" 2>/dev/null
   echo
-  echo "Stopped. The gateway's log is $PWD/build/app/mirelink.log"
+  echo "Stopped. The gateway's log is $demo/home-state/Palisandre/mirelink.log"
 }
 trap stop EXIT
 trap 'exit 0' INT TERM
@@ -54,10 +54,10 @@ printf '%s\r\n' \
   "\"ProxyPort\"=dword:$(printf '%08x' "$service_port")" \
   > "$demo/config/Palisandre/Mirelink.reg"
 
-XDG_CONFIG_HOME=$demo/config XDG_RUNTIME_DIR=$demo/run build/app/mirelink &
+XDG_CONFIG_HOME=$demo/config XDG_RUNTIME_DIR=$demo/run XDG_STATE_HOME=$demo/home-state build/app/mirelink &
 gateway=$!
 sleep 0.5
-kill -0 "$gateway" 2>/dev/null || { echo "The gateway did not start; see build/app/mirelink.log" >&2; exit 1; }
+kill -0 "$gateway" 2>/dev/null || { echo "The gateway did not start; see $demo/home-state/Palisandre/mirelink.log" >&2; exit 1; }
 
 cat <<INFO
 
@@ -75,7 +75,7 @@ Send mail:
 A mail client: POP3 server 127.0.0.1 port $pop_port, SMTP server 127.0.0.1 port
 $smtp_port with authentication, user alice, password wonderland.
 
-Settings: $demo/config/Palisandre/Mirelink.reg   Log: $PWD/build/app/mirelink.log
+Settings: $demo/config/Palisandre/Mirelink.reg   Log: $demo/home-state/Palisandre/mirelink.log
 Submitted mail: $demo/state/sent/
 Press Ctrl-C to stop.
 INFO

@@ -10,6 +10,8 @@ packages=(
   python3 clang libclang-rt-14-dev
   # real peers and clients used by the tests
   curl fetchmail swaks apache2 apache2-utils tinyproxy procps
+  # IMAP peers: a real server to compare with, and real clients
+  dovecot-imapd isync offlineimap3 mutt
 )
 
 missing=()
@@ -21,7 +23,7 @@ done
 echo "setup: installing ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-# Package scripts must not start the daemons (apache2, tinyproxy): the tests start their own.
+# Package scripts must not start the daemons (apache2, tinyproxy, dovecot): the tests start their own.
 created_policy=0
 if [ ! -e /usr/sbin/policy-rc.d ]; then
   printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null

@@ -49,7 +49,8 @@ def resident_kib(pid):
 def one_start(program, folder, ports):
     """Seconds from the start to both ports listening, and the idle VmRSS in KiB."""
     environment = dict(os.environ, XDG_CONFIG_HOME=os.path.join(folder, "config"),
-                       XDG_RUNTIME_DIR=os.path.join(folder, "run"))
+                       XDG_RUNTIME_DIR=os.path.join(folder, "run"),
+                       XDG_STATE_HOME=os.path.join(folder, "state"))
     started = time.perf_counter()
     process = subprocess.Popen([program], env=environment, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)

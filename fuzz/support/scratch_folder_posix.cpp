@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/dir_util.h"
+#include "core/log.h"
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/scratch_folder.h"
 
@@ -31,6 +32,9 @@ const vx::Str& ScratchFolder() {
 
 void UsePrivateSettings(const Config::Values& values) {
     FUZZ_CHECK(::setenv("XDG_CONFIG_HOME", ScratchFolder().c_str(), 1) == 0);
+    // The log too: never the user's own.
+    FUZZ_CHECK(::setenv("XDG_STATE_HOME", ScratchFolder().c_str(), 1) == 0);
+    SetLogFile(ScratchFolder() + "/mirelink.log");
     Config::Instance().SetValues(values);
 }
 

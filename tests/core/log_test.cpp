@@ -17,13 +17,16 @@ namespace {
 
 using testing_support::LogWatch;
 
-TEST(Log, LineHasTimeStampTabHyphenTabTextCrLf) {
+// Line ends are the platform's: LF on Linux, CR LF on Windows.
+TEST(Log, LineHasTimeStampTabHyphenTabTextLineEnd) {
     EXPECT_EQ(vxw::FormatLogLine({2009, 3, 7, 8, 5, 9}, "Starting - 3.6"),
-              "2009-03-07 08:05:09\t-\tStarting - 3.6\r\n");
+              std::string("2009-03-07 08:05:09\t-\tStarting - 3.6") + kLogLineEnd);
     LogWatch watch;
     ASSERT_TRUE(Log("first\r\nsecond"));  // written unchanged, so it spans two physical lines
     std::string text = watch.NewText();
-    EXPECT_TRUE(std::regex_match(text, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\t-\tfirst\r\nsecond\r\n")))
+    EXPECT_TRUE(std::regex_match(
+        text, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\t-\tfirst\r\nsecond" +
+                         std::string(kLogLineEnd))))
         << text;
 }
 
@@ -48,11 +51,11 @@ TEST(Log, DeletedFileIsCreatedAgainAndClearLogLeavesOneLine) {
     EXPECT_TRUE(Log("after delete"));
     std::string text;
     ASSERT_TRUE(LoadFile(LogFilePath(), text));
-    EXPECT_NE(text.find("\t-\tafter delete\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\t-\tafter delete" + std::string(kLogLineEnd)), std::string::npos);
 
     ClearLog();
     ASSERT_TRUE(LoadFile(LogFilePath(), text));
-    EXPECT_EQ(text.substr(19), "\t-\tCleared - 3.6\r\n");
+    EXPECT_EQ(text.substr(19), "\t-\tCleared - 3.6" + std::string(kLogLineEnd));
 }
 
 TEST(Log, UnwritableLogLosesTheLineQuietly) {
@@ -73,6 +76,27 @@ TEST(Log, LogFileInPlaceOfADirectoryLosesLinesWithoutThrowing) {
     EXPECT_FALSE(Log("lost"));
     testing_support::RemoveTree(path);
     EXPECT_TRUE(Log("back"));
+}
+
+std::vector<std::string> echoed;
+void KeepEcho(const vx::Str& line, bool written) { echoed.push_back((written ? "file: " : "") + line); }
+
+// With no file chosen ("--log -" of the Linux program) every line reaches
+// the echo, none a file; the platform's place comes back when chosen again.
+TEST(Log, WithoutAFileLinesGoOnlyToTheEcho) {
+    std::string place = LogFilePath();
+    LogWatch watch;
+    SetLogEcho(KeepEcho);
+    SetLogFile("");
+    EXPECT_EQ(LogFilePath(), "");
+    EXPECT_FALSE(Log("to the echo"));
+    SetLogFile(place);
+    EXPECT_TRUE(Log("to both"));
+    SetLogEcho(nullptr);
+    ASSERT_EQ(echoed.size(), 2u);
+    EXPECT_EQ(echoed[0].substr(19), "\t-\tto the echo" + std::string(kLogLineEnd));
+    EXPECT_EQ(echoed[1].substr(0, 6), "file: ");
+    EXPECT_EQ(watch.NewLines(), std::vector<std::string>{"to both"});
 }
 
 TEST(FileUtil, SaveAppendLoad) {

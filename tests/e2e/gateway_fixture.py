@@ -47,9 +47,21 @@ def reg_file(values):
     return "\r\n".join(lines) + "\r\n"
 
 
+def private_environment(folder):
+    """The program's environment with settings, runtime and state (the log)
+    folders of its own below folder."""
+    return dict(os.environ, XDG_CONFIG_HOME=os.path.join(folder, "config"),
+                XDG_RUNTIME_DIR=os.path.join(folder, "run"),
+                XDG_STATE_HOME=os.path.join(folder, "state"))
+
+
+def log_path(folder):
+    return os.path.join(folder, "state", "Palisandre", "mirelink.log")
+
+
 class Gateway:
-    """The mirelink program, copied into a folder of its own (its log lives
-    beside it) with private settings; use as a context manager."""
+    """The mirelink program, copied into a folder of its own, with private
+    settings, runtime and state folders (the log); use as a context manager."""
 
     STARTS = 5  # tries with fresh ports when one was taken meanwhile
 
@@ -79,8 +91,7 @@ class Gateway:
         self.values.update(Port=self.port, PortSmtp=self.smtp_port)
         with open(os.path.join(self.folder, "config/Palisandre/Mirelink.reg"), "w") as f:
             f.write(reg_file(self.values))
-        environment = dict(os.environ, XDG_CONFIG_HOME=os.path.join(self.folder, "config"),
-                           XDG_RUNTIME_DIR=os.path.join(self.folder, "run"))
+        environment = private_environment(self.folder)
         self.errors = tempfile.TemporaryFile()
         self.process = subprocess.Popen([self.program], env=environment,
                                         stdout=self.errors, stderr=self.errors)
@@ -114,7 +125,7 @@ class Gateway:
 
     def log(self):
         try:
-            with open(os.path.join(self.folder, "mirelink.log"), "rb") as f:
+            with open(log_path(self.folder), "rb") as f:
                 return f.read().decode("utf-8", errors="replace")
         except FileNotFoundError:
             return ""

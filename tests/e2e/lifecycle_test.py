@@ -12,7 +12,7 @@ import tempfile
 import time
 import unittest
 
-from gateway_fixture import MIRELINK, free_port, listening, reg_file
+from gateway_fixture import MIRELINK, free_port, listening, log_path, private_environment, reg_file
 
 
 def wait_until(condition, seconds=10):
@@ -32,8 +32,8 @@ def program_of(pid):
 
 
 class Installation:
-    """A copy of the program in a folder of its own (its log lives beside it),
-    with private settings and runtime folders; several processes may run from it."""
+    """A copy of the program in a folder of its own, with private settings,
+    runtime and state folders; several processes may run from it."""
 
     def __init__(self, **settings):
         self.folder = tempfile.mkdtemp(prefix="mirelink-life-")
@@ -53,8 +53,7 @@ class Installation:
             f.write(reg_file(self.values))
 
     def start(self, *args):
-        environment = dict(os.environ, XDG_CONFIG_HOME=os.path.join(self.folder, "config"),
-                           XDG_RUNTIME_DIR=os.path.join(self.folder, "run"))
+        environment = private_environment(self.folder)
         process = subprocess.Popen([self.program, *args], env=environment,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.processes.append(process)
@@ -74,7 +73,7 @@ class Installation:
 
     def log(self):
         try:
-            with open(os.path.join(self.folder, "mirelink.log"), "rb") as f:
+            with open(log_path(self.folder), "rb") as f:
                 return f.read().decode("utf-8", errors="replace")
         except (FileNotFoundError, IsADirectoryError):
             return ""
@@ -188,7 +187,7 @@ class Lifecycle(unittest.TestCase):
                                  "Error creating key - Software\\Palisandre\\Mirelink\n")
 
     def test_a_log_that_cannot_be_written_goes_to_standard_error(self):
-        os.mkdir(os.path.join(self.installation.folder, "mirelink.log"))
+        os.makedirs(log_path(self.installation.folder))
         taken = socket.socket()
         self.addCleanup(taken.close)
         taken.bind(("127.0.0.1", self.installation.values["Port"]))

@@ -101,7 +101,7 @@ class Pop3Chain(unittest.TestCase):
             self.assertEqual([("deleted", "msg000009.eml"), ("deleted", listed[1][1]),
                               ("deleted", listed[3][1])], moved)
             log = g.log()
-            self.assertIn("PopSession::Client - PASS ****\r\n", log)
+            self.assertIn("PopSession::Client - PASS ****\n", log)
             self.assertNotIn(ALICE[1], log)
 
     def test_basic_msn_account_through_curl(self):

@@ -28,13 +28,15 @@ std::vector<std::string> LogWatch::NewLines() const {
     std::vector<std::string> lines;
     std::string text = NewText();
     size_t at = 0;
+    // A text with a line break of its own spans several lines, as in the file.
     while (at < text.size()) {
-        size_t end = text.find("\r\n", at);
+        size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         size_t mark = line.find("\t-\t");
         lines.push_back(mark == std::string::npos ? line : line.substr(mark + 3));
-        at = end + 2;
+        at = end + 1;
     }
     return lines;
 }

@@ -11,7 +11,7 @@ import xml.etree.ElementTree as ET
 BINARY = os.environ.get("HTTPMAIL_BIN", "mirelink-httpmail")
 GATEWAY = "http://services.msn.com/svcs/hotmail/httpmail.asp"
 MSN_DATA = "http://oe.msn.msnmail.hotmail.com/cgi-bin/hmdata"
-NS = {"D": "DAV:", "hm": "urn:schemas:httpmail:"}
+NS = {"D": "DAV:", "hm": "urn:schemas:httpmail:", "m": "urn:schemas:mailheader:"}
 ALICE = ("alice", "wonderland")  # Digest
 BOB = ("bob@msn.com", "builder")  # Basic
 
@@ -112,3 +112,17 @@ def responses(body):
 def prop(name):
     prefix, local = name.split(":")
     return "{%s}%s" % (NS[prefix], local)
+
+
+def write_account(root, name, password, folders):
+    """A hand-written account in the --mail-dir layout, Basic only:
+    folders maps a folder path ("inbox", "folders/Work") to {file name: bytes}."""
+    account = os.path.join(root, name)
+    os.makedirs(account)
+    with open(os.path.join(account, "account"), "w") as f:
+        f.write("password = %s\nauth = basic\n" % password)
+    for folder, messages in folders.items():
+        os.makedirs(os.path.join(account, folder))
+        for file, data in messages.items():
+            with open(os.path.join(account, folder, file), "wb") as f:
+                f.write(data)

@@ -9,7 +9,8 @@ import tempfile
 import time
 import unittest
 
-from httpmail_fixture import (ALICE, BINARY, BOB, GATEWAY, MSN_DATA, Service, prop, responses)
+from httpmail_fixture import (ALICE, BINARY, BOB, GATEWAY, MSN_DATA, Service, prop, responses,
+                              write_account)
 
 LOGIN_BODY = (b'<D:propfind xmlns:D="DAV:" xmlns:h="http://schemas.microsoft.com/hotmail/" '
               b'xmlns:hm="urn:schemas:httpmail:"><D:prop><hm:inbox/><hm:sendmsg/>'
@@ -340,11 +341,159 @@ class MailFolders(unittest.TestCase):
             self.assertEqual(2, result.returncode)
 
 
+DAN = ("dan", "pw")
+DAN_ROOT = "/mail/dan/"
+FIRST = (b"Subject: first\r\n  folded\r\nFrom: Ann <ann@example.org>\r\nTo: dan@example.org\r\n"
+         b"Date: Tue, 1 Jul 2003 10:52:37 +0200\r\n\r\nbody\r\n")
+SECOND = b"From: bob@example.org\r\nSubject: no To, no Date\r\n\r\nFrom: not a header\r\n"
+
+
+def dan_account(root):
+    write_account(root, "dan", "pw", {"inbox": {"1.eml": FIRST, "2.eml": SECOND},
+                                      "deleted": {}, "junk": {}, "folders/Work": {}})
+
+
+def propfind(service, url, body=b"", user=DAN):
+    status, _, answer = service.request("PROPFIND", url, user, {"Depth": "1,noroot"}, body)
+    assert status == 207, status
+    return responses(answer)
+
+
+def read_states(service, folder="inbox/"):
+    return [p[prop("hm:read")] for _, p in propfind(service, DAN_ROOT + folder)]
+
+
+class MessageState(unittest.TestCase):
+    """What an IMAP gateway needs beyond POP3: read state, header fields in
+    listings, moves between any folders, copies and deletions."""
+
+    def test_listings_carry_the_header_fields_asked_for(self):
+        mailheader = 'xmlns:m="urn:schemas:mailheader:"'
+        cases = [
+            (b"", {"subject", "from", "to", "date"}),
+            (b'<D:propfind xmlns:D="DAV:"><D:allprop/></D:propfind>',
+             {"subject", "from", "to", "date"}),
+            (('<D:propfind xmlns:D="DAV:" %s><D:prop><m:subject/><m:date/>'
+              '<D:getcontentlength/></D:prop></D:propfind>' % mailheader).encode(),
+             {"subject", "date"}),
+            # The client's own prefix for the namespace.
+            (b'<propfind xmlns="DAV:" xmlns:h="urn:schemas:mailheader:"><prop><h:from/>'
+             b'</prop></propfind>', {"from"}),
+            (b'<D:propfind xmlns:D="DAV:"><D:prop><D:getcontentlength/></D:prop></D:propfind>',
+             set()),
+        ]
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            with Service("--mail-dir", root) as s:
+                for body, names in cases:
+                    first, second = [p for _, p in propfind(s, DAN_ROOT + "inbox/", body)]
+                    self.assertEqual(names, {k.split("}")[1] for k in first
+                                             if k.startswith("{urn:schemas:mailheader:")}, body)
+                    self.assertEqual(names & {"subject", "from"},
+                                     {k.split("}")[1] for k in second
+                                      if k.startswith("{urn:schemas:mailheader:")}, body)
+                (_, first), (_, second) = propfind(s, DAN_ROOT + "inbox/")
+                self.assertEqual("first  folded", first[prop("m:subject")])
+                self.assertEqual("Ann <ann@example.org>", first[prop("m:from")])
+                self.assertEqual("Tue, 1 Jul 2003 10:52:37 +0200", first[prop("m:date")])
+                self.assertEqual("no To, no Date", second[prop("m:subject")])
+            # A service that does not list them.
+            with Service("--mail-dir", root, "--no-header-properties") as s:
+                for body, _ in cases:
+                    for _, p in propfind(s, DAN_ROOT + "inbox/", body):
+                        self.assertFalse([k for k in p if "mailheader" in k], body)
+
+    def test_read_state_follows_get_and_proppatch(self):
+        def update(inner, prefix="hm", uri="urn:schemas:httpmail:"):
+            return ('<D:propertyupdate xmlns:D="DAV:" xmlns:%s="%s">%s</D:propertyupdate>'
+                    % (prefix, uri, inner)).encode()
+        cases = [
+            (update("<D:set><D:prop><hm:read>1</hm:read></D:prop></D:set>"), 207, "1"),
+            (update("<D:set><D:prop><hm:read>0</hm:read></D:prop></D:set>"), 207, "0"),
+            (update("<D:set><D:prop><x:read> 1 </x:read></D:prop></D:set>", "x"), 207, "1"),
+            (update("<D:remove><D:prop><hm:read/></D:prop></D:remove>"), 207, "0"),
+            (update("<D:set><D:prop><hm:read>1</hm:read></D:prop></D:set>"), 207, "1"),
+            # Removing the property means unread, whatever value it names.
+            (update("<D:remove><D:prop><hm:read>1</hm:read></D:prop></D:remove>"), 207, "0"),
+            (update("<D:set><D:prop><hm:read>yes</hm:read></D:prop></D:set>"), 400, "0"),
+            (update("<D:set><D:prop><hm:subject>x</hm:subject></D:prop></D:set>"), 400, "0"),
+            (update("<D:set><D:prop><hm:read>1</hm:read></D:prop></D:set>", "hm", "other:"),
+             400, "0"),
+        ]
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            with Service("--mail-dir", root) as s:
+                first = propfind(s, DAN_ROOT + "inbox/")[0][0]
+                for body, status, state in cases:
+                    self.assertEqual(status, s.request("PROPPATCH", first, DAN, body=body)[0], body)
+                    self.assertEqual([state, "0"], read_states(s), body)
+                folders = {p[prop("D:displayname")]: p[prop("hm:unreadcount")]
+                           for _, p in propfind(s, DAN_ROOT)}
+                self.assertEqual("2", folders["Inbox"])
+                s.request("GET", first, DAN)
+                self.assertEqual(["1", "0"], read_states(s))
+                self.assertEqual(404, s.request("PROPPATCH", DAN_ROOT + "inbox/none.eml", DAN,
+                                                body=cases[0][0])[0])
+
+    def test_moves_between_any_folders_keep_the_read_state(self):
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            with Service("--mail-dir", root) as s:
+                message = propfind(s, DAN_ROOT + "inbox/")[0][0]
+                s.request("GET", message, DAN)
+                for folder in ("folders/Work/", "deleted/", "junk/", "inbox/"):
+                    status, headers, _ = s.request("MOVE", message, DAN, {
+                        "Destination": DAN_ROOT + folder + "moved.eml"})
+                    self.assertEqual(201, status, folder)
+                    message = headers["Location"]
+                    self.assertIn(DAN_ROOT + folder + "moved.eml", message)
+                    self.assertEqual(["1"], read_states(s, folder)[-1:])
+                self.assertEqual(2, len(propfind(s, DAN_ROOT + "inbox/")))
+
+    def test_copy_and_delete_only_with_their_switch(self):
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            with Service("--mail-dir", root) as s:
+                first = propfind(s, DAN_ROOT + "inbox/")[0][0]
+                for method in ("COPY", "DELETE"):
+                    status, headers, _ = s.request(method, first, DAN, {
+                        "Destination": DAN_ROOT + "junk/x.eml"})
+                    self.assertEqual(405, status)
+                    self.assertNotIn(method, headers["Allow"])
+                self.assertEqual(2, len(propfind(s, DAN_ROOT + "inbox/")))
+            with Service("--mail-dir", root, "--write-back", "--copy-and-delete") as s:
+                first = propfind(s, DAN_ROOT + "inbox/")[0][0]
+                self.assertIn("DELETE", s.request("POST", first, DAN)[1]["Allow"])
+                status, headers, _ = s.request("COPY", first, DAN, {
+                    "Destination": DAN_ROOT + "folders/Work/copy.eml"})
+                self.assertEqual(201, status)
+                copy = headers["Location"]
+                self.assertEqual(s.request("GET", first, DAN)[2], s.request("GET", copy, DAN)[2])
+                # A taken id: refused, or a fresh one with Allow-rename.
+                taken = {"Destination": DAN_ROOT + "inbox/" + first.rsplit("/", 1)[1]}
+                self.assertEqual(412, s.request("COPY", first, DAN, taken)[0])
+                status, headers, _ = s.request("COPY", first, DAN, dict(taken, **{"Allow-rename": "t"}))
+                self.assertEqual(201, status)
+                self.assertNotEqual(first, headers["Location"])
+                self.assertEqual(3, len(propfind(s, DAN_ROOT + "inbox/")))
+                self.assertEqual((204, b""), s.request("DELETE", copy, DAN)[::2])
+                self.assertEqual(404, s.request("DELETE", copy, DAN)[0])
+                self.assertEqual(404, s.request("COPY", copy, DAN, taken)[0])
+                self.assertEqual([], propfind(s, DAN_ROOT + "folders/Work/"))
+                self.assertEqual(204, s.request("DELETE", first, DAN)[0])
+            # Written back: the copy in the inbox stays, the deleted file is gone.
+            self.assertEqual(2, len(os.listdir(os.path.join(root, "dan", "inbox"))))
+            self.assertNotIn("1.eml", os.listdir(os.path.join(root, "dan", "inbox")))
+            self.assertEqual([], os.listdir(os.path.join(root, "dan", "folders", "Work")))
+
+
 class CommandLine(unittest.TestCase):
     def test_help_and_bad_switches(self):
         result = subprocess.run([BINARY, "--help"], capture_output=True, timeout=10)
         self.assertEqual(0, result.returncode)
-        for switch in (b"--mail-dir", b"--fault", b"--state-dir", b"--public-host"):
+        for switch in (b"--mail-dir", b"--fault", b"--state-dir", b"--public-host",
+                       b"--copy-and-delete", b"--no-header-properties", b"PROPPATCH",
+                       b"urn:schemas:mailheader:"):
             self.assertIn(switch, result.stdout)
         for args in (["--port", "70000"], ["--bogus"], ["--auth", "ntlm"], ["--write-back"],
                      ["--verbose=1"], ["--port"]):

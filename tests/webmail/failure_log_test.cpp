@@ -66,9 +66,9 @@ TEST(FailureLog, RunLogsAndRethrowsUnchanged) {
         std::string logged = watch.NewText();
         for (vx::Str line : {"Hotmail::AppendList::catch::vx::HttpError - "
                              "Http::SendRequest::Unauthorized - no (401)" +
-                                 tail + "\r\n",
-                             "Hotmail::AppendList::catch::std - bad" + tail + "\r\n",
-                             "Hotmail::AppendList::catch::all - Unexpected" + tail + "\r\n"})
+                                 tail + kLogLineEnd,
+                             "Hotmail::AppendList::catch::std - bad" + tail + kLogLineEnd,
+                             "Hotmail::AppendList::catch::all - Unexpected" + tail + kLogLineEnd})
             EXPECT_NE(logged.find("\t-\t" + line), std::string::npos) << line;
         EXPECT_EQ(watch.NewLines().size(), extra ? 6u : 3u);
     }

@@ -78,27 +78,27 @@ TEST_F(HotmailExchange, LoginOutcomes) {
          false,
          Case::Refused,
          "\t-\tHotmail::Login - Error getting folder locations - " + HeadOf(noFolders) +
-             BodyOf(noFolders) + "\r\n",
+             BodyOf(noFolders) + std::string(kLogLineEnd),
          false},
         {"refused credentials",
          {refused, refused},
          false,
          Case::Refused,
-         "\t-\tError logging in to Hotmail - Unauthorized\r\n",
+         "\t-\tError logging in to Hotmail - Unauthorized" + std::string(kLogLineEnd),
          false},
         {"refused credentials, extra logging",
          {refused, refused},
          true,
          Case::Refused,
          "\t-\tHotmail::Login::catch::vx::HttpError - Http::SendRequest::Unauthorized - "
-         "Unauthorized to access resource - services.msn.com/svcs/hotmail/httpmail.asp (401) - "
-         "\r\n",
+         "Unauthorized to access resource - services.msn.com/svcs/hotmail/httpmail.asp (401) - " +
+             std::string(kLogLineEnd),
          false},
         {"a server error without XML",
          {Sized("500 Internal Server Error", "")},
          false,
          Case::Raised,
-         "\t-\tError logging in to Hotmail - Internal Server Error\r\n",
+         "\t-\tError logging in to Hotmail - Internal Server Error" + std::string(kLogLineEnd),
          true},
         {"a server error, extra logging",
          {Sized("500 Internal Server Error", "oops")},
@@ -171,7 +171,8 @@ TEST_F(HotmailExchange, CredentialsWithControlCharactersAreRefusedUnsent) {
         EXPECT_FALSE(hotmail.Login(c.user, c.password));
         EXPECT_TRUE(server.Requests().empty());
         EXPECT_NE(watch.NewText().find("\t-\tHotmail::Login - The account name or password holds a "
-                                       "control character\r\n"),
+                                       "control character" +
+                                       std::string(kLogLineEnd)),
                   std::string::npos);
     }
     // A quote and a backslash are fine: quoted in a Digest answer.
@@ -224,7 +225,8 @@ TEST_F(HotmailExchange, AListingAnsweredOutside2xxFails) {
         } catch (const vx::Exception& e) {
             EXPECT_EQ(e.Message(), c.error);
         }
-        EXPECT_NE(watch.NewText().find("\t-\t" + c.logged + c.error + "\r\n"), std::string::npos)
+        EXPECT_NE(watch.NewText().find("\t-\t" + c.logged + c.error + kLogLineEnd),
+                  std::string::npos)
             << watch.NewText();
     }
 }
@@ -299,12 +301,15 @@ TEST_F(HotmailExchange, RefreshPagesAreFollowedWithTheSameRequestWithinABound) {
     }
     EXPECT_EQ(server.Requests().size(), 7u + 6u);
     std::string logged = watch.NewText();
-    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/again\r\n"),
+    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/again" +
+                          std::string(kLogLineEnd)),
               std::string::npos);
-    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/inbox/m1\r\n"),
+    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/inbox/m1" +
+                          std::string(kLogLineEnd)),
               std::string::npos);
     EXPECT_NE(logged.find("\t-\tHotmail::GetMessage::catch::vx - Hotmail::MakeRequest::Refresh - "
-                          "Too many refresh follow-ups - http://h/again\r\n"),
+                          "Too many refresh follow-ups - http://h/again" +
+                          std::string(kLogLineEnd)),
               std::string::npos);
 }
 
@@ -350,7 +355,7 @@ TEST_F(HotmailExchange, AFailedDownloadIsNoMessage) {
         }
         EXPECT_EQ(sink.events, c.received);
         EXPECT_NE(watch.NewText().find("\t-\tHotmail::GetMessage::catch::" + c.caught + " - " +
-                                       c.error + "\r\n"),
+                                       c.error + kLogLineEnd),
                   std::string::npos);
     }
 }
@@ -389,7 +394,7 @@ TEST_F(HotmailExchange, OnlyA201MovesToTheTrash) {
                       "Hotmail::SendMessageToTrash::Response - Error moving message - " + status +
                           " - " + HeadOf(c.answer) + BodyOf(c.answer));
             EXPECT_NE(watch.NewText().find("\t-\tHotmail::SendMessageToTrash::catch::vx - " +
-                                           e.Message() + "\r\n"),
+                                           e.Message() + kLogLineEnd),
                       std::string::npos);
         }
         EXPECT_EQ(moved, c.moved);

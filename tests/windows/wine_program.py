@@ -71,12 +71,14 @@ class LinuxProgram:
     def __init__(self, folder):
         self.config = os.path.join(folder, "config")
         self.run = os.path.join(folder, "run")
+        self.state = os.path.join(folder, "state")
         self.store = os.path.join(self.config, "Palisandre", "Mirelink.reg")
         os.makedirs(os.path.dirname(self.store), exist_ok=True)
         os.makedirs(self.run, exist_ok=True)
 
     def __enter__(self):
-        environment = dict(os.environ, XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.run)
+        environment = dict(os.environ, XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.run,
+                           XDG_STATE_HOME=self.state)
         self.output = tempfile.TemporaryFile()
         self.process = subprocess.Popen([LINUX_PROGRAM], env=environment, stdout=self.output,
                                         stderr=self.output)

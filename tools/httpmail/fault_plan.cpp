@@ -13,9 +13,11 @@ struct ExchangeEntry {
     Exchange exchange;
 };
 const ExchangeEntry kExchanges[] = {
-    {"login", Exchange::Login}, {"folders", Exchange::Folders}, {"list", Exchange::List},
-    {"get", Exchange::Get},     {"move", Exchange::Move},       {"post", Exchange::Post},
-    {"any", Exchange::Any},
+    {"login", Exchange::Login},         {"folders", Exchange::Folders},
+    {"list", Exchange::List},           {"get", Exchange::Get},
+    {"move", Exchange::Move},           {"post", Exchange::Post},
+    {"proppatch", Exchange::Proppatch}, {"copy", Exchange::Copy},
+    {"delete", Exchange::Delete},       {"any", Exchange::Any},
 };
 
 enum class Arg { None, Optional, Required };

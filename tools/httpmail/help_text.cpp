@@ -6,7 +6,8 @@ const char* HelpText() {
     return R"(Usage: mirelink-httpmail [switches]
 
 A local HTTPMail service: web mail accounts served over HTTP/1.1 with WebDAV
-(PROPFIND, GET, MOVE, POST), Basic and Digest authentication and keep-alive.
+(PROPFIND, GET, MOVE, PROPPATCH, POST; COPY and DELETE on request), Basic and
+Digest authentication and keep-alive.
 It answers origin-form requests ("GET /path") and the absolute-URI requests a
 plain HTTP proxy receives ("GET http://host/path"), for any host name, so a
 client can reach it directly or through its proxy settings.
@@ -19,7 +20,8 @@ Switches:
   --bind ADDRESS       IPv4 address to listen on (default 127.0.0.1)
   --mail-dir DIR       load the accounts from DIR (layout below); without it
                        the built-in samples are served
-  --write-back         with --mail-dir: a MOVE also moves the .eml file
+  --write-back         with --mail-dir: a MOVE also moves the .eml file (a
+                       COPY copies it, a DELETE removes it)
   --export-samples DIR write the built-in samples to DIR in the mail folder
                        layout and exit
   --fill COUNT[xSIZE]  add COUNT generated messages of about SIZE bytes
@@ -27,6 +29,12 @@ Switches:
   --state-dir DIR      write the request journal (DIR/journal.log) and every
                        submitted message (DIR/sent/NNNNNN.envelope and .eml)
   --copy-to-sent       also put each submitted message in the sent folder
+  --no-header-properties
+                       listings never carry the mailheader fields, as a
+                       service that does not list them
+  --copy-and-delete    also answer COPY and DELETE of messages (without it
+                       they are answered 405, as by a service that has
+                       neither)
   --public-host H[:P]  host in the URLs handed out (default: the host the
                        request named, else services.msn.com)
   --auth SCHEME        make every account accept basic, digest or any
@@ -52,13 +60,24 @@ Endpoints and URLs (HOST as above):
       answers 207 with hm:inbox, hm:sendmsg, hm:deleteditems and
       hm:msgfolderroot, and sets the cookie MSPAuth
   PROPFIND http://HOST/mail/ACCOUNT/            the folders (Depth 1,noroot)
-  PROPFIND http://HOST/mail/ACCOUNT/inbox/      a listing: D:href and
-      D:getcontentlength per message; also junk/, sent/, deleted/, promo/
-      and folders/NAME/ (NAME percent-encoded UTF-8)
-  GET      http://HOST/mail/ACCOUNT/FOLDER/ID   the message source, CR LF lines
+  PROPFIND http://HOST/mail/ACCOUNT/inbox/      a listing: D:href,
+      D:getcontentlength and hm:read (1 or 0) per message; also junk/,
+      sent/, deleted/, promo/ and folders/NAME/ (NAME percent-encoded UTF-8).
+      When the request body names them (xmlns:m="urn:schemas:mailheader:",
+      <m:subject/> <m:from/> <m:to/> <m:date/>) or asks for every property
+      (no body, or D:allprop), each message also carries those header fields
+      as they are in the message, folding removed; a field the message lacks
+      is left out
+  GET      http://HOST/mail/ACCOUNT/FOLDER/ID   the message source, CR LF
+      lines; the message counts as read from then on
   MOVE     the same URL, with "Destination: <folder URL>/<new id>": 201 and the
       message is in that folder from then on (with "Allow-rename: t" a taken
-      or empty id is replaced by a fresh one)
+      or empty id is replaced by a fresh one); from any folder to any other
+  PROPPATCH the same URL, body <D:propertyupdate> with <D:set><D:prop>
+      <hm:read>1</hm:read> (or 0), or hm:read in <D:remove> (unread): 207
+  COPY     (--copy-and-delete) like MOVE, but the message also stays; the
+      copy gets the Destination's id, or a fresh one as above
+  DELETE   (--copy-and-delete) the message URL: 204, and it is gone for good
   POST     http://HOST/mail/ACCOUNT/sendmsg, Content-Type message/rfc821, body
       "MAIL FROM:<a>", "RCPT TO:<b>" lines, an empty line and the message:
       200, and the message is kept (see --state-dir)
@@ -76,7 +95,8 @@ Mail folder layout (--mail-dir):
   Messages are served in file name order, with every line break as CR LF.
 
 Fault rules (--fault EXCHANGE[#FROM]:KIND[=VALUE][:COUNT]):
-  EXCHANGE  login, folders, list, get, move, post, or any
+  EXCHANGE  login, folders, list, get, move, post, proppatch, copy, delete,
+            or any
   FROM      the first request of that exchange to get the fault (default 1)
   COUNT     how many requests get it (default 1), or "always"
   KIND      NNN            answer status NNN (200-599) instead

@@ -19,6 +19,7 @@ struct ExchangeRoute {
     const char* method;
     Exchange exchange;
     Handler handler;
+    bool optional = false;  // offered only with --copy-and-delete
 };
 const ExchangeRoute kExchangeRoutes[] = {
     {Place::GatewayLogin, "PROPFIND", Exchange::Login, &MailExchanges::Login},
@@ -28,6 +29,9 @@ const ExchangeRoute kExchangeRoutes[] = {
     {Place::Message, "GET", Exchange::Get, &MailExchanges::Get},
     {Place::Message, "HEAD", Exchange::Get, &MailExchanges::Get},
     {Place::Message, "MOVE", Exchange::Move, &MailExchanges::Move},
+    {Place::Message, "PROPPATCH", Exchange::Proppatch, &MailExchanges::Proppatch},
+    {Place::Message, "COPY", Exchange::Copy, &MailExchanges::Copy, true},
+    {Place::Message, "DELETE", Exchange::Delete, &MailExchanges::Delete, true},
     {Place::SendMsg, "POST", Exchange::Post, &MailExchanges::Post},
 };
 
@@ -45,10 +49,15 @@ bool IsHostText(const std::string& host) {
     return true;
 }
 
-HttpResponse MethodNotAllowed(Place place) {
+bool Offered(const ExchangeRoute& route, const ServiceSettings& settings) {
+    return !route.optional || settings.copyAndDelete;
+}
+
+HttpResponse MethodNotAllowed(Place place, const ServiceSettings& settings) {
     std::string allow;
     for (const ExchangeRoute& r : kExchangeRoutes)
-        if (r.place == place) allow += (allow.empty() ? "" : ", ") + std::string(r.method);
+        if (r.place == place && Offered(r, settings))
+            allow += (allow.empty() ? "" : ", ") + std::string(r.method);
     if (allow.empty()) return HttpResponse::Page(404);
     HttpResponse response = HttpResponse::Page(405);
     response.AddHeader("Allow", allow);
@@ -63,7 +72,7 @@ HttpMailService::HttpMailService(const ServiceSettings& s, Mailbox& box, SentSto
       journal(log),
       faults(plan),
       authenticator(kRealm),
-      exchanges(box, sent, s.copyToSent),
+      exchanges(box, sent, s.copyToSent, s.headerProperties),
       admin(box, sent, log, plan) {}
 
 Answer HttpMailService::Handle(const HttpRequest& request) {
@@ -112,12 +121,12 @@ Answer HttpMailService::Authorized(const HttpRequest& request, const RequestTarg
         answer.response = HttpResponse::Page(403, "These pages belong to another account.");
         return answer;
     }
-    const auto it = std::find_if(std::begin(kExchangeRoutes), std::end(kExchangeRoutes),
-                                 [&](const ExchangeRoute& r) {
-                                     return r.place == route.place && request.method == r.method;
-                                 });
+    const auto it = std::find_if(
+        std::begin(kExchangeRoutes), std::end(kExchangeRoutes), [&](const ExchangeRoute& r) {
+            return r.place == route.place && request.method == r.method && Offered(r, settings);
+        });
     if (it == std::end(kExchangeRoutes)) {
-        answer.response = MethodNotAllowed(route.place);
+        answer.response = MethodNotAllowed(route.place, settings);
         return answer;
     }
     entry.exchange = ExchangeName(it->exchange);

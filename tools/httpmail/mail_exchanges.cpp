@@ -1,6 +1,8 @@
 #include "tools/httpmail/mail_exchanges.h"
 
 #include "tools/httpmail/crypto.h"
+#include "tools/httpmail/dav_body.h"
+#include "tools/httpmail/header_fields.h"
 #include "tools/httpmail/multistatus.h"
 #include "tools/httpmail/submission_parser.h"
 #include "tools/httpmail/text_util.h"
@@ -35,6 +37,21 @@ Properties CollectionProperties(const std::string& name, const std::string& spec
             {"D:visiblecount", std::to_string(count)}};
 }
 
+// The urn:schemas:mailheader: properties a listing carries: the header
+// fields as the message has them, folding removed; a field it lacks is left out.
+const char* const kMailHeaderProperties[] = {"subject", "from", "to", "date"};
+
+void AddMailHeaderProperties(Properties& properties, const std::string& source,
+                             const std::vector<std::string>& wanted, bool all) {
+    for (const char* name : kMailHeaderProperties) {
+        bool asked = all;
+        for (const std::string& w : wanted) asked = asked || IEquals(w, name);
+        if (!asked) continue;
+        if (std::optional<std::string> value = HeaderField(source, name))
+            properties.emplace_back(std::string("m:") + name, *value);
+    }
+}
+
 std::string FolderName(const std::vector<FolderInfo>& folders, const std::string& path,
                        FolderInfo& found) {
     for (const FolderInfo& info : folders)
@@ -46,8 +63,8 @@ std::string FolderName(const std::vector<FolderInfo>& folders, const std::string
 }
 }  // namespace
 
-MailExchanges::MailExchanges(Mailbox& box, SentStore& store, bool copy)
-    : mailbox(box), sent(store), copyToSent(copy) {}
+MailExchanges::MailExchanges(Mailbox& box, SentStore& store, bool copy, bool headers)
+    : mailbox(box), sent(store), copyToSent(copy), headerProperties(headers) {}
 
 HttpResponse MailExchanges::Login(const Call& call) const {
     const std::string root = call.base + AccountPath(call.account);
@@ -85,11 +102,17 @@ HttpResponse MailExchanges::List(const Call& call) const {
         const std::string name = FolderName(mailbox.Folders(call.account), path, info);
         body.Add(url, CollectionProperties(name, info.special, info.count, info.unread));
     }
+    const bool all = AsksForAllProperties(call.request.body);
+    const std::vector<std::string> wanted =
+        NamedProperties(call.request.body, kMailHeaderNamespace);
     if (depth != Depth::Zero)
-        for (const MessageInfo& m : messages)
-            body.Add(url + EncodePathSegment(m.id), {{"D:isfolder", "0"},
-                                                     {"D:getcontentlength", std::to_string(m.size)},
-                                                     {"hm:read", m.read ? "1" : "0"}});
+        for (const MessageInfo& m : messages) {
+            Properties properties = {{"D:isfolder", "0"},
+                                     {"D:getcontentlength", std::to_string(m.size)},
+                                     {"hm:read", m.read ? "1" : "0"}};
+            if (headerProperties) AddMailHeaderProperties(properties, *m.source, wanted, all);
+            body.Add(url + EncodePathSegment(m.id), properties);
+        }
     return MultistatusAnswer(body);
 }
 
@@ -103,19 +126,34 @@ HttpResponse MailExchanges::Get(const Call& call) const {
 }
 
 HttpResponse MailExchanges::Move(const Call& call) const {
+    return Transfer(call, false);
+}
+
+HttpResponse MailExchanges::Copy(const Call& call) const {
+    return Transfer(call, true);
+}
+
+HttpResponse MailExchanges::Transfer(const Call& call, bool keep) const {
     const std::string* destination = call.request.Header("Destination");
     RequestTarget target;
     if (!destination || !ParseRequestTarget(*destination, target))
-        return HttpResponse::Page(400, "MOVE needs a Destination URL.");
+        return HttpResponse::Page(400, call.request.method + " needs a Destination URL.");
     Route to = ResolveRoute(target, mailbox);
-    if (to.account != call.account) return HttpResponse::Page(403, "Moves stay in one account.");
+    if (to.account != call.account)
+        return HttpResponse::Page(
+            403, keep ? "Copies stay in one account." : "Moves stay in one account.");
     if (to.place == Place::Folder) to.messageId = call.route.messageId;
     if (to.place != Place::Folder && to.place != Place::Message)
         return HttpResponse::Page(409, "The destination folder does not exist.");
     const std::string* rename = call.request.Header("Allow-rename");
     std::string finalId;
-    switch (mailbox.Move(call.account, call.route.folder, call.route.messageId, to.folder,
-                         to.messageId, rename && IEquals(*rename, "t"), finalId)) {
+    const bool mayRename = rename && IEquals(*rename, "t");
+    const MoveOutcome outcome =
+        keep ? mailbox.Copy(call.account, call.route.folder, call.route.messageId, to.folder,
+                            to.messageId, mayRename, finalId)
+             : mailbox.Move(call.account, call.route.folder, call.route.messageId, to.folder,
+                            to.messageId, mayRename, finalId);
+    switch (outcome) {
         case MoveOutcome::NoMessage:
             return HttpResponse::Page(404, "There is no such message.");
         case MoveOutcome::NoFolder:
@@ -129,9 +167,26 @@ HttpResponse MailExchanges::Move(const Call& call) const {
                               mailbox.FolderPath(call.account, to.folder) +
                               EncodePathSegment(finalId);
     // A short body, so that an answer cut off in its body can be tried on moves too.
-    HttpResponse response = HttpResponse::Page(201, "Moved to " + moved);
+    HttpResponse response = HttpResponse::Page(201, (keep ? "Copied to " : "Moved to ") + moved);
     response.AddHeader("Location", moved);
     return response;
+}
+
+HttpResponse MailExchanges::Delete(const Call& call) const {
+    if (!mailbox.Delete(call.account, call.route.folder, call.route.messageId))
+        return HttpResponse::Page(404, "There is no such message.");
+    return HttpResponse(204);
+}
+
+HttpResponse MailExchanges::Proppatch(const Call& call) const {
+    bool read = false;
+    if (!ReadUpdate(call.request.body, read))
+        return HttpResponse::Page(400, "PROPPATCH here sets hm:read to 0 or 1.");
+    if (!mailbox.SetRead(call.account, call.route.folder, call.route.messageId, read))
+        return HttpResponse::Page(404, "There is no such message.");
+    Multistatus body;
+    body.Add(call.base + call.target.path, {{"hm:read", ""}});
+    return MultistatusAnswer(body);
 }
 
 HttpResponse MailExchanges::Post(const Call& call) const {

@@ -22,19 +22,26 @@ struct Call {
 
 class MailExchanges {
 public:
-    MailExchanges(Mailbox& mailbox, SentStore& sent, bool copyToSent);
+    MailExchanges(Mailbox& mailbox, SentStore& sent, bool copyToSent, bool headerProperties);
 
     HttpResponse Login(const Call& call) const;
     HttpResponse Folders(const Call& call) const;
     HttpResponse List(const Call& call) const;
     HttpResponse Get(const Call& call) const;
     HttpResponse Move(const Call& call) const;
+    HttpResponse Copy(const Call& call) const;
+    HttpResponse Delete(const Call& call) const;
+    HttpResponse Proppatch(const Call& call) const;
     HttpResponse Post(const Call& call) const;
 
 private:
+    // MOVE and COPY: the same Destination rules, the same answers.
+    HttpResponse Transfer(const Call& call, bool keep) const;
+
     Mailbox& mailbox;
     SentStore& sent;
     bool copyToSent;
+    bool headerProperties;
 };
 
 }  // namespace httpmail

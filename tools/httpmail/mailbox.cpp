@@ -32,8 +32,9 @@ std::string EncodedPath(const Folder& folder) {
     return path;
 }
 
-// Moves the file into the folder's directory; a name already there gets a suffix.
-std::string MoveFile(const std::string& file, const std::string& dir) {
+// Moves (or copies) the file into the folder's directory; a name already
+// there gets a suffix. The file's new name, or the old one when that failed.
+std::string MoveFile(const std::string& file, const std::string& dir, bool keep) {
     namespace fs = std::filesystem;
     std::error_code error;
     fs::create_directories(dir, error);
@@ -42,11 +43,14 @@ std::string MoveFile(const std::string& file, const std::string& dir) {
     for (int n = 2; fs::exists(target, error); ++n)
         target = fs::path(dir) /
                  (name.stem().string() + "-" + std::to_string(n) + name.extension().string());
-    fs::rename(file, target, error);
+    if (keep)
+        fs::copy_file(file, target, error);
+    else
+        fs::rename(file, target, error);
     if (error) {
-        std::fprintf(stderr, "mirelink-httpmail: cannot move %s to %s: %s\n", file.c_str(),
-                     target.c_str(), error.message().c_str());
-        return file;
+        std::fprintf(stderr, "mirelink-httpmail: cannot %s %s to %s: %s\n", keep ? "copy" : "move",
+                     file.c_str(), target.c_str(), error.message().c_str());
+        return keep ? std::string() : file;
     }
     return target.string();
 }
@@ -117,7 +121,7 @@ bool Mailbox::List(const std::string& name, const std::vector<std::string>& segm
     if (!folder) return false;
     out.clear();
     for (const Message& message : folder->messages)
-        out.push_back({message.id, message.source->size(), message.read});
+        out.push_back({message.id, message.source->size(), message.read, message.source});
     return true;
 }
 
@@ -125,20 +129,28 @@ std::shared_ptr<const std::string> Mailbox::Get(const std::string& name,
                                                 const std::vector<std::string>& segments,
                                                 const std::string& id) {
     std::lock_guard<std::mutex> guard(lock);
-    Account* account = Find(name);
-    Folder* folder = account ? FindFolder(*account, segments) : nullptr;
-    if (!folder) return nullptr;
-    for (Message& message : folder->messages)
-        if (message.id == id) {
-            message.read = true;
-            return message.source;
-        }
-    return nullptr;
+    Message* message = FindMessage(name, segments, id);
+    if (!message) return nullptr;
+    message->read = true;
+    return message->source;
 }
 
 MoveOutcome Mailbox::Move(const std::string& name, const std::vector<std::string>& fromFolder,
                           const std::string& id, const std::vector<std::string>& toFolder,
                           const std::string& newId, bool rename, std::string& finalId) {
+    return Transfer(name, fromFolder, id, toFolder, newId, rename, false, finalId);
+}
+
+MoveOutcome Mailbox::Copy(const std::string& name, const std::vector<std::string>& fromFolder,
+                          const std::string& id, const std::vector<std::string>& toFolder,
+                          const std::string& newId, bool rename, std::string& finalId) {
+    return Transfer(name, fromFolder, id, toFolder, newId, rename, true, finalId);
+}
+
+MoveOutcome Mailbox::Transfer(const std::string& name, const std::vector<std::string>& fromFolder,
+                              const std::string& id, const std::vector<std::string>& toFolder,
+                              const std::string& newId, bool rename, bool keep,
+                              std::string& finalId) {
     std::lock_guard<std::mutex> guard(lock);
     Account* account = Find(name);
     Folder* from = account ? FindFolder(*account, fromFolder) : nullptr;
@@ -149,16 +161,56 @@ MoveOutcome Mailbox::Move(const std::string& name, const std::vector<std::string
     if (it == from->messages.end()) return MoveOutcome::NoMessage;
     if (!to) return MoveOutcome::NoFolder;
     finalId = newId;
-    if (newId.empty() || (newId != id && IdTaken(*account, newId))) {
+    // A copy needs an id of its own, even one "moved" onto its own name.
+    if (newId.empty() || ((keep || newId != id) && IdTaken(*account, newId))) {
         if (!rename) return MoveOutcome::Exists;
         finalId = FreshId(*account);
     }
-    Message message = std::move(*it);
-    from->messages.erase(it);
+    Message message = keep ? *it : std::move(*it);
+    if (!keep) from->messages.erase(it);
     message.id = finalId;
-    if (!message.file.empty() && !to->dir.empty()) message.file = MoveFile(message.file, to->dir);
+    if (!message.file.empty() && !to->dir.empty())
+        message.file = MoveFile(message.file, to->dir, keep);
+    else if (keep)
+        message.file.clear();
     to->messages.push_back(std::move(message));
     return MoveOutcome::Moved;
+}
+
+bool Mailbox::Delete(const std::string& name, const std::vector<std::string>& segments,
+                     const std::string& id) {
+    std::lock_guard<std::mutex> guard(lock);
+    Account* account = Find(name);
+    Folder* folder = account ? FindFolder(*account, segments) : nullptr;
+    if (!folder) return false;
+    for (auto it = folder->messages.begin(); it != folder->messages.end(); ++it) {
+        if (it->id != id) continue;
+        if (!it->file.empty() && !folder->dir.empty()) {
+            std::error_code error;
+            std::filesystem::remove(it->file, error);
+        }
+        folder->messages.erase(it);
+        return true;
+    }
+    return false;
+}
+
+bool Mailbox::SetRead(const std::string& name, const std::vector<std::string>& segments,
+                      const std::string& id, bool read) {
+    std::lock_guard<std::mutex> guard(lock);
+    Message* message = FindMessage(name, segments, id);
+    if (message) message->read = read;
+    return message != nullptr;
+}
+
+Message* Mailbox::FindMessage(const std::string& name, const std::vector<std::string>& segments,
+                              const std::string& id) {
+    Account* account = Find(name);
+    Folder* folder = account ? FindFolder(*account, segments) : nullptr;
+    if (!folder) return nullptr;
+    for (Message& message : folder->messages)
+        if (message.id == id) return &message;
+    return nullptr;
 }
 
 void Mailbox::Append(const std::string& name, const std::string& special, std::string source) {

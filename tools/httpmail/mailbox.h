@@ -59,6 +59,7 @@ struct MessageInfo {
     std::string id;
     size_t size = 0;
     bool read = false;
+    std::shared_ptr<const std::string> source;
 };
 
 enum class MoveOutcome { Moved, NoMessage, NoFolder, Exists };
@@ -87,12 +88,28 @@ public:
     MoveOutcome Move(const std::string& account, const std::vector<std::string>& fromFolder,
                      const std::string& id, const std::vector<std::string>& toFolder,
                      const std::string& newId, bool rename, std::string& finalId);
+    // The same, but the message also stays where it is.
+    MoveOutcome Copy(const std::string& account, const std::vector<std::string>& fromFolder,
+                     const std::string& id, const std::vector<std::string>& toFolder,
+                     const std::string& newId, bool rename, std::string& finalId);
+    // Removes the message for good (and its file, when moves are written
+    // back); false when there is no such message.
+    bool Delete(const std::string& account, const std::vector<std::string>& folder,
+                const std::string& id);
+    // False when there is no such message.
+    bool SetRead(const std::string& account, const std::vector<std::string>& folder,
+                 const std::string& id, bool read);
     // Appends a message to the folder with that special use.
     void Append(const std::string& account, const std::string& special, std::string source);
     // One line per message: its encoded path below the account and its size.
     std::string Describe(const std::string& account) const;
 
 private:
+    MoveOutcome Transfer(const std::string& account, const std::vector<std::string>& fromFolder,
+                         const std::string& id, const std::vector<std::string>& toFolder,
+                         const std::string& newId, bool rename, bool keep, std::string& finalId);
+    Message* FindMessage(const std::string& account, const std::vector<std::string>& folder,
+                         const std::string& id);
     Account* Find(const std::string& name);
     const Account* Find(const std::string& name) const;
     std::string NewId();

@@ -82,9 +82,9 @@ int main(int argc, char** argv) {
     Journal journal(StateFile(options, "journal.log"));
     FaultPlan faults;
     for (const FaultRule& rule : options.faults) faults.Add(rule);
-    HttpMailService service(
-        {options.publicHost, options.proxyAuth, options.copyToSent, options.verbose}, mailbox, sent,
-        journal, faults);
+    HttpMailService service({options.publicHost, options.proxyAuth, options.copyToSent,
+                             options.copyAndDelete, options.headerProperties, options.verbose},
+                            mailbox, sent, journal, faults);
     ReadLimits limits;
     limits.maxBody = options.maxBody;
     limits.idleMs = int(options.idleSeconds * 1000);
