@@ -30,4 +30,20 @@ void Gateway::Stop() {
     imap.Stop();
 }
 
+void Gateway::Shutdown() {
+    // Every service closes its idle sessions before any waits for its busy ones.
+    pop.CloseSessions();
+    smtp.CloseSessions();
+    imap.CloseSessions();
+    pop.Stop();
+    smtp.Stop();
+    imap.Stop();
+}
+
+void Gateway::AbortSessions() {
+    pop.AbortSessions();
+    smtp.AbortSessions();
+    imap.AbortSessions();
+}
+
 }  // namespace app

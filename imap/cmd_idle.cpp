@@ -30,11 +30,11 @@ void ImapSession::CmdIdle(Request& request) {
             return;
         }
         auto wait = std::min<int64_t>(left.count(), context.idlePollMs);
-        if (channel.WaitForInput(static_cast<int32_t>(wait))) break;
+        if (WaitForClient(static_cast<uint32_t>(wait))) break;
         if (selected) RefreshSelected();
         out.Flush();
     }
-    vx::Str line = channel.ReadLine();
+    vx::Str line = ReadContinuation(false);
     if (!vx::Ascii::EqualNoCase(line, "DONE")) throw ImapFailure::Bad("IDLE ends with DONE");
     Tagged(request.tag, "OK", "IDLE terminated");
 }

@@ -49,7 +49,7 @@ void ImapSession::CmdAuthenticate(Request& request) {
     } else {
         out.Write("+ \r\n");
         out.Flush();
-        response = ReadContinuation();
+        response = ReadContinuation(true);
     }
     if (response == "*") throw ImapFailure::Bad("Authentication cancelled");
     bool error = false;

@@ -12,6 +12,8 @@ const vxw::ListenerTexts kImapTexts = {
     "ImapServer::SessionWorker",
     "ImapServer::DoWork::Accept - Error accepting connection.",
     "ImapServer::LogError - ",
+    "* BYE Too many sessions, try again later\r\n",
+    "* BYE Shutting down, try again later\r\n",
 };
 
 ImapContext MakeContext(AccountFactory makeAccount, const ImapServer::Options& options) {

@@ -110,7 +110,8 @@ vx::Str ImapSession::MaskCredentials(const vx::Str& line) const {
 }
 
 ImapSession::ImapSession(vxw::SocketHandle connection, const ImapContext& context)
-    : channel(connection, {"ImapSession::Client - ", "ImapSession::Server - "},
+    : channel(connection,
+              {"ImapSession::Client - ", "ImapSession::Server - ", "* BYE Command line too long\r\n"},
               [this](const vx::Str& line) { return MaskCredentials(line); }),
       out(channel),
       context(context),
@@ -178,10 +179,12 @@ void ImapSession::Execute(const ImapCommandText& text) {
         if (out.LiteralOpen()) throw;
         Tagged(request.tag, failure.GetKind() == ImapFailure::Kind::Bad ? "BAD" : "NO",
                failure.Message());
+    } catch (const vxw::SessionClosed&) {
+        throw;
     } catch (const vx::Exception& failure) {
         // The client's connection is gone, or the client was promised bytes
         // it did not get: nothing more can be said to it.
-        if (out.LiteralOpen() || out.Broken()) throw;
+        if (out.LiteralOpen() || out.Broken() || clientLost) throw;
         Log("ImapSession::" + request.name + " - " + failure.Message());
         Tagged(request.tag, "NO", "[UNAVAILABLE] " + ReplyText(failure.Message()));
     }

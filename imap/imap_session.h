@@ -65,7 +65,10 @@ private:
     vx::Str MaskCredentials(const vx::Str& line) const;
     bool ReadCommand(ImapCommandText& text);
     bool TakeLiteral(ImapCommandText& text, const ImapLiteralMark& mark, size_t& total);
-    vx::Str ReadContinuation();
+    // A line or a wait for the client within a command (AUTHENTICATE, IDLE);
+    // a failure there is the client's, and ends the session.
+    vx::Str ReadContinuation(bool secret);
+    bool WaitForClient(uint32_t ms);
     void Execute(const ImapCommandText& text);
     void Dispatch(Request& request);
     static const CommandEntry* FindCommand(const vx::Str& name);
@@ -144,6 +147,7 @@ private:
     const ImapContext& context;
     std::unique_ptr<WebmailAccount> account;
     State state = State::NotAuthenticated;
+    bool clientLost = false;  // a read from the client failed within a command
     vx::Str user;  // as logged in
     std::optional<ImapMailboxList> mailboxes;
     std::unique_ptr<ImapSelectedFolder> selected;

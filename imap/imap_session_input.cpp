@@ -32,19 +32,10 @@ void TagAndWord(const vx::Str& line, vx::Str& tag, vx::Str& word) {
 }  // namespace
 
 bool ImapSession::ReadCommand(ImapCommandText& text) {
-    vx::Str line;
-    try {
-        line = channel.ReadCommandLine();
-    } catch (const vxw::SocketError&) {
-        throw;
-    } catch (const vx::Exception&) {
-        // An over-long line: the rest of it is still on its way, so there is
-        // no telling where the next command starts.
-        out.StartCommand();
-        out.Write("* BYE Command line too long\r\n");
-        out.Flush();
-        throw;
-    }
+    // An over-long line ends the session after the channel's BYE: the rest
+    // of it is still on its way, so there is no telling where the next
+    // command starts.
+    vx::Str line = channel.ReadCommandLine();
     size_t total = line.size();
     text.lines.push_back(std::move(line));
     for (;;) {
@@ -103,6 +94,20 @@ bool ImapSession::TakeLiteral(ImapCommandText& text, const ImapLiteralMark& mark
     return true;
 }
 
-vx::Str ImapSession::ReadContinuation() {
-    return channel.ReadSecretLine();
+vx::Str ImapSession::ReadContinuation(bool secret) {
+    try {
+        return secret ? channel.ReadSecretLine() : channel.ReadLine();
+    } catch (...) {
+        clientLost = true;
+        throw;
+    }
+}
+
+bool ImapSession::WaitForClient(uint32_t ms) {
+    try {
+        return channel.WaitForInput(static_cast<int32_t>(ms));
+    } catch (...) {
+        clientLost = true;
+        throw;
+    }
 }

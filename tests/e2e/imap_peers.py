@@ -2,6 +2,7 @@
 throw-away configuration (its own folders, a passwd-file user, a loopback
 port, nothing of the machine's own mail setup), and the mirelink gateway in
 front of the local HTTPMail service. Both are loaded with the same account."""
+import grp
 import os
 import pwd
 import shutil
@@ -30,7 +31,7 @@ auth_mechanisms = plain login
 mail_location = maildir:~/Maildir:LAYOUT=fs
 default_login_user = {login_user}
 default_internal_user = {internal_user}
-first_valid_uid = 1
+{internal_group}first_valid_uid = 1
 passdb {{
   driver = passwd-file
   args = scheme=PLAIN username_format=%u {root}/passwd
@@ -50,7 +51,12 @@ namespace inbox {{
   inbox = yes
   separator = /
 {mailboxes}}}
+# No chroot: a user who is not root cannot, and a test needs none.
+service anvil {{
+  chroot =
+}}
 service imap-login {{
+  chroot =
   inet_listener imap {{
     address = 127.0.0.1
     port = {port}
@@ -100,13 +106,14 @@ class Dovecot:
         self.account.write_maildir(home)
         if os.geteuid() == 0:
             mail = pwd.getpwnam("nobody")
-            login_user, internal_user = "dovenull", "dovecot"
+            login_user, internal_user, internal_group = "dovenull", "dovecot", ""
             for folder, _, files in os.walk(os.path.join(self.root, "home")):
                 for name in [folder] + [os.path.join(folder, f) for f in files]:
                     os.chown(name, mail.pw_uid, mail.pw_gid)
         else:
             mail = pwd.getpwuid(os.getuid())
             login_user = internal_user = mail.pw_name
+            internal_group = "default_internal_group = %s\n" % grp.getgrgid(os.getgid()).gr_name
         with open(os.path.join(self.root, "passwd"), "w") as f:
             f.write("%s:{PLAIN}%s:%d:%d::%s\n" % (self.user, self.password, mail.pw_uid,
                                                    mail.pw_gid, home))
@@ -116,7 +123,8 @@ class Dovecot:
             self.port = free_port()
             with open(os.path.join(self.root, "dovecot.conf"), "w") as f:
                 f.write(DOVECOT_CONF.format(root=self.root, port=self.port, mailboxes=mailboxes,
-                                            login_user=login_user, internal_user=internal_user))
+                                            login_user=login_user, internal_user=internal_user,
+                                            internal_group=internal_group))
             # In the foreground, so the test owns the process and its end.
             self.output = open(os.path.join(self.root, "output.log"), "wb")
             self.process = subprocess.Popen(

@@ -223,4 +223,14 @@ TEST_F(ImapChangesTest, NoopAndIdleReportWhatOtherSessionsAndTheServiceChanged) 
     EXPECT_EQ(watcher->ReadLine(), "T OK IDLE terminated\r\n");
 }
 
+TEST_F(ImapChangesTest, AShutDownClosesASessionInIdleAtOnce) {
+    auto client = LoggedIn();
+    client->Run("SELECT INBOX");
+    client->Send("T IDLE\r\n");
+    EXPECT_EQ(client->ReadLine(), "+ idling\r\n");
+    server->Shutdown();
+    EXPECT_EQ(client->ReadLine(), "* BYE Shutting down, try again later\r\n");
+    EXPECT_EQ(client->Line().ReadToClose(), "");
+}
+
 }  // namespace

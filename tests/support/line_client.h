@@ -25,6 +25,8 @@ public:
     std::string ReadLine() { return ReadUntil("\r\n"); }
     // Exactly count bytes, whatever they hold (an IMAP literal).
     std::string ReadExactly(size_t count);
+    // Every byte until the server closes the connection.
+    std::string ReadToClose();
     // True when the server closes the connection with nothing more to say
     // within the socket's time-out.
     bool ClosedByServer();
