@@ -137,8 +137,8 @@ void ImapSession::PrepareItem(ImapViewMessage& view, const ImapFetchItem& item,
             piece.text = "RFC822.SIZE " + std::to_string(MessageSize(view));
             break;
         case Kind::Envelope:
-            piece.text = "ENVELOPE " +
-                         WriteEnvelope(messages.Structure(*account, href, true).root.header);
+            piece.text =
+                "ENVELOPE " + WriteEnvelope(messages.Structure(*account, href, true).root.header);
             break;
         case Kind::BodyStructure:
         case Kind::Body:
@@ -162,8 +162,9 @@ void ImapSession::PrepareSection(ImapViewMessage& view, const ImapFetchItem& ite
     data.kind = MimeSectionData::Kind::Bytes;
     if (!FieldsFromListing(view.listed, item.section, data.bytes)) {
         bool headerOnly = NeedsOnlyHeader(item.section);
-        const ImapMessageCache::Message& message =
-            headerOnly ? messages.Structure(*account, href, true) : messages.Spooled(*account, href);
+        const ImapMessageCache::Message& message = headerOnly
+                                                       ? messages.Structure(*account, href, true)
+                                                       : messages.Spooled(*account, href);
         data = ResolveMimeSection(message.root, item.section);
         const vx::Str& header = message.root.header;
         if (data.kind == MimeSectionData::Kind::Range) {

@@ -19,8 +19,13 @@ public:
     Subject(ImapSelectedFolder& folder, ImapMessageCache& cache, WebmailAccount& account,
             size_t index, std::function<int64_t(const ImapViewMessage&)> arrival,
             std::function<uint64_t(const ImapViewMessage&)> size)
-        : folder(folder), cache(cache), account(account), index(index),
-          view(folder.At(index)), arrival(std::move(arrival)), size(std::move(size)) {}
+        : folder(folder),
+          cache(cache),
+          account(account),
+          index(index),
+          view(folder.At(index)),
+          arrival(std::move(arrival)),
+          size(std::move(size)) {}
 
     uint32_t SequenceNumber() override { return static_cast<uint32_t>(index + 1); }
     uint32_t Uid() override { return view.uid; }
@@ -50,7 +55,9 @@ public:
         return cache.SpoolContains(view.listed.href, header ? 0 : message.root.bodyOffset, text);
     }
     uint32_t LargestSequenceNumber() override { return static_cast<uint32_t>(folder.Count()); }
-    uint32_t LargestUid() override { return folder.Count() ? folder.At(folder.Count() - 1).uid : 0; }
+    uint32_t LargestUid() override {
+        return folder.Count() ? folder.At(folder.Count() - 1).uid : 0;
+    }
 
 private:
     ImapSelectedFolder& folder;

@@ -53,8 +53,8 @@ void ImapSession::CmdSelect(Request& request) {
     state = State::Authenticated;
     const ImapMailbox& box = NamedMailbox(AString(request, 0), "[NONEXISTENT]");
     if (!box.Selectable()) throw ImapFailure::No("[NONEXISTENT] That name is no folder");
-    auto folder = std::make_unique<ImapSelectedFolder>(
-        box, examine, context.store->Folder(user, box.folder.url));
+    auto folder = std::make_unique<ImapSelectedFolder>(box, examine,
+                                                       context.store->Folder(user, box.folder.url));
     folder->Load(*account, std::time(nullptr));
     selected = std::move(folder);
     state = State::Selected;

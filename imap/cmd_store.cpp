@@ -58,7 +58,8 @@ void ImapSession::CmdStore(Request& request) {
             bits |= system.bit;
             known = true;
         }
-        if (!known) throw ImapFailure::Bad("Flag that cannot be stored: " + flag.text.substr(0, 50));
+        if (!known)
+            throw ImapFailure::Bad("Flag that cannot be stored: " + flag.text.substr(0, 50));
     }
 
     for (size_t index : indexes) {

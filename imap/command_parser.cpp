@@ -164,8 +164,7 @@ private:
 bool ReadTag(Cursor& cursor, vx::Str& tag) {
     while (!cursor.AtLineEnd()) {
         char c = cursor.Peek();
-        if (IsDelimiter(c) || c == '+' || c == '{' || c == '%' || c == '*' || c == '\\' ||
-            c == ']')
+        if (IsDelimiter(c) || c == '+' || c == '{' || c == '%' || c == '*' || c == '\\' || c == ']')
             break;
         tag += c;
         cursor.Skip();

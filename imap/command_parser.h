@@ -16,9 +16,9 @@
 struct ImapArg {
     enum class Kind { Atom, String, List };
     Kind kind = Kind::Atom;
-    vx::Str text;           // Atom and String
+    vx::Str text;               // Atom and String
     std::vector<ImapArg> list;  // List
-    bool literal = false;   // a String that came as a literal
+    bool literal = false;       // a String that came as a literal
 
     bool IsAtom() const { return kind == Kind::Atom; }
     bool IsList() const { return kind == Kind::List; }
@@ -66,4 +66,3 @@ bool ParseCommand(const ImapCommandText& text, ImapCommand& out, vx::Str& error)
 bool ParseArguments(std::string_view text, std::vector<ImapArg>& out, vx::Str& error);
 
 }  // namespace ImapParser
-

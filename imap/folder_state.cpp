@@ -206,7 +206,7 @@ uint32_t ImapFolderState::AddLocked(const vx::Str& href, int64_t now) {
 }
 
 std::vector<ImapFolderMessage> ImapFolderState::Sync(const std::vector<vx::Str>& hrefs,
-                                             uint64_t listedAt, int64_t now) {
+                                                     uint64_t listedAt, int64_t now) {
     std::lock_guard<std::mutex> guard(lock);
     if (hrefs.size() > kMaxFolderMessages)
         throw vx::Exception("ImapFolderState::Sync - The folder holds too many messages - " +
@@ -237,7 +237,7 @@ std::vector<ImapFolderMessage> ImapFolderState::Sync(const std::vector<vx::Str>&
 }
 
 uint32_t ImapFolderState::Add(const vx::Str& href, uint8_t flags, const std::vector<vx::Str>& names,
-                          int64_t now) {
+                              int64_t now) {
     std::lock_guard<std::mutex> guard(lock);
     if (href.empty() || HasLineBreak(href)) return 0;
     ++generation;
@@ -316,4 +316,3 @@ uint32_t ImapFolderState::RecentFrom(bool take) {
     }
     return from;
 }
-

@@ -37,7 +37,7 @@ struct ImapFolderMessage {
 
 class ImapFolderState {
 public:
-    static constexpr size_t kMaxKeywords = 64;       // one bit each in a keyword mask
+    static constexpr size_t kMaxKeywords = 64;        // one bit each in a keyword mask
     static constexpr size_t kMaxKeywordLength = 100;  // bytes
     // A folder with more messages than this is refused (the file would be huge).
     static constexpr size_t kMaxFolderMessages = 2000000;
@@ -58,7 +58,7 @@ public:
     // forgotten (unless added after generation). Returns every message in UID
     // order. Throws vx::Exception beyond kMaxFolderMessages.
     std::vector<ImapFolderMessage> Sync(const std::vector<vx::Str>& hrefs, uint64_t generation,
-                                    int64_t now);
+                                        int64_t now);
     // A message the gateway itself just put into the folder (a COPY or MOVE),
     // with the flags it had; returns its new UID, or the UID it already has.
     uint32_t Add(const vx::Str& href, uint8_t flags, const std::vector<vx::Str>& keywords,
@@ -114,4 +114,3 @@ private:
     std::unordered_map<vx::Str, uint32_t> uidOfHref;  // the same, by URL
     bool dirty = false;
 };
-

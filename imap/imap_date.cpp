@@ -69,9 +69,9 @@ bool ZoneName(std::string_view name, int& minutes) {
     const struct {
         const char* name;
         int minutes;
-    } kZones[] = {{"UT", 0},        {"GMT", 0},       {"Z", 0},         {"EST", -300},
-                  {"EDT", -240},    {"CST", -360},    {"CDT", -300},    {"MST", -420},
-                  {"MDT", -360},    {"PST", -480},    {"PDT", -420}};
+    } kZones[] = {{"UT", 0},     {"GMT", 0},    {"Z", 0},      {"EST", -300},
+                  {"EDT", -240}, {"CST", -360}, {"CDT", -300}, {"MST", -420},
+                  {"MDT", -360}, {"PST", -480}, {"PDT", -420}};
     for (const auto& zone : kZones) {
         if (vx::Ascii::EqualNoCase(name, zone.name)) {
             minutes = zone.minutes;
@@ -136,7 +136,8 @@ bool ParseHeaderDate(std::string_view text, int64_t& utc, int64_t& dayStart) {
     if (yearDigits == 2) year += year < 50 ? 2000 : 1900;
     if (yearDigits == 3) year += 1900;
     SkipBlanks(text);
-    if (!TakeNumber(text, hour, 2) || !Take(text, ':') || !TakeNumber(text, minute, 2)) return false;
+    if (!TakeNumber(text, hour, 2) || !Take(text, ':') || !TakeNumber(text, minute, 2))
+        return false;
     if (Take(text, ':') && !TakeNumber(text, second, 2)) return false;
     SkipBlanks(text);
     int offset = 0;

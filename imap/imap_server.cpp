@@ -26,7 +26,8 @@ ImapContext MakeContext(AccountFactory makeAccount, const ImapServer::Options& o
 
 }  // namespace
 
-ImapServer::ImapServer(AccountFactory makeAccount) : ImapServer(std::move(makeAccount), Options()) {}
+ImapServer::ImapServer(AccountFactory makeAccount)
+    : ImapServer(std::move(makeAccount), Options()) {}
 
 ImapServer::ImapServer(AccountFactory makeAccount, const Options& options)
     : SessionListenerOf(kImapTexts, ActiveImapSessions,

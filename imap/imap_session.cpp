@@ -19,7 +19,8 @@ uint8_t Bit(int state) {
     return static_cast<uint8_t>(1u << state);
 }
 
-constexpr uint8_t kNotAuth = 1, kAuth = 2, kSelected = 4, kAny = 7, kAuthed = 6;
+// Bits of the states a command is allowed in (1 << State).
+constexpr uint8_t kNotAuth = 1, kSelected = 4, kAny = 7, kAuthed = 6;
 
 vx::Str Upper(vx::Str text) {
     for (char& c : text) c = vx::Ascii::ToUpper(c);
@@ -39,7 +40,6 @@ std::vector<vx::Str> Words(const vx::Str& line, size_t most) {
     }
     return words;
 }
-
 
 // A text for a reply line: one line, not too long.
 vx::Str ReplyText(const vx::Str& text) {
@@ -87,8 +87,9 @@ const ImapSession::CommandEntry ImapSession::kCommands[] = {
 };
 
 vx::Str ImapSession::Capabilities(bool authenticated) {
-    vx::Str words = "IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
-                    "SPECIAL-USE CHILDREN";
+    vx::Str words =
+        "IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
+        "SPECIAL-USE CHILDREN";
     if (!authenticated) words += " AUTH=PLAIN";
     return words;
 }
@@ -110,9 +111,10 @@ vx::Str ImapSession::MaskCredentials(const vx::Str& line) const {
 }
 
 ImapSession::ImapSession(vxw::SocketHandle connection, const ImapContext& context)
-    : channel(connection,
-              {"ImapSession::Client - ", "ImapSession::Server - ", "* BYE Command line too long\r\n"},
-              [this](const vx::Str& line) { return MaskCredentials(line); }),
+    : channel(
+          connection,
+          {"ImapSession::Client - ", "ImapSession::Server - ", "* BYE Command line too long\r\n"},
+          [this](const vx::Str& line) { return MaskCredentials(line); }),
       out(channel),
       context(context),
       account(context.makeAccount()) {
@@ -203,10 +205,12 @@ void ImapSession::Dispatch(Request& request) {
 }
 
 void ImapSession::CmdUid(Request& request) {
-    if (request.args.empty() || !request.args[0].IsAtom()) throw ImapFailure::Bad("UID needs a command");
+    if (request.args.empty() || !request.args[0].IsAtom())
+        throw ImapFailure::Bad("UID needs a command");
     vx::Str name = Upper(request.args[0].text);
     const CommandEntry* entry = FindCommand(name);
-    if (entry == nullptr || !entry->uidForm) throw ImapFailure::Bad("Unknown UID command " + ReplyText(name));
+    if (entry == nullptr || !entry->uidForm)
+        throw ImapFailure::Bad("Unknown UID command " + ReplyText(name));
     request.name = name;
     request.uid = true;
     request.args.erase(request.args.begin());

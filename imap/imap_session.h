@@ -148,7 +148,7 @@ private:
     std::unique_ptr<WebmailAccount> account;
     State state = State::NotAuthenticated;
     bool clientLost = false;  // a read from the client failed within a command
-    vx::Str user;  // as logged in
+    vx::Str user;             // as logged in
     std::optional<ImapMailboxList> mailboxes;
     std::unique_ptr<ImapSelectedFolder> selected;
     ImapMessageCache messages;

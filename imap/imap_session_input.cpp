@@ -56,8 +56,7 @@ bool ImapSession::ReadCommand(ImapCommandText& text) {
 
 // Reads the literal mark announces; false when the command was answered
 // instead (the client then sends no literal).
-bool ImapSession::TakeLiteral(ImapCommandText& text, const ImapLiteralMark& mark,
-                              size_t& total) {
+bool ImapSession::TakeLiteral(ImapCommandText& text, const ImapLiteralMark& mark, size_t& total) {
     vx::Str tag, word;
     TagAndWord(text.lines.front(), tag, word);
     bool sync = mark.kind == ImapLiteralMark::Kind::Sync;

@@ -80,7 +80,8 @@ ImapMailboxList::ImapMailboxList(const std::vector<WebmailFolder>& folders) {
         if (name.empty()) name = "Folder";
         if (!box.IsInbox()) {
             vx::Str base = name;
-            for (int n = 2; NameTaken(mailboxes, name); ++n) name = base + " (" + std::to_string(n) + ")";
+            for (int n = 2; NameTaken(mailboxes, name); ++n)
+                name = base + " (" + std::to_string(n) + ")";
         }
         box.name = name;
         box.wire = Mutf7::Encode(name);
@@ -139,8 +140,8 @@ bool ImapMailboxList::Matches(std::string_view pattern, std::string_view name) {
         for (size_t n = 0; n <= name.size(); ++n) {
             if (p == '*' || p == '%') {
                 // A wildcard extends any match; "%" stops at a delimiter.
-                bool run = matched[n] || (n > 0 && next[n - 1] &&
-                                          (p == '*' || name[n - 1] != kDelimiter));
+                bool run =
+                    matched[n] || (n > 0 && next[n - 1] && (p == '*' || name[n - 1] != kDelimiter));
                 next[n] = run;
             } else {
                 next[n] = n > 0 && matched[n - 1] && name[n - 1] == p;

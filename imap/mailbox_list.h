@@ -11,10 +11,10 @@
 #include "webmail/account.h"
 
 struct ImapMailbox {
-    vx::Str name;               // UTF-8
-    vx::Str wire;               // modified UTF-7, as LIST shows it
-    WebmailFolder folder;       // url empty for a level that is no folder
-    const char* specialUse;     // "\\Sent", "\\Junk", "\\Trash" or nullptr
+    vx::Str name;            // UTF-8
+    vx::Str wire;            // modified UTF-7, as LIST shows it
+    WebmailFolder folder;    // url empty for a level that is no folder
+    const char* specialUse;  // "\\Sent", "\\Junk", "\\Trash" or nullptr
     bool hasChildren = false;
 
     bool Selectable() const { return !folder.url.empty(); }

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "core/exception.h"
-#include "text/ascii.h"
 #include "imap/mime_parser.h"
+#include "text/ascii.h"
 
 namespace {
 
@@ -84,8 +84,7 @@ const ImapMessageCache::Message& ImapMessageCache::Keep(const vx::Str& href, Mes
 }
 
 const ImapMessageCache::Message& ImapMessageCache::Structure(WebmailAccount& account,
-                                                             const vx::Str& href,
-                                                             bool headerOnly) {
+                                                             const vx::Str& href, bool headerOnly) {
     const Message* known = Find(href);
     if (known != nullptr && (known->whole || headerOnly)) return *known;
     return headerOnly ? DownloadHeader(account, href) : DownloadWhole(account, href);
@@ -128,13 +127,15 @@ const ImapMessageCache::Message& ImapMessageCache::Spooled(WebmailAccount& accou
 void ImapMessageCache::SendRange(const vx::Str& href, uint64_t offset, uint64_t size,
                                  ImapResponseWriter& out) {
     if (spooledHref != href || !spool)
-        throw vx::Exception("ImapMessageCache::SendRange - The message is not in the temporary file");
+        throw vx::Exception(
+            "ImapMessageCache::SendRange - The message is not in the temporary file");
     std::unique_ptr<char[]> block(new char[kCopyBlock]);
     while (size > 0) {
         size_t want = static_cast<size_t>(std::min<uint64_t>(size, kCopyBlock));
         size_t got = spool->ReadAt(offset, block.get(), want);
         if (got == 0)
-            throw vx::Exception("ImapMessageCache::SendRange - The message is shorter than its parts");
+            throw vx::Exception(
+                "ImapMessageCache::SendRange - The message is shorter than its parts");
         out.WriteData(block.get(), got);
         offset += got;
         size -= got;
@@ -143,7 +144,8 @@ void ImapMessageCache::SendRange(const vx::Str& href, uint64_t offset, uint64_t 
 
 bool ImapMessageCache::SpoolContains(const vx::Str& href, uint64_t offset, const vx::Str& needle) {
     if (spooledHref != href || !spool)
-        throw vx::Exception("ImapMessageCache::SpoolContains - The message is not in the temporary file");
+        throw vx::Exception(
+            "ImapMessageCache::SpoolContains - The message is not in the temporary file");
     if (needle.empty()) return true;
     auto lower = [](char c) { return vx::Ascii::ToLower(c); };
     vx::Str wanted(needle.size(), '\0');

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/log.h"
 #include "core/exception.h"
+#include "core/log.h"
 
 namespace {
 

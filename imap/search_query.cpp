@@ -23,8 +23,30 @@ bool ContainsNoCase(const vx::Str& haystack, const vx::Str& needle) {
 }
 
 enum class Op {
-    All, And, Or, Not, Sequence, Uid, FlagSet, FlagClear, Keyword, Unkeyword, New, Old, Recent,
-    Larger, Smaller, Before, On, Since, SentBefore, SentOn, SentSince, Header, Body, Text
+    All,
+    And,
+    Or,
+    Not,
+    Sequence,
+    Uid,
+    FlagSet,
+    FlagClear,
+    Keyword,
+    Unkeyword,
+    New,
+    Old,
+    Recent,
+    Larger,
+    Smaller,
+    Before,
+    On,
+    Since,
+    SentBefore,
+    SentOn,
+    SentSince,
+    Header,
+    Body,
+    Text
 };
 
 // Keys that test one flag: name, bit, set or clear.
@@ -45,10 +67,12 @@ const struct {
     const char* name;
     Op op;
 } kArgumentKeys[] = {
-    {"KEYWORD", Op::Keyword},       {"UNKEYWORD", Op::Unkeyword},   {"LARGER", Op::Larger},
-    {"SMALLER", Op::Smaller},       {"BEFORE", Op::Before},         {"ON", Op::On},
-    {"SINCE", Op::Since},           {"SENTBEFORE", Op::SentBefore}, {"SENTON", Op::SentOn},
-    {"SENTSINCE", Op::SentSince},   {"BODY", Op::Body},             {"TEXT", Op::Text},
+    {"KEYWORD", Op::Keyword}, {"UNKEYWORD", Op::Unkeyword},
+    {"LARGER", Op::Larger},   {"SMALLER", Op::Smaller},
+    {"BEFORE", Op::Before},   {"ON", Op::On},
+    {"SINCE", Op::Since},     {"SENTBEFORE", Op::SentBefore},
+    {"SENTON", Op::SentOn},   {"SENTSINCE", Op::SentSince},
+    {"BODY", Op::Body},       {"TEXT", Op::Text},
     {"UID", Op::Uid},
 };
 
@@ -101,7 +125,8 @@ private:
     bool Number(uint64_t& out, vx::Str& error) {
         vx::Str text;
         if (!Text(text, error)) return false;
-        if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != vx::Str::npos)
+        if (text.empty() || text.size() > 19 ||
+            text.find_first_not_of("0123456789") != vx::Str::npos)
             return Fail(error, "Invalid number");
         out = std::stoull(text);
         return true;
@@ -176,7 +201,8 @@ private:
             case Op::SentOn:
             case Op::SentSince:
                 if (!Text(key.text, error)) return false;
-                if (!ImapDate::ParseSearchDate(key.text, key.day)) return Fail(error, "Invalid date");
+                if (!ImapDate::ParseSearchDate(key.text, key.day))
+                    return Fail(error, "Invalid date");
                 return true;
             case Op::Uid:
                 if (!Text(key.text, error)) return false;

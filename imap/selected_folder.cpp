@@ -76,8 +76,7 @@ void ImapSelectedFolder::Load(WebmailAccount& account, int64_t now) {
         // Put here by another session after this listing began: it shows at
         // the next listing.
         if (found == listing.byHref.end()) continue;
-        messages.push_back(
-            MakeView(message, std::move(listing.listed[found->second]), recentFrom));
+        messages.push_back(MakeView(message, std::move(listing.listed[found->second]), recentFrom));
     }
     for (size_t i = 0; i < messages.size(); ++i) {
         messages[i].shownFlags = Flags(i, messages[i].shownKeywords);

@@ -77,4 +77,3 @@ uint32_t SequenceSet::HighestExplicit() const {
     for (const Range& range : ranges) highest = std::max({highest, range.first, range.last});
     return highest;
 }
-

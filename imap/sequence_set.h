@@ -32,4 +32,3 @@ private:
     };
     std::vector<Range> ranges;
 };
-

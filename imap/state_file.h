@@ -9,4 +9,3 @@
 namespace ImapStateFile {
 bool WriteAtomically(const vx::Str& path, const vx::Str& bytes);
 }  // namespace ImapStateFile
-

@@ -67,7 +67,7 @@ vx::Str ImapStateStore::MakeAccountFolder(const vx::Str& account) const {
 }
 
 std::shared_ptr<ImapFolderState> ImapStateStore::Folder(const vx::Str& account,
-                                                const vx::Str& folderUrl) {
+                                                        const vx::Str& folderUrl) {
     vx::Str path = MakeAccountFolder(account) + Hex(Fnv1a(folderUrl), 16) + ".state";
     std::lock_guard<std::mutex> guard(lock);
     if (auto existing = folders[path].lock()) return existing;
@@ -121,4 +121,3 @@ void ImapStateStore::SetSubscribed(const vx::Str& account, const vx::Str& name, 
         throw vx::Exception("ImapStateStore::SetSubscribed - Error writing the subscriptions - " +
                             path);
 }
-

@@ -44,4 +44,3 @@ private:
     std::mutex lock;
     std::map<vx::Str, std::weak_ptr<ImapFolderState>> folders;  // by file path
 };
-

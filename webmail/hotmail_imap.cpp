@@ -132,8 +132,7 @@ void Hotmail::SetReadState(const vx::Str& url, bool read) {
         RequireSuccess("Hotmail::SetReadState::Status", url);
         if (lastStatus == 207 && !AllPropertiesSet(lastBody))
             throw ServiceRefusal(
-                "Hotmail::SetReadState::Property - The service did not set the read state - " +
-                    url,
+                "Hotmail::SetReadState::Property - The service did not set the read state - " + url,
                 lastStatus);
     });
 }

@@ -76,7 +76,8 @@ private:
 };
 
 std::vector<std::string> ServiceCommand(int port, const std::string& fill, bool headerProperties) {
-    std::vector<std::string> command = {HTTPMAIL_BIN, "--port", std::to_string(port), "--fill", fill};
+    std::vector<std::string> command = {HTTPMAIL_BIN, "--port", std::to_string(port), "--fill",
+                                        fill};
     if (!headerProperties) command.push_back("--no-header-properties");
     return command;
 }
@@ -111,8 +112,10 @@ struct Chain {
     // ms of curl sending the listing PROPFIND the gateway sends, 0 on failure.
     double CurlPropfindMs() {
         const std::string body =
-            "<?xml version=\"1.0\"?><D:propfind xmlns:D=\"DAV:\" xmlns:hm=\"urn:schemas:httpmail:\" "
-            "xmlns:m=\"urn:schemas:mailheader:\"><D:prop><D:isfolder/><D:getcontentlength/><hm:read/>"
+            "<?xml version=\"1.0\"?><D:propfind xmlns:D=\"DAV:\" "
+            "xmlns:hm=\"urn:schemas:httpmail:\" "
+            "xmlns:m=\"urn:schemas:mailheader:\"><D:prop><D:isfolder/><D:getcontentlength/"
+            "><hm:read/>"
             "<hm:date/><m:subject/><m:from/><m:to/><m:date/></D:prop></D:propfind>";
         auto start = Clock::now();
         auto result = testing_support::RunProcess(
@@ -148,8 +151,10 @@ void SelectAndFlags() {
         if (curl > 0) curlBest = std::min(curlBest, curl);
     }
     client->Run("LOGOUT");
-    std::printf("SELECT of 10,000 messages + FETCH 1:* (UID FLAGS RFC822.SIZE): %8.1f ms "
-                "(first SELECT, UIDs given and written: %.1f ms)\n", best, firstMs);
+    std::printf(
+        "SELECT of 10,000 messages + FETCH 1:* (UID FLAGS RFC822.SIZE): %8.1f ms "
+        "(first SELECT, UIDs given and written: %.1f ms)\n",
+        best, firstMs);
     std::printf("curl sending the listing PROPFIND alone:                      %8.1f ms\n",
                 curlBest);
     PrintFigure("imap_select_fetch_ms", best);
@@ -194,8 +199,10 @@ void BigMessage() {
     double ms = Ms(start);
     long added = StatusKb("VmHWM") - before;
     client->Run("LOGOUT");
-    std::printf("FETCH of a 200 MB message: %.1f MB in %.0f ms, peak resident memory added "
-                "%.1f MiB\n", got / 1e6, ms, added / 1024.0);
+    std::printf(
+        "FETCH of a 200 MB message: %.1f MB in %.0f ms, peak resident memory added "
+        "%.1f MiB\n",
+        got / 1e6, ms, added / 1024.0);
     PrintFigure("imap_big_fetch_peak_mib", added / 1024.0);
     PrintFigure("imap_big_message_mib", size / (1024.0 * 1024.0));
     PrintFigure("imap_big_fetch_ms", ms);

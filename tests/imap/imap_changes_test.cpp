@@ -26,8 +26,9 @@ protected:
         service.AddFolder("alice", {"deleted", "deleteditems", "Deleted Items"});
         service.AddFolder("alice", {"work", "", "Work"});
         for (const char* subject : {"one", "two", "three", "four"})
-            service.AddMessage("alice", "inbox",
-                               std::string("Subject: ") + subject + "\r\n\r\nbody " + subject + "\r\n");
+            service.AddMessage(
+                "alice", "inbox",
+                std::string("Subject: ") + subject + "\r\n\r\nbody " + subject + "\r\n");
         StartServer();
     }
     std::vector<std::string> Folder(const std::string& key) {
@@ -47,7 +48,8 @@ TEST_F(ImapChangesTest, StoreChangesFlagsAndKeywordsThatLastAcrossSessions) {
         EXPECT_EQ(client->Run("STORE 1:2 +FLAGS (\\Flagged $Work)"),
                   "* 1 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\n"
                   "* 2 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\nT OK STORE completed\r\n");
-        EXPECT_EQ(client->Run("UID STORE 2 -FLAGS.SILENT (\\Flagged)"), "T OK UID STORE completed\r\n");
+        EXPECT_EQ(client->Run("UID STORE 2 -FLAGS.SILENT (\\Flagged)"),
+                  "T OK UID STORE completed\r\n");
         EXPECT_EQ(client->Run("STORE 3 FLAGS \\Answered \\Seen"),
                   "* 3 FETCH (FLAGS (\\Answered \\Seen \\Recent))\r\nT OK STORE completed\r\n");
         EXPECT_EQ(client->Run("UID STORE 3 FLAGS (\\Draft)"),
@@ -61,7 +63,8 @@ TEST_F(ImapChangesTest, StoreChangesFlagsAndKeywordsThatLastAcrossSessions) {
     auto client = LoggedIn();
     std::string select = client->Run("SELECT INBOX");
     EXPECT_NE(select.find("* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft $Work)"),
-              std::string::npos) << select;
+              std::string::npos)
+        << select;
     EXPECT_EQ(client->Run("FETCH 1:4 FLAGS"),
               "* 1 FETCH (FLAGS (\\Flagged $Work))\r\n* 2 FETCH (FLAGS ($Work))\r\n"
               "* 3 FETCH (FLAGS (\\Draft))\r\n* 4 FETCH (FLAGS ())\r\nT OK FETCH completed\r\n");
@@ -110,18 +113,21 @@ TEST_F(ImapChangesTest, ExpungeMovesTheDeletedMessagesToDeletedItemsAndTellsTheC
     client->Run("SELECT INBOX");
     client->Run("STORE 2,4 +FLAGS.SILENT (\\Deleted \\Flagged)");
     client->Run("STORE 3 +FLAGS.SILENT (\\Deleted)");
-    EXPECT_EQ(client->Run("UID EXPUNGE 1:3"), "* 3 EXPUNGE\r\n* 2 EXPUNGE\r\nT OK UID EXPUNGE completed\r\n");
+    EXPECT_EQ(client->Run("UID EXPUNGE 1:3"),
+              "* 3 EXPUNGE\r\n* 2 EXPUNGE\r\nT OK UID EXPUNGE completed\r\n");
     EXPECT_EQ(Folder("inbox"), (Subjects{"one", "four"}));
     EXPECT_EQ(Folder("deleted"), (Subjects{"two", "three"}));
-    EXPECT_EQ(client->Run("FETCH 1:* UID"), "* 1 FETCH (UID 1)\r\n* 2 FETCH (UID 4)\r\nT OK FETCH completed\r\n");
+    EXPECT_EQ(client->Run("FETCH 1:* UID"),
+              "* 1 FETCH (UID 1)\r\n* 2 FETCH (UID 4)\r\nT OK FETCH completed\r\n");
     // CLOSE removes the rest without a word; UNSELECT would not.
     EXPECT_EQ(client->Run("CLOSE"), "T OK CLOSE completed\r\n");
     EXPECT_EQ(Folder("inbox"), (Subjects{"one"}));
     // In deleted items the messages keep their other flags, not \Deleted.
     client->Run("SELECT \"Deleted Items\"");
-    EXPECT_EQ(client->Run("FETCH 1:* (UID FLAGS)"),
-              "* 1 FETCH (UID 1 FLAGS (\\Recent))\r\n* 2 FETCH (UID 2 FLAGS (\\Flagged \\Recent))\r\n"
-              "* 3 FETCH (UID 3 FLAGS (\\Flagged \\Recent))\r\nT OK FETCH completed\r\n");
+    EXPECT_EQ(
+        client->Run("FETCH 1:* (UID FLAGS)"),
+        "* 1 FETCH (UID 1 FLAGS (\\Recent))\r\n* 2 FETCH (UID 2 FLAGS (\\Flagged \\Recent))\r\n"
+        "* 3 FETCH (UID 3 FLAGS (\\Flagged \\Recent))\r\nT OK FETCH completed\r\n");
 }
 
 TEST_F(ImapChangesTest, InDeletedItemsExpungeNeedsTheServiceToDeleteForGood) {
@@ -145,8 +151,9 @@ TEST_F(ImapChangesTest, AFailedMoveStopsTheExpungeAndOnlyWhatMovedIsReported) {
     service.FailNext(Operation::MoveMessage, "Hotmail::MoveMessage - refused", 1);
     EXPECT_EQ(client->Run("EXPUNGE"), "T NO [UNAVAILABLE] Hotmail::MoveMessage - refused\r\n");
     EXPECT_EQ(Folder("inbox").size(), 4u);
-    EXPECT_EQ(client->Run("EXPUNGE"),
-              "* 4 EXPUNGE\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+    EXPECT_EQ(
+        client->Run("EXPUNGE"),
+        "* 4 EXPUNGE\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
 }
 
 TEST_F(ImapChangesTest, MoveAndCopyGiveTheNewUidsAndKeepTheFlags) {
@@ -156,7 +163,8 @@ TEST_F(ImapChangesTest, MoveAndCopyGiveTheNewUidsAndKeepTheFlags) {
     EXPECT_EQ(client->Run("COPY 1 Work"),
               "T NO [CANNOT] The web mail service cannot copy messages; MOVE works\r\n");
     EXPECT_EQ(client->Run("MOVE 1 Nowhere"), "T NO [TRYCREATE] No such mailbox\r\n");
-    EXPECT_EQ(client->Run("MOVE 1 INBOX"), "T NO [CANNOT] The messages are in that mailbox already\r\n");
+    EXPECT_EQ(client->Run("MOVE 1 INBOX"),
+              "T NO [CANNOT] The messages are in that mailbox already\r\n");
     EXPECT_EQ(client->Run("UID MOVE 2:3 Work"),
               "* OK [COPYUID V 2:3 1:2] Moved\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n"
               "T OK UID MOVE completed\r\n");
@@ -198,7 +206,8 @@ TEST_F(ImapChangesTest, ACopyThatFailsHalfWayIsTakenBack) {
     ASSERT_TRUE(elsewhere->Login("alice", "secret"));
     elsewhere->SendMessageToTrash(service.Mailbox("alice")[1].href);
     std::string answer = client->Run("COPY 1:3 Work");
-    EXPECT_EQ(answer.rfind("T NO [UNAVAILABLE] MemoryAccount::CopyMessage - No such message", 0), 0u)
+    EXPECT_EQ(answer.rfind("T NO [UNAVAILABLE] MemoryAccount::CopyMessage - No such message", 0),
+              0u)
         << answer;
     EXPECT_EQ(Folder("work"), Subjects{});
     EXPECT_EQ(Folder("inbox"), (Subjects{"one", "three", "four"}));

@@ -59,7 +59,8 @@ TEST_F(ImapFetchTest, SectionsAndPartialsAreTheBytesOfTheMessage) {
         {"1 BODY.PEEK[HEADER]", "* 1 FETCH (BODY[HEADER] " + Literal(header) + ")\r\n"},
         {"1 BODY.PEEK[TEXT]", "* 1 FETCH (BODY[TEXT] " + Literal(text) + ")\r\n"},
         {"1 BODY.PEEK[]<0.4>", "* 1 FETCH (BODY[]<0> " + Literal("From") + ")\r\n"},
-        {"1 BODY.PEEK[TEXT]<3.100>", "* 1 FETCH (BODY[TEXT]<3> " + Literal(text.substr(3)) + ")\r\n"},
+        {"1 BODY.PEEK[TEXT]<3.100>",
+         "* 1 FETCH (BODY[TEXT]<3> " + Literal(text.substr(3)) + ")\r\n"},
         {"1 BODY.PEEK[]<9999.10>", "* 1 FETCH (BODY[]<9999> " + Literal("") + ")\r\n"},
         {"1 RFC822.HEADER", "* 1 FETCH (RFC822.HEADER " + Literal(header) + ")\r\n"},
         {"1 BODY.PEEK[HEADER.FIELDS (subject to)]",
@@ -70,9 +71,9 @@ TEST_F(ImapFetchTest, SectionsAndPartialsAreTheBytesOfTheMessage) {
              Literal("Subject: Lunch\r\n\r\n") + ")\r\n"},
         {"2 BODY.PEEK[1]", "* 2 FETCH (BODY[1] " + Literal("See attached.") + ")\r\n"},
         {"2 BODY.PEEK[2]", "* 2 FETCH (BODY[2] " + Literal("1,2\r\n3,4") + ")\r\n"},
-        {"2 BODY.PEEK[2.MIME]",
-         "* 2 FETCH (BODY[2.MIME] " + Literal("Content-Type: text/csv; name=\"a.csv\"\r\n\r\n") +
-             ")\r\n"},
+        {"2 BODY.PEEK[2.MIME]", "* 2 FETCH (BODY[2.MIME] " +
+                                    Literal("Content-Type: text/csv; name=\"a.csv\"\r\n\r\n") +
+                                    ")\r\n"},
         {"2 BODY.PEEK[3]", "* 2 FETCH (BODY[3] " + Literal("") + ")\r\n"},
         {"2 BODYSTRUCTURE",
          "* 2 FETCH (BODYSTRUCTURE ((\"text\" \"plain\" (\"charset\" \"us-ascii\") NIL NIL "
@@ -84,16 +85,20 @@ TEST_F(ImapFetchTest, SectionsAndPartialsAreTheBytesOfTheMessage) {
          "\"example.com\")) ((\"Bob\" NIL \"bob\" \"example.com\")) ((\"Bob\" NIL \"bob\" "
          "\"example.com\")) ((NIL NIL \"alice\" \"example.com\")) NIL NIL NIL \"<1@example.com>\"))"
          "\r\n"},
-        {"1 (UID RFC822.SIZE)", "* 1 FETCH (UID 1 RFC822.SIZE " + std::to_string(kPlain.size()) + ")\r\n"},
+        {"1 (UID RFC822.SIZE)",
+         "* 1 FETCH (UID 1 RFC822.SIZE " + std::to_string(kPlain.size()) + ")\r\n"},
         {"1:2 FAST", "* 1 FETCH (FLAGS (\\Recent) INTERNALDATE \"D\" RFC822.SIZE " +
-                         std::to_string(kPlain.size()) + ")\r\n* 2 FETCH (FLAGS (\\Recent) INTERNALDATE \"D\" "
-                         "RFC822.SIZE " + std::to_string(kMultipart.size()) + ")\r\n"},
+                         std::to_string(kPlain.size()) +
+                         ")\r\n* 2 FETCH (FLAGS (\\Recent) INTERNALDATE \"D\" "
+                         "RFC822.SIZE " +
+                         std::to_string(kMultipart.size()) + ")\r\n"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Fetch(c.items), c.expect + "T OK FETCH completed\r\n") << c.items;
     // Nothing above set \Seen.
-    EXPECT_EQ(Fetch("1:2 FLAGS"), "* 1 FETCH (FLAGS (\\Recent))\r\n* 2 FETCH (FLAGS (\\Recent))\r\n"
-                                  "T OK FETCH completed\r\n");
+    EXPECT_EQ(Fetch("1:2 FLAGS"),
+              "* 1 FETCH (FLAGS (\\Recent))\r\n* 2 FETCH (FLAGS (\\Recent))\r\n"
+              "T OK FETCH completed\r\n");
 }
 
 TEST_F(ImapFetchTest, BadItemsAndNumbersAreRefused) {
@@ -118,7 +123,8 @@ TEST_F(ImapFetchTest, FetchingTheTextSetsSeenAtTheServiceThatKeepsTheReadState) 
     EXPECT_EQ(service.Count(Operation::SetReadState), 1);
     EXPECT_EQ(service.Mailbox("alice")[0].read, 1);
     EXPECT_EQ(Fetch("1 (FLAGS BODY[TEXT])"), "* 1 FETCH (FLAGS (\\Seen \\Recent) BODY[TEXT] " +
-                                                  Literal("At noon?\r\n") + ")\r\nT OK FETCH completed\r\n");
+                                                 Literal("At noon?\r\n") +
+                                                 ")\r\nT OK FETCH completed\r\n");
     EXPECT_EQ(service.Count(Operation::SetReadState), 1);
     // A read-only mailbox changes nothing.
     client->Run("EXAMINE INBOX");
@@ -173,7 +179,8 @@ TEST_F(ImapFetchTest, AFailedDownloadIsAnsweredNoBeforeAnyOfTheResponse) {
     Start(false, false);
     service.FailNext(Operation::GetMessage, "Hotmail::GetMessage - gone");
     EXPECT_EQ(Fetch("1 (UID BODY.PEEK[])"), "T NO [UNAVAILABLE] Hotmail::GetMessage - gone\r\n");
-    EXPECT_EQ(Fetch("1 BODY.PEEK[]<0.4>"), "* 1 FETCH (BODY[]<0> {4}\r\nFrom)\r\nT OK FETCH completed\r\n");
+    EXPECT_EQ(Fetch("1 BODY.PEEK[]<0.4>"),
+              "* 1 FETCH (BODY[]<0> {4}\r\nFrom)\r\nT OK FETCH completed\r\n");
 }
 
 }  // namespace

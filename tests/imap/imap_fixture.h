@@ -66,7 +66,8 @@ public:
     static std::string Normalize(std::string text) {
         text = std::regex_replace(text, std::regex(R"(UIDVALIDITY \d+)"), "UIDVALIDITY V");
         text = std::regex_replace(text, std::regex(R"(COPYUID \d+)"), "COPYUID V");
-        return std::regex_replace(text, std::regex(R"(INTERNALDATE "[^"]*")"), "INTERNALDATE \"D\"");
+        return std::regex_replace(text, std::regex(R"(INTERNALDATE "[^"]*")"),
+                                  "INTERNALDATE \"D\"");
     }
 
 private:

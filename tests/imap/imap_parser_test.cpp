@@ -37,11 +37,13 @@ TEST(ImapParser, CommandsAreSplitIntoTagNameAndArguments) {
         {{"a1 noop"}, {}, "a1 NOOP "},
         {{"a1 LOGIN alice \"p a\\\"ss\""}, {}, "a1 LOGIN alice \"p a\"ss\""},
         {{"a1 LOGIN {5}", " {3+}", ""}, {"alice", "x y"}, "a1 LOGIN {alice} {x y}"},
-        {{"a1 FETCH 1:* (UID BODY.PEEK[HEADER.FIELDS (FROM \"TO\")]<0.10>)"}, {},
+        {{"a1 FETCH 1:* (UID BODY.PEEK[HEADER.FIELDS (FROM \"TO\")]<0.10>)"},
+         {},
          "a1 FETCH 1:* (UID BODY.PEEK[HEADER.FIELDS (FROM \"TO\")]<0.10>)"},
         {{"a1 STORE 1 +FLAGS (\\Seen $Label)"}, {}, "a1 STORE 1 +FLAGS (\\Seen $Label)"},
         {{"a1 LIST \"\" *"}, {}, "a1 LIST \"\" *"},
-        {{"a1 SEARCH OR (SEEN) NOT (FLAGGED) SUBJECT \"\""}, {},
+        {{"a1 SEARCH OR (SEEN) NOT (FLAGGED) SUBJECT \"\""},
+         {},
          "a1 SEARCH OR (SEEN) NOT (FLAGGED) SUBJECT \"\""},
         {{"a1 X ()"}, {}, "a1 X ()"},
         {{"a1 X \"\xc3\xa9\""}, {}, "a1 X \"\xc3\xa9\""},
@@ -67,8 +69,8 @@ TEST(ImapParser, CommandsAreSplitIntoTagNameAndArguments) {
         ImapCommand command;
         std::string error;
         bool ok = ImapParser::ParseCommand(text, command, error);
-        std::string shown = ok ? command.tag + " " + command.name + " " + Show(command.args)
-                               : "! " + error;
+        std::string shown =
+            ok ? command.tag + " " + command.name + " " + Show(command.args) : "! " + error;
         EXPECT_EQ(shown, c.shown) << c.lines[0];
     }
 }
@@ -117,7 +119,8 @@ TEST(ImapParser, SequenceSetsNameTheRightMessages) {
         for (uint32_t n : c.in) EXPECT_TRUE(set.Contains(n, c.largest)) << c.set << " " << n;
         for (uint32_t n : c.out) EXPECT_FALSE(set.Contains(n, c.largest)) << c.set << " " << n;
     }
-    for (const char* bad : {"", "0", "1:0", "01", "1,", ",1", "1::2", "a", "4294967296", "1 2", "-1"}) {
+    for (const char* bad :
+         {"", "0", "1:0", "01", "1,", ",1", "1::2", "a", "4294967296", "1 2", "-1"}) {
         SequenceSet set;
         EXPECT_FALSE(set.Parse(bad)) << bad;
     }
@@ -132,14 +135,24 @@ TEST(ImapMailboxList, PatternsMatchAsListDefinesThem) {
         std::string name;
         bool matches;
     } cases[] = {
-        {"*", "Work/Plans", true},   {"%", "Work/Plans", false}, {"%", "Work", true},
-        {"Work/%", "Work/Plans", true}, {"Work/%", "Work/Plans/2024", false},
-        {"Work*", "Work/Plans/2024", true}, {"*/%", "a/b/c", true}, {"%/%", "a/b/c", false},
-        {"inbox", "INBOX", true},    {"I*", "INBOX", true},  {"W%s", "Works", true},
-        {"W%s", "W/s", false},       {"", "", true},             {"Work", "work", false},
+        {"*", "Work/Plans", true},
+        {"%", "Work/Plans", false},
+        {"%", "Work", true},
+        {"Work/%", "Work/Plans", true},
+        {"Work/%", "Work/Plans/2024", false},
+        {"Work*", "Work/Plans/2024", true},
+        {"*/%", "a/b/c", true},
+        {"%/%", "a/b/c", false},
+        {"inbox", "INBOX", true},
+        {"I*", "INBOX", true},
+        {"W%s", "Works", true},
+        {"W%s", "W/s", false},
+        {"", "", true},
+        {"Work", "work", false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ImapMailboxList::Matches(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
+        EXPECT_EQ(ImapMailboxList::Matches(c.pattern, c.name), c.matches)
+            << c.pattern << " " << c.name;
 }
 
 TEST(ImapMailboxList, FoldersBecomeUniqueNamesWithTheirUse) {
@@ -155,9 +168,9 @@ TEST(ImapMailboxList, FoldersBecomeUniqueNamesWithTheirUse) {
     for (const ImapMailbox& box : list.All())
         names.push_back(box.wire + (box.Selectable() ? "" : " \\Noselect") +
                         (box.specialUse ? std::string(" ") + box.specialUse : ""));
-    EXPECT_EQ(names, (std::vector<std::string>{"INBOX", "Inbox (2)", "Line  break", "Projects \\Noselect",
-                                               "Projects/2024", "Reports", "Reports (2)",
-                                               "Sent \\Sent", "f"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"INBOX", "Inbox (2)", "Line  break",
+                                               "Projects \\Noselect", "Projects/2024", "Reports",
+                                               "Reports (2)", "Sent \\Sent", "f"}));
     ASSERT_NE(list.Find("inbox"), nullptr);
     EXPECT_EQ(list.Find("inbox")->folder.url, "u/in");
     EXPECT_EQ(list.Find("Reports (2)")->folder.url, "u/c");
@@ -173,8 +186,8 @@ TEST(ImapDate, DatesAreReadAndWrittenAsTheRfcsSpellThem) {
     EXPECT_FALSE(ImapDate::ParseSearchDate("31-Foo-1994", day));
     EXPECT_FALSE(ImapDate::ParseSearchDate("1-Feb-94", day));
     ASSERT_TRUE(ImapDate::ParseHeaderDate("Tue, 1 Feb 1994 23:30:00 -0200", utc, day));
-    EXPECT_EQ(day, 760060800);               // the date as written
-    EXPECT_EQ(utc, 760060800 + 91800 - 0);   // 23:30 at -0200 is 01:30 UTC the next day
+    EXPECT_EQ(day, 760060800);              // the date as written
+    EXPECT_EQ(utc, 760060800 + 91800 - 0);  // 23:30 at -0200 is 01:30 UTC the next day
     ASSERT_TRUE(ImapDate::ParseHeaderDate("2 Feb 94 01:30 GMT", utc, day));
     EXPECT_EQ(utc, 760060800 + 86400 + 5400);
     EXPECT_FALSE(ImapDate::ParseHeaderDate("yesterday", utc, day));

@@ -61,31 +61,34 @@ TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) 
     // Before a login an unknown command is not echoed: it may be a password.
     client.Send("secret word\r\n");
     EXPECT_EQ(client.ReadLine(), "* BAD Unknown command\r\n");
-    Play(client, {
-        {"CAPABILITY",
-         "* CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
-         "SPECIAL-USE CHILDREN AUTH=PLAIN\r\nT OK CAPABILITY completed\r\n"},
-        {"noop", "T OK NOOP completed\r\n"},
-        {"SELECT INBOX", "T BAD Log in first\r\n"},
-        {"FETCH 1 FLAGS", "T BAD Log in first\r\n"},
-        {"LOGIN alice", "T BAD Wrong number of arguments for LOGIN\r\n"},
-        {"LOGIN alice wrong", "T NO [AUTHENTICATIONFAILED] Invalid username or password specified\r\n"},
-        {"LOGIN alice secret",
-         "T OK [CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
-         "SPECIAL-USE CHILDREN] Logged in\r\n"},
-        {"LOGIN alice secret", "T BAD LOGIN is not allowed after a login\r\n"},
-        {"FETCH 1 FLAGS", "T BAD No mailbox selected\r\n"},
-        {"FROB", "T BAD Unknown command FROB\r\n"},
-        {"NAMESPACE", "* NAMESPACE ((\"\" \"/\")) NIL NIL\r\nT OK NAMESPACE completed\r\n"},
-        {"ID NIL", "* ID (\"name\" \"Mirelink\" \"version\" \"3.6\")\r\nT OK ID completed\r\n"},
-        {"CREATE Stuff",
-         "T NO [CANNOT] CREATE is not possible: folders are kept at the web mail service\r\n"},
-        {"CREATE Work", "T NO [ALREADYEXISTS] Mailbox exists\r\n"},
-        {"APPEND INBOX ()",
-         "T NO [CANNOT] APPEND is not possible: the web mail service takes a new message only "
-         "by sending it\r\n"},
-        {"LOGOUT", "* BYE Mirelink logging out\r\nT OK LOGOUT completed\r\n"},
-    });
+    Play(
+        client,
+        {
+            {"CAPABILITY",
+             "* CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
+             "SPECIAL-USE CHILDREN AUTH=PLAIN\r\nT OK CAPABILITY completed\r\n"},
+            {"noop", "T OK NOOP completed\r\n"},
+            {"SELECT INBOX", "T BAD Log in first\r\n"},
+            {"FETCH 1 FLAGS", "T BAD Log in first\r\n"},
+            {"LOGIN alice", "T BAD Wrong number of arguments for LOGIN\r\n"},
+            {"LOGIN alice wrong",
+             "T NO [AUTHENTICATIONFAILED] Invalid username or password specified\r\n"},
+            {"LOGIN alice secret",
+             "T OK [CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
+             "SPECIAL-USE CHILDREN] Logged in\r\n"},
+            {"LOGIN alice secret", "T BAD LOGIN is not allowed after a login\r\n"},
+            {"FETCH 1 FLAGS", "T BAD No mailbox selected\r\n"},
+            {"FROB", "T BAD Unknown command FROB\r\n"},
+            {"NAMESPACE", "* NAMESPACE ((\"\" \"/\")) NIL NIL\r\nT OK NAMESPACE completed\r\n"},
+            {"ID NIL", "* ID (\"name\" \"Mirelink\" \"version\" \"3.6\")\r\nT OK ID completed\r\n"},
+            {"CREATE Stuff",
+             "T NO [CANNOT] CREATE is not possible: folders are kept at the web mail service\r\n"},
+            {"CREATE Work", "T NO [ALREADYEXISTS] Mailbox exists\r\n"},
+            {"APPEND INBOX ()",
+             "T NO [CANNOT] APPEND is not possible: the web mail service takes a new message only "
+             "by sending it\r\n"},
+            {"LOGOUT", "* BYE Mirelink logging out\r\nT OK LOGOUT completed\r\n"},
+        });
     EXPECT_TRUE(client.ClosedByServer());
 }
 
@@ -115,7 +118,8 @@ TEST_F(ImapSessionTest, AuthenticatePlainWithAndWithoutInitialResponse) {
     const std::string good = "AGFsaWNlAHNlY3JldA==", wrong = "AGFsaWNlAHdyb25n";
     ImapClient first(Port());
     first.Greeting();
-    EXPECT_EQ(first.Run("AUTHENTICATE CRAM-MD5"), "T NO [CANNOT] Only the PLAIN mechanism is offered\r\n");
+    EXPECT_EQ(first.Run("AUTHENTICATE CRAM-MD5"),
+              "T NO [CANNOT] Only the PLAIN mechanism is offered\r\n");
     EXPECT_EQ(first.Run("AUTHENTICATE PLAIN " + wrong),
               "T NO [AUTHENTICATIONFAILED] Invalid username or password specified\r\n");
     EXPECT_EQ(first.Run("AUTHENTICATE PLAIN !!!"), "T BAD Invalid PLAIN authentication data\r\n");
@@ -166,91 +170,99 @@ TEST_F(ImapSessionTest, CredentialsNeverReachTheLog) {
 
 TEST_F(ImapSessionTest, ListShowsEveryFolderWithItsSpecialUseAndMatchesPatterns) {
     auto client = LoggedIn();
-    Play(*client, {
-        {"LIST \"\" \"\"", "* LIST (\\Noselect) \"/\" \"\"\r\nT OK LIST completed\r\n"},
-        {"LIST \"\" *",
-         "* LIST (\\HasNoChildren) \"/\" INBOX\r\n"
-         "* LIST (\\HasNoChildren) \"/\" Caf&AOk-\r\n"
-         "* LIST (\\HasNoChildren \\Trash) \"/\" \"Deleted Items\"\r\n"
-         "* LIST (\\HasNoChildren \\Junk) \"/\" Junk\r\n"
-         "* LIST (\\HasNoChildren \\Sent) \"/\" \"Sent Items\"\r\n"
-         "* LIST (\\HasChildren) \"/\" Work\r\n"
-         "* LIST (\\HasNoChildren) \"/\" Work/Plans\r\n"
-         "T OK LIST completed\r\n"},
-        {"LIST \"\" %",
-         "* LIST (\\HasNoChildren) \"/\" INBOX\r\n"
-         "* LIST (\\HasNoChildren) \"/\" Caf&AOk-\r\n"
-         "* LIST (\\HasNoChildren \\Trash) \"/\" \"Deleted Items\"\r\n"
-         "* LIST (\\HasNoChildren \\Junk) \"/\" Junk\r\n"
-         "* LIST (\\HasNoChildren \\Sent) \"/\" \"Sent Items\"\r\n"
-         "* LIST (\\HasChildren) \"/\" Work\r\n"
-         "T OK LIST completed\r\n"},
-        {"LIST Work/ %", "* LIST (\\HasNoChildren) \"/\" Work/Plans\r\nT OK LIST completed\r\n"},
-        {"LIST \"\" inbox", "* LIST (\\HasNoChildren) \"/\" INBOX\r\nT OK LIST completed\r\n"},
-        {"LIST \"\" *s", "* LIST (\\HasNoChildren \\Trash) \"/\" \"Deleted Items\"\r\n"
-                         "* LIST (\\HasNoChildren \\Sent) \"/\" \"Sent Items\"\r\n"
-                         "* LIST (\\HasNoChildren) \"/\" Work/Plans\r\nT OK LIST completed\r\n"},
-        {"LIST \"\" Nothing", "T OK LIST completed\r\n"},
-    });
+    Play(*client,
+         {
+             {"LIST \"\" \"\"", "* LIST (\\Noselect) \"/\" \"\"\r\nT OK LIST completed\r\n"},
+             {"LIST \"\" *",
+              "* LIST (\\HasNoChildren) \"/\" INBOX\r\n"
+              "* LIST (\\HasNoChildren) \"/\" Caf&AOk-\r\n"
+              "* LIST (\\HasNoChildren \\Trash) \"/\" \"Deleted Items\"\r\n"
+              "* LIST (\\HasNoChildren \\Junk) \"/\" Junk\r\n"
+              "* LIST (\\HasNoChildren \\Sent) \"/\" \"Sent Items\"\r\n"
+              "* LIST (\\HasChildren) \"/\" Work\r\n"
+              "* LIST (\\HasNoChildren) \"/\" Work/Plans\r\n"
+              "T OK LIST completed\r\n"},
+             {"LIST \"\" %",
+              "* LIST (\\HasNoChildren) \"/\" INBOX\r\n"
+              "* LIST (\\HasNoChildren) \"/\" Caf&AOk-\r\n"
+              "* LIST (\\HasNoChildren \\Trash) \"/\" \"Deleted Items\"\r\n"
+              "* LIST (\\HasNoChildren \\Junk) \"/\" Junk\r\n"
+              "* LIST (\\HasNoChildren \\Sent) \"/\" \"Sent Items\"\r\n"
+              "* LIST (\\HasChildren) \"/\" Work\r\n"
+              "T OK LIST completed\r\n"},
+             {"LIST Work/ %",
+              "* LIST (\\HasNoChildren) \"/\" Work/Plans\r\nT OK LIST completed\r\n"},
+             {"LIST \"\" inbox", "* LIST (\\HasNoChildren) \"/\" INBOX\r\nT OK LIST completed\r\n"},
+             {"LIST \"\" *s",
+              "* LIST (\\HasNoChildren \\Trash) \"/\" \"Deleted Items\"\r\n"
+              "* LIST (\\HasNoChildren \\Sent) \"/\" \"Sent Items\"\r\n"
+              "* LIST (\\HasNoChildren) \"/\" Work/Plans\r\nT OK LIST completed\r\n"},
+             {"LIST \"\" Nothing", "T OK LIST completed\r\n"},
+         });
 }
 
 TEST_F(ImapSessionTest, SubscriptionsAreKeptPerAccountAcrossSessions) {
     {
         auto client = LoggedIn();
-        Play(*client, {
-            {"SUBSCRIBE Caf&AOk-", "T OK SUBSCRIBE completed\r\n"},
-            {"SUBSCRIBE inbox", "T OK SUBSCRIBE completed\r\n"},
-            {"SUBSCRIBE Nowhere", "T NO [NONEXISTENT] No such mailbox\r\n"},
-            {"LSUB \"\" *", "* LSUB () \"/\" Caf&AOk-\r\n* LSUB () \"/\" INBOX\r\nT OK LSUB completed\r\n"},
-        });
+        Play(*client,
+             {
+                 {"SUBSCRIBE Caf&AOk-", "T OK SUBSCRIBE completed\r\n"},
+                 {"SUBSCRIBE inbox", "T OK SUBSCRIBE completed\r\n"},
+                 {"SUBSCRIBE Nowhere", "T NO [NONEXISTENT] No such mailbox\r\n"},
+                 {"LSUB \"\" *",
+                  "* LSUB () \"/\" Caf&AOk-\r\n* LSUB () \"/\" INBOX\r\nT OK LSUB completed\r\n"},
+             });
     }
     auto client = LoggedIn();
     Play(*client, {
-        {"UNSUBSCRIBE Caf&AOk-", "T OK UNSUBSCRIBE completed\r\n"},
-        {"LSUB \"\" *", "* LSUB () \"/\" INBOX\r\nT OK LSUB completed\r\n"},
-    });
+                      {"UNSUBSCRIBE Caf&AOk-", "T OK UNSUBSCRIBE completed\r\n"},
+                      {"LSUB \"\" *", "* LSUB () \"/\" INBOX\r\nT OK LSUB completed\r\n"},
+                  });
 }
 
 TEST_F(ImapSessionTest, SelectExamineStatusAndClose) {
     auto client = LoggedIn();
-    Play(*client, {
-        {"SELECT Nowhere", "T NO [NONEXISTENT] No such mailbox\r\n"},
-        {"STATUS INBOX (MESSAGES UIDNEXT UNSEEN RECENT UIDVALIDITY)",
-         "* STATUS INBOX (MESSAGES 2 UIDNEXT 3 UNSEEN 2 RECENT 2 UIDVALIDITY V)\r\n"
-         "T OK STATUS completed\r\n"},
-        {"EXAMINE INBOX",
-         "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)\r\n"
-         "* OK [PERMANENTFLAGS ()] Read-only mailbox\r\n"
-         "* 2 EXISTS\r\n* 2 RECENT\r\n"
-         "* OK [UNSEEN 1] First unseen message\r\n"
-         "* OK [UIDVALIDITY V] UIDs valid\r\n"
-         "* OK [UIDNEXT 3] Predicted next UID\r\n"
-         "T OK [READ-ONLY] EXAMINE completed\r\n"},
-        {"STORE 1 +FLAGS \\Flagged", "T NO [READ-ONLY] The mailbox is read-only\r\n"},
-        {"SELECT INBOX",
-         "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)\r\n"
-         "* OK [PERMANENTFLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft \\*)] Flags "
-         "permitted\r\n"
-         "* 2 EXISTS\r\n* 2 RECENT\r\n"
-         "* OK [UNSEEN 1] First unseen message\r\n"
-         "* OK [UIDVALIDITY V] UIDs valid\r\n"
-         "* OK [UIDNEXT 3] Predicted next UID\r\n"
-         "T OK [READ-WRITE] SELECT completed\r\n"},
-        {"FETCH 1:* FLAGS", "* 1 FETCH (FLAGS (\\Recent))\r\n* 2 FETCH (FLAGS (\\Recent))\r\n"
-                            "T OK FETCH completed\r\n"},
-        {"CLOSE", "T OK CLOSE completed\r\n"},
-        {"FETCH 1 FLAGS", "T BAD No mailbox selected\r\n"},
-        // The first SELECT took the messages' \Recent.
-        {"STATUS INBOX (RECENT)", "* STATUS INBOX (RECENT 0)\r\nT OK STATUS completed\r\n"},
-        {"SELECT Work/Plans", "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)\r\n"
-                              "* OK [PERMANENTFLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft \\*)] Flags "
-                              "permitted\r\n"
-                              "* 0 EXISTS\r\n* 0 RECENT\r\n"
-                              "* OK [UIDVALIDITY V] UIDs valid\r\n"
-                              "* OK [UIDNEXT 1] Predicted next UID\r\n"
-                              "T OK [READ-WRITE] SELECT completed\r\n"},
-        {"UNSELECT", "T OK UNSELECT completed\r\n"},
-    });
+    Play(*client,
+         {
+             {"SELECT Nowhere", "T NO [NONEXISTENT] No such mailbox\r\n"},
+             {"STATUS INBOX (MESSAGES UIDNEXT UNSEEN RECENT UIDVALIDITY)",
+              "* STATUS INBOX (MESSAGES 2 UIDNEXT 3 UNSEEN 2 RECENT 2 UIDVALIDITY V)\r\n"
+              "T OK STATUS completed\r\n"},
+             {"EXAMINE INBOX",
+              "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)\r\n"
+              "* OK [PERMANENTFLAGS ()] Read-only mailbox\r\n"
+              "* 2 EXISTS\r\n* 2 RECENT\r\n"
+              "* OK [UNSEEN 1] First unseen message\r\n"
+              "* OK [UIDVALIDITY V] UIDs valid\r\n"
+              "* OK [UIDNEXT 3] Predicted next UID\r\n"
+              "T OK [READ-ONLY] EXAMINE completed\r\n"},
+             {"STORE 1 +FLAGS \\Flagged", "T NO [READ-ONLY] The mailbox is read-only\r\n"},
+             {"SELECT INBOX",
+              "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)\r\n"
+              "* OK [PERMANENTFLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft \\*)] Flags "
+              "permitted\r\n"
+              "* 2 EXISTS\r\n* 2 RECENT\r\n"
+              "* OK [UNSEEN 1] First unseen message\r\n"
+              "* OK [UIDVALIDITY V] UIDs valid\r\n"
+              "* OK [UIDNEXT 3] Predicted next UID\r\n"
+              "T OK [READ-WRITE] SELECT completed\r\n"},
+             {"FETCH 1:* FLAGS",
+              "* 1 FETCH (FLAGS (\\Recent))\r\n* 2 FETCH (FLAGS (\\Recent))\r\n"
+              "T OK FETCH completed\r\n"},
+             {"CLOSE", "T OK CLOSE completed\r\n"},
+             {"FETCH 1 FLAGS", "T BAD No mailbox selected\r\n"},
+             // The first SELECT took the messages' \Recent.
+             {"STATUS INBOX (RECENT)", "* STATUS INBOX (RECENT 0)\r\nT OK STATUS completed\r\n"},
+             {"SELECT Work/Plans",
+              "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)\r\n"
+              "* OK [PERMANENTFLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft \\*)] Flags "
+              "permitted\r\n"
+              "* 0 EXISTS\r\n* 0 RECENT\r\n"
+              "* OK [UIDVALIDITY V] UIDs valid\r\n"
+              "* OK [UIDNEXT 1] Predicted next UID\r\n"
+              "T OK [READ-WRITE] SELECT completed\r\n"},
+             {"UNSELECT", "T OK UNSELECT completed\r\n"},
+         });
 }
 
 TEST_F(ImapSessionTest, UidsStayAcrossSessionsAndNewMessagesGetNewOnes) {
@@ -289,9 +301,11 @@ TEST_F(ImapSessionTest, LiteralsAreReadAndBoundedAndAppendIsRefusedBeforeItsData
     client->Send("T STATUS {5}\r\n");
     EXPECT_EQ(client->ReadLine(), "+ Ready for literal data\r\n");
     client->Send("INBOX (MESSAGES)\r\n");
-    EXPECT_EQ(client->ReadResponse("T"), "* STATUS INBOX (MESSAGES 2)\r\nT OK STATUS completed\r\n");
+    EXPECT_EQ(client->ReadResponse("T"),
+              "* STATUS INBOX (MESSAGES 2)\r\nT OK STATUS completed\r\n");
     client->Send("T STATUS {5+}\r\nINBOX (MESSAGES)\r\n");
-    EXPECT_EQ(client->ReadResponse("T"), "* STATUS INBOX (MESSAGES 2)\r\nT OK STATUS completed\r\n");
+    EXPECT_EQ(client->ReadResponse("T"),
+              "* STATUS INBOX (MESSAGES 2)\r\nT OK STATUS completed\r\n");
     client->Send("T APPEND INBOX (\\Seen) {310}\r\n");
     EXPECT_EQ(client->ReadLine(),
               "T NO [CANNOT] APPEND is not possible: the web mail service takes a new message "
@@ -358,7 +372,8 @@ TEST_F(ImapSessionTest, AServiceFailureIsAnsweredNoWithTheReason) {
     service.FailNext(Operation::Login, "Hotmail::Login - unreachable");
     ImapClient other(Port());
     other.Greeting();
-    EXPECT_EQ(other.Run("LOGIN alice secret"), "T NO [UNAVAILABLE] Hotmail::Login - unreachable\r\n");
+    EXPECT_EQ(other.Run("LOGIN alice secret"),
+              "T NO [UNAVAILABLE] Hotmail::Login - unreachable\r\n");
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ TEST(ImapFolderState, UidsFollowTheListingAndLastAcrossLoads) {
         EXPECT_EQ(validity, static_cast<uint32_t>(kNow));
         EXPECT_EQ(Uids(state.Sync({"a", "b", "c"}, state.Generation(), kNow)), (U{1, 2, 3}));
         // b left; d and e came, in the listing's order.
-        EXPECT_EQ(Uids(state.Sync({"e", "a", "c", "d"}, state.Generation(), kNow)), (U{1, 3, 4, 5}));
+        EXPECT_EQ(Uids(state.Sync({"e", "a", "c", "d"}, state.Generation(), kNow)),
+                  (U{1, 3, 4, 5}));
         uint64_t mask = state.KeywordBit("$Later", true);
         EXPECT_TRUE(state.SetFlags(4, ImapFlag::kFlagged | ImapFlag::kSeen, mask));
         state.Save();
@@ -44,7 +45,8 @@ TEST(ImapFolderState, UidsFollowTheListingAndLastAcrossLoads) {
     ImapFolderState again(path, kUrl, kNow + 100);
     EXPECT_EQ(again.UidValidity(), validity);
     EXPECT_EQ(again.UidNext(), 6u);
-    std::vector<ImapFolderMessage> messages = again.Sync({"a", "c", "d", "e"}, again.Generation(), kNow);
+    std::vector<ImapFolderMessage> messages =
+        again.Sync({"a", "c", "d", "e"}, again.Generation(), kNow);
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[2].href, "e");
     EXPECT_EQ(messages[2].flags, ImapFlag::kFlagged | ImapFlag::kSeen);
@@ -112,8 +114,8 @@ TEST(ImapFolderState, KeywordsAreBoundedAndChecked) {
     EXPECT_EQ(state.KeywordBit("one-too-many", true), 0u);
     EXPECT_EQ(state.KeywordBit("K0", false), 1u);
     ImapFolderState other(dir.File("t"), kUrl, kNow);
-    for (const std::string& bad : {std::string(), std::string("two words"), std::string("bad\x01"),
-                                   std::string(101, 'x')})
+    for (const std::string& bad :
+         {std::string(), std::string("two words"), std::string("bad\x01"), std::string(101, 'x')})
         EXPECT_EQ(other.KeywordBit(bad, true), 0u) << bad;
 }
 

@@ -92,8 +92,8 @@ void MemoryAccount::ListFolders(std::vector<WebmailFolder>& out) {
     out.clear();
     std::vector<std::string> keys;
     for (const auto& folder : service.folders[user]) {
-        out.push_back({MemoryService::FolderUrl(user, folder.key), folder.special,
-                       folder.displayName});
+        out.push_back(
+            {MemoryService::FolderUrl(user, folder.key), folder.special, folder.displayName});
         keys.push_back(folder.key);
     }
     auto add = [&](const std::string& key) {
