@@ -3,7 +3,6 @@
 // of an in-memory web mail service, with its state in a fresh folder; and a
 // client that sends commands and reads whole responses, literals included.
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -50,10 +49,8 @@ public:
     // One response line with the literals it announces.
     std::string ReadWithLiterals() {
         std::string text = line.ReadLine();
-        static const std::regex literal(R"(\{(\d+)\}\r\n$)");
-        std::smatch match;
-        while (std::regex_search(text, match, literal)) {
-            text += line.ReadExactly(std::stoul(match[1]));
+        for (size_t size = 0; LiteralAtEnd(text, size);) {
+            text += line.ReadExactly(size);
             text += line.ReadLine();
         }
         return text;
@@ -64,13 +61,38 @@ public:
     LineClient& Line() { return line; }
 
     static std::string Normalize(std::string text) {
-        text = std::regex_replace(text, std::regex(R"(UIDVALIDITY \d+)"), "UIDVALIDITY V");
-        text = std::regex_replace(text, std::regex(R"(COPYUID \d+)"), "COPYUID V");
-        return std::regex_replace(text, std::regex(R"(INTERNALDATE "[^"]*")"),
-                                  "INTERNALDATE \"D\"");
+        ReplaceValues(text, "UIDVALIDITY ", "0123456789", "V");
+        ReplaceValues(text, "COPYUID ", "0123456789", "V");
+        ReplaceValues(text, "INTERNALDATE \"", "", "D");
+        return text;
     }
 
 private:
+    // A line that ends in "{n}" CR LF announces n bytes.
+    static bool LiteralAtEnd(const std::string& text, size_t& size) {
+        size_t open = text.rfind('{');
+        if (text.size() < 5 || open == std::string::npos ||
+            text.compare(text.size() - 3, 3, "}\r\n") != 0 || open + 1 >= text.size() - 3)
+            return false;
+        std::string digits = text.substr(open + 1, text.size() - 3 - open - 1);
+        if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
+        size = std::stoul(digits);
+        return true;
+    }
+    // The value after each marker: the run of allowed characters (up to the
+    // next quote when allowed is empty) becomes shown.
+    static void ReplaceValues(std::string& text, const std::string& marker,
+                              const std::string& allowed, const std::string& shown) {
+        for (size_t at = text.find(marker); at != std::string::npos;
+             at = text.find(marker, at + 1)) {
+            size_t start = at + marker.size();
+            size_t end = allowed.empty() ? text.find('"', start)
+                                         : text.find_first_not_of(allowed, start);
+            if (end == std::string::npos) end = text.size();
+            text.replace(start, end - start, shown);
+        }
+    }
+
     LineClient line;
 };
 
