@@ -2,7 +2,10 @@
 
 namespace app {
 
-Gateway::Gateway(AccountFactory makeAccount) : pop(makeAccount), smtp(makeAccount) {}
+Gateway::Gateway(AccountFactory makeAccount)
+    : pop(makeAccount),
+      smtp(makeAccount),
+      services{{"POP3", &pop, &Config::Port, false}, {"SMTP", &smtp, &Config::PortSmtp, false}} {}
 
 Gateway::~Gateway() {
     try {
@@ -11,19 +14,28 @@ Gateway::~Gateway() {
     }
 }
 
+bool Gateway::IsOff(const Service& service) {
+    return service.offAtZero && (Config::Instance().*service.port)() == 0;
+}
+
 void Gateway::Start() {
-    pop.Start();
-    smtp.Start();
+    for (const Service& service : services) {
+        if (!IsOff(service)) service.listener->Start();
+    }
 }
 
 void Gateway::Restart() {
-    pop.Restart();
-    smtp.Restart();
+    for (const Service& service : services) {
+        if (IsOff(service)) {
+            service.listener->Stop();
+        } else {
+            service.listener->Restart();
+        }
+    }
 }
 
 void Gateway::Stop() {
-    pop.Stop();
-    smtp.Stop();
+    for (const Service& service : services) service.listener->Stop();
 }
 
 }  // namespace app

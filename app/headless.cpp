@@ -1,22 +1,105 @@
 #include "app/headless.h"
 
-#include "app/command_line.h"
+#include <atomic>
+#include <thread>
+
 #include "app/gateway.h"
+#include "core/boundary.h"
 #include "core/config.h"
 #include "core/log.h"
-#include "webmail/hotmail.h"
+#include "core/thread.h"
 
 namespace app {
+namespace {
 
-int RunHeadless(const vx::Str& fullCommandLine, const std::function<void()>& waitForStop) {
+// A listener that neither listens nor failed after this long is reported so.
+constexpr int32_t kStartWaitMs = 10000;
+constexpr int32_t kStartPollMs = 5;
+constexpr int32_t kStopPollMs = 50;
+
+bool Listening(const Gateway::Service& service) { return service.listener->ListeningPort() != 0; }
+
+void WaitUntilSettled(const Gateway& gateway) {
+    for (int32_t waited = 0; waited < kStartWaitMs; waited += kStartPollMs) {
+        bool settled = true;
+        for (const Gateway::Service& service : gateway.Services()) {
+            settled = settled && (Gateway::IsOff(service) || Listening(service) || service.listener->Ended());
+        }
+        if (settled) return;
+        vxw::Sleep(kStartPollMs);
+    }
+}
+
+// One line per service; true when at least one listens.
+bool ReportServices(const Gateway& gateway, const HeadlessSetup& setup) {
+    WaitUntilSettled(gateway);
     Config& config = Config::Instance();
-    if (HasSwitch(fullCommandLine, "/hklm")) config.UseLocalMachine();
+    bool any = false;
+    for (const Gateway::Service& service : gateway.Services()) {
+        vx::Str name = service.name;
+        vx::Str where = config.Address() + ":" + std::to_string((config.*service.port)());
+        if (Gateway::IsOff(service)) {
+            setup.report(name + " off");
+        } else if (Listening(service)) {
+            any = true;
+            setup.report(name + " on " + config.Address() + ":" + std::to_string(service.listener->ListeningPort()));
+        } else if (service.listener->Ended()) {
+            setup.report(name + " could not listen on " + where + " - " + service.listener->Failure());
+        } else {
+            setup.report(name + " does not listen on " + where + " yet");
+        }
+    }
+    return any;
+}
+
+// Settings that cannot be read keep the services as they are; the next
+// reload may find them mended.
+void Reload(Gateway& gateway, const HeadlessSetup& setup) {
+    setup.report("Reloading the settings - " + setup.settingsFile);
+    bool loaded = vx::CatchAtBoundary("app::RunHeadless::Reload", vx::kUnexpected,
+                                      [] { Config::Instance().LoadConfig(); }, setup.report);
+    if (!loaded) return;
+    gateway.Restart();
+    if (!ReportServices(gateway, setup)) setup.report("No service listens now");
+}
+
+// Stops the services; a second stop request meanwhile ends every session at once.
+void StopServing(Gateway& gateway, StopRequests& requests) {
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        gateway.Stop();
+        stopped = true;
+    });
+    while (!stopped) {
+        if (requests.Wait(kStopPollMs) == StopRequests::Request::Stop) {
+        }
+    }
+    stopper.join();
+}
+
+}  // namespace
+
+int RunHeadless(const HeadlessSetup& setup, StopRequests& requests) {
+    setup.report("Settings - " + setup.settingsFile);
+    setup.report("Log - " + setup.logFile);
+    Config& config = Config::Instance();
+    if (setup.localMachine) config.UseLocalMachine();
     if (config.TakeNewVersionFlag()) Log("Starting - " + Config::GetVersion());
     config.TakeFirstRunFlag();
-    Gateway gateway(MakeHotmail);
+    Gateway gateway(setup.makeAccount);
     gateway.Start();
-    waitForStop();
-    gateway.Stop();
+    if (!ReportServices(gateway, setup)) {
+        setup.report("No service could listen - stopped");
+        return 1;
+    }
+    setup.onRunning();
+    for (;;) {
+        StopRequests::Request request = requests.Wait(-1);
+        if (request == StopRequests::Request::Stop) break;
+        if (request == StopRequests::Request::Reload) Reload(gateway, setup);
+    }
+    StopServing(gateway, requests);
+    setup.report("Stopped");
     return 0;
 }
 
