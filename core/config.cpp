@@ -9,6 +9,7 @@
 #include "core/registry_key.h"
 #include "core/singleton.h"
 #include "core/version.h"
+#include "net/openssl.h"
 
 namespace {
 
@@ -70,7 +71,13 @@ private:
 
 }  // namespace
 
-Config::Config() { LoadConfig(); }
+Config::Config() {
+    // The password cipher's library is started here, under the singleton lock
+    // that creates the settings, never later under the settings' own lock
+    // (that order would be the reverse of this one).
+    vxw::OpenSsl::Instance();
+    LoadConfig();
+}
 
 Config& Config::Instance() { return qn::Singleton<Config>::Instance(); }
 

@@ -164,11 +164,12 @@ TEST_F(ConfigFileTest, ValueLinesWithoutAKeyLineAreTheUsersSettings) {
 // Bytes that are no settings file are moved aside, not appended to, and the
 // program starts afresh: the user can still see what the file held.
 TEST_F(ConfigFileTest, AFileThatCannotBeReadIsMovedAsideAndTheStartIsAFirstOne) {
+    const char utf16[] = "\"\0P\0o\0r\0t\0\"\0=\0d\0w\0o\0r\0d\0:\0\r\0\n\0";  // without its mark
     const std::string cases[] = {
         "",
         kHeader.substr(0, 50),
         "#!/bin/sh\necho not settings\n",
-        std::string("\"\0P\0o\0r\0t\0\"\0=\0d\0w\0o\0r\0d\0:\0\r\0\n\0", 32),  // UTF-16 without its mark
+        std::string(utf16, sizeof utf16 - 1),
     };
     for (const std::string& bytes : cases) {
         SCOPED_TRACE(bytes);

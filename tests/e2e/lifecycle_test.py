@@ -121,14 +121,14 @@ class Lifecycle(unittest.TestCase):
         process = self.installation.start_listening()
         old_port = self.installation.values["Port"]
         code, _, hint = self.installation.run("--set", "Port=%d" % free_port())
-        self.assertEqual(code, 0)
+        self.assertEqual(code, 0, hint)
         self.assertIn("(process %d) takes them on SIGHUP: kill -HUP %d" % (process.pid, process.pid), hint)
         new_port = int(self.installation.run("--get", "Port")[1])
         process.send_signal(signal.SIGHUP)
         self.installation.assertListening(process, new_port)
         self.assertTrue(wait_until(lambda: not listening(old_port)))
-        code, out, _ = self.installation.stop(process)
-        self.assertEqual(code, 0)
+        code, out, errors = self.installation.stop(process)
+        self.assertEqual(code, 0, errors)
         self.assertEqual(out.splitlines()[4:], ["Reloading the settings - " + self.installation.settings_file]
                          + self.report(port=new_port)[2:] + ["Stopped"])
 
