@@ -38,4 +38,14 @@ void Gateway::Stop() {
     for (const Service& service : services) service.listener->Stop();
 }
 
+void Gateway::Shutdown() {
+    // Every service closes its idle sessions before any waits for its busy ones.
+    for (const Service& service : services) service.listener->CloseSessions();
+    Stop();
+}
+
+void Gateway::AbortSessions() {
+    for (const Service& service : services) service.listener->AbortSessions();
+}
+
 }  // namespace app

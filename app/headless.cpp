@@ -52,29 +52,37 @@ bool ReportServices(const Gateway& gateway, const HeadlessSetup& setup) {
     return any;
 }
 
+// Stops the services the way a stop request asks: listening ends, idle
+// sessions are closed and transfers finish. Returns how many stop requests
+// came meanwhile; from the abortAt-th on, every session is ended at once.
+int ShutDown(Gateway& gateway, StopRequests& requests, int abortAt) {
+    std::atomic<bool> done{false};
+    std::thread stopper([&] {
+        gateway.Shutdown();
+        done = true;
+    });
+    int stops = 0;
+    while (!done) {
+        if (requests.Wait(kStopPollMs) != StopRequests::Request::Stop) continue;
+        if (++stops >= abortAt) gateway.AbortSessions();
+    }
+    stopper.join();
+    return stops;
+}
+
 // Settings that cannot be read keep the services as they are; the next
-// reload may find them mended.
-void Reload(Gateway& gateway, const HeadlessSetup& setup) {
+// reload may find them mended. A reload does not wait for idle sessions,
+// which could take the whole time-out: they are closed, as at a stop. True
+// when a stop request came meanwhile: the services then stay down.
+bool Reload(Gateway& gateway, const HeadlessSetup& setup, StopRequests& requests) {
     setup.report("Reloading the settings - " + setup.settingsFile);
     bool loaded = vx::CatchAtBoundary("app::RunHeadless::Reload", vx::kUnexpected,
                                       [] { Config::Instance().LoadConfig(); }, setup.report);
-    if (!loaded) return;
-    gateway.Restart();
+    if (!loaded) return false;
+    if (ShutDown(gateway, requests, 2) > 0) return true;
+    gateway.Start();
     if (!ReportServices(gateway, setup)) setup.report("No service listens now");
-}
-
-// Stops the services; a second stop request meanwhile ends every session at once.
-void StopServing(Gateway& gateway, StopRequests& requests) {
-    std::atomic<bool> stopped{false};
-    std::thread stopper([&] {
-        gateway.Stop();
-        stopped = true;
-    });
-    while (!stopped) {
-        if (requests.Wait(kStopPollMs) == StopRequests::Request::Stop) {
-        }
-    }
-    stopper.join();
+    return false;
 }
 
 }  // namespace
@@ -96,9 +104,9 @@ int RunHeadless(const HeadlessSetup& setup, StopRequests& requests) {
     for (;;) {
         StopRequests::Request request = requests.Wait(-1);
         if (request == StopRequests::Request::Stop) break;
-        if (request == StopRequests::Request::Reload) Reload(gateway, setup);
+        if (request == StopRequests::Request::Reload && Reload(gateway, setup, requests)) break;
     }
-    StopServing(gateway, requests);
+    ShutDown(gateway, requests, 1);
     setup.report("Stopped");
     return 0;
 }

@@ -36,7 +36,8 @@ struct HeadlessSetup {
 // request: every service stops listening, sessions waiting for their
 // client's next command are closed and the others finish their transfer; a
 // second stop request ends every session at once. A reload request reads the
-// settings again and restarts the services. Returns the exit code.
+// settings again and restarts the services (idle sessions are closed first,
+// as at a stop). Returns the exit code.
 int RunHeadless(const HeadlessSetup& setup, StopRequests& requests);
 
 }  // namespace app

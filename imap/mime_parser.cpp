@@ -31,6 +31,15 @@ void AddEmptyChild(MimePart& part) {
     part.children.push_back(std::move(child));
 }
 
+// An empty part (and its empty children) at a new place: where its parent's
+// body begins once a boundary took back that parent's empty line.
+void PlaceEmpty(MimePart& part, uint64_t at) {
+    part.headerOffset = part.bodyOffset = at;
+    part.headerSize = part.bodySize = part.bodyLines = 0;
+    part.header.clear();
+    for (MimePart& child : part.children) PlaceEmpty(child, at);
+}
+
 }  // namespace
 
 MimeParser::MimeParser() : root(std::make_unique<MimePart>()) {
@@ -138,7 +147,9 @@ void MimeParser::CloseTo(size_t count, uint64_t end, uint64_t lfAtEnd) {
 
 void MimeParser::EndHeader(Open& part, uint64_t end, uint64_t lfAtEnd) {
     MimePart& p = *part.part;
-    end = std::max(end, p.headerOffset);
+    // A part that began after a boundary line whose line end the next
+    // boundary takes is empty, and lies where its parent ends.
+    p.headerOffset = std::min(p.headerOffset, end);
     p.headerSize = end - p.headerOffset;
     if (p.header.size() > p.headerSize) p.header.resize(p.headerSize);
     p.bodyOffset = end;
@@ -174,6 +185,7 @@ void MimeParser::EndBody(Open& part, uint64_t end, uint64_t lfAtEnd) {
         p.bodyOffset = std::max(end, p.headerOffset);
         p.headerSize = p.bodyOffset - p.headerOffset;
         if (p.header.size() > p.headerSize) p.header.resize(p.headerSize);
+        for (MimePart& child : p.children) PlaceEmpty(child, p.bodyOffset);
     }
     p.bodySize = end > p.bodyOffset ? end - p.bodyOffset : 0;
     p.bodyLines = p.bodySize ? lfAtEnd - part.lfAtBody : 0;

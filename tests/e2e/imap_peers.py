@@ -2,6 +2,7 @@
 throw-away configuration (its own folders, a passwd-file user, a loopback
 port, nothing of the machine's own mail setup), and the mirelink gateway in
 front of the local HTTPMail service. Both are loaded with the same account."""
+import grp
 import os
 import pwd
 import shutil
@@ -30,7 +31,7 @@ auth_mechanisms = plain login
 mail_location = maildir:~/Maildir:LAYOUT=fs
 default_login_user = {login_user}
 default_internal_user = {internal_user}
-first_valid_uid = 1
+{internal_group}first_valid_uid = 1
 passdb {{
   driver = passwd-file
   args = scheme=PLAIN username_format=%u {root}/passwd
@@ -50,7 +51,12 @@ namespace inbox {{
   inbox = yes
   separator = /
 {mailboxes}}}
+# No chroot: a user who is not root cannot, and a test needs none.
+service anvil {{
+  chroot =
+}}
 service imap-login {{
+  chroot =
   inet_listener imap {{
     address = 127.0.0.1
     port = {port}
@@ -100,13 +106,14 @@ class Dovecot:
         self.account.write_maildir(home)
         if os.geteuid() == 0:
             mail = pwd.getpwnam("nobody")
-            login_user, internal_user = "dovenull", "dovecot"
+            login_user, internal_user, internal_group = "dovenull", "dovecot", ""
             for folder, _, files in os.walk(os.path.join(self.root, "home")):
                 for name in [folder] + [os.path.join(folder, f) for f in files]:
                     os.chown(name, mail.pw_uid, mail.pw_gid)
         else:
             mail = pwd.getpwuid(os.getuid())
             login_user = internal_user = mail.pw_name
+            internal_group = "default_internal_group = %s\n" % grp.getgrgid(os.getgid()).gr_name
         with open(os.path.join(self.root, "passwd"), "w") as f:
             f.write("%s:{PLAIN}%s:%d:%d::%s\n" % (self.user, self.password, mail.pw_uid,
                                                    mail.pw_gid, home))
@@ -116,7 +123,8 @@ class Dovecot:
             self.port = free_port()
             with open(os.path.join(self.root, "dovecot.conf"), "w") as f:
                 f.write(DOVECOT_CONF.format(root=self.root, port=self.port, mailboxes=mailboxes,
-                                            login_user=login_user, internal_user=internal_user))
+                                            login_user=login_user, internal_user=internal_user,
+                                            internal_group=internal_group))
             # In the foreground, so the test owns the process and its end.
             self.output = open(os.path.join(self.root, "output.log"), "wb")
             self.process = subprocess.Popen(
@@ -163,13 +171,34 @@ class Dovecot:
         return text
 
 
+def mark_read(service, account):
+    """The service keeps no read state on disk: set it as a client would."""
+    body = (b'<D:propertyupdate xmlns:D="DAV:" xmlns:hm="urn:schemas:httpmail:"><D:set>'
+            b'<D:prop><hm:read>1</hm:read></D:prop></D:set></D:propertyupdate>')
+    credentials = (account.USER, account.PASSWORD)
+    for name, messages in account.folders.items():
+        folder = "/mail/%s/%s/" % (account.USER,
+                                   urllib.request.quote(account.FOLDERS[name][0].encode()))
+        status, _, listing = service.request("PROPFIND", folder, credentials, {"Depth": "1,noroot"})
+        assert status == 207, (folder, status)
+        # Listed in file name order, which is the account's order.
+        hrefs = [href for href, _ in responses(listing)]
+        for href, (_, read) in zip(hrefs, messages):
+            if read:
+                status = service.request("PROPPATCH", href, credentials, body=body)[0]
+                assert status == 207, (href, status)
+
+
 class ImapGateway:
     """The mirelink program serving IMAP, in front of the local HTTPMail
     service that holds the account; use as a context manager."""
 
-    def __init__(self, account=None):
+    def __init__(self, account=None, header_properties=False):
         self.account = account or Account()
         self.user, self.password = self.account.USER, self.account.PASSWORD
+        # Listings without the mailheader fields make the gateway take every
+        # header from the message itself, byte for byte as Dovecot does.
+        self.service_switches = [] if header_properties else ["--no-header-properties"]
 
     # Seconds to wait for the IMAP port once POP3 and SMTP listen.
     IMAP_WAIT = 10
@@ -178,9 +207,10 @@ class ImapGateway:
         self.root = tempfile.mkdtemp(prefix="mirelink-imap-")
         try:
             self.account.write_mail_dir(self.root)
-            self.service = Service("--mail-dir", self.root, "--write-back", "--copy-and-delete")
+            self.service = Service("--mail-dir", self.root, "--write-back", "--copy-and-delete",
+                                   *self.service_switches)
             self.service.__enter__()
-            self._mark_read()
+            mark_read(self.service, self.account)
             self.port = free_port()
             self.gateway = Gateway(self.service, PortImap=self.port)
             self.gateway.__enter__()
@@ -193,24 +223,6 @@ class ImapGateway:
             self.__exit__(None, None, None)
             raise
         return self
-
-    def _mark_read(self):
-        """The service keeps no read state on disk: set it as a client would."""
-        body = (b'<D:propertyupdate xmlns:D="DAV:" xmlns:hm="urn:schemas:httpmail:"><D:set>'
-                b'<D:prop><hm:read>1</hm:read></D:prop></D:set></D:propertyupdate>')
-        credentials = (self.user, self.password)
-        for name, messages in self.account.folders.items():
-            folder = "/mail/%s/%s/" % (self.user,
-                                       urllib.request.quote(self.account.FOLDERS[name][0].encode()))
-            status, _, listing = self.service.request("PROPFIND", folder, credentials,
-                                                      {"Depth": "1,noroot"})
-            assert status == 207, (folder, status)
-            # Listed in file name order, which is the account's order.
-            hrefs = [href for href, _ in responses(listing)]
-            for href, (_, read) in zip(hrefs, messages):
-                if read:
-                    status = self.service.request("PROPPATCH", href, credentials, body=body)[0]
-                    assert status == 207, (href, status)
 
     def __exit__(self, *exc):
         try:

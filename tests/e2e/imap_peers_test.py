@@ -2,53 +2,41 @@
 and the mirelink gateway in front of the local HTTPMail service. Each
 client's workflow runs on both; what the client ends up with (its answers,
 its local copy) and what the server holds afterwards must be the same."""
+import functools
 import shutil
 import unittest
 
 import imap_clients
+from imap_clients import differences, run_on
 from imap_peers import Dovecot, GatewayWithoutImap, ImapGateway, dovecot_available
-
-
-def differences(a, b, path="result"):
-    """Where two results differ, one line each."""
-    if isinstance(a, dict) and isinstance(b, dict):
-        out = []
-        for key in sorted(set(a) | set(b), key=str):
-            if key not in a or key not in b:
-                out.append("%s[%r]: only on %s" % (path, key, "Dovecot" if key in a else "the gateway"))
-            else:
-                out += differences(a[key], b[key], "%s[%r]" % (path, key))
-        return out
-    if a != b:
-        return ["%s:\n  Dovecot:     %.600r\n  the gateway: %.600r" % (path, a, b)]
-    return []
-
-
-def run_on(server_class, workflow):
-    with server_class() as server:
-        result = workflow(server.port, server.user, server.password)
-        result["server afterwards"] = imap_clients.snapshot(server.port, server.user,
-                                                            server.password)
-        return result
 
 
 @unittest.skipUnless(dovecot_available(), "Dovecot is not installed")
 class ClientsOnBothServers(unittest.TestCase):
     gateway_missing = None  # why the gateway cannot be compared, once known
 
-    def compare(self, workflow, sane):
+    def compare(self, workflow, sane, gateway_class=ImapGateway):
         dovecot = run_on(Dovecot, workflow)
         # The workflow did on Dovecot what it is meant to do.
         sane(dovecot)
         if ClientsOnBothServers.gateway_missing:
             self.skipTest(ClientsOnBothServers.gateway_missing)
         try:
-            gateway = run_on(ImapGateway, workflow)
+            gateway = run_on(gateway_class, workflow)
         except GatewayWithoutImap:
             ClientsOnBothServers.gateway_missing = "the gateway does not serve IMAP"
             self.skipTest(ClientsOnBothServers.gateway_missing)
         found = differences(dovecot, gateway)
         self.assertFalse(found, "\n".join(found))
+
+    def test_header_sweep_from_listing_properties(self):
+        """With the mailheader fields in the listing the gateway answers a
+        header sweep without downloading; a reader sees the same fields."""
+        def sane(result):
+            self.assertEqual(list(range(1, 15)), [k for k in result if isinstance(k, int)])
+            self.assertIn(("subject", "Lunch"), result[1])
+        self.compare(imap_clients.header_sweep_workflow, sane,
+                     functools.partial(ImapGateway, header_properties=True))
 
     def test_imaplib(self):
         def sane(result):

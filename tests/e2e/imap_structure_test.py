@@ -7,19 +7,11 @@ import tempfile
 import unittest
 
 import imap_wire
+from imap_clients import departure
 from imap_corpus import TRICKY, Account, crlf
 from imap_peers import Dovecot, dovecot_available
 
 MIME_DUMP = os.environ.get("MIME_DUMP_BIN", "mime_dump")
-
-
-def departure(item, dovecot, model):
-    """Why the model answers otherwise on purpose, or None."""
-    if "HEADER.FIELDS (" in item and dovecot == b"\r\n" and model == b"":
-        # RFC 3501 6.4.5: the blank line is in every header fetch "except in
-        # the case of a message which has no body and no blank line".
-        return "an empty message has no blank line; Dovecot adds one here (not for .NOT)"
-    return None
 
 
 def part_numbers(structure, prefix=""):

@@ -1,7 +1,8 @@
 """The program's life as a user meets it: what it reports when it starts and
 stops, one copy at a time per settings file, settings applied by a restart
-and by SIGHUP, stopping while a client holds a session, /detach, and what it
-does when a port, the settings or the log cannot be had."""
+and by SIGHUP, stopping while clients hold sessions (idle, in a transfer, a
+second stop), /detach, and what it does when a port, the settings or the log
+cannot be had."""
 import os
 import poplib
 import resource
@@ -9,10 +10,11 @@ import signal
 import smtplib
 import socket
 import stat
+import threading
 import time
 import unittest
 
-from gateway_fixture import Installation, free_port, listening, reg_file, wait_until
+from gateway_fixture import ALICE, Installation, Service, free_port, listening, reg_file, wait_until
 
 
 def program_of(pid):
@@ -132,26 +134,57 @@ class Lifecycle(unittest.TestCase):
         self.assertEqual(out.splitlines()[4:], ["Reloading the settings - " + self.installation.settings_file]
                          + self.report(port=new_port)[2:] + ["Stopped"])
 
-    def test_sigterm_waits_for_an_idle_session_until_it_ends(self):
+    def serve_alice(self, *faults, timeout=10):
+        """The local service behind the gateway, and alice logged in by POP3."""
+        service = Service(*faults)
+        service.__enter__()
+        self.addCleanup(service.__exit__, None, None, None)
+        self.installation.write_settings(ProxyPort=service.port, Timeout=timeout)
         process = self.installation.start_listening()
-        client = poplib.POP3("127.0.0.1", self.installation.values["Port"], timeout=10)
-        process.send_signal(signal.SIGTERM)
-        time.sleep(0.5)
-        self.assertIsNone(process.poll(), "the program must wait for the session")
-        self.assertFalse(listening(self.installation.values["Port"]), "no new connections")
-        client.quit()
-        self.assertEqual(process.wait(10), 0)
+        client = poplib.POP3("127.0.0.1", self.installation.values["Port"], timeout=30)
+        client.user(ALICE[0])
+        client.pass_(ALICE[1])
+        return service, process, client
 
-    def test_sigterm_with_a_silent_client_ends_when_its_read_times_out(self):
-        self.installation.write_settings(Timeout=2)
-        process = self.installation.start_listening()
+    def test_sigterm_closes_idle_sessions_at_once_and_moves_nothing(self):
+        service, process, client = self.serve_alice()
+        client.dele(1)
         silent = socket.create_connection(("127.0.0.1", self.installation.values["PortSmtp"]))
         self.addCleanup(silent.close)
-        silent.recv(100)  # the greeting
-        started = time.monotonic()
+        silent.recv(100)  # the greeting; then nothing, as a client that waits
         process.send_signal(signal.SIGTERM)
-        self.assertEqual(process.wait(15), 0)
-        self.assertGreater(time.monotonic() - started, 1.0)
+        # Not after Timeout (10 s): at once.
+        self.assertEqual(process.wait(5), 0)
+        self.assertTrue(silent.recv(100).startswith(b"421 "))
+        self.assertRaises((poplib.error_proto, OSError), client.noop)
+        self.assertNotIn("MOVE", service.admin("journal"))
+
+    def test_sigterm_lets_a_transfer_in_progress_finish(self):
+        service, process, client = self.serve_alice("--fault", "get:slow=1500")
+        retrieved = []
+        reader = threading.Thread(target=lambda: retrieved.append(client.retr(1)))
+        reader.start()
+        self.assertTrue(wait_until(lambda: "GET " in service.admin("journal")))
+        process.send_signal(signal.SIGTERM)
+        reader.join(20)
+        self.assertTrue(retrieved[0][0].startswith(b"+OK"))
+        self.assertIn(b"Subject: Welcome to your mailbox", retrieved[0][1])
+        self.assertEqual(process.wait(10), 0)
+        self.assertFalse(listening(self.installation.values["Port"]))
+
+    def test_a_second_sigterm_ends_every_session_at_once(self):
+        # Only the second signal can end the download before its time-out.
+        service, process, client = self.serve_alice("--fault", "get:slow=60000", timeout=60)
+        reader = threading.Thread(target=lambda: self.assertRaises(Exception, client.retr, 1))
+        reader.start()
+        self.assertTrue(wait_until(lambda: "GET " in service.admin("journal")))
+        process.send_signal(signal.SIGTERM)
+        time.sleep(0.3)
+        self.assertIsNone(process.poll(), "a transfer in progress is let finish")
+        process.send_signal(signal.SIGTERM)
+        self.assertEqual(process.wait(10), 0)
+        reader.join(20)
+        self.assertFalse(reader.is_alive())
 
     def test_a_taken_pop3_port_is_reported_and_smtp_serves_on(self):
         taken_port(self, self.installation.values["Port"])

@@ -134,6 +134,18 @@ TEST(MimeParserTest, OffsetsOfHeadersAndBodies) {
         "--b--\r\nepilogue";                                         // 111..126
     EXPECT_EQ(Describe(ParseMimeMessage(message)),
               "[h0+51 b51+75/9 [h61+32 b93+16/3 [h93+8 b101+8/1]]]");
+
+    // An empty message in a digest: the boundary takes back the empty line,
+    // and the message inside stays within its part.
+    EXPECT_EQ(Describe(ParseMimeMessage("Content-Type: multipart/digest; boundary=d\r\n\r\n"
+                                        "--d\r\n\r\n--d--\r\n")),
+              "[h0+46 b46+14/3 [h51+0 b51+0/0 [h51+0 b51+0/0]]]");
+    // An inner boundary line right before an outer one: the empty part it
+    // opens stays inside its multipart.
+    EXPECT_EQ(Describe(ParseMimeMessage("Content-Type: multipart/mixed; boundary=o\r\n\r\n"
+                                        "--o\r\nContent-Type: multipart/mixed; boundary=i\r\n\r\n"
+                                        "--i\r\n--o--\r\n")),
+              "[h0+45 b45+62/5 [h50+45 b95+3/0 [h98+0 b98+0/0]]]");
 }
 
 TEST(MimeParserTest, SameTreeHoweverTheMessageIsCut) {

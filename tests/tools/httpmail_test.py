@@ -397,6 +397,11 @@ class MessageState(unittest.TestCase):
                 self.assertEqual("Ann <ann@example.org>", first[prop("m:from")])
                 self.assertEqual("Tue, 1 Jul 2003 10:52:37 +0200", first[prop("m:date")])
                 self.assertEqual("no To, no Date", second[prop("m:subject")])
+            # A service that does not list them.
+            with Service("--mail-dir", root, "--no-header-properties") as s:
+                for body, _ in cases:
+                    for _, p in propfind(s, DAN_ROOT + "inbox/", body):
+                        self.assertFalse([k for k in p if "mailheader" in k], body)
 
     def test_read_state_follows_get_and_proppatch(self):
         def update(inner, prefix="hm", uri="urn:schemas:httpmail:"):
@@ -487,7 +492,8 @@ class CommandLine(unittest.TestCase):
         result = subprocess.run([BINARY, "--help"], capture_output=True, timeout=10)
         self.assertEqual(0, result.returncode)
         for switch in (b"--mail-dir", b"--fault", b"--state-dir", b"--public-host",
-                       b"--copy-and-delete", b"PROPPATCH", b"urn:schemas:mailheader:"):
+                       b"--copy-and-delete", b"--no-header-properties", b"PROPPATCH",
+                       b"urn:schemas:mailheader:"):
             self.assertIn(switch, result.stdout)
         for args in (["--port", "70000"], ["--bogus"], ["--auth", "ntlm"], ["--write-back"],
                      ["--verbose=1"], ["--port"]):

@@ -29,6 +29,9 @@ Switches:
   --state-dir DIR      write the request journal (DIR/journal.log) and every
                        submitted message (DIR/sent/NNNNNN.envelope and .eml)
   --copy-to-sent       also put each submitted message in the sent folder
+  --no-header-properties
+                       listings never carry the mailheader fields, as a
+                       service that does not list them
   --copy-and-delete    also answer COPY and DELETE of messages (without it
                        they are answered 405, as by a service that has
                        neither)

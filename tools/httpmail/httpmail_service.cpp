@@ -72,7 +72,7 @@ HttpMailService::HttpMailService(const ServiceSettings& s, Mailbox& box, SentSto
       journal(log),
       faults(plan),
       authenticator(kRealm),
-      exchanges(box, sent, s.copyToSent),
+      exchanges(box, sent, s.copyToSent, s.headerProperties),
       admin(box, sent, log, plan) {}
 
 Answer HttpMailService::Handle(const HttpRequest& request) {

@@ -19,7 +19,8 @@ struct ServiceSettings {
     std::string publicHost;  // empty: the host the request names
     std::string proxyAuth;   // "user:password", or empty
     bool copyToSent = false;
-    bool copyAndDelete = false;  // COPY and DELETE of messages are offered
+    bool copyAndDelete = false;    // COPY and DELETE of messages are offered
+    bool headerProperties = true;  // listings carry mailheader fields when asked
     bool verbose = false;
 };
 

@@ -63,8 +63,8 @@ std::string FolderName(const std::vector<FolderInfo>& folders, const std::string
 }
 }  // namespace
 
-MailExchanges::MailExchanges(Mailbox& box, SentStore& store, bool copy)
-    : mailbox(box), sent(store), copyToSent(copy) {}
+MailExchanges::MailExchanges(Mailbox& box, SentStore& store, bool copy, bool headers)
+    : mailbox(box), sent(store), copyToSent(copy), headerProperties(headers) {}
 
 HttpResponse MailExchanges::Login(const Call& call) const {
     const std::string root = call.base + AccountPath(call.account);
@@ -110,7 +110,7 @@ HttpResponse MailExchanges::List(const Call& call) const {
             Properties properties = {{"D:isfolder", "0"},
                                      {"D:getcontentlength", std::to_string(m.size)},
                                      {"hm:read", m.read ? "1" : "0"}};
-            AddMailHeaderProperties(properties, *m.source, wanted, all);
+            if (headerProperties) AddMailHeaderProperties(properties, *m.source, wanted, all);
             body.Add(url + EncodePathSegment(m.id), properties);
         }
     return MultistatusAnswer(body);

@@ -22,7 +22,7 @@ struct Call {
 
 class MailExchanges {
 public:
-    MailExchanges(Mailbox& mailbox, SentStore& sent, bool copyToSent);
+    MailExchanges(Mailbox& mailbox, SentStore& sent, bool copyToSent, bool headerProperties);
 
     HttpResponse Login(const Call& call) const;
     HttpResponse Folders(const Call& call) const;
@@ -41,6 +41,7 @@ private:
     Mailbox& mailbox;
     SentStore& sent;
     bool copyToSent;
+    bool headerProperties;
 };
 
 }  // namespace httpmail

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     FaultPlan faults;
     for (const FaultRule& rule : options.faults) faults.Add(rule);
     HttpMailService service({options.publicHost, options.proxyAuth, options.copyToSent,
-                             options.copyAndDelete, options.verbose},
+                             options.copyAndDelete, options.headerProperties, options.verbose},
                             mailbox, sent, journal, faults);
     ReadLimits limits;
     limits.maxBody = options.maxBody;

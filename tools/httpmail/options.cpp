@@ -50,6 +50,13 @@ Setter FlagInto(bool Options::*field) {
     };
 }
 
+Setter ClearInto(bool Options::*field) {
+    return [=](Options& o, const std::string&, std::string&) {
+        o.*field = false;
+        return true;
+    };
+}
+
 bool SetAuth(Options& o, const std::string& v, std::string& e) {
     const struct {
         const char* name;
@@ -107,6 +114,7 @@ const Switch kSwitches[] = {
     {"--chunked", false, SetChunked},
     {"--copy-to-sent", false, FlagInto(&Options::copyToSent)},
     {"--copy-and-delete", false, FlagInto(&Options::copyAndDelete)},
+    {"--no-header-properties", false, ClearInto(&Options::headerProperties)},
     {"--fill", true, SetFill},
     {"--idle-timeout", true, NumberInto(&Options::idleSeconds, 1, 86400)},
     {"--max-body", true, NumberInto(&Options::maxBody, 1024, uint64_t(1) << 32)},

@@ -17,8 +17,9 @@ struct Options {
     unsigned authOverride = 0;  // schemes every account accepts; 0: each account's own
     std::string proxyAuth;      // "user:password" asked of absolute-URI requests
     std::vector<FaultRule> faults;
-    bool copyToSent = false;     // a submitted message also lands in the sent folder
-    bool copyAndDelete = false;  // answer COPY and DELETE of messages
+    bool copyToSent = false;       // a submitted message also lands in the sent folder
+    bool copyAndDelete = false;    // answer COPY and DELETE of messages
+    bool headerProperties = true;  // listings carry mailheader fields when asked
     size_t fillCount = 0, fillSize = 4000;
     unsigned idleSeconds = 60;
     size_t maxBody = 64u << 20;
