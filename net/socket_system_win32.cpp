@@ -120,6 +120,17 @@ int SelectOnce(SOCKET socket, bool forWrite, int32_t ms) {
 int LastError() {
     return WSAGetLastError();
 }
+vx::Str ErrorWords(int error) {
+    char buffer[512] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                  static_cast<DWORD>(error), 0, buffer, sizeof buffer, nullptr);
+    vx::Str words(buffer, length);
+    // A sentence with its own line end and full stop; the text goes on after it.
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
+                              words.back() == '.'))
+        words.pop_back();
+    return words;
+}
 void SetLastError(int error) {
     WSASetLastError(error);
 }

@@ -192,7 +192,8 @@ class Lifecycle(unittest.TestCase):
         self.installation.assertListening(process, self.installation.values["PortSmtp"])
         port = self.installation.values["Port"]
         failure = ("POP3 could not listen on 127.0.0.1:%d - vxw::Worker::DoWork::catch::vx - "
-                   "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - %d - 98" % (port, port))
+                   "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - %d - 98 (Address already in use)"
+                   % (port, port))
         self.assertTrue(wait_until(lambda: any(line.startswith(failure)
                                                for line in self.installation.log_texts())),
                         self.installation.log())
