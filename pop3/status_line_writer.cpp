@@ -13,7 +13,12 @@ constexpr uint32_t kDotPauseMs = 5000;
 
 }  // namespace
 
+// A line that goes out whole at once needs no thread of its own.
 StatusLineWriter::StatusLineWriter(vxw::LineChannel& channel) : channel(channel) {
+    if (Config::Instance().OperaCompat()) {
+        channel.Reply(kStatusText + "\r\n");
+        return;
+    }
     thread = vxw::CreateThread(&StatusLineWriter::MessageFollowsWorker, this);
 }
 
@@ -41,10 +46,6 @@ uint32_t StatusLineWriter::MessageFollowsWorker(void* self) {
 }
 
 void StatusLineWriter::Write() {
-    if (Config::Instance().OperaCompat()) {
-        channel.Reply(kStatusText + "\r\n");
-        return;
-    }
     vx::Str pending = kStatusText;
     // A signal only cuts the wait short: one more character goes out after
     // it before the flag ends the loop.

@@ -3,9 +3,10 @@
 // message downloads from the service, which can take long: one character every
 // two seconds, then a dot every five, so that the mail client hears something
 // and keeps the connection. With OperaCompat the line goes out at once
-// (clients that cannot take a slow status line). Construction starts the
-// writer; Finish (or destruction, on a failed download) completes the line
-// and waits for the writer, after which the session may send again.
+// (clients that cannot take a slow status line), from the constructor.
+// Otherwise construction starts the writer; Finish (or destruction, on a
+// failed download) completes the line and waits for the writer, after which
+// the session may send again.
 #include <atomic>
 #include <cstdint>
 
