@@ -42,6 +42,11 @@ void MemoryService::SetPieceSize(size_t bytes) {
     pieceSize = bytes;
 }
 
+void MemoryService::SetSendHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(lock);
+    sendHook = std::move(hook);
+}
+
 int MemoryService::StoppedDownloads() const {
     std::lock_guard<std::mutex> guard(lock);
     return stoppedDownloads;
@@ -155,6 +160,12 @@ void MemoryAccount::SendMessageToTrash(const vx::Str& url) {
 void MemoryAccount::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
                              vxw::BodySource& text) {
     service.MaybeFail(MemoryService::Operation::SendMail);
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(service.lock);
+        hook = service.sendHook;
+    }
+    if (hook) hook();
     vx::Str joined;
     text.Rewind();
     char buffer[65536];
