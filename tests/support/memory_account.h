@@ -77,7 +77,8 @@ private:
 
     mutable std::mutex lock;
     std::map<std::string, std::string> passwords;
-    std::map<std::string, std::vector<StoredMessage>> mailboxes;
+    // Shared, so that a download reads a message without copying it.
+    std::map<std::string, std::vector<std::shared_ptr<const StoredMessage>>> mailboxes;
     struct Failure {
         std::string text;
         int times;
