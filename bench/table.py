@@ -23,6 +23,7 @@ def programs(build, xml_json):
                   "--benchmark_out_format=json", "--benchmark_out=" + xml_json]),
         ("pop3", [os.path.join(bench, "pop3/pop3_bench")]),
         ("webmail", [os.path.join(bench, "webmail/webmail_bench")]),
+        ("retr_chain", [os.path.join(bench, "pop3/retr_chain_bench")]),
         ("http", [os.path.join(bench, "http/http_bench")]),
         ("smtp", [os.path.join(bench, "smtp/smtp_bench")]),
         ("startup", [sys.executable, os.path.join(HERE, "app/startup_bench.py"),
@@ -74,6 +75,18 @@ ROWS = [
      "MiB/s", "webmail_curl_mibs", "curl GET of it", ("-", None)),
     ("RETR through the web mail client: peak resident memory added", "webmail_retr_peak_mib", "MiB",
      "webmail_message_mib", "the message", at_most(3)),
+    ("RETR 20 MiB through the web mail client and the local service, over a GET of it (same "
+     "reader, medians)", "chain_retr_ms", "ms", "chain_get_ms", "GET from the service",
+     at_most(1.15)),
+    ("RETR 20 MiB through the web mail client: time to the first message byte",
+     "chain_retr_first_ms", "ms", "chain_get_first_ms", "the service's first body byte",
+     at_most(2)),
+    ("RETR 20 MiB through the web mail client: peak resident memory added",
+     "chain_retr20_peak_mib", "MiB", None, "", not_above(2, "MiB")),
+    ("RETR 200 MiB through the web mail client: peak resident memory added",
+     "chain_retr200_peak_mib", "MiB", None, "", not_above(2, "MiB")),
+    ("20 clients fetching a 50 MB message at once: byte-exact, peak resident memory added",
+     "chain_crowd_peak_mib", "MiB", None, "", ("all, <= 50 MiB", None)),
     ("1,000 POP3 sessions at once (login, LIST, RETR 10 kB, QUIT)", "sessions_per_s",
      "sessions/s", None, "", ("all succeed", None)),
     ("1,000 POP3 sessions at once: peak resident memory added", "sessions_peak_mib", "MiB", None,
@@ -159,6 +172,10 @@ def row_cells(row, figures):
         shown = "%d of %d ok, %s" % (figures["sessions_succeeded"], figures["sessions_started"],
                                      shown)
         met = "yes" if ok else "no"
+    if key == "chain_crowd_peak_mib":
+        exact, clients = figures["chain_crowd_exact"], figures["chain_crowd_clients"]
+        shown = "%d of %d exact, %s" % (exact, clients, shown)
+        met = "yes" if exact == clients and value <= 50 else "no"
     if key == "sequential_mib_added":
         added = (figures["sequential_descriptors_added"], figures["sequential_threads_added"])
         shown = "%d of %d ok; %d / %d / %s MiB" % (figures["sequential_succeeded"],
