@@ -13,6 +13,7 @@
 #include "core/condition.h"
 #include "core/thread.h"
 #include "net/line_channel.h"
+#include "net/session_control.h"
 
 class StatusLineWriter {
 public:
@@ -30,6 +31,7 @@ private:
     void Write();
 
     vxw::LineChannel& channel;
+    vxw::SessionControl* control;  // the session's, taken on its own thread
     std::atomic<int32_t> downloadDone{0};
     vxw::Condition downloadEvent;
     vxw::ThreadHandle thread;

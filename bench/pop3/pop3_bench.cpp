@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/figure.h"
+#include "bench/loopback.h"
 #include "bench/process_memory.h"
 #include "core/config.h"
 #include "core/thread.h"
@@ -66,25 +67,11 @@ std::string MakeMessage(size_t size, bool dotted) {
     return text + "\r\n";
 }
 
-int Connect(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // A plain blocking POP3 client; counts what it reads without keeping it.
 class Client {
 public:
     explicit Client(int port, size_t bufferSize = kChunk)
-        : fd(Connect(port)), buffer(bufferSize) {}
+        : fd(ConnectLoopback(port)), buffer(bufferSize) {}
     ~Client() {
         if (fd >= 0) ::close(fd);
     }
@@ -138,7 +125,7 @@ double LoopbackMibPerSecond(const std::string& data) {
     ::listen(listener, 1);
     ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
     std::thread sender([&] {
-        int fd = Connect(ntohs(address.sin_port));
+        int fd = ConnectLoopback(ntohs(address.sin_port));
         for (size_t at = 0; at < data.size();) {
             long sent =
                 ::send(fd, data.data() + at, std::min(kChunk, data.size() - at), MSG_NOSIGNAL);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench/figure.h"
+#include "bench/loopback.h"
 #include "bench/process_memory.h"
 #include "core/config.h"
 #include "core/dir_util.h"
@@ -91,20 +92,6 @@ void WriteMessage(const std::string& path, const Message& message) {
     out.write(text.data(), text.size());
 }
 
-int Connect(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // FNV-1a over what a reader receives, to compare answers without keeping them.
 struct Hash {
     uint64_t value = 1469598103934665603ull;
@@ -118,7 +105,7 @@ struct Hash {
 // came, and hashes what follows.
 class Reader {
 public:
-    explicit Reader(int port) : fd(Connect(port)), buffer(kBuffer) {}
+    explicit Reader(int port) : fd(ConnectLoopback(port)), buffer(kBuffer) {}
     ~Reader() {
         if (fd >= 0) ::close(fd);
     }
