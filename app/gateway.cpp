@@ -26,4 +26,17 @@ void Gateway::Stop() {
     smtp.Stop();
 }
 
+void Gateway::Shutdown() {
+    // Every service closes its idle sessions before any waits for its busy ones.
+    pop.CloseSessions();
+    smtp.CloseSessions();
+    pop.Stop();
+    smtp.Stop();
+}
+
+void Gateway::AbortSessions() {
+    pop.AbortSessions();
+    smtp.AbortSessions();
+}
+
 }  // namespace app

@@ -1,7 +1,7 @@
 #pragma once
 // The two local services of the program, started and stopped in its fixed
-// order: POP3 first, then SMTP, on the way up and on the way down. Stop
-// returns only after every session of both services has ended. The Windows
+// order: POP3 first, then SMTP, on the way up and on the way down. Stop and
+// Shutdown return only after every session of both services has ended. The Windows
 // main window owns one; the Linux program's entry owns one.
 #include "pop3/pop_server.h"
 #include "smtp/smtp_server.h"
@@ -20,7 +20,16 @@ public:
     void Start();
     // After the settings changed: listens again on the new address and ports.
     void Restart();
+    // Stops listening and returns when every session has ended; an idle
+    // session ends when its client's read times out.
     void Stop();
+    // Stops listening, closes every session that waits for its client's next
+    // command at once and the others as soon as their transfer is done;
+    // returns when every session has ended.
+    void Shutdown();
+    // Ends every session at once, wherever it is. Callable from another
+    // thread, also while Shutdown or Stop waits.
+    void AbortSessions();
 
     PopServer& Pop() { return pop; }
     SmtpServer& Smtp() { return smtp; }

@@ -1,4 +1,6 @@
 // The CR LF line reader shared by the line-protocol sessions.
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -10,13 +12,42 @@
 namespace vxw {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// Bounds the receives of one line by one time-out for the whole line, so a
+// client that trickles a byte now and then cannot hold a session for ever.
+// Restores the socket's own time-out when the line is read.
+class LineDeadline {
+public:
+    LineDeadline(Socket& socket, int32_t lineTimeoutMs)
+        : socket(socket), own(socket.GetTimeout()), bounded(lineTimeoutMs >= 0),
+          end(bounded ? Clock::now() + std::chrono::milliseconds(lineTimeoutMs) : Clock::time_point()) {}
+    ~LineDeadline() { socket.SetTimeout(own); }
+    LineDeadline(const LineDeadline&) = delete;
+    LineDeadline& operator=(const LineDeadline&) = delete;
+
+    // Before each receive: what is left of the line's time.
+    void Arm() {
+        if (!bounded) return;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+        socket.SetTimeout(static_cast<int32_t>(std::max<int64_t>(left.count(), 0)));
+    }
+
+private:
+    Socket& socket;
+    const int32_t own;
+    const bool bounded;
+    const Clock::time_point end;
+};
+
 // Receives at most receiveSize bytes behind the buffered ones. On failure the
 // buffer keeps exactly what it held.
-void ReceiveMore(vx::Str& bytes, Socket& socket, size_t receiveSize) {
+void ReceiveMore(vx::Str& bytes, Socket& socket, size_t receiveSize, LineDeadline& deadline) {
     size_t held = bytes.size();
     bytes.resize(held + receiveSize);
     size_t received = 0;
     try {
+        deadline.Arm();
         received = socket.Receive(&bytes[held], receiveSize);
     } catch (...) {
         bytes.resize(held);
@@ -45,13 +76,14 @@ size_t FindLineEnd(const vx::Str& bytes, size_t from) {
 // Bytes before start are consumed and may be dropped before a receive. The
 // view points into bytes and lasts until they change.
 std::string_view ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, size_t maxLineLength,
-                              size_t receiveSize) {
+                              size_t receiveSize, int32_t lineTimeoutMs) {
+    LineDeadline deadline(socket, lineTimeoutMs);
     size_t scanFrom = start;
     for (;;) {
         size_t end = FindLineEnd(bytes, scanFrom);
         if (end != vx::Str::npos) {
             if (end - start > maxLineLength) {
-                throw vx::Exception(
+                throw LineTooLong(
                     "SOCKETUTIL_READLINE_LINEEND: The line the maximum line length allowed - " +
                     std::to_string(bytes.size() - start));
             }
@@ -63,7 +95,7 @@ std::string_view ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, siz
         // A line of the largest length whose LF has not come yet ends in its CR.
         bool endsInCr = pending > 0 && bytes.back() == '\r';
         if (pending > maxLineLength + (endsInCr ? 1 : 0)) {
-            throw vx::Exception(
+            throw LineTooLong(
                 "SOCKETUTIL_READLINE_BUFFERLEN: The buffer exceeds the maximum line length "
                 "allowed - " +
                 std::to_string(pending));
@@ -71,7 +103,7 @@ std::string_view ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, siz
         bytes.erase(0, start);
         start = 0;
         scanFrom = endsInCr ? pending - 1 : pending;
-        ReceiveMore(bytes, socket, receiveSize);
+        ReceiveMore(bytes, socket, receiveSize, deadline);
     }
 }
 
@@ -79,7 +111,7 @@ std::string_view ReadLineFrom(vx::Str& bytes, size_t& start, Socket& socket, siz
 
 vx::Str ReadLine(vx::Str& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize) {
     size_t start = 0;
-    vx::Str line(ReadLineFrom(buffer, start, socket, maxLineLength, receiveSize));
+    vx::Str line(ReadLineFrom(buffer, start, socket, maxLineLength, receiveSize, -1));
     buffer.erase(0, start);
     return line;
 }
@@ -89,8 +121,9 @@ vx::Str ReadLine(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength, si
 }
 
 std::string_view ReadLineView(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength,
-                              size_t receiveSize) {
-    return ReadLineFrom(buffer.bytes, buffer.start, socket, maxLineLength, receiveSize);
+                              size_t receiveSize, int32_t lineTimeoutMs) {
+    return ReadLineFrom(buffer.bytes, buffer.start, socket, maxLineLength, receiveSize,
+                        lineTimeoutMs);
 }
 
 }  // namespace vxw

@@ -4,6 +4,7 @@
 // consumed front is dropped once per receive, so a long run of short lines (a
 // large message body) costs one move per receive, not one per line.
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "core/str.h"
@@ -19,7 +20,8 @@ public:
 
 private:
     friend std::string_view ReadLineView(ReceiveBuffer& buffer, Socket& socket,
-                                         size_t maxLineLength, size_t receiveSize);
+                                         size_t maxLineLength, size_t receiveSize,
+                                         int32_t lineTimeoutMs);
     vx::Str bytes;
     size_t start = 0;  // bytes before this offset are consumed
 };
@@ -27,8 +29,10 @@ private:
 // ReadLine of socket.h over a ReceiveBuffer; the same limits and texts.
 vx::Str ReadLine(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize);
 // The same without copying the line: the view points into the buffer and
-// lasts until the next read from it.
+// lasts until the next read from it. With lineTimeoutMs of 0 or more, the
+// whole line must arrive within that time (each receive waits only for what
+// is left of it); otherwise each receive waits the socket's own time-out.
 std::string_view ReadLineView(ReceiveBuffer& buffer, Socket& socket, size_t maxLineLength,
-                              size_t receiveSize);
+                              size_t receiveSize, int32_t lineTimeoutMs = -1);
 
 }  // namespace vxw

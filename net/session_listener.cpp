@@ -1,6 +1,8 @@
 #include "net/session_listener.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 #include "core/boundary.h"
 #include "core/config.h"
@@ -15,10 +17,12 @@ namespace {
 
 constexpr int32_t kBacklog = 0x7fffffff;  // the largest the socket layer takes
 constexpr uint32_t kDrainPollMs = 100;
+constexpr int32_t kRefusalSendMs = 1000;
 
 void LogLine(const vx::Str& text) {
     Log(text);
 }
+
 
 // The tray animation is a nicety: where there is no main window the call is
 // skipped, and a failure in it never ends a session.
@@ -47,6 +51,40 @@ SessionListener::~SessionListener() {
     listening.Close();
 }
 
+void SessionListener::Start() {
+    ServeNormally();
+    Worker::Start();
+}
+
+void SessionListener::Restart() {
+    ServeNormally();
+    Worker::Restart();
+}
+
+void SessionListener::ServeNormally() {
+    std::lock_guard<std::mutex> guard(sessionsLock);
+    closing = false;
+    aborting = false;
+}
+
+void SessionListener::CloseSessions() {
+    std::lock_guard<std::mutex> guard(sessionsLock);
+    closing = true;
+    for (SessionControl* session : sessions) session->Close();
+}
+
+void SessionListener::Shutdown() {
+    CloseSessions();
+    Stop();
+}
+
+void SessionListener::AbortSessions() {
+    std::lock_guard<std::mutex> guard(sessionsLock);
+    closing = true;
+    aborting = true;
+    for (SessionControl* session : sessions) session->Abort();
+}
+
 void SessionListener::DoWork() {
     // A failure to listen leaves DoWork: the worker reports it and the service
     // stays down until the next Start or Restart.
@@ -66,7 +104,40 @@ void SessionListener::AcceptOne() {
         if (!StopRequested()) Log(texts.acceptError);
         return;
     }
+    bool isClosing;
+    {
+        std::lock_guard<std::mutex> guard(sessionsLock);
+        isClosing = closing;
+    }
+    if (isClosing) {
+        Refuse(connection, texts.closingReply);
+        return;
+    }
+    int32_t limit = sessionLimit.load();
+    if (activeSessions.load() >= limit) {
+        // Once per crowd: a flood of connections must not flood the log too.
+        if (!refusing) {
+            Log(vx::Str(texts.acceptPlace) +
+                "::Accept - Too many sessions, new connections are refused - " +
+                std::to_string(limit));
+        }
+        refusing = true;
+        Refuse(connection, texts.busyReply);
+        return;
+    }
+    refusing = false;
     StartSession(connection);
+}
+
+void SessionListener::Refuse(SocketHandle connection, const char* reply) {
+    Socket refused(connection);
+    // A fresh connection takes a short reply at once; one that does not is
+    // not waited for long.
+    refused.SetTimeout(kRefusalSendMs);
+    try {
+        refused.SendText(reply);
+    } catch (...) {
+    }
 }
 
 void SessionListener::StartSession(SocketHandle connection) {
@@ -94,11 +165,44 @@ uint32_t SessionListener::SessionThread(void* argument) {
 
 void SessionListener::ServeSession(SocketHandle connection) {
     NotifyMainWindow(&MainWindowEvents::OnSessionStarted);
-    vx::CatchAtBoundary(
-        texts.sessionPlace, vx::kUnknownError, [&] { RunSession(connection); }, LogLine);
+    {
+        SessionControl control(texts.closingReply);
+        Register(control);
+        RunUnderControl(connection, control);
+        Unregister(control);
+    }
     // After this decrement Stop may return and the listener go: touch nothing
     // of it from here on.
     if (--activeSessions == 0) NotifyMainWindow(&MainWindowEvents::OnAllSessionsEnded);
+}
+
+// A session closed or aborted by its listener ends without a log line: the
+// failures that follow from an abort are the abort's, not the session's.
+void SessionListener::RunUnderControl(SocketHandle connection, SessionControl& control) {
+    SessionControl::Scope scope(control);
+    vx::CatchAtBoundary(
+        texts.sessionPlace, vx::kUnknownError,
+        [&] {
+            try {
+                RunSession(connection);
+            } catch (const SessionClosed&) {
+            }
+        },
+        [&control](const vx::Str& text) {
+            if (!control.Aborted()) Log(text);
+        });
+}
+
+void SessionListener::Register(SessionControl& control) {
+    std::lock_guard<std::mutex> guard(sessionsLock);
+    sessions.push_back(&control);
+    if (aborting) control.Abort();
+    if (closing) control.Close();
+}
+
+void SessionListener::Unregister(SessionControl& control) {
+    std::lock_guard<std::mutex> guard(sessionsLock);
+    sessions.erase(std::remove(sessions.begin(), sessions.end(), &control), sessions.end());
 }
 
 void SessionListener::WaitForSessions() {

@@ -6,20 +6,26 @@
 // its counter, its port and its session type.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "core/str.h"
 #include "core/worker.h"
+#include "net/session_control.h"
 #include "net/socket.h"
 
 namespace vxw {
 
-// The place names and fixed texts of one service's log lines.
+// The place names and fixed texts of one service's log lines and of the
+// replies its listener gives on its own.
 struct ListenerTexts {
     const char* acceptPlace;     // boundary of one accept pass ("PopServer::DoWork")
     const char* sessionPlace;    // boundary of a session thread ("PopServer::SessionWorker")
     const char* acceptError;     // an accept that returned nothing while running
     const char* logErrorPrefix;  // put before a failure that escaped DoWork ("" for none)
+    const char* busyReply;       // to a connection beyond the session limit, CR LF included
+    const char* closingReply;    // to a client closed by a shut-down, CR LF included
 };
 
 class SessionListener : public Worker {
@@ -31,6 +37,26 @@ public:
 
     // The port the listener is bound to, 0 while it is not listening.
     int32_t ListeningPort() const { return listening.LocalPort(); }
+
+    // A start, also after a shut-down, serves normally again.
+    void Start() override;
+    void Restart() override;
+
+    // Closes the sessions that wait for their client's next command at once
+    // and every other session at its next prompt, so that transfers in
+    // progress finish; connections that arrive meanwhile get the closing
+    // reply. Returns at once; Stop then waits for the sessions.
+    void CloseSessions();
+    // CloseSessions, then Stop: returns when every session has ended.
+    void Shutdown();
+    // Ends every session at once, wherever it is, also those that start
+    // meanwhile. Callable from any thread, also while Shutdown or Stop waits.
+    void AbortSessions();
+
+    // The most sessions at once; a connection beyond it gets the busy reply
+    // and is closed.
+    static constexpr int32_t kDefaultSessionLimit = 1000;
+    void SetSessionLimit(int32_t limit) { sessionLimit = limit; }
 
 protected:
     // The configured port; read at every start.
@@ -46,13 +72,26 @@ private:
     struct SessionStart;
     static uint32_t SessionThread(void* start);
     void AcceptOne();
+    // Sends the reply to a connection that will not be served and closes it.
+    void Refuse(SocketHandle connection, const char* reply);
     void StartSession(SocketHandle connection);
     void ServeSession(SocketHandle connection);
+    void RunUnderControl(SocketHandle connection, SessionControl& control);
+    void Register(SessionControl& control);
+    void Unregister(SessionControl& control);
+    void ServeNormally();
     void WaitForSessions();
 
     const ListenerTexts texts;
     std::atomic<int32_t>& activeSessions;
+    std::atomic<int32_t> sessionLimit{kDefaultSessionLimit};
+    bool refusing = false;  // accept thread: the limit was reached and logged
     Socket listening;
+
+    std::mutex sessionsLock;  // guards the three below
+    std::vector<SessionControl*> sessions;
+    bool closing = false;
+    bool aborting = false;
 };
 
 // A listener whose every connection runs one Session, constructed from the

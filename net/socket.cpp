@@ -7,6 +7,7 @@
 
 #include "core/exception.h"
 #include "core/thread.h"
+#include "net/session_control.h"
 #include "net/socket_init.h"
 #include "net/socket_system.h"
 
@@ -47,7 +48,14 @@ void Socket::SslFree::operator()(SSL* session) const {
 
 Socket::Socket(SocketHandle handle) : handle(handle) {
     SocketInit::Instance();
-    if (handle != kInvalidSocket) SetNonBlocking();
+    if (handle == kInvalidSocket) return;
+    EnlistInSession();
+    SetNonBlocking();
+}
+
+void Socket::EnlistInSession() {
+    control = SessionControl::Current();
+    if (control != nullptr) control->Enlist(*this);
 }
 
 Socket::~Socket() {
@@ -93,6 +101,7 @@ void Socket::Connect(int32_t port, const vx::Str& host, bool useTls) {
     if (opened == kInvalidSocket)
         ThrowLastError("vxw::Socket::Open::socket - Error opening socket");
     handle.exchange(opened);
+    EnlistInSession();
     SetNonBlocking();
     // An HTTP request goes out as a head and a body in two sends; held back
     // until the head is acknowledged, the body would wait for the server's
@@ -231,6 +240,11 @@ size_t Socket::ReceivePlain(char* buffer, size_t size) {
 }
 
 int Socket::Close() {
+    // Out of the session's list before the number can go to another socket.
+    if (control != nullptr) {
+        control->Delist(*this);
+        control = nullptr;
+    }
     SocketHandle closing = handle.exchange(kInvalidSocket);
     if (closing == kInvalidSocket) return -1;
     SslPtr session = std::move(ssl);

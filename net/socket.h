@@ -9,9 +9,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/exception.h"
 #include "core/str.h"
 
 namespace vxw {
+
+class SessionControl;
 
 // Wide enough for a POSIX descriptor and a Winsock SOCKET alike.
 using SocketHandle = std::intptr_t;
@@ -62,6 +65,7 @@ public:
     bool HasTls() const { return ssl != nullptr; }
 
 private:
+    friend class SessionControl;  // forgets itself in sockets that outlive it
     struct SslContextFree {
         void operator()(SSL_CTX* context) const;
     };
@@ -74,6 +78,8 @@ private:
     // IPv4 address (network byte order) of host; the any-address when empty.
     static uint32_t GetAddress(const vx::Str& host);
     void SetSocketOption(int option, int value);
+    // Joins the session running on this thread, if any (see SessionControl).
+    void EnlistInSession();
     void SetNonBlocking();
     void Connect(int32_t port, const vx::Str& host, bool useTls);
     void SendPlain(const char* data, size_t length);
@@ -86,13 +92,20 @@ private:
 
     std::atomic<SocketHandle> handle;
     std::atomic<int32_t> acceptors{0};  // threads inside Accept, see Close
+    SessionControl* control = nullptr;   // the session that may shut this socket
     SslContextPtr sslContext;
     SslPtr ssl;
     int32_t timeout = 30000;
 };
 
+// A line longer than the reader's limit.
+class LineTooLong : public vx::Exception {
+public:
+    using vx::Exception::Exception;
+};
+
 // The next CR LF terminated line from buffer and socket, without its CR LF.
-// Throws vx::Exception past maxLineLength and SocketClosed when the peer closes.
+// Throws LineTooLong past maxLineLength and SocketClosed when the peer closes.
 vx::Str ReadLine(vx::Str& buffer, Socket& socket, size_t maxLineLength, size_t receiveSize);
 
 }  // namespace vxw

@@ -22,6 +22,9 @@ int CloseHandle(SocketHandle handle);
 // Ends both directions. On a listening socket this also wakes a thread that
 // waits on it, which is what lets another thread stop a listener safely.
 void ShutdownBoth(SocketHandle handle);
+// Ends the receiving side of a connection: a thread that waits to read from
+// it wakes (and reads the end), while sending still works.
+void WakeReader(SocketHandle handle);
 bool SetNonBlocking(SocketHandle handle);
 // The address option every listening socket sets to 1 (its number goes into
 // the error text): SO_REUSEADDR on POSIX, so that a restarted listener binds

@@ -62,6 +62,10 @@ void ShutdownBoth(SocketHandle handle) {
     ::shutdown(ToFd(handle), SHUT_RDWR);
 }
 
+void WakeReader(SocketHandle handle) {
+    ::shutdown(ToFd(handle), SHUT_RD);
+}
+
 bool SetNonBlocking(SocketHandle handle) {
     int flags = ::fcntl(ToFd(handle), F_GETFL, 0);
     return flags >= 0 && ::fcntl(ToFd(handle), F_SETFL, flags | O_NONBLOCK) == 0;

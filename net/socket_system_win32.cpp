@@ -2,11 +2,11 @@
 // read (or write) set and in the exception set, so a refused connect shows up
 // as an error instead of a long wait.
 //
-// Stopping a listener: Winsock's shutdown does nothing on a listening socket,
-// so it cannot wake a thread that waits on it, and the handle must not be
-// closed under that thread (its number could be reused at once). ShutdownBoth
-// therefore marks the handle, and a wait on a listening socket looks at the
-// mark between short slices; CloseHandle clears the mark.
+// Waking a waiter from another thread: Winsock's shutdown does nothing on a
+// listening socket and need not wake a select on a connection, and a handle
+// must not be closed under a waiting thread (its number could be reused at
+// once). ShutdownBoth and WakeReader therefore mark the handle, and every
+// wait looks at the marks between short slices; CloseHandle clears them.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -22,7 +22,7 @@ namespace vxw {
 namespace sys {
 namespace {
 
-constexpr int32_t kListenerWaitSliceMs = 100;
+constexpr int32_t kWaitSliceMs = 100;
 
 SOCKET ToSocket(SocketHandle handle) {
     return static_cast<SOCKET>(handle);
@@ -63,14 +63,6 @@ int PendingError(SOCKET socket) {
     return error != 0 ? error : WSAECONNRESET;
 }
 
-bool IsListening(SOCKET socket) {
-    BOOL listening = FALSE;
-    int length = sizeof listening;
-    return getsockopt(socket, SOL_SOCKET, SO_ACCEPTCONN, reinterpret_cast<char*>(&listening),
-                      &length) == 0 &&
-           listening;
-}
-
 class ShutHandles {
 public:
     void Mark(SocketHandle handle) {
@@ -94,6 +86,12 @@ private:
 ShutHandles& Shut() {
     static ShutHandles* shut = new ShutHandles;  // used by sockets closed at exit
     return *shut;
+}
+
+// Connections whose receiving side another thread ended.
+ShutHandles& Woken() {
+    static ShutHandles* woken = new ShutHandles;
+    return *woken;
 }
 
 // One select; 1 ready, 0 time-out, -1 failure or error condition (with the error set).
@@ -135,12 +133,18 @@ SocketHandle OpenStream() {
 
 int CloseHandle(SocketHandle handle) {
     Shut().Clear(handle);
+    Woken().Clear(handle);
     return ::closesocket(ToSocket(handle));
 }
 
 void ShutdownBoth(SocketHandle handle) {
     Shut().Mark(handle);
     ::shutdown(ToSocket(handle), SD_BOTH);
+}
+
+void WakeReader(SocketHandle handle) {
+    Woken().Mark(handle);
+    ::shutdown(ToSocket(handle), SD_RECEIVE);
 }
 
 bool SetNonBlocking(SocketHandle handle) {
@@ -241,13 +245,12 @@ long Receive(SocketHandle handle, char* buffer, size_t size) {
 bool Wait(SocketHandle handle, bool forWrite, int32_t ms) {
     SOCKET socket = ToSocket(handle);
     int32_t left = ms < 0 ? 0 : ms;
-    int32_t slice = !forWrite && IsListening(socket) ? kListenerWaitSliceMs : left;
     for (;;) {
-        if (Shut().Has(handle)) {
+        if (Shut().Has(handle) || (!forWrite && Woken().Has(handle))) {
             SetLastError(WSAESHUTDOWN);
             return false;
         }
-        int32_t now = std::min(left, slice);
+        int32_t now = std::min(left, kWaitSliceMs);
         int result = SelectOnce(socket, forWrite, now);
         if (result != 0) return result > 0;
         left -= now;

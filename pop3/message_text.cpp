@@ -45,6 +45,59 @@ void CutToTopLines(vx::Str& text, int64_t lines) {
     if (cut != vx::Str::npos) text.resize(cut);
 }
 
+bool TopLinesCut::Feed(const char* data, size_t size, vx::Str& out) {
+    if (done) return false;
+    if (lines < 0) return FeedHeld(data, size, out);
+    size_t taken = Take(data, size);
+    out.append(data, taken);
+    return !done;
+}
+
+// Walks the bytes with the last four seen: the header section ends at the
+// first CR LF CR LF, and each CR LF after it ends a body line.
+size_t TopLinesCut::Take(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        recent = (recent << 8) | static_cast<unsigned char>(data[i]);
+        if ((recent & 0xffff) != 0x0d0a) continue;
+        if (!inBody) {
+            if (recent != 0x0d0a0d0a) continue;
+            inBody = true;
+        } else {
+            ++bodyLines;
+        }
+        if (bodyLines == lines) {
+            done = true;
+            return i + 1;
+        }
+    }
+    return size;
+}
+
+// The header section is held until its end is found, then cut whole; a text
+// that the count keeps whole goes on unheld from there.
+bool TopLinesCut::FeedHeld(const char* data, size_t size, vx::Str& out) {
+    if (inBody) {
+        out.append(data, size);
+        return true;
+    }
+    size_t searchFrom = held.size() >= 3 ? held.size() - 3 : 0;
+    held.append(data, size);
+    size_t headerEnd = held.find("\r\n\r\n", searchFrom);
+    if (headerEnd == vx::Str::npos) return true;
+    size_t before = held.size();
+    CutToTopLines(held, lines);
+    done = held.size() < before;
+    inBody = true;
+    out += held;
+    held.clear();
+    return !done;
+}
+
+void TopLinesCut::Finish(vx::Str& out) {
+    out += held;
+    held.clear();
+}
+
 vx::Str UniqueId(const vx::Str& href) {
     return href.size() > kMaxUniqueIdLength ? href.substr(href.size() - kMaxUniqueIdLength) : href;
 }

@@ -11,6 +11,8 @@ const vxw::ListenerTexts kPopTexts = {
     "PopServer::SessionWorker",
     "PopServer::DoWork::Accept - Error accepting connection.",
     "",
+    "-ERR Too many sessions, try again later\r\n",
+    "-ERR Shutting down, try again later\r\n",
 };
 
 }  // namespace

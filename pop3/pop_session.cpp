@@ -1,5 +1,7 @@
 #include "pop3/pop_session.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <iterator>
 #include <string>
@@ -7,6 +9,7 @@
 #include "core/clock.h"
 #include "core/exception.h"
 #include "pop3/message_text.h"
+#include "net/secret_mask.h"
 #include "text/ascii.h"
 
 std::atomic<int32_t> TimestampCounter{0};
@@ -14,20 +17,25 @@ std::atomic<int32_t> TimestampCounter{0};
 namespace {
 
 constexpr int kAuthorizationLimit = 10;
+// Enough for a RETR and a DELE of every message, with room to spare, however
+// large the mailbox.
 constexpr int kTransactionLimit = 10000;
+constexpr int kTransactionCommandsPerMessage = 4;
 constexpr int32_t kTimestampCounterWrap = 100000;
 
 const vx::Str kOk = "+OK";
 const vx::Str kErr = "-ERR";
 const vx::Str kUnknownCommand = kErr + " Don't understand that command\r\n";
 const vx::Str kInvalidNumber = kErr + " Invalid message number\r\n";
+const vx::Str kTooManyCommands = kErr + " Too many commands\r\n";
 
-// The password never reaches the log: a line that starts with those four
-// letters, in any case, is shown as "PASS ****".
-vx::Str MaskPassword(const vx::Str& line) {
-    bool pass = line.size() >= 4 && (line[0] | 0x20) == 'p' && (line[1] | 0x20) == 'a' &&
-                (line[2] | 0x20) == 's' && (line[3] | 0x20) == 's';
-    return pass ? vx::Str("PASS ****") : line;
+// The password never reaches the log: a line whose command word starts with
+// those four letters, in any case, is shown as "PASS ****". POP3 has no AUTH
+// here, but a client that tries it sends its credentials along.
+vx::Str MaskSecrets(const vx::Str& line) {
+    vx::Str shown;
+    if (vxw::MaskPassCommand(line, shown) || vxw::MaskAuthCommand(line, shown)) return shown;
+    return line;
 }
 
 // Splits at every blank: two blanks give an empty token between them, so the
@@ -77,7 +85,9 @@ const PopSession::CommandEntry PopSession::kTransactionCommands[] = {
 };
 
 PopSession::PopSession(vxw::SocketHandle connection, const AccountFactory& makeAccount)
-    : channel(connection, {"PopSession::Client - ", "PopSession::Server - "}, MaskPassword),
+    : channel(connection,
+              {"PopSession::Client - ", "PopSession::Server - ", "-ERR Line too long\r\n"},
+              MaskSecrets),
       account(makeAccount()) {
     if (!account) throw vx::Exception("PopSession::PopSession - No web mail client");
 }
@@ -103,7 +113,7 @@ PopSession::State PopSession::Enter(State current) {
                                kAuthorizationLimit, State::Transaction);
         case State::Transaction:
             return RunCommands(kTransactionCommands, std::size(kTransactionCommands),
-                               kTransactionLimit, State::Update);
+                               TransactionLimit(), State::Update);
         case State::Update:
             Update();
             return State::Closed;
@@ -129,7 +139,14 @@ PopSession::State PopSession::RunCommands(const CommandEntry* table, size_t tabl
         if (next == Next::Advance) return advance;
         if (next == Next::Close) return State::Closed;
     }
+    // The client hears why, so that it does not retry the same way for ever.
+    channel.ReplyBeforeClosing(kTooManyCommands);
     return State::Closed;
+}
+
+int PopSession::TransactionLimit() const {
+    int64_t limit = kTransactionLimit + kTransactionCommandsPerMessage * static_cast<int64_t>(messages.size());
+    return static_cast<int>(std::min<int64_t>(limit, INT32_MAX));
 }
 
 // The stamp goes without the angle brackets of an RFC 1939 time stamp: in
@@ -148,9 +165,11 @@ void PopSession::MakeTimestamp() {
 PopSession::Command PopSession::ReadCommand() {
     vx::Str line = channel.ReadCommandLine();
     Command command = SplitAtBlanks(line);
+    // The text names nothing the client sent beyond the line itself: what
+    // follows it may be a password.
     if (command.empty()) {
         throw vx::Exception("PopSession::ReadCommand::aOutCommand - Empty command found - " + line +
-                            " - " + channel.Pending());
+                            " - ");
     }
     ToUpperAscii(command[0]);
     return command;
@@ -169,8 +188,9 @@ MessageEntry* PopSession::ValidMessage(const vx::Str& argument) {
 PopSession::Next PopSession::ProcessAuthUser(const Command& command) {
     if (command.size() < 2)
         throw vx::Exception("PopSession::ProcessAuthUser::size - Not enough arguments");
+    // An empty name ("USER ") names no one: PASS then finds no user.
     username = command[1];
-    haveUsername = true;
+    haveUsername = !username.empty();
     Reply(kOk + " Present\r\n");
     return Next::Stay;
 }

@@ -46,8 +46,9 @@ private:
 
     State Enter(State state);
     // Runs one state's commands until a handler leaves it or the command
-    // budget is used up (then the session closes without a reply).
+    // budget is used up (then the session closes after an -ERR).
     State RunCommands(const CommandEntry* table, size_t tableSize, int limit, State advance);
+    int TransactionLimit() const;
     void MakeTimestamp();
     Command ReadCommand();
     void Reply(const vx::Str& text) { channel.Reply(text); }
@@ -72,12 +73,10 @@ private:
     Next ListMessages(const Command& command, vx::Str (*value)(const MessageEntry& entry));
     void Update();
 
-    // RETR and TOP: download while the status line trickles out, then send
-    // the folder header line and the text, dot-stuffed (for TOP cut to the
-    // header section and topLines body lines).
+    // RETR and TOP: the status line while the service is asked, then the
+    // folder header line and the text as it arrives, dot-stuffed (for TOP
+    // cut to the header section and topLines body lines).
     void SendMessage(const MessageEntry& entry, bool top, int64_t topLines);
-    vx::Str DownloadWithStatusLine(const MessageEntry& entry);
-    void SendDotStuffed(const vx::Str& header, const vx::Str& text);
 
     vxw::LineChannel channel;
     std::unique_ptr<WebmailAccount> account;

@@ -1,16 +1,12 @@
 // RETR and TOP of PopSession: the message transfer to the mail client.
-#include <algorithm>
 #include <cstdlib>
 
 #include "core/exception.h"
-#include "pop3/dot_stuffer.h"
-#include "pop3/message_text.h"
+#include "pop3/message_relay.h"
 #include "pop3/pop_session.h"
 #include "pop3/status_line_writer.h"
 
 namespace {
-
-constexpr size_t kSendBlockSize = 256 * 1024;
 
 [[noreturn]] void ThrowNotEnoughArguments() {
     // TOP shares the text of RETR.
@@ -34,60 +30,16 @@ PopSession::Next PopSession::ProcessTransTop(const Command& command) {
     return Next::Stay;
 }
 
+// The status line trickles while the service has not answered; the message
+// then flows to the client as it arrives. A download that fails before the
+// service answered leaves a complete status line (the writer finishes it);
+// one that fails later leaves the answer without its terminating line, so
+// that no client takes a cut message for a whole one. Either failure ends
+// the session.
 void PopSession::SendMessage(const MessageEntry& entry, bool top, int64_t topLines) {
     channel.Pause();
-    vx::Str text = DownloadWithStatusLine(entry);
-    vx::Str header = FolderHeaderLine(entry.folder);
-    if (top) {
-        // The cut counts lines of the text with the header line in front.
-        text.insert(0, header);
-        header.clear();
-        CutToTopLines(text, topLines);
-    }
-    SendDotStuffed(header, text);
-    Reply(".\r\n");
-}
-
-vx::Str PopSession::DownloadWithStatusLine(const MessageEntry& entry) {
-    // On a failed download the writer still completes its line (destructor)
-    // before the exception ends the session.
-    StatusLineWriter writer(channel);
-    vx::Str text = account->GetMessage(entry.href);
-    writer.Finish();
-    return text;
-}
-
-// One reply, "header + text + CR LF" dot-stuffed, sent in blocks so that a
-// large message is not copied whole once more. A block that needs no
-// stuffing (most of a Base64 attachment) goes out straight from the text.
-void PopSession::SendDotStuffed(const vx::Str& header, const vx::Str& text) {
-    channel.Pause();
-    if (vxw::LineChannel::ExtraLogging()) {
-        vx::Str whole;
-        DotStuffer logged;
-        logged.Feed(header, whole);
-        logged.Feed(text, whole);
-        channel.LogReply(whole + "\r\n");
-    }
-    DotStuffer stuffer;
-    vx::Str block;
-    block.reserve(kSendBlockSize + kSendBlockSize / 8);
-    auto flush = [&] {
-        channel.Send(block.data(), block.size());
-        block.clear();
-    };
-    stuffer.Feed(header, block);
-    for (size_t at = 0; at < text.size(); at += kSendBlockSize) {
-        const char* slice = text.data() + at;
-        size_t size = std::min(kSendBlockSize, text.size() - at);
-        if (stuffer.PassesUnchanged(slice, size)) {
-            if (!block.empty()) flush();
-            channel.Send(slice, size);
-            continue;
-        }
-        stuffer.Feed(slice, size, block);
-        if (block.size() >= kSendBlockSize) flush();
-    }
-    block += "\r\n";
-    flush();
+    StatusLineWriter statusLine(channel);
+    MessageRelay relay(channel, statusLine, entry.folder, top, topLines);
+    account->GetMessage(entry.href, relay);
+    relay.End();
 }

@@ -39,3 +39,26 @@ AddressArgument ParseAddressArgument(const vx::Str& argument, const AddressMarke
     address = argument.substr(start, close - start);
     return AddressArgument::Found;
 }
+
+uint64_t DeclaredSize(const vx::Str& argument) {
+    size_t close = argument.find('>');
+    if (close == vx::Str::npos) return 0;
+    std::string_view rest = std::string_view(argument).substr(close + 1);
+    const std::string_view name = "SIZE=";
+    // The parameters are words separated by blanks.
+    while (!rest.empty()) {
+        size_t blank = rest.find(' ');
+        std::string_view word = rest.substr(0, blank);
+        rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+        if (word.size() <= name.size() || !vx::Ascii::EqualNoCase(word.substr(0, 5), name)) {
+            continue;
+        }
+        uint64_t size = 0;
+        for (char c : word.substr(name.size())) {
+            if (c < '0' || c > '9') break;
+            size = size > (UINT64_MAX - 9) / 10 ? UINT64_MAX : size * 10 + uint64_t(c - '0');
+        }
+        return size;
+    }
+    return 0;
+}

@@ -2,6 +2,8 @@
 // The address in the argument of MAIL ("FROM:<a@b.example> SIZE=10") or RCPT
 // ("TO: <c@d.example>"): the text between the marker and the next ">".
 // Anything after the ">" (ESMTP parameters) is ignored.
+#include <cstdint>
+
 #include "core/str.h"
 
 enum class AddressArgument {
@@ -24,3 +26,8 @@ extern const AddressMarkers kRecipientMarkers;
 // otherwise it is left alone.
 AddressArgument ParseAddressArgument(const vx::Str& argument, const AddressMarkers& markers,
                                      vx::Str& address);
+
+// The size a MAIL argument declares with the SIZE parameter of RFC 1870
+// ("FROM:<a@b.example> SIZE=1000"), or 0 when it declares none. A value too
+// large to hold counts as the largest.
+uint64_t DeclaredSize(const vx::Str& argument);

@@ -11,6 +11,8 @@ const vxw::ListenerTexts kSmtpTexts = {
     "SmtpServer::SmtpWorker",
     "SmtpServer::DoWork::Accept - Error accepting connection.",
     "SmtpServer::LogError - ",
+    "421 Too many sessions, try again later\r\n",
+    "421 Shutting down, try again later\r\n",
 };
 
 }  // namespace

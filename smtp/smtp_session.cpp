@@ -5,31 +5,30 @@
 
 #include "core/config.h"
 #include "core/exception.h"
+#include "net/secret_mask.h"
 #include "text/ascii.h"
 
 namespace {
 
-constexpr int kCommandLimit = 1000;  // per run of a stage
+constexpr int kCommandLimit = 1000;  // per run of a stage, RCPT apart
+// RCPT commands of one message: the first kMaxRecipients are taken, the others
+// refused one by one, so a client that sends more still gets its message out
+// to those taken.
+constexpr int kRecipientCommandLimit = 10000;
 
 const char kNotAuthenticated[] = "Not yet authenticated";
 const char kInvalidForStage[] = "Invalid command for this stage";
 
-bool StartsWithNoCase(const vx::Str& line, std::string_view prefix) {
-    return line.size() >= prefix.size() &&
-           vx::Ascii::EqualNoCase(std::string_view(line).substr(0, prefix.size()), prefix);
-}
+// The extensions EHLO announces, in alphabetical order, after the greeting name.
+const char* const kExtensions[] = {
+    "AUTH PLAIN LOGIN",
+    "SIZE 50000000",
+};
 
-// Credentials never reach the log. An AUTH line shows its mechanism and
-// "****" for whatever follows it, whichever mechanism it names: a client that
-// tries one this session does not offer may still send a secret with it.
+// Credentials never reach the log (see MaskAuthCommand).
 vx::Str MaskCredentials(const vx::Str& line) {
-    const std::string_view auth = "AUTH ";
-    if (!StartsWithNoCase(line, auth)) return line;
-    size_t blank = line.find(' ', auth.size());
-    if (blank == vx::Str::npos) return line;
-    vx::Str mechanism = line.substr(auth.size(), blank - auth.size());
-    for (char& c : mechanism) c = vx::Ascii::ToUpper(c);
-    return "AUTH " + mechanism + " ****";
+    vx::Str shown;
+    return vxw::MaskAuthCommand(line, shown) ? shown : line;
 }
 
 }  // namespace
@@ -59,7 +58,9 @@ const SmtpSession::StageCommands SmtpSession::kStages[kStageCount] = {
 };
 
 SmtpSession::SmtpSession(vxw::SocketHandle connection, const AccountFactory& makeAccount)
-    : channel(connection, {"SmtpSession::Client - ", "SmtpSession::Server - "}, MaskCredentials),
+    : channel(connection,
+              {"SmtpSession::Client - ", "SmtpSession::Server - ", "500 Line too long\r\n"},
+              MaskCredentials),
       account(makeAccount()) {
     if (!account) throw vx::Exception("SmtpSession::SmtpSession - No web mail client");
 }
@@ -74,17 +75,26 @@ SmtpSession::~SmtpSession() {
 void SmtpSession::Run() {
     Reply(220, Config::Instance().Address() + " SMTP ready to roll");
     for (stage = Stage::NotAuthenticated; stage != Stage::Ended;) {
-        // A stage whose run has used up its commands ends the session
-        // without a reply, whichever stage it is.
-        int& count = commandsRead[Index(stage)];
-        if (count == kCommandLimit) break;
-        ++count;
-        Stage next = Dispatch(ReadCommand());
+        Command command = ReadCommand();
+        if (!CountCommand(command)) {
+            // The client hears why, so that it does not retry the same way for ever.
+            channel.ReplyBeforeClosing("500 Too many commands\r\n");
+            break;
+        }
+        Stage next = Dispatch(command);
         if (next == Stage::Transaction && stage != Stage::Transaction) {
             commandsRead[Index(Stage::Transaction)] = 0;
+            recipientCommands = 0;
         }
         stage = next;
     }
+}
+
+bool SmtpSession::CountCommand(const Command& command) {
+    if (stage == Stage::Transaction && command.word == "RCPT") {
+        return ++recipientCommands <= kRecipientCommandLimit;
+    }
+    return ++commandsRead[Index(stage)] <= kCommandLimit;
 }
 
 SmtpSession::Command SmtpSession::ReadCommand() {
@@ -116,11 +126,14 @@ SmtpSession::Stage SmtpSession::ProcessHelo(const Command&) {
     return stage;
 }
 
-// Exactly two lines: the greeting name and the one extension offered.
+// The greeting name, then one line per extension.
 SmtpSession::Stage SmtpSession::ProcessEhlo(const Command&) {
     channel.Pause();
     channel.ReplyNow("250-" + Config::Instance().Address() + "\r\n");
-    channel.ReplyNow("250 AUTH PLAIN LOGIN\r\n");
+    for (size_t i = 0; i < std::size(kExtensions); ++i) {
+        const char* separator = i + 1 < std::size(kExtensions) ? "-" : " ";
+        channel.ReplyNow(vx::Str("250") + separator + kExtensions[i] + "\r\n");
+    }
     return stage;
 }
 

@@ -6,8 +6,10 @@
 // After that the session relays each message through the web mail client and
 // answers 250 only once the service has taken it. Any failure (a closed
 // connection, a time-out, a service error, an oversized message) leaves Run as
-// an exception without a reply, so the mail client keeps the message.
+// an exception; a failed submission is answered first (552, 554 or 451), so
+// the mail client keeps the message and knows why.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -64,6 +66,8 @@ private:
     static const MechanismEntry kMechanisms[];
 
     Command ReadCommand();
+    // Counts the command against its limit; false past it.
+    bool CountCommand(const Command& command);
     Stage Dispatch(const Command& command);
     void Reply(int code, const vx::Str& text);
 
@@ -88,8 +92,11 @@ private:
     // MAIL and RCPT: false (after the 500 reply) when the argument holds no
     // usable address.
     bool TakeAddress(const vx::Str& argument, const AddressMarkers& markers, vx::Str& address);
-    // DATA: the text up to the lone "." line, transparency dots removed.
-    vxw::BodyPieces ReadMessageText();
+    // DATA: the text up to the lone "." line, transparency dots removed;
+    // returns its size, of which no more than the limit is kept.
+    uint64_t ReadMessageText(vxw::BodyPieces& pieces);
+    // Posts the message; on a failure replies before the exception goes on.
+    void Submit(vxw::BodySource& text);
     void ClearEnvelope();
 
     vxw::LineChannel channel;
@@ -97,5 +104,6 @@ private:
     vx::Str sender;                   // empty until a MAIL is accepted
     std::vector<vx::Str> recipients;  // in arrival order, duplicates kept
     Stage stage = Stage::NotAuthenticated;
-    int commandsRead[kStageCount] = {};  // in the current run of each stage
+    int commandsRead[kStageCount] = {};  // in the current run of each stage, RCPT apart
+    int recipientCommands = 0;           // RCPT commands of the current message
 };

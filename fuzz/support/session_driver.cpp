@@ -81,4 +81,31 @@ bool Contains(const std::vector<vx::Str>& texts, const vx::Str& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+std::vector<vx::Str> LoggedAfter(const std::vector<vx::Str>& texts, const vx::Str& prefix) {
+    std::vector<vx::Str> found;
+    for (const vx::Str& text : texts) {
+        if (text.compare(0, prefix.size(), prefix) == 0) found.push_back(text.substr(prefix.size()));
+    }
+    return found;
+}
+
+bool ShowsSecret(const vx::Str& logged, const vx::Str& secret, const vx::Str& line,
+                 const vx::Str& masked) {
+    const size_t kTellable = 6;
+    if (secret.size() < kTellable || line.find(secret) != line.rfind(secret) ||
+        masked.find(secret) != vx::Str::npos)
+        return false;
+    return logged.find(secret) != vx::Str::npos;
+}
+
+std::vector<vx::Str> PiecesBetweenBreaks(const vx::Str& line) {
+    std::vector<vx::Str> pieces;
+    size_t start = 0;
+    for (size_t end = line.find_first_of("\r\n"); end != vx::Str::npos;
+         start = end + 1, end = line.find_first_of("\r\n", start))
+        pieces.push_back(line.substr(start, end - start));
+    pieces.push_back(line.substr(start));
+    return pieces;
+}
+
 }  // namespace fuzz_support

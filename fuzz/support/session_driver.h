@@ -30,5 +30,14 @@ bool HoldsWord(const vx::Str& text, const char* word);
 bool StartsWithWord(const vx::Str& text, const char* prefix);
 // Whether one of texts is exactly text.
 bool Contains(const std::vector<vx::Str>& texts, const vx::Str& text);
+// The texts that start with prefix, without it, in order.
+std::vector<vx::Str> LoggedAfter(const std::vector<vx::Str>& texts, const vx::Str& prefix);
+// Whether a logged client line shows the secret of the line it logs: a secret
+// long enough to tell, that the line holds only once and that is no part of
+// what the mask shows in its place.
+bool ShowsSecret(const vx::Str& logged, const vx::Str& secret, const vx::Str& line,
+                 const vx::Str& masked);
+// The pieces of a line between bare CRs and LFs.
+std::vector<vx::Str> PiecesBetweenBreaks(const vx::Str& line);
 
 }  // namespace fuzz_support

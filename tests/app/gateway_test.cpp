@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "core/config.h"
 #include "core/thread.h"
 #include "tests/support/counting_window.h"
@@ -49,6 +51,38 @@ TEST(GatewayTest, EachServiceCountsItsOwnSessions) {
     EXPECT_EQ(ActivePopSessions.load() + ActiveSmtpSessions.load(), 0);
     EXPECT_EQ(window.started.load(), 2);
     EXPECT_EQ(window.ended.load(), 2);
+}
+
+// A shut-down closes the sessions that wait for their client at once, each
+// with its service's reply; a POP3 session closed so moves nothing.
+TEST(GatewayTest, ShutdownClosesWaitingSessionsOfEveryServiceAtOnce) {
+    Config::Values values = testing_support::FastServiceSettings();
+    values.timeout = 60;
+    Config::Instance().SetValues(values);
+    testing_support::MemoryService service;
+    service.AddAccount("alice", "pw");
+    service.AddMessage("alice", "inbox", "Subject: hi\r\n\r\nhello\r\n");
+    app::Gateway gateway(service.Factory());
+    gateway.Start();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return gateway.Pop().ListeningPort() != 0 && gateway.Smtp().ListeningPort() != 0; }));
+    LineClient pop(gateway.Pop().ListeningPort(), 30000);
+    pop.ReadLine();
+    EXPECT_EQ(pop.Command("USER alice"), "+OK Present\r\n");
+    EXPECT_EQ(pop.Command("PASS pw"), "+OK You may enter\r\n");
+    EXPECT_EQ(pop.Command("DELE 1"), "+OK Message marked for deletion\r\n");
+    LineClient smtp(gateway.Smtp().ListeningPort(), 30000);
+    smtp.ReadLine();
+    auto start = std::chrono::steady_clock::now();
+    gateway.Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20))
+        << "closed by the shut-down, not by a time-out";
+    EXPECT_EQ(pop.ReadLine(), "-ERR Shutting down, try again later\r\n");
+    EXPECT_TRUE(pop.ClosedByServer());
+    EXPECT_EQ(smtp.ReadLine(), "421 Shutting down, try again later\r\n");
+    EXPECT_TRUE(smtp.ClosedByServer());
+    EXPECT_TRUE(service.Trashed().empty());
+    EXPECT_EQ(ActivePopSessions.load() + ActiveSmtpSessions.load(), 0);
 }
 
 }  // namespace

@@ -96,8 +96,9 @@ class Faults(unittest.TestCase):
             bystander = connect(g, BOB)
             set_faults(s, "post:503:2")
             client = connect(g, ALICE)
-            with self.assertRaises(smtplib.SMTPServerDisconnected):
+            with self.assertRaises(smtplib.SMTPDataError) as refused:
                 client.sendmail("alice@hotmail.com", ["bob@msn.com"], TEXT)
+            self.assertEqual(554, refused.exception.smtp_code)
             self.assertSessionEnded(g, 0, SMTP_END, "Hotmail::SendMail::Code - Error sending "
                                     "message - alice@hotmail.com - 503 - ")
             self.assertEqual({}, bystander.sendmail("bob@msn.com", ["alice@hotmail.com"], TEXT))
@@ -129,8 +130,9 @@ class Faults(unittest.TestCase):
             since = len(g.log())
             set_faults(s, "post:slow=3000")
             client = connect(g, ALICE)
-            with self.assertRaises(smtplib.SMTPServerDisconnected):
+            with self.assertRaises(smtplib.SMTPDataError) as failed:
                 client.sendmail("alice@hotmail.com", ["bob@msn.com"], TEXT)
+            self.assertEqual(451, failed.exception.smtp_code)
             self.assertSessionEnded(g, since, SMTP_END, TIMED_OUT)
 
     def test_clients_that_vanish_mid_transfer(self):

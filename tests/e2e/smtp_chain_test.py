@@ -75,8 +75,9 @@ class SmtpChain(unittest.TestCase):
     def test_a_refused_submission_is_never_acknowledged(self):
         with Service("--fault", "post:500") as s, Gateway(s) as g:
             client = connect(g, ALICE)
-            with self.assertRaises(smtplib.SMTPServerDisconnected):
+            with self.assertRaises(smtplib.SMTPDataError) as refused:
                 client.sendmail("alice@hotmail.com", ["bob@msn.com"], TEXT)
+            self.assertEqual(554, refused.exception.smtp_code)
             g.wait_for_log("SmtpServer::SmtpWorker::catch::vx - Hotmail::SendMail::Code - "
                            "Error sending message - alice@hotmail.com - 500 - ")
             self.assertEqual("", s.admin("sent"))

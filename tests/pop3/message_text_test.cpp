@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -54,7 +55,7 @@ TEST(DotStuffer, MatchesTheRuleWhereverTheTextIsCut) {
     }
 }
 
-TEST(MessageText, CutToTopLines) {
+TEST(MessageText, CutToTopLinesWholeAndInPieces) {
     const std::string header = "X-Mirelink-Folder: inbox\r\n";
     const std::string head = header + "Subject: s\r\nFrom: f\r\n\r\n";
     struct Case {
@@ -72,11 +73,32 @@ TEST(MessageText, CutToTopLines) {
         {header + "\r\nbody\r\n", 0, header + "\r\n"},                 // empty header section
         {head + "one\r\n", -1, header + "Subject: s\r\nFrom: f\r\n"},  // atoi("-1")
         {head + "one\r\n", -100, head + "one\r\n"},
+        {head + "one\r\n", -3, header},
+        {"a\r\n\r\n\r\n\r\nb", 1, "a\r\n\r\n\r\n"},  // empty body lines count
+        {"a\r\n\r\n\r\n\r\nb", -1, "a\r\n"},
+        {"a\r\n\r\n\rx\n\r\nb\r\nc", 1, "a\r\n\r\n\rx\n\r\n"},  // bare CR and LF end no line
     };
     for (auto& c : cases) {
         std::string text = c.text;
         CutToTopLines(text, c.lines);
         EXPECT_EQ(text, c.expected) << "lines " << c.lines << " of: " << c.text;
+        // The same cut on the text in pieces of every size, and in two pieces
+        // cut at every place.
+        auto cutInPieces = [&](size_t first, size_t rest) {
+            TopLinesCut cut(c.lines);
+            std::string out;
+            bool more = true;
+            for (size_t at = 0, piece = first; more && at < c.text.size(); at += piece, piece = rest)
+                more = cut.Feed(c.text.data() + at, std::min(piece, c.text.size() - at), out);
+            if (more) cut.Finish(out);
+            return out;
+        };
+        for (size_t piece = 1; piece <= c.text.size(); ++piece) {
+            ASSERT_EQ(cutInPieces(piece, piece), c.expected)
+                << "lines " << c.lines << " in pieces of " << piece << " of: " << c.text;
+            ASSERT_EQ(cutInPieces(piece, c.text.size()), c.expected)
+                << "lines " << c.lines << " cut at " << piece << " of: " << c.text;
+        }
     }
 }
 

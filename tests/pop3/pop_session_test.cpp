@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -178,28 +180,38 @@ TEST_F(PopSessionTest, RetrAndTopSendTheFolderLineAndStuffedText) {
          });
 }
 
-// Misuse that ends the session: no reply, one log line, nothing moved.
-TEST_F(PopSessionTest, MisuseEndsTheSessionWithoutAReply) {
+// Misuse that ends the session: one log line, nothing moved, and no reply
+// but for an over-long line, which the client is told about.
+TEST_F(PopSessionTest, MisuseEndsTheSession) {
     struct Case {
         bool login;
-        std::string line;
+        std::string lines;
         std::string logged;
+        std::string answers = "";  // everything the lines get before the connection closes
     } cases[] = {
-        {false, "USER", "PopSession::ProcessAuthUser::size - Not enough arguments"},
-        {false, "PASS secret",
+        {false, "USER\r\n", "PopSession::ProcessAuthUser::size - Not enough arguments"},
+        {false, "PASS secret\r\n",
          "PopSession::ProcessAuthPass::username - No valid username specified yet"},
-        {false, "", "PopSession::ReadCommand::aOutCommand - Empty command found -  - "},
-        {true, "DELE",
+        // An empty argument names no one; it also forgets an earlier name.
+        {false, "USER alice\r\nUSER \r\nPASS open sesame\r\n",
+         "PopSession::ProcessAuthPass::username - No valid username specified yet",
+         "+OK Present\r\n+OK Present\r\n"},
+        // What follows the empty line (a password) stays out of the text.
+        {false, "USER alice\r\n\r\nPASS secret\r\n",
+         "PopSession::ReadCommand::aOutCommand - Empty command found -  - ", "+OK Present\r\n"},
+        {true, "DELE\r\n",
          "PopSession::ProcessTransDele::aCommand::size - Not enough argument specified"},
-        {true, "RETR",
+        {true, "RETR\r\n",
          "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified"},
-        {true, "TOP 1",
+        {true, "TOP 1\r\n",
          "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified"},
-        {true, "", "PopSession::ReadCommand::aOutCommand - Empty command found -  - NOOP\r\n"},
-        {false, std::string(10001, 'x'),
-         "SOCKETUTIL_READLINE_LINEEND: The line the maximum line length allowed - 10003"},
+        {true, "\r\nNOOP\r\n", "PopSession::ReadCommand::aOutCommand - Empty command found -  - "},
+        {false, std::string(10001, 'x') + "\r\n",
+         "SOCKETUTIL_READLINE_LINEEND: The line the maximum line length allowed - 10003",
+         "-ERR Line too long\r\n"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines.substr(0, 40));
         LogWatch log;
         std::unique_ptr<LineClient> client;
         if (c.login) {
@@ -209,17 +221,22 @@ TEST_F(PopSessionTest, MisuseEndsTheSessionWithoutAReply) {
             client = std::make_unique<LineClient>(Port());
             client->ReadLine();
         }
-        // A NOOP right behind the empty line shows the buffer in the text.
-        client->Send(c.line + "\r\n" + (c.line.empty() && c.login ? "NOOP\r\n" : ""));
-        EXPECT_TRUE(client->ClosedByServer()) << c.line;
+        client->Send(c.lines);
+        std::string answers;
+        try {
+            for (;;) answers += client->ReadLine();
+        } catch (const vxw::SocketError&) {
+        }
         ASSERT_TRUE(log.WaitFor(kSessionCatch));
+        EXPECT_EQ(answers, c.answers);
         // The one new line, after its time stamp "YYYY-MM-DD hh:mm:ss\t-\t".
-        EXPECT_EQ(log.NewText().substr(22), kSessionCatch + c.logged + kLogLineEnd) << c.line;
+        EXPECT_EQ(log.NewText().substr(22), kSessionCatch + c.logged + kLogLineEnd);
     }
     EXPECT_TRUE(service.Trashed().empty());
 }
 
-TEST_F(PopSessionTest, CommandLimitsCloseSilentlyAndMoveNothing) {
+// Past a command limit the session ends, moves nothing, and says why.
+TEST_F(PopSessionTest, CommandLimitsEndTheSessionWithAReplyAndMoveNothing) {
     LogWatch log;
     LineClient guest(Port());
     guest.ReadLine();
@@ -227,17 +244,50 @@ TEST_F(PopSessionTest, CommandLimitsCloseSilentlyAndMoveNothing) {
     for (int i = 0; i < 10; ++i) tenUnknown += "CAPA\r\n";
     guest.Send(tenUnknown + "USER alice\r\n");
     for (int i = 0; i < 10; ++i) EXPECT_EQ(guest.ReadLine(), kUnknown);
+    EXPECT_EQ(guest.ReadLine(), "-ERR Too many commands\r\n");
     EXPECT_TRUE(guest.ClosedByServer());
 
+    // 10,000 commands and 4 for each of the 3 messages.
     auto client = LoggedIn();
     std::string commands = "DELE 1\r\n";
-    for (int i = 1; i < 10000; ++i) commands += "NOOP\r\n";
+    for (int i = 1; i < 10012; ++i) commands += "NOOP\r\n";
     client->Send(commands + "QUIT\r\n");
     EXPECT_EQ(client->ReadLine(), "+OK Message marked for deletion\r\n");
-    for (int i = 1; i < 10000; ++i) ASSERT_EQ(client->ReadLine(), "+OK\r\n");
+    for (int i = 1; i < 10012; ++i) ASSERT_EQ(client->ReadLine(), "+OK\r\n");
+    EXPECT_EQ(client->ReadLine(), "-ERR Too many commands\r\n");
     EXPECT_TRUE(client->ClosedByServer());
     EXPECT_TRUE(service.Trashed().empty());
     EXPECT_EQ(log.NewText(), "");
+}
+
+// A client that fetches and deletes every message of a large mailbox, one
+// command each, gets to QUIT: the limit grows with the mailbox.
+TEST_F(PopSessionTest, EveryMessageOfALargeMailboxCanBeFetchedAndDeleted) {
+    const int count = 5001;
+    service.AddAccount("dave", "pw");
+    for (int i = 0; i < count; ++i) service.AddMessage("dave", "inbox", "Subject: m\r\n\r\nx\r\n");
+    LineClient client(Port(), 60000);
+    client.ReadLine();
+    client.Command("USER dave");
+    ASSERT_EQ(client.Command("PASS pw"), "+OK You may enter\r\n");
+    for (int i = 1; i <= count; ++i) {
+        const std::string number = std::to_string(i);
+        ASSERT_EQ(client.MultiLine("RETR " + number).rfind("+OK Message follows\r\n", 0), 0u)
+            << i;
+        ASSERT_EQ(client.Command("DELE " + number), "+OK Message marked for deletion\r\n") << i;
+    }
+    EXPECT_EQ(client.Command("QUIT"), "+OK Bye bye...\r\n");
+    EXPECT_EQ(service.Trashed().size(), static_cast<size_t>(count));
+}
+
+// A name with a bare LF is no line of its own: it reaches the web mail
+// client's login whole, which judges it.
+TEST_F(PopSessionTest, AUserNameWithABareLineFeedReachesTheLoginWhole) {
+    service.AddAccount("carol\nX-Injected:", "pw");
+    LineClient client(Port());
+    client.ReadLine();
+    Play(client, {{"USER carol\nX-Injected: pop3", "+OK Present\r\n"},
+                  {"PASS pw", "+OK You may enter\r\n"}});
 }
 
 TEST_F(PopSessionTest, QuitBeforeLoginDisconnectsWithoutUpdate) {
@@ -293,6 +343,35 @@ TEST_F(PopSessionTest, ServiceFailuresEndTheSessionAndKeepWhatWasNotMoved) {
         EXPECT_TRUE(client->ClosedByServer());
         EXPECT_TRUE(log.WaitFor(kSessionCatch + "Hotmail::GetMessage - gone"));
     }
+}
+
+// Blanks around the command word, or a bare LF that puts a second command in
+// the line, never let a secret into the log.
+TEST_F(PopSessionTest, ExtraLoggingMasksSecretsWhateverTheBlanks) {
+    ChangeSettings([](Config::Values& v) { v.extraLogging = true; });
+    const struct {
+        std::string line;
+        std::string logged;
+    } cases[] = {
+        {" PASS secret", "PASS ****"},
+        {"\tpass secret", "PASS ****"},
+        {"USER alice\nPASS secret", "USER alice\tPASS ****"},
+        {"AUTH PLAIN c2VjcmV0", "AUTH PLAIN ****"},
+        {" auth\tc2VjcmV0", "AUTH ****"},
+    };
+    LogWatch log;
+    LineClient client(Port());
+    client.ReadLine();
+    for (const auto& c : cases) client.Command(c.line);
+    client.Command("QUIT");
+    std::vector<std::string> logged;
+    for (const std::string& line : log.NewLines()) {
+        if (line.rfind("PopSession::Client - ", 0) == 0) logged.push_back(line.substr(21));
+    }
+    ASSERT_EQ(logged.size(), std::size(cases) + 1);
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(logged[i], cases[i].logged);
+    EXPECT_EQ(log.NewText().find("c2VjcmV0"), std::string::npos);
+    EXPECT_EQ(log.NewText().find("secret"), std::string::npos);
 }
 
 TEST_F(PopSessionTest, ExtraLoggingShowsTheConversationWithoutThePassword) {

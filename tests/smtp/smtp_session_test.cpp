@@ -22,6 +22,8 @@ const std::string kAccepted = "235 Authentication successful\r\n";
 const std::string kRefused = "501 Authentication failed\r\n";
 const std::string kGoOn = "354 Start mail input; end with <CRLF>.<CRLF>\r\n";
 const std::string kBye = "221 That's all she wrote\r\n";
+const std::string kEhlo = "250-127.0.0.1\r\n250-AUTH PLAIN LOGIN\r\n250 SIZE 50000000\r\n";
+const std::string kTooMany = "500 Too many commands\r\n";
 const std::string kSessionCatch = "SmtpServer::SmtpWorker::catch::vx - ";
 
 struct Exchange {
@@ -58,7 +60,7 @@ protected:
 TEST_F(SmtpSessionTest, AConversationRelaysEachMessageAsSent) {
     auto client = Connect(false);
     Play(*client, {
-                      {"EHLO client.example", "250-127.0.0.1\r\n250 AUTH PLAIN LOGIN\r\n"},
+                      {"EHLO client.example", kEhlo},
                       {std::string("AUTH PLAIN ") + kPlainAlice, kAccepted},
                       {"mail from: <Alice@Example.com> SIZE=120 BODY=8BITMIME", kOk},
                       {"RCPT TO:<bob@example.com>", kOk},
@@ -181,6 +183,7 @@ TEST_F(SmtpSessionTest, EachStageRunEndsAfterAThousandCommands) {
         auto client = Connect(false);
         client->Send(repeat("NOOP", 1001));
         for (int i = 0; i < 1000; ++i) ASSERT_EQ(client->ReadLine(), kOk) << i;
+        EXPECT_EQ(client->ReadLine(), kTooMany);
         EXPECT_TRUE(client->ClosedByServer());
     }
     // Two transactions of 1000 commands each (the MAIL not counted), then
@@ -189,7 +192,25 @@ TEST_F(SmtpSessionTest, EachStageRunEndsAfterAThousandCommands) {
     std::string transaction = "MAIL FROM:<a@b.example>\r\n" + repeat("NOOP", 999) + "RSET\r\n";
     client->Send(transaction + transaction + repeat("NOOP", 999));
     for (int i = 0; i < 2 * 1001 + 998; ++i) ASSERT_EQ(client->ReadLine(), kOk) << i;
-    EXPECT_TRUE(client->ClosedByServer()) << "the last NOOP is the authenticated stage's 1001st";
+    EXPECT_EQ(client->ReadLine(), kTooMany) << "the last NOOP is the authenticated stage's 1001st";
+    EXPECT_TRUE(client->ClosedByServer());
+}
+
+// Recipients past the hundredth are refused one by one and count apart from
+// the stage's commands, so the message still goes out to the first hundred.
+TEST_F(SmtpSessionTest, RecipientsBeyondAHundredAreRefusedAndTheMessageStillGoes) {
+    auto client = Connect(true);
+    std::string rcpts;
+    for (int i = 0; i < 1000; ++i) rcpts += "RCPT TO:<r" + std::to_string(i) + "@example.com>\r\n";
+    client->Send("MAIL FROM:<a@b.example>\r\n" + rcpts + "DATA\r\n");
+    EXPECT_EQ(client->ReadLine(), kOk);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(client->ReadLine(), kOk) << i;
+    for (int i = 100; i < 1000; ++i) ASSERT_EQ(client->ReadLine(), "452 Too many recipients\r\n") << i;
+    EXPECT_EQ(client->ReadLine(), kGoOn);
+    Play(*client, {{"hello\r\n.", kOk}, {"QUIT", kBye}});
+    ASSERT_EQ(service.Sent().size(), 1u);
+    ASSERT_EQ(service.Sent()[0].recipients.size(), 100u);
+    EXPECT_EQ(service.Sent()[0].recipients[99], "r99@example.com");
 }
 
 TEST_F(SmtpSessionTest, ExtraLoggingNeverShowsCredentials) {
@@ -197,8 +218,11 @@ TEST_F(SmtpSessionTest, ExtraLoggingNeverShowsCredentials) {
     LogWatch log;
     auto client = Connect(false);
     Play(*client, {
-                      {"EHLO me", "250-127.0.0.1\r\n250 AUTH PLAIN LOGIN\r\n"},
+                      {"EHLO me", kEhlo},
                       {"AUTH CRAM-MD5 c2VjcmV0", "504 Unrecognized authentication type.\r\n"},
+                      {"AUTH c2VjcmV0", "504 Unrecognized authentication type.\r\n"},
+                      {"AUTH\tPLAIN AGFsaWNlAHdyb25n", kNotYet},
+                      {" AUTH PLAIN AGFsaWNlAHdyb25n", kNotYet},
                       {"auth plain AGFsaWNlAHdyb25n", kRefused},
                       {"AUTH LOGIN YWxpY2U=", "334 UGFzc3dvcmQ6\r\n"},
                       {"d3Jvbmc=", kRefused},
@@ -213,9 +237,16 @@ TEST_F(SmtpSessionTest, ExtraLoggingNeverShowsCredentials) {
                                   s + "220 127.0.0.1 SMTP ready to roll",
                                   c + "EHLO me",
                                   s + "250-127.0.0.1",
-                                  s + "250 AUTH PLAIN LOGIN",
+                                  s + "250-AUTH PLAIN LOGIN",
+                                  s + "250 SIZE 50000000",
                                   c + "AUTH CRAM-MD5 ****",
                                   s + "504 Unrecognized authentication type.",
+                                  c + "AUTH ****",
+                                  s + "504 Unrecognized authentication type.",
+                                  c + "AUTH PLAIN ****",
+                                  s + "500 Not yet authenticated",
+                                  c + "AUTH PLAIN ****",
+                                  s + "500 Not yet authenticated",
                                   c + "AUTH PLAIN ****",
                                   s + "501 Authentication failed",
                                   c + "AUTH LOGIN ****",
@@ -231,31 +262,41 @@ TEST_F(SmtpSessionTest, ExtraLoggingNeverShowsCredentials) {
                               }));
 }
 
-// The client keeps a message the service did not take: no 250 ever comes.
-TEST_F(SmtpSessionTest, ServiceFailuresEndTheSessionWithoutAReply) {
+// The client keeps a message the service did not take: no 250 ever comes,
+// and a failed submission is answered before the connection closes.
+TEST_F(SmtpSessionTest, ServiceFailuresEndTheSessionAndNeverAcknowledge) {
+    const std::vector<Exchange> toData = {{std::string("AUTH PLAIN ") + kPlainAlice, kAccepted},
+                                          {"MAIL FROM:<a@b.example>", kOk},
+                                          {"RCPT TO:<c@d.example>", kOk},
+                                          {"DATA", kGoOn}};
     struct Case {
         const char* name;
         Operation failing;
+        int status;  // of the service's refusal, 0 for a failure to reach it
         std::vector<Exchange> script;
-        std::string last;  // sent last; the server closes instead of answering
+        std::string last;   // sent last
+        std::string reply;  // the answer to it before the connection closes
     } cases[] = {
-        {"refused submission",
-         Operation::SendMail,
-         {{std::string("AUTH PLAIN ") + kPlainAlice, kAccepted},
-          {"MAIL FROM:<a@b.example>", kOk},
-          {"RCPT TO:<c@d.example>", kOk},
-          {"DATA", kGoOn}},
-         "Subject: kept\r\n\r\nbody\r\n.\r\n"},
-        {"login error", Operation::Login, {}, std::string("AUTH PLAIN ") + kPlainAlice + "\r\n"},
+        {"refused submission", Operation::SendMail, 550, toData,
+         "Subject: kept\r\n\r\nbody\r\n.\r\n",
+         "554 Transaction failed: the service refused the message\r\n"},
+        {"unreachable service", Operation::SendMail, 0, toData,
+         "Subject: kept\r\n\r\nbody\r\n.\r\n",
+         "451 Requested action aborted: the service could not be reached\r\n"},
+        {"login error", Operation::Login, 0, {}, std::string("AUTH PLAIN ") + kPlainAlice + "\r\n",
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        service.FailNext(c.failing, "Hotmail::Failure - service said no");
+        service.FailNext(c.failing, "Hotmail::Failure - service said no", 1, c.status);
         LogWatch log;
         {
             auto client = Connect(false);
             Play(*client, c.script);
             client->Send(c.last);
+            if (!c.reply.empty()) {
+                EXPECT_EQ(client->ReadLine(), c.reply);
+            }
             EXPECT_TRUE(client->ClosedByServer());
         }
         ASSERT_TRUE(log.WaitFor(kSessionCatch));
@@ -267,8 +308,8 @@ TEST_F(SmtpSessionTest, ServiceFailuresEndTheSessionWithoutAReply) {
     EXPECT_EQ(service.Sent().size(), 1u);
 }
 
-// Lines of 1000 bytes: a message of exactly 50,000,000 bytes is taken, one
-// line more ends the session.
+// Lines of 1000 bytes: a message of exactly 50,000,000 bytes is taken; one
+// line more is read to its end, refused with 552, and ends the session.
 TEST_F(SmtpSessionTest, MessageTextIsLimitedToFiftyMillionBytes) {
     const std::string line = std::string(998, 'x') + "\r\n";
     for (size_t lines : {50000u, 50001u}) {
@@ -287,6 +328,8 @@ TEST_F(SmtpSessionTest, MessageTextIsLimitedToFiftyMillionBytes) {
             ASSERT_EQ(service.Sent().size(), 1u);
             EXPECT_EQ(service.Sent()[0].text.size(), 50000000u);
         } else {
+            EXPECT_EQ(client->ReadLine(),
+                      "552 Message size exceeds fixed maximum message size\r\n");
             EXPECT_TRUE(client->ClosedByServer());
             ASSERT_TRUE(log.WaitFor(kSessionCatch));
             EXPECT_EQ(log.NewLines(),
@@ -296,6 +339,19 @@ TEST_F(SmtpSessionTest, MessageTextIsLimitedToFiftyMillionBytes) {
             EXPECT_EQ(service.Sent().size(), 1u);
         }
     }
+}
+
+// A client that declares its message's size (RFC 1870) learns at MAIL that
+// it is too large, and may go on.
+TEST_F(SmtpSessionTest, AMailThatDeclaresTooLargeASizeIsRefusedAtOnce) {
+    auto client = Connect(true);
+    Play(*client, {{"MAIL FROM:<a@b.example> SIZE=50000001",
+                    "552 Message size exceeds fixed maximum message size\r\n"},
+                   {"MAIL FROM:<a@b.example> BODY=8BITMIME size=99999999999999999999999",
+                    "552 Message size exceeds fixed maximum message size\r\n"},
+                   {"RCPT TO:<c@d.example>", kWrongStage},
+                   {"MAIL FROM:<a@b.example> SIZE=50000000", kOk},
+                   {"QUIT", kBye}});
 }
 
 }  // namespace

@@ -44,6 +44,24 @@ std::string LineClient::ReadUntil(const std::string& terminator) {
     }
 }
 
+std::string LineClient::ReadToClose() {
+    char chunk[65536];
+    for (;;) {
+        size_t count = 0;
+        try {
+            count = socket.Receive(chunk, sizeof chunk);
+        } catch (const vxw::SocketError& e) {
+            // A server that closes with unread input resets the connection.
+            if (e.Code() != kConnectionResetError) throw;
+        }
+        if (count == 0) break;
+        buffer.append(chunk, count);
+    }
+    std::string bytes;
+    bytes.swap(buffer);
+    return bytes;
+}
+
 bool LineClient::ClosedByServer() {
     if (!buffer.empty()) return false;
     char chunk[256];

@@ -23,6 +23,8 @@ public:
     // when the server closed first.
     std::string ReadUntil(const std::string& terminator);
     std::string ReadLine() { return ReadUntil("\r\n"); }
+    // Every byte until the server closes the connection.
+    std::string ReadToClose();
     // True when the server closes the connection with nothing more to say
     // within the socket's time-out.
     bool ClosedByServer();

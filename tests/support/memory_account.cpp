@@ -26,14 +26,30 @@ std::string MemoryService::AddMessage(const std::string& user, const std::string
     return url;
 }
 
-void MemoryService::FailNext(Operation operation, const std::string& text, int times) {
+void MemoryService::FailNext(Operation operation, const std::string& text, int times,
+                             int status) {
     std::lock_guard<std::mutex> guard(lock);
-    failures[operation] = {text, times};
+    failures[operation] = {text, times, status};
 }
 
 void MemoryService::SetDownloadDelayMs(int milliseconds) {
     std::lock_guard<std::mutex> guard(lock);
     downloadDelayMs = milliseconds;
+}
+
+void MemoryService::SetPieceSize(size_t bytes) {
+    std::lock_guard<std::mutex> guard(lock);
+    pieceSize = bytes;
+}
+
+int MemoryService::StoppedDownloads() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return stoppedDownloads;
+}
+
+uint64_t MemoryService::DeliveredBytes() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return deliveredBytes;
 }
 
 std::vector<std::string> MemoryService::Trashed() const {
@@ -64,9 +80,10 @@ AccountFactory MemoryService::Factory() {
 void MemoryService::MaybeFail(Operation operation) {
     std::lock_guard<std::mutex> guard(lock);
     auto found = failures.find(operation);
-    if (found == failures.end() || found->second.second <= 0) return;
-    --found->second.second;
-    throw vx::Exception(found->second.first);
+    if (found == failures.end() || found->second.times <= 0) return;
+    --found->second.times;
+    if (found->second.status != 0) throw ServiceRefusal(found->second.text, found->second.status);
+    throw vx::Exception(found->second.text);
 }
 
 bool MemoryService::CheckLogin(const std::string& user, const std::string& password) {
@@ -91,9 +108,11 @@ void MemoryAccount::GetMessageList(MessageList& list) {
 
 void MemoryAccount::GetMessage(const vx::Str& url, MessageSink& sink) {
     int delay = 0;
+    size_t piece = 0;
     {
         std::lock_guard<std::mutex> guard(service.lock);
         delay = service.downloadDelayMs;
+        piece = service.pieceSize;
     }
     if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     service.MaybeFail(MemoryService::Operation::GetMessage);
@@ -108,7 +127,18 @@ void MemoryAccount::GetMessage(const vx::Str& url, MessageSink& sink) {
         text = found->text;
     }
     sink.Begin();
-    if (!text.empty()) sink.Put(text.data(), text.size());
+    if (piece == 0) piece = std::max<size_t>(text.size(), 1);
+    for (size_t at = 0; at < text.size(); at += piece) {
+        size_t size = std::min(piece, text.size() - at);
+        bool more = sink.Put(text.data() + at, size);
+        {
+            std::lock_guard<std::mutex> guard(service.lock);
+            service.deliveredBytes += size;
+            if (!more) ++service.stoppedDownloads;
+        }
+        if (!more) return;
+        service.MaybeFail(MemoryService::Operation::GetMessageRest);
+    }
 }
 
 void MemoryAccount::SendMessageToTrash(const vx::Str& url) {

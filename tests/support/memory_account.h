@@ -16,7 +16,15 @@ namespace testing_support {
 
 class MemoryService {
 public:
-    enum class Operation { Login, GetMessageList, GetMessage, SendMessageToTrash, SendMail };
+    // GetMessageRest fails a download after its first piece reached the sink.
+    enum class Operation {
+        Login,
+        GetMessageList,
+        GetMessage,
+        GetMessageRest,
+        SendMessageToTrash,
+        SendMail
+    };
 
     struct StoredMessage {
         std::string href;
@@ -37,15 +45,22 @@ public:
                            const std::string& text, int32_t reportedSize = -1,
                            const std::string& href = "");
 
-    // The next `times` calls of the operation throw vx::Exception(text).
-    void FailNext(Operation operation, const std::string& text, int times = 1);
+    // The next `times` calls of the operation throw vx::Exception(text), or
+    // with a status the service's refusal (ServiceRefusal) with it.
+    void FailNext(Operation operation, const std::string& text, int times = 1, int status = 0);
     // Every GetMessage waits this long before it answers.
     void SetDownloadDelayMs(int milliseconds);
+    // Every GetMessage hands the text to its sink in pieces of this size (0:
+    // in one piece).
+    void SetPieceSize(size_t bytes);
 
     // What the sessions did.
     std::vector<std::string> Trashed() const;
     std::vector<SentMail> Sent() const;
     int Disconnects() const;
+    // Downloads that their sink stopped, and the bytes the sinks were given.
+    int StoppedDownloads() const;
+    uint64_t DeliveredBytes() const;
     // The user's remaining messages, in list order.
     std::vector<StoredMessage> Mailbox(const std::string& user) const;
 
@@ -60,11 +75,19 @@ private:
     mutable std::mutex lock;
     std::map<std::string, std::string> passwords;
     std::map<std::string, std::vector<StoredMessage>> mailboxes;
-    std::map<Operation, std::pair<std::string, int>> failures;
+    struct Failure {
+        std::string text;
+        int times;
+        int status;
+    };
+    std::map<Operation, Failure> failures;
     std::vector<std::string> trashed;
     std::vector<SentMail> sent;
     int disconnects = 0;
     int downloadDelayMs = 0;
+    size_t pieceSize = 0;
+    int stoppedDownloads = 0;
+    uint64_t deliveredBytes = 0;
     int nextId = 1;
 };
 
