@@ -5,6 +5,7 @@
 // out again after an authentication challenge, a redirect or a retry).
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "core/str.h"
 
@@ -43,6 +44,53 @@ private:
     uint64_t size = 0;
     size_t part = 0;    // the part the next byte comes from
     size_t offset = 0;  // within that part
+};
+
+// A text followed by the bytes of another source (a submission's envelope in
+// front of its message); the other source must outlive it.
+class PrefixedSource : public BodySource {
+public:
+    PrefixedSource(vx::Str prefix, BodySource& rest) : prefix(std::move(prefix)), rest(rest) {}
+    uint64_t Size() const override { return prefix.size() + rest.Size(); }
+    void Rewind() override;
+    size_t Read(char* buffer, size_t size) override;
+
+private:
+    vx::Str prefix;
+    BodySource& rest;
+    size_t offset = 0;  // within prefix
+};
+
+// A sink that writes the body to a file, created anew (an existing one is
+// replaced) by Open. Put throws vx::Exception with failureText when a write
+// fails.
+class FileSink : public BodySink {
+public:
+    FileSink(vx::Str fileName, vx::Str failureText)
+        : fileName(std::move(fileName)), failureText(std::move(failureText)) {}
+    // Closes quietly; a caller that needs to know calls Close.
+    ~FileSink() override;
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
+
+    // Throws vx::Exception with failureText when the file cannot be created.
+    void Open();
+    bool Put(const char* data, size_t size) override;
+    // Flushes and closes; throws vx::Exception with failureText when the
+    // last bytes cannot be written. Safe to call twice.
+    void Close();
+    // Closes quietly and removes the file if Open made it: what it holds is
+    // no good.
+    void Discard();
+    bool IsOpen() const { return file != nullptr; }
+
+private:
+    [[noreturn]] void Fail();
+
+    vx::Str fileName;
+    vx::Str failureText;
+    std::FILE* file = nullptr;
+    bool created = false;  // Open made the file
 };
 
 }  // namespace vxw

@@ -38,6 +38,31 @@ vx::Str Quoted(const char* name, const vx::Str& value) {
     return vx::Str(name) + "=\"" + value + "\"";
 }
 
+// A value of our own as a quoted string: '"' and '\\' escaped. Values from
+// the challenge go back as the server quoted them.
+vx::Str Escaped(const vx::Str& value) {
+    vx::Str out;
+    for (char c : value) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+vx::Str BodyDigest(BodySource* body) {
+    MD5 md5;
+    if (body != nullptr) {
+        body->Rewind();
+        char piece[16384];
+        while (size_t got = body->Read(piece, sizeof piece)) md5.update(piece, got);
+        body->Rewind();
+    }
+    md5.finalize();
+    char text[33];
+    md5.hex_digest(text);
+    return text;
+}
+
 }  // namespace
 
 vx::Str HandleAuthBasic(const vx::Str& user, const vx::Str& password) {
@@ -68,9 +93,19 @@ DigestOptions GetDigestOptions(const vx::Str& challenge, const vx::Str& host) {
     return options;
 }
 
+bool HoldsControlCharacter(const vx::Str& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
 vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx::Str& challenge,
-                         const vx::Str& uri, const vx::Str& method, const vx::StrParts& body,
+                         const vx::Str& uri, const vx::Str& method, BodySource* body,
                          const vx::Str& host) {
+    if (HoldsControlCharacter(user))
+        throw HttpError(
+            "Http::HandleAuthDigest::Username - The user name holds a control character - " + host,
+            0);
     DigestOptions options = GetDigestOptions(challenge, host);
     DigestInput in;
     in.algorithm = Lookup(options, "algorithm");
@@ -86,8 +121,9 @@ vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx:
     in.body = body;
     if (!in.qop.empty()) in.cnonce = MakeCnonce(), in.nc = "01";
 
-    vx::Str value = "Digest " + Quoted("username", user) + ", " + Quoted("uri", uri) + ", " +
-                    Quoted("realm", in.realm) + ", " + Quoted("nonce", in.nonce);
+    vx::Str value = "Digest " + Quoted("username", Escaped(user)) + ", " +
+                    Quoted("uri", Escaped(uri)) + ", " + Quoted("realm", in.realm) + ", " +
+                    Quoted("nonce", in.nonce);
     vx::Str opaque = Lookup(options, "opaque");
     if (!opaque.empty()) value += ", " + Quoted("opaque", opaque);
     if (!in.algorithm.empty()) value += ", " + Quoted("algorithm", in.algorithm);
@@ -111,7 +147,7 @@ vx::Str GetResponseDigest(const DigestInput& in, const vx::Str& host) {
 
     vx::Str a2 = in.method + ":" + in.uri;
     if (EqualNoCase(in.qop, "auth-int"))
-        a2 += ":" + Md5Hex(in.body);
+        a2 += ":" + BodyDigest(in.body);
     else if (!in.qop.empty() && !EqualNoCase(in.qop, "auth"))
         throw HttpError(
             "Http::GetResponseDigest::Qop - Unsupported qop - " + in.qop + " - " + host + in.uri,

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "core/str.h"
+#include "http/body_stream.h"
 #include "http/no_case.h"
 
 namespace vxw {
@@ -23,15 +24,20 @@ DigestOptions GetDigestOptions(const vx::Str& challenge, const vx::Str& host);
 
 // The Authorization value answering one Digest challenge for a request of
 // method on uri (the path as requested, without any proxy prefix); the body
-// is hashed only for qop auth-int.
+// (nullptr: none) is read, and rewound, only for qop auth-int. The user name
+// and uri are written as quoted strings (RFC 7616, 3.4); a user name holding
+// a control character throws HttpError (Username), as no quoting can carry it.
 vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx::Str& challenge,
-                         const vx::Str& uri, const vx::Str& method, const vx::StrParts& body,
+                         const vx::Str& uri, const vx::Str& method, BodySource* body,
                          const vx::Str& host);
 
 struct DigestInput {
     vx::Str algorithm, realm, nonce, user, password, method, uri, qop, cnonce, nc;
-    vx::StrParts body;
+    BodySource* body = nullptr;  // nullptr: an empty body
 };
+
+// Whether text holds a byte below 0x20 or DEL: never fit for a header line.
+bool HoldsControlCharacter(const vx::Str& text);
 
 // The 32-digit request digest. Throws HttpError for an algorithm or qop it
 // does not know.

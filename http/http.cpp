@@ -1,5 +1,6 @@
 #include "http/http.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/dir_util.h"
@@ -22,10 +23,14 @@ private:
     T saved;
 };
 
-size_t BodyLength(const vx::StrParts& body) {
-    size_t length = 0;
-    for (std::string_view part : body) length += part.size();
-    return length;
+// Methods that may go out a second time when a kept-alive connection turns
+// out dead after they were sent (RFC 7230, 6.3.1): the server cannot have
+// acted on them in a way that repeating them would change. A POST or MOVE
+// that reached the server may have taken effect.
+bool IsIdempotent(const vx::Str& method) {
+    for (const char* safe : {"GET", "HEAD", "PROPFIND", "CONNECT"})
+        if (EqualNoCase(method, safe)) return true;
+    return false;
 }
 
 }  // namespace
@@ -67,17 +72,18 @@ bool Http::HasHeader(const vx::Str& name) const {
 void Http::SendRequest(const vx::Str& path, const vx::Str& method, const char* body, size_t length,
                        const char* user, const char* password, int32_t redirectsLeft,
                        bool allowAuth, bool allowProxyAuth, const vx::Str& output) {
-    vx::StrParts parts;
-    if (body != nullptr) parts.emplace_back(body, length);
-    Issue(Request{path, method, body != nullptr ? &parts : nullptr, user, password},
+    PartsSource source(body != nullptr ? vx::StrParts{{body, length}} : vx::StrParts());
+    Restore<const SinkChooser*> noSink(chooseSink, nullptr);
+    Issue(Request{path, method, body != nullptr ? &source : nullptr, user, password},
           Budget{redirectsLeft, allowAuth, allowProxyAuth}, output);
 }
 
-void Http::SendRequest(const vx::Str& path, const vx::Str& method, const vx::StrParts& body,
+void Http::SendRequest(const vx::Str& path, const vx::Str& method, BodySource* body,
                        const char* user, const char* password, int32_t redirectsLeft,
-                       bool allowAuth, bool allowProxyAuth, const vx::Str& output) {
-    Issue(Request{path, method, &body, user, password},
-          Budget{redirectsLeft, allowAuth, allowProxyAuth}, output);
+                       bool allowAuth, bool allowProxyAuth, const SinkChooser& choose) {
+    Restore<const SinkChooser*> chosen(chooseSink, choose ? &choose : nullptr);
+    Issue(Request{path, method, body, user, password},
+          Budget{redirectsLeft, allowAuth, allowProxyAuth}, "");
 }
 
 void Http::Issue(const Request& request, const Budget& budget, const vx::Str& output) {
@@ -87,7 +93,7 @@ void Http::Issue(const Request& request, const Budget& budget, const vx::Str& ou
     if (!tunnelling) KeepCredentials(request.user, request.password);
 
     try {
-        Exchange(request);
+        Exchange(request, budget);
     } catch (...) {
         // Whatever is left on the connection is no longer a response start.
         CloseConnection();
@@ -97,16 +103,23 @@ void Http::Issue(const Request& request, const Budget& budget, const vx::Str& ou
     DispatchStatus(request, budget);
 }
 
-void Http::Exchange(const Request& request) {
+void Http::Exchange(const Request& request, const Budget& budget) {
+    bool retryable = IsIdempotent(request.method);
+    // A request that must not go out twice is never sent on a connection the
+    // server has already given up: checked before the first byte is written.
+    if (!retryable && connection.IsOpen() && connectionUsed && !StillUsable()) CloseConnection();
     if (!connection.IsOpen()) Connect();
-    if (!SendAndReadHead(request, connectionUsed)) {
+    if (!SendAndReadHead(request, connectionUsed && retryable)) {
         // The server dropped the kept-alive connection before answering (it
         // closed an idle connection just as the request went out): the
         // request never reached it, so one attempt on a fresh connection is safe.
         Connect();
         SendAndReadHead(request, false);
     }
-    ReadResponse(request.method);
+    ReadHead();
+    sink = nullptr;
+    if (chooseSink != nullptr && !Follows(request, budget)) sink = (*chooseSink)(*this);
+    if (HasBody(request.method)) ReadBody(sink);
 }
 
 bool Http::SendAndReadHead(const Request& request, bool reused) {
@@ -114,6 +127,7 @@ bool Http::SendAndReadHead(const Request& request, bool reused) {
     responseStarted = false;
     try {
         WriteRequest(request);
+        pace.Start(ReceivePace::Phase::Head, timeout);
         ReadResponseHeaders();
     } catch (const HttpError&) {
         throw;
@@ -125,6 +139,17 @@ bool Http::SendAndReadHead(const Request& request, bool reused) {
     if (reused && clean && !responseStarted && peerClosed) return false;
     connectionUsed = true;
     return true;
+}
+
+bool Http::StillUsable() {
+    // Between responses nothing should arrive; a readable socket means the
+    // server closed it, reset it or sent something that answers nothing.
+    return receiveBuffer.Empty() && !connection.WaitUntilReadable(0);
+}
+
+bool Http::TalkingToProxy() const {
+    // Inside a tunnel the other end is the server, not the proxy.
+    return !proxyHost.empty() && (!useTls || tunnelling);
 }
 
 void Http::Connect() {
@@ -152,6 +177,7 @@ void Http::OpenTunnel(const vx::Str& portText) {
         Restore<bool> inTunnel(tunnelling, true);
         // The output file belongs to the request that needed the tunnel.
         Restore<vx::Str> output(outputFile, "");
+        Restore<const SinkChooser*> noSink(chooseSink, nullptr);
         // No redirects for the tunnel itself: a proxy has nowhere else to send it.
         Issue(Request{host + ":" + portText, "CONNECT", nullptr, nullptr, nullptr},
               Budget{0, true, true}, "");
@@ -165,6 +191,9 @@ void Http::OpenTunnel(const vx::Str& portText) {
     // it; an address literal is not a name.
     bool address = host.find_first_not_of("0123456789.") == vx::Str::npos;
     if (!connection.HasTls()) connection.SslConnect(address ? vx::Str() : host);
+    // The proxy's answer does not count: towards the server the connection
+    // is new (and what its TLS sends after the handshake is no sign of a close).
+    connectionUsed = false;
 }
 
 void Http::CloseConnection() {
@@ -177,7 +206,7 @@ void Http::CloseConnection() {
 
 void Http::WriteRequest(const Request& request) {
     if (request.body != nullptr)
-        requestHeaders["Content-Length"] = std::to_string(BodyLength(*request.body));
+        requestHeaders["Content-Length"] = std::to_string(request.body->Size());
     else
         requestHeaders.erase("Content-Length");
     if (cookies.Empty())
@@ -193,13 +222,44 @@ void Http::WriteRequest(const Request& request) {
         if (tunnelling &&
             (EqualNoCase(header.first, "Authorization") || EqualNoCase(header.first, "Cookie")))
             continue;
+        // The proxy's credentials are the proxy's: never for the server at
+        // the other end of a tunnel.
+        if (!TalkingToProxy() && EqualNoCase(header.first, "Proxy-Authorization")) continue;
         head += header.first + ": " + header.second + "\r\n";
     }
     head += "\r\n";
     connection.SendText(head);
-    if (request.body == nullptr) return;
-    for (std::string_view part : *request.body)
-        if (!part.empty()) connection.Send(part.data(), part.size());
+    if (request.body != nullptr) WriteBody(*request.body);
+}
+
+void Http::WriteBody(BodySource& body) {
+    body.Rewind();
+    uint64_t left = body.Size();
+    if (left == 0) return;
+    if (sendPiece.empty()) sendPiece.resize(kSendPiece);
+    while (left > 0) {
+        size_t got = body.Read(sendPiece.data(),
+                               static_cast<size_t>(std::min<uint64_t>(left, sendPiece.size())));
+        // The Content-Length is out already: a body that comes up short
+        // would leave the server waiting for the rest.
+        if (got == 0)
+            throw HttpError(
+                "Http::SendRequest::Body - The request body ended before its length - " + host, 0);
+        connection.Send(sendPiece.data(), got);
+        left -= got;
+    }
+}
+
+bool Http::Follows(const Request& request, const Budget& budget) const {
+    int32_t status = GetStatusCode();
+    switch (status) {
+        case 401:
+            return request.user != nullptr && request.password != nullptr && budget.allowAuth;
+        case 407:
+            return !proxyUser.empty() && budget.allowProxyAuth && TalkingToProxy();
+        default:
+            return status >= 300 && status <= 399 && budget.redirectsLeft > 0;
+    }
 }
 
 void Http::DispatchStatus(const Request& request, const Budget& budget) {
@@ -212,7 +272,7 @@ void Http::DispatchStatus(const Request& request, const Budget& budget) {
                                 host + request.path,
                             401);
         case 407:
-            if (!proxyUser.empty() && budget.allowProxyAuth)
+            if (!proxyUser.empty() && budget.allowProxyAuth && TalkingToProxy())
                 return AuthenticateRequest(request, budget, true);
             throw HttpError(
                 "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - " +

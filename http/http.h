@@ -7,11 +7,15 @@
 // simple cookie jar. One thread at a time uses an object; it has no locks.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "core/str.h"
 #include "http/body_pieces.h"
+#include "http/body_stream.h"
 #include "http/cookie_jar.h"
 #include "http/no_case.h"
+#include "http/receive_pace.h"
 #include "http/response_buffer.h"
 #include "net/socket.h"
 
@@ -46,12 +50,21 @@ public:
     void SendRequest(const vx::Str& path, const vx::Str& method, const char* body, size_t length,
                      const char* user, const char* password, int32_t redirectsLeft, bool allowAuth,
                      bool allowProxyAuth, const vx::Str& outputFile);
-    // The same with a body in parts, sent one after the other as one body
-    // (with its Content-Length, 0 for no parts). The parts must stay valid
-    // until the call returns.
-    void SendRequest(const vx::Str& path, const vx::Str& method, const vx::StrParts& body,
-                     const char* user, const char* password, int32_t redirectsLeft, bool allowAuth,
-                     bool allowProxyAuth, const vx::Str& outputFile);
+
+    // Picks, once the head of the answer a request ends with has been read
+    // (challenges, redirects and 304s followed), where its body goes: a sink,
+    // or nullptr to keep it in memory for GetPage. Bodies of the answers that
+    // were followed stay in memory.
+    using SinkChooser = std::function<BodySink*(const Http&)>;
+
+    // The same with a body read from a source (nullptr: no body at all),
+    // rewound whenever the request goes out again, and the final answer's
+    // body streamed into the sink that chooseSink picks. A sink that wants no
+    // more ends the read early; the connection is then closed, or a small
+    // remainder read away, so the next request starts clean.
+    void SendRequest(const vx::Str& path, const vx::Str& method, BodySource* body, const char* user,
+                     const char* password, int32_t redirectsLeft, bool allowAuth,
+                     bool allowProxyAuth, const SinkChooser& chooseSink);
 
     // Of the last response: status (-1 if none), reason phrase, version
     // (1.1 for "HTTP/1.1", -1 if none), status line and header lines.
@@ -67,15 +80,36 @@ public:
     // The same, but a body in memory is handed over rather than copied (a
     // large message is then never held twice); GetPage is empty afterwards.
     void TakePage(vx::Str& page);
+    // Body bytes of the last response that were read, wherever they went.
+    int64_t GetBodyBytes() const { return bodyBytes; }
+    // Whether the sink of the last response wanted no more before its end.
+    bool BodyStopped() const { return sinkStopped; }
+    // Whether the server closed the connection before the last response's
+    // body reached its Content-Length (it ends quietly there).
+    bool BodyEndedEarly() const { return bodyCutShort; }
+
+    // A body held in memory beyond this many bytes fails the request: no
+    // answer the program keeps whole comes near it, and a server must not be
+    // able to grow the process without end.
+    static constexpr size_t kMaxBodyInMemory = size_t(64) << 20;
 
 private:
     // Bodies are read in pieces of at most this many bytes.
     static constexpr size_t kReceivePiece = 100000;
 
+    // Pieces in which a request body is read from its source and sent.
+    static constexpr size_t kSendPiece = 256 * 1024;
+    // A remainder of a body this small is read away when a sink stops early,
+    // so the connection can be kept; a larger one closes it.
+    static constexpr int64_t kDrainLimit = 64 * 1024;
+    // How long the end of a chunked body's trailer is waited for once its
+    // last chunk has arrived.
+    static constexpr int32_t kTrailerWaitMs = 500;
+
     struct Request {
         const vx::Str& path;
         const vx::Str& method;
-        const vx::StrParts* body;  // nullptr: no body at all
+        BodySource* body;  // nullptr: no body at all
         const char* user;
         const char* password;
     };
@@ -86,14 +120,18 @@ private:
     };
 
     void Issue(const Request& request, const Budget& budget, const vx::Str& output);
-    void Exchange(const Request& request);
+    void Exchange(const Request& request, const Budget& budget);
     bool SendAndReadHead(const Request& request, bool reused);
+    bool StillUsable();
+    bool TalkingToProxy() const;
     void KeepCredentials(const char* user, const char* password);
     void Connect();
     void OpenTunnel(const vx::Str& portText);
     void CloseConnection();
     void WriteRequest(const Request& request);
-    void ReadResponse(const vx::Str& method);
+    void WriteBody(BodySource& body);
+    void ReadHead();
+    bool Follows(const Request& request, const Budget& budget) const;
     void DispatchStatus(const Request& request, const Budget& budget);
 
     void ReadResponseHeaders();
@@ -101,16 +139,20 @@ private:
     bool ShouldClose(const vx::Str& method) const;
     const vx::Str* FirstHeader(const char* name) const;
     size_t ReceiveMore(size_t max);
+    [[noreturn]] void ThrowTooSlow() const;
+    bool ReceivePromptly();
 
     bool LoadPage(vx::Str& page) const;
-    void ReadBody();
+    void ReadBody(BodySink* sink);
     void ReadSizedBody(int64_t length);
+    void DrainOrDrop(int64_t remaining);
     void ReadUntilClose();
     bool ReadChunk();
     void ReadChunkData(uint64_t size);
     size_t FindLineEnd(const char* errorText);
     void SkipTrailer();
     void PutBody(const char* data, size_t count, const char* errorTag);
+    bool Stopped() const { return sinkStopped; }
 
     void ApplyCachedAuthorization();
     void AuthenticateRequest(const Request& request, const Budget& budget, bool forProxy);
@@ -133,6 +175,9 @@ private:
     BodyPieces responseBody;  // when there is no output file
     int64_t bodyBytes = 0;
     vx::Str outputFile;
+    const SinkChooser* chooseSink = nullptr;  // of the request under way, or nullptr
+    BodySink* sink = nullptr;                 // where this response's body goes, or nullptr
+    ReceivePace pace;
     NoCaseMultimap responseHeaders;
     vx::Str authUser, authPassword;
     NoCaseMap authCache;  // host to the last Authorization value built for it
@@ -142,6 +187,9 @@ private:
     bool peerClosed = false;       // the server closed this connection
     bool responseStarted = false;  // bytes arrived since the request went out
     bool framingBroken = false;    // the last body's length could not be trusted
+    bool sinkStopped = false;      // the sink wanted no more of this body
+    bool bodyCutShort = false;     // the connection closed before the Content-Length
+    std::vector<char> sendPiece;   // a request body on its way out
 };
 
 }  // namespace vxw

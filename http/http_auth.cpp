@@ -53,7 +53,7 @@ void Http::AuthenticateRequest(const Request& request, const Budget& budget, boo
             credentials = HandleAuthBasic(user, password);
         else if (scheme == "digest")
             credentials = HandleAuthDigest(user, password, it->second, request.path, request.method,
-                                           request.body ? *request.body : vx::StrParts(), host);
+                                           request.body, host);
     }
     if (credentials.empty())
         throw HttpError(

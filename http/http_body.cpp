@@ -1,5 +1,6 @@
 // Reading a response body: sized, chunked (RFC 7230, 4.1) or delimited by
-// the server closing, into memory or appended piece by piece to a file.
+// the server closing, into memory, into a sink piece by piece as it arrives,
+// or appended piece by piece to a file.
 #include <algorithm>
 #include <limits>
 
@@ -25,36 +26,60 @@ const char kAppendChunk[] = "Http::ReadChunk::AppendToFile - Error appending to 
 const char kLengthDelimiter[] =
     "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - ";
 
-// The hexadecimal number at the start of line; extensions after the digits
-// are ignored and no digits give 0. Saturates instead of overflowing.
-uint64_t ReadChunkSize(const char* line, size_t length) {
-    uint64_t size = 0;
-    for (size_t i = 0; i < length; ++i) {
-        char c = line[i];
-        int digit = c >= '0' && c <= '9'                     ? c - '0'
-                    : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
-                                                             : -1;
-        if (digit < 0) break;
+const char kUnreadableSize[] = "Http::ReadChunk::Size - The chunk size cannot be read - ";
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(c | 0x20);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// The chunk size at the start of line, read as sscanf's "%x" reads it:
+// leading blanks, then an optional "0x" or "0X", then hexadecimal digits;
+// extensions after the digits are ignored. False when there are no digits.
+// Saturates instead of overflowing.
+bool ReadChunkSize(const char* line, size_t length, uint64_t& size) {
+    size_t i = 0;
+    while (i < length && IsSpace(line[i])) ++i;
+    if (i + 2 < length && line[i] == '0' && (line[i + 1] | 0x20) == 'x' &&
+        HexDigit(line[i + 2]) >= 0)
+        i += 2;
+    if (i == length || HexDigit(line[i]) < 0) return false;
+    size = 0;
+    for (int digit; i < length && (digit = HexDigit(line[i])) >= 0; ++i) {
         size = size > (std::numeric_limits<uint64_t>::max() >> 4)
                    ? std::numeric_limits<uint64_t>::max()
                    : size << 4 | uint64_t(digit);
     }
-    return size;
+    return true;
 }
 
 }  // namespace
 
 void Http::PutBody(const char* data, size_t count, const char* errorTag) {
-    if (count == 0) return;
-    if (outputFile.empty()) {
+    if (count == 0 || sinkStopped) return;
+    if (sink != nullptr) {
+        sinkStopped = !sink->Put(data, count);
+    } else if (!outputFile.empty()) {
+        if (!AppendToFile(outputFile, vx::Str(data, count)))
+            throw HttpError(errorTag + std::to_string(count) + " - " + outputFile, 0);
+    } else {
+        if (responseBody.Size() + count > kMaxBodyInMemory)
+            throw HttpError("Http::ReadBody::Size - The body exceeds " +
+                                std::to_string(kMaxBodyInMemory) + " bytes - " + host,
+                            0);
         responseBody.Append(data, count);
-    } else if (!AppendToFile(outputFile, vx::Str(data, count))) {
-        throw HttpError(errorTag + std::to_string(count) + " - " + outputFile, 0);
     }
     bodyBytes += static_cast<int64_t>(count);
 }
 
-void Http::ReadBody() {
+void Http::ReadBody(BodySink* target) {
+    sink = target;
+    pace.Start(ReceivePace::Phase::Body, timeout);
     const vx::Str* encoding = FirstHeader("transfer-encoding");
     if (encoding != nullptr && EqualNoCase(*encoding, "chunked")) {
         while (ReadChunk()) {
@@ -73,24 +98,45 @@ void Http::ReadBody() {
 }
 
 void Http::ReadSizedBody(int64_t length) {
-    if (outputFile.empty() && !framingBroken) responseBody.Expect(static_cast<uint64_t>(length));
+    if (sink == nullptr && outputFile.empty() && !framingBroken)
+        responseBody.Expect(static_cast<uint64_t>(length));
     PutBody(receiveBuffer.Data(), receiveBuffer.Size(), kAppendSized1);
     receiveBuffer.Clear();
     int64_t remaining = length - bodyBytes;
-    while (remaining > 0) {
+    while (remaining > 0 && !Stopped()) {
         size_t got = ReceiveMore(static_cast<size_t>(std::min<int64_t>(remaining, kReceivePiece)));
-        if (got == 0) break;
+        if (got == 0) {
+            bodyCutShort = true;
+            break;
+        }
         PutBody(receiveBuffer.Data(), got, kAppendSized2);
+        receiveBuffer.Clear();
+        remaining -= static_cast<int64_t>(got);
+    }
+    if (Stopped()) DrainOrDrop(remaining);
+}
+
+void Http::DrainOrDrop(int64_t remaining) {
+    // Reading a large rest would cost more than a new connection.
+    if (remaining > kDrainLimit) {
+        framingBroken = true;
+        return;
+    }
+    while (remaining > 0) {
+        size_t got = ReceiveMore(static_cast<size_t>(remaining));
+        if (got == 0) return;
         receiveBuffer.Clear();
         remaining -= static_cast<int64_t>(got);
     }
 }
 
 void Http::ReadUntilClose() {
+    // Such a connection ends with its body anyway.
+    framingBroken = true;
     do {
         PutBody(receiveBuffer.Data(), receiveBuffer.Size(), kAppendUntilClose);
         receiveBuffer.Clear();
-    } while (ReceiveMore(kReceivePiece) > 0);
+    } while (!Stopped() && ReceiveMore(kReceivePiece) > 0);
 }
 
 size_t Http::FindLineEnd(const char* errorText) {
@@ -104,14 +150,21 @@ size_t Http::FindLineEnd(const char* errorText) {
 
 bool Http::ReadChunk() {
     size_t lineEnd = FindLineEnd(kLengthDelimiter);
-    uint64_t size = ReadChunkSize(receiveBuffer.Data(), lineEnd);
+    uint64_t size = 0;
+    // Taken as 0, an unreadable size would end the body silently: a message
+    // cut to nothing would look whole.
+    if (!ReadChunkSize(receiveBuffer.Data(), lineEnd, size))
+        throw HttpError(kUnreadableSize + host, 0);
     receiveBuffer.Consume(lineEnd + 2);
     if (size == 0) {
         SkipTrailer();
         return false;
     }
     ReadChunkData(size);
-    return true;
+    if (!Stopped()) return true;
+    // The rest of a chunked body has no length to read away by.
+    framingBroken = true;
+    return false;
 }
 
 void Http::ReadChunkData(uint64_t size) {
@@ -123,6 +176,7 @@ void Http::ReadChunkData(uint64_t size) {
             PutBody(receiveBuffer.Data(), take, kAppendChunk);
             receiveBuffer.Consume(take);
             left -= take;
+            if (Stopped()) return;
             // The CR LF behind the data is skipped unexamined.
             if (left == 0 && receiveBuffer.Size() >= 2) return receiveBuffer.Consume(2);
             if (ReceiveMore(kReceivePiece) > 0) continue;
@@ -136,11 +190,13 @@ void Http::ReadChunkData(uint64_t size) {
 
 void Http::SkipTrailer() {
     // Trailer lines up to the empty line that ends the body (RFC 7230, 4.1.2);
-    // leaving them would make them the start of the next response.
+    // leaving them would make them the start of the next response. The body
+    // is complete already: a server that is slow to end the trailer costs
+    // only its connection, not the request.
     for (;;) {
         size_t end = receiveBuffer.Find("\r\n");
         if (end == ResponseBuffer::npos) {
-            if (receiveBuffer.Size() <= kMaxChunkLine && ReceiveMore(kReceivePiece) > 0) continue;
+            if (receiveBuffer.Size() <= kMaxChunkLine && ReceivePromptly()) continue;
             framingBroken = true;
             return;
         }

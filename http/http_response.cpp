@@ -1,4 +1,7 @@
 // Reading the response head and deciding what follows it.
+#include <algorithm>
+#include <chrono>
+
 #include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/file_util.h"
@@ -11,16 +14,68 @@ namespace {
 // A head (status line and header lines) larger than this is refused rather
 // than buffered without end.
 constexpr size_t kMaxHeadSize = 1 << 20;
+// A wait that the socket ended may be measured this much shorter than asked.
+constexpr int64_t kClockSlackMs = 5;
+
+int64_t ElapsedMs(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
 
 }  // namespace
 
 size_t Http::ReceiveMore(size_t max) {
-    size_t got = receiveBuffer.ReceiveFrom(connection, max < kReceivePiece ? max : kReceivePiece);
-    if (got == 0)
-        peerClosed = true;
-    else
-        responseStarted = true;
-    return got;
+    using Clock = std::chrono::steady_clock;
+    for (;;) {
+        if (pace.Exhausted()) ThrowTooSlow();
+        int32_t wait = pace.NextWaitMs();
+        size_t before = pace.BytesInWindow();
+        connection.SetTimeout(wait);
+        Clock::time_point start = Clock::now();
+        size_t got = 0;
+        try {
+            got = receiveBuffer.ReceiveFrom(connection, std::min(max, kReceivePiece));
+        } catch (const SocketError&) {
+            connection.SetTimeout(timeout);
+            int64_t waited = ElapsedMs(start);
+            // Not a wait that ran out: a failure of its own.
+            if (waited + kClockSlackMs < wait) throw;
+            pace.Account(waited, 0);
+            // A whole time-out without a byte: the socket's own time-out, as ever.
+            if (before == 0) throw;
+            continue;
+        }
+        connection.SetTimeout(timeout);
+        pace.Account(ElapsedMs(start), got);
+        if (got == 0)
+            peerClosed = true;
+        else
+            responseStarted = true;
+        return got;
+    }
+}
+
+void Http::ThrowTooSlow() const {
+    vx::Str limit = std::to_string(timeout) + " ms - " + host;
+    if (pace.CurrentPhase() == ReceivePace::Phase::Head)
+        throw HttpError(
+            "Http::ReadResponseHeaders::Time - The response head took longer than " + limit, 0);
+    throw HttpError("Http::ReadBody::Slow - The body moved less than " +
+                        std::to_string(ReceivePace::kBodyFloor) + " bytes in " + limit,
+                    0);
+}
+
+bool Http::ReceivePromptly() {
+    connection.SetTimeout(std::max(std::min(timeout, kTrailerWaitMs), ReceivePace::kMinWaitMs));
+    size_t got = 0;
+    try {
+        got = receiveBuffer.ReceiveFrom(connection, kReceivePiece);
+    } catch (const SocketError&) {
+        got = 0;
+    }
+    connection.SetTimeout(timeout);
+    return got > 0;
 }
 
 void Http::ReadResponseHeaders() {
@@ -30,6 +85,8 @@ void Http::ReadResponseHeaders() {
     statusCode = -1;
     bodyBytes = 0;
     framingBroken = false;
+    sinkStopped = false;
+    bodyCutShort = false;
     size_t searched = 0;
     for (;;) {
         size_t end = receiveBuffer.Find("\r\n\r\n", searched);
@@ -47,11 +104,10 @@ void Http::ReadResponseHeaders() {
     }
 }
 
-void Http::ReadResponse(const vx::Str& method) {
+void Http::ReadHead() {
     if (GetStatusCode() == 100) ReadResponseHeaders();
     ParseHeaderLines(responseHead, responseHeaders);
     cookies.Store(responseHeaders);
-    if (HasBody(method)) ReadBody();
 }
 
 bool Http::HasBody(const vx::Str& method) const {

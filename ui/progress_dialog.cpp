@@ -7,9 +7,9 @@
 #include <exception>
 
 #include "core/exception.h"
-#include "core/file_util.h"
 #include "core/thread.h"
 #include "core/thread_handlers.h"
+#include "http/body_stream.h"
 #include "http/http.h"
 #include "text/str_util.h"
 #include "ui/message_box.h"
@@ -70,11 +70,25 @@ void ProgressDialog::Fetch() {
     vx::StrUtil::UrlParts parts = vx::StrUtil::SplitUrl(url);
     vxw::Http http;
     http.SetServer(parts.port, false, parts.host, "", 0, "", "", kTimeoutMs);
-    http.SendRequest(parts.path.empty() ? "/" : parts.path, "GET", nullptr, 0, nullptr, nullptr, 10,
-                     true, true, "");
-    int32_t status = http.GetStatusCode();
-    if (status != 200)
-        throw vx::Exception("Unexpected status code: " + vx::StrUtil::IntToStr(status));
-    if (!SaveToFile(targetPath, http.GetPage()))
-        throw vx::Exception("Error saving program update to disk: " + targetPath);
+    // The installer goes to its file as it arrives, never whole in memory;
+    // the file is made only once the server answered with it.
+    vxw::FileSink file(targetPath, "Error saving program update to disk: " + targetPath);
+    try {
+        http.SendRequest(parts.path.empty() ? "/" : parts.path, "GET", nullptr, nullptr, nullptr,
+                         10, true, true, [&file](const vxw::Http& answer) -> vxw::BodySink* {
+                             if (answer.GetStatusCode() != 200) return nullptr;
+                             file.Open();
+                             return &file;
+                         });
+        int32_t status = http.GetStatusCode();
+        if (status != 200)
+            throw vx::Exception("Unexpected status code: " + vx::StrUtil::IntToStr(status));
+        // A cut installer must never be started.
+        if (http.BodyEndedEarly())
+            throw vx::Exception("The update download ended early: " + targetPath);
+        file.Close();
+    } catch (...) {
+        file.Discard();
+        throw;
+    }
 }

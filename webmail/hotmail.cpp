@@ -1,16 +1,20 @@
 // Hotmail: the request path every operation goes through, and the login.
 #include "webmail/hotmail.h"
 
+#include <cstdint>
+
 #include "core/config.h"
 #include "core/log.h"
 #include "core/main_window.h"
 #include "core/thread.h"
+#include "http/digest.h"
 #include "net/line_channel.h"
 #include "text/ascii.h"
 #include "text/str_util.h"
 #include "text/xml.h"
 #include "webmail/answer_check.h"
 #include "webmail/endpoints.h"
+#include "webmail/message_stream.h"
 #include "webmail/request_bodies.h"
 
 namespace {
@@ -61,13 +65,19 @@ void Hotmail::Disconnect() {
 }
 
 void Hotmail::MakeRequest(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
-                          const vx::Str& destination, const vx::StrParts& body, bool retry,
-                          int refreshesLeft) {
+                          const vx::Str& destination, const vx::StrParts& body, bool retry) {
+    vxw::PartsSource source(body);
+    MakeRequest(url, method, depth, destination, source, retry);
+}
+
+void Hotmail::MakeRequest(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
+                          const vx::Str& destination, vxw::BodySource& body, bool retry,
+                          MessageStream* stream, int refreshesLeft) {
     try {
-        SendOnce(url, method, depth, destination, body);
+        SendOnce(url, method, depth, destination, body, stream);
         if (lastStatus == 503 && retry) {
             vxw::Sleep(kRetryPauseMs);
-            MakeRequest(url, method, depth, destination, body, false, refreshesLeft);
+            MakeRequest(url, method, depth, destination, body, false, stream, refreshesLeft);
             return;
         }
         vx::Str target;
@@ -77,7 +87,7 @@ void Hotmail::MakeRequest(const vx::Str& url, const vx::Str& method, const vx::S
         if (refreshesLeft <= 0)
             throw vx::Exception("Hotmail::MakeRequest::Refresh - Too many refresh follow-ups - " +
                                 url);
-        MakeRequest(target, method, depth, destination, body, true, refreshesLeft - 1);
+        MakeRequest(target, method, depth, destination, body, true, stream, refreshesLeft - 1);
     } catch (...) {
         Log("Hotmail::MakeRequest::catch - " + method + " " + url);
         throw;
@@ -85,22 +95,32 @@ void Hotmail::MakeRequest(const vx::Str& url, const vx::Str& method, const vx::S
 }
 
 void Hotmail::SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
-                       const vx::Str& destination, const vx::StrParts& body) {
+                       const vx::Str& destination, vxw::BodySource& body, MessageStream* stream) {
     vx::Str host = GetUrlServerAddress(url);
     int32_t port = GetUrlPort(url);
     vx::Str path = GetUrlPath(url);
     const Config& config = Config::Instance();
-    http.SetServer(port, false, host, config.ProxyAddress(), config.ProxyPort(),
+    http.SetServer(port, UsesTls(url), host, config.ProxyAddress(), config.ProxyPort(),
                    config.ProxyUsername(), config.ProxyPassword(), vxw::ConfiguredTimeoutMs());
     SetOrRemoveHeader("Destination", destination);
     SetOrRemoveHeader("Depth", depth);
+    vxw::Http::SinkChooser toStream;
+    if (stream != nullptr) {
+        toStream = [stream](const vxw::Http& answer) -> vxw::BodySink* {
+            int32_t status = answer.GetStatusCode();
+            return status >= 200 && status <= 299 ? stream : nullptr;
+        };
+    }
     // The body always goes, so every request says its Content-Length, 0 included.
-    http.SendRequest(path, method, body, username.c_str(), password.c_str(), kRedirectBudget, true,
-                     true, vx::Str());
+    http.SendRequest(path, method, &body, username.c_str(), password.c_str(), kRedirectBudget, true,
+                     true, toStream);
     vx::Str head = http.GetResponseHeaders();
     vx::Str page;
     http.TakePage(page);
-    vx::Str problem = DescribeIncompleteAnswer(head, http.GetStatusCode(), page.size());
+    if (stream != nullptr && !stream->Passing() && page.empty()) stream->TakeHeld(page);
+    // A sink that had enough cut the answer short on purpose.
+    size_t arrived = http.BodyStopped() ? SIZE_MAX : static_cast<size_t>(http.GetBodyBytes());
+    vx::Str problem = DescribeIncompleteAnswer(head, http.GetStatusCode(), arrived);
     if (!problem.empty())
         throw vx::Exception("Hotmail::MakeRequest::Answer - " + problem + " - " + url);
     lastHeaders = std::move(head);
@@ -132,6 +152,12 @@ bool Hotmail::Login(const vx::Str& user, const vx::Str& pass) {
 
 bool Hotmail::OpenAccount(const vx::Str& user, const vx::Str& pass) {
     folderUrls.clear();
+    // They would go into a request header (a Digest user name is sent as
+    // it is): a line break there lets the name add header lines of its own.
+    if (vxw::HoldsControlCharacter(user) || vxw::HoldsControlCharacter(pass)) {
+        Log("Hotmail::Login - The account name or password holds a control character");
+        return false;
+    }
     username = LowerAscii(user);
     password = pass;
     serverUrl = Endpoint(username);

@@ -21,6 +21,7 @@
 namespace vx {
 class Xml;
 }
+class MessageStream;
 
 class Hotmail : public WebmailAccount {
 public:
@@ -51,6 +52,8 @@ public:
     static vx::Str GetUrlServerAddress(const vx::Str& url);
     static vx::Str GetUrlPath(const vx::Str& url);
     static int32_t GetUrlPort(const vx::Str& url);
+    // Whether the URL's scheme asks for TLS ("https:", in any letter case).
+    static bool UsesTls(const vx::Str& url);
     // The characters after the last "/", or "" when there is none.
     static vx::Str GetLastPathSegment(const vx::Str& url);
     // The bare address in an SMTP MAIL or RCPT argument.
@@ -66,10 +69,15 @@ private:
     // One request with its follow-ups (a single retry after a 503, refresh
     // pages); the last answer is left in lastHeaders, lastBody and lastStatus.
     void MakeRequest(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
-                     const vx::Str& destination, const vx::StrParts& body, bool retry,
-                     int refreshesLeft = kMaxRefreshFollowUps);
+                     const vx::Str& destination, const vx::StrParts& body, bool retry);
+    // The same with the body read from a source. With a stream, the body of a
+    // 2xx answer goes there instead of lastBody (unless the stream holds it
+    // back as a possible refresh page).
+    void MakeRequest(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
+                     const vx::Str& destination, vxw::BodySource& body, bool retry,
+                     MessageStream* stream = nullptr, int refreshesLeft = kMaxRefreshFollowUps);
     void SendOnce(const vx::Str& url, const vx::Str& method, const vx::Str& depth,
-                  const vx::Str& destination, const vx::StrParts& body);
+                  const vx::Str& destination, vxw::BodySource& body, MessageStream* stream);
     void SetOrRemoveHeader(const char* name, const vx::Str& value);
 
     bool OpenAccount(const vx::Str& user, const vx::Str& password);
@@ -77,6 +85,8 @@ private:
     void GetOtherFolderUrls();
     void AddOtherFolder(const vx::Xml& response);
     void AppendList(MessageList& list, const vx::Str& key, const vx::Str& url);
+    // A listing answered outside 2xx is a failure, not an empty folder.
+    void CheckListingStatus(const char* place, const vx::Str& url) const;
 
     // The failure log of one operation, showing this session's last answer.
     FailureLog Logged(const char* tag) const { return FailureLog(tag, lastHeaders, lastBody); }

@@ -53,6 +53,8 @@ void Hotmail::GetOtherFolderUrls() {
     Logged("Hotmail::GetOtherFolderUrls").Run([&] {
         MakeRequest(folderRootUrl, "PROPFIND", kFolderDepth, "", {request_bodies::FolderQuery()},
                     true);
+        CheckListingStatus("Hotmail::GetOtherFolderUrls::Status - Error listing folders - ",
+                           folderRootUrl);
         std::vector<vx::Xml> responses;
         vx::Xml(lastBody).FindAll("D:response", responses);
         for (const vx::Xml& response : responses) AddOtherFolder(response);
@@ -80,6 +82,7 @@ void Hotmail::GetMessageList(MessageList& list) {
 void Hotmail::AppendList(MessageList& list, const vx::Str& key, const vx::Str& url) {
     Logged("Hotmail::AppendList").Run([&] {
         MakeRequest(url, "PROPFIND", kFolderDepth, "", {request_bodies::ListQuery()}, true);
+        CheckListingStatus("Hotmail::AppendList::Status - Error listing messages - ", url);
         std::vector<vx::Xml> responses;
         vx::Xml(lastBody).FindAll("D:response", responses);
         for (const vx::Xml& response : responses) {
@@ -87,4 +90,11 @@ void Hotmail::AppendList(MessageList& list, const vx::Str& key, const vx::Str& u
                             ReadSize(ValueOf(response, "D:getcontentlength")), false, key});
         }
     });
+}
+
+void Hotmail::CheckListingStatus(const char* place, const vx::Str& url) const {
+    // An error page parses as a listing without entries: the mail client
+    // would be told there is no mail.
+    if (lastStatus < 200 || lastStatus > 299)
+        throw vx::Exception(place + vx::StrUtil::IntToStr(lastStatus) + " - " + url);
 }

@@ -2,6 +2,7 @@
 #include "core/exception.h"
 #include "text/str_util.h"
 #include "webmail/hotmail.h"
+#include "webmail/message_stream.h"
 #include "webmail/request_bodies.h"
 
 namespace {
@@ -12,22 +13,22 @@ const char kSubmissionType[] = "message/rfc821";
 }  // namespace
 
 void Hotmail::GetMessage(const vx::Str& url, MessageSink& sink) {
-    vx::Str message = Logged("Hotmail::GetMessage").Run([&] {
-        MakeRequest(url, "GET", "", "", {}, true);
+    Logged("Hotmail::GetMessage").Run([&] {
+        MessageStream stream(sink, url);
+        vxw::PartsSource noBody({});
+        MakeRequest(url, "GET", "", "", noBody, true, &stream);
         // An error page (a message that is gone, a service still busy after
         // the retry) is no message: handed out, the mail client could delete
         // the real one on its word.
         if (lastStatus < 200 || lastStatus > 299)
             throw vx::Exception("Hotmail::GetMessage::Status - Error getting message - " +
                                 vx::StrUtil::IntToStr(lastStatus) + " - " + url);
-        // The message goes to the caller as it came: keeping a copy in
-        // lastBody as well would hold a large message twice.
-        vx::Str message;
-        message.swap(lastBody);
-        return message;
+        // A markup message was held to rule out a refresh page; keeping it in
+        // lastBody as well would hold it twice.
+        vx::Str held;
+        held.swap(lastBody);
+        stream.Finish(held);
     });
-    sink.Begin();
-    if (!message.empty()) sink.Put(message.data(), message.size());
 }
 
 void Hotmail::SendMessageToTrash(const vx::Str& url) {
@@ -43,22 +44,10 @@ void Hotmail::SendMessageToTrash(const vx::Str& url) {
 }
 
 void Hotmail::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
-                       vxw::BodySource& source) {
-    vx::Str whole(static_cast<size_t>(source.Size()), '\0');
-    source.Rewind();
-    size_t got = 0;
-    while (got < whole.size()) {
-        size_t read = source.Read(whole.data() + got, whole.size() - got);
-        if (read == 0) break;
-        got += read;
-    }
-    whole.resize(got);
-    const vx::StrParts text{whole};
-    // The envelope goes in front of the text's parts: a large message is
-    // posted from where the session gathered it, not from a copy.
-    const vx::Str envelope = request_bodies::SubmissionEnvelope(sender, recipients);
-    vx::StrParts body{envelope};
-    body.insert(body.end(), text.begin(), text.end());
+                       vxw::BodySource& text) {
+    // The envelope goes in front of the text as it is read: the message is
+    // posted from wherever the session keeps it, never joined into one string.
+    vxw::PrefixedSource body(request_bodies::SubmissionEnvelope(sender, recipients), text);
     http.SetHeader("Content-type", kSubmissionType);
     // Later requests of the session go out as XML again, also after a failure.
     struct RestoreType {

@@ -65,6 +65,11 @@ int32_t Hotmail::GetUrlPort(const vx::Str& url) {
     return static_cast<int32_t>(std::clamp<long>(port, INT32_MIN, INT32_MAX));
 }
 
+bool Hotmail::UsesTls(const vx::Str& url) {
+    size_t slashes = url.find("//");
+    return slashes != vx::Str::npos && vx::Ascii::EqualNoCase(url.substr(0, slashes), "https:");
+}
+
 vx::Str Hotmail::GetLastPathSegment(const vx::Str& url) {
     size_t slash = url.rfind('/');
     return slash == vx::Str::npos ? vx::Str() : url.substr(slash + 1);

@@ -19,11 +19,11 @@ bool EndsInResponse(const vx::Str& answer) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const vx::Str challenge(fuzz_support::AsText(data, size));
-    const vx::StrParts body = {"<propfind/>"};
+    vxw::PartsSource body({"<propfind/>"});
     try {
         vxw::GetDigestOptions(challenge, "mail.example");
         vx::Str answer = vxw::HandleAuthDigest("user@example.com", "secret", challenge,
-                                               "/folders/inbox", "PROPFIND", body, "mail.example");
+                                               "/folders/inbox", "PROPFIND", &body, "mail.example");
         FUZZ_CHECK(answer.compare(0, 7, "Digest ") == 0);
         // It goes out as a request header line: a line break would start another.
         FUZZ_CHECK(answer.find_first_of("\r\n") == vx::Str::npos);

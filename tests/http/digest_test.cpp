@@ -62,8 +62,10 @@ TEST(Digest, ResponseDigestMatchesIndependentComputations) {
 
     in = Rfc2617Example();
     in.algorithm = "MD5-sess", in.qop = "auth-int", in.nc = "01", in.method = "POST";
-    in.body = {"hello ", "body"};  // parts hash as the one body they make
+    vxw::PartsSource body({"hello ", "body"});  // parts hash as the one body they make
+    in.body = &body;
     EXPECT_EQ(GetResponseDigest(in, "h"), "fb89ea5cc70ac574f75a1a0e2d116cba");
+    EXPECT_EQ(GetResponseDigest(in, "h"), "fb89ea5cc70ac574f75a1a0e2d116cba");  // read again
 
     in.algorithm = "SHA-256";
     EXPECT_EQ(
@@ -95,8 +97,9 @@ TEST(Digest, HeaderLayoutWithQopOpaqueAndAlgorithm) {
 
 TEST(Digest, QopChoiceAndItsAbsence) {
     // Only auth-int offered: the body is hashed into A2.
+    vxw::PartsSource body({"bo", "dy"});
     vx::Str value = HandleAuthDigest("u", "p", "Digest realm=\"r\", nonce=\"n\", qop=\"auth-int\"",
-                                     "/x", "POST", {"bo", "dy"}, "h");
+                                     "/x", "POST", &body, "h");
     std::smatch m;
     ASSERT_TRUE(
         std::regex_search(value, m, std::regex("qop=\"auth-int\", cnonce=\"([0-9]+)\", nc=01, ")));
@@ -116,6 +119,35 @@ TEST(Digest, QopChoiceAndItsAbsence) {
                                    "host");
               }),
               "Http::HandleAuthDigest::Algorithm - Unsupported algorithm specified - SHA - host");
+}
+
+// The user name comes from the mail client: it must stay one quoted value
+// of one header line, whatever it holds.
+TEST(Digest, OwnValuesAreQuotedStringsAndControlCharactersAreRefused) {
+    struct Case {
+        vx::Str user, uri, written;
+    } cases[] = {
+        {"a\"b", "/x", "username=\"a\\\"b\", uri=\"/x\""},
+        {"a\\b", "/x", "username=\"a\\\\b\", uri=\"/x\""},
+        {"u", "/x\"y", "username=\"u\", uri=\"/x\\\"y\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written);
+        vx::Str value = HandleAuthDigest(c.user, "p", "Digest realm=\"r\", nonce=\"n\"", c.uri,
+                                         "GET", nullptr, "h");
+        // The digest is of the values themselves, not of their quoting.
+        vx::Str response = Md5Hex(Md5Hex(c.user + ":r:p") + ":n:" + Md5Hex("GET:" + c.uri));
+        EXPECT_EQ(value, "Digest " + c.written + ", realm=\"r\", nonce=\"n\", response=\"" +
+                             response + "\"");
+    }
+    for (const vx::Str& user :
+         std::vector<vx::Str>{"a\r\nX-Injected: 1", "a\nb", "a\tb", vx::Str("a\0b", 3), "a\x7f"}) {
+        EXPECT_EQ(ErrorText([&] {
+                      HandleAuthDigest(user, "p", "Digest realm=\"r\", nonce=\"n\"", "/", "GET",
+                                       nullptr, "h");
+                  }),
+                  "Http::HandleAuthDigest::Username - The user name holds a control character - h");
+    }
 }
 
 TEST(Digest, BasicAndClientNonce) {

@@ -2,6 +2,7 @@
 // servers on loopback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "core/file_util.h"
@@ -80,6 +81,23 @@ std::vector<BodyCase> BodyCases() {
         {"chunk extension", {chunkedWithExtension}, After::Keep, "GET", 200, "Wikipedia", true},
         {"final CR LF apart", Cut(Chunked("abcd", 4), {56}), After::Keep, "GET", 200, "abcd", true},
         {"trailer", {trailer}, After::Keep, "GET", 200, "abc", true},
+        {"chunk sizes as %x reads them",
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n 3\r\nabc\r\n0x2\r\nde\r\n"
+          "\t0X1;x\r\nf\r\n0\r\n\r\n"},
+         After::Keep,
+         "GET",
+         200,
+         "abcdef",
+         true},
+        // The body is complete with its last chunk; waiting for the rest of
+        // the trailer must not fail it, only cost the connection.
+        {"last chunk without the end of its trailer",
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n"},
+         After::Keep,
+         "GET",
+         200,
+         "abc",
+         false},
         {"until close", {"HTTP/1.0 200 OK\r\n\r\n", text}, After::Close, "GET", 200, text, false},
         {"1.1 until close",
          {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + text},
@@ -134,33 +152,57 @@ std::vector<BodyCase> BodyCases() {
     };
 }
 
-// Each kind of body, into memory and into a file; a second request shows
-// whether the connection was kept and that nothing of the first was left over.
-TEST_F(HttpRequest, EachKindOfBodyIsReadWholeIntoMemoryAndIntoAFile) {
+// Keeps what reaches it, piece by piece.
+struct Collector : vxw::BodySink {
+    std::string body;
+    size_t pieces = 0, largest = 0;
+    bool Put(const char* data, size_t size) override {
+        body.append(data, size);
+        ++pieces, largest = std::max(largest, size);
+        return true;
+    }
+};
+
+// Each kind of body, into memory, into a file and into a sink; a second
+// request shows whether the connection was kept and that nothing of the
+// first was left over.
+TEST_F(HttpRequest, EachKindOfBodyIsReadWholeIntoMemoryAFileAndASink) {
     TempDir dir;
+    enum class Into { Memory, File, Sink };
     for (const auto& c : BodyCases()) {
-        for (bool toFile : {false, true}) {
-            SCOPED_TRACE(std::string(c.name) + (toFile ? " (file)" : " (memory)"));
+        for (Into into : {Into::Memory, Into::File, Into::Sink}) {
+            SCOPED_TRACE(std::string(c.name) + (into == Into::File   ? " (file)"
+                                                : into == Into::Sink ? " (sink)"
+                                                                     : " (memory)"));
             ScriptedServer server({{c.reply, c.after}, {{Sized("200 OK", "next")}}});
             Http http;
             Aim(http, server);
-            std::string file = toFile ? dir.File("body") : "";
+            std::string file = into == Into::File ? dir.File("body") : "";
             const char* body = c.method == "POST" ? "x" : nullptr;
-            http.SendRequest("/", c.method, body, body ? 1 : 0, nullptr, nullptr, 20, true, true,
-                             file);
+            Collector sink;
+            if (into == Into::Sink) {
+                vxw::PartsSource source({"x"});
+                http.SendRequest("/", c.method, body ? &source : nullptr, nullptr, nullptr, 20,
+                                 true, true, [&](const Http&) { return &sink; });
+                EXPECT_EQ(sink.body, c.body);
+                EXPECT_LE(sink.largest, 100000u);  // as it arrives, not gathered
+                EXPECT_EQ(http.GetPage(), "");
+                EXPECT_EQ(http.GetBodyBytes(), static_cast<int64_t>(c.body.size()));
+            } else {
+                http.SendRequest("/", c.method, body, body ? 1 : 0, nullptr, nullptr, 20, true,
+                                 true, file);
+                EXPECT_EQ(http.GetPage(), c.body);
+                std::string page = "old";
+                http.GetPage(page);
+                EXPECT_EQ(page, c.body);
+                std::string taken = "old";
+                http.TakePage(taken);
+                EXPECT_EQ(taken, c.body);
+                EXPECT_EQ(http.GetPage(), into == Into::File ? c.body : "");
+            }
             EXPECT_EQ(http.GetStatusCode(), c.status);
-            EXPECT_EQ(http.GetPage(), c.body);
-            std::string page = "old";
-            http.GetPage(page);
-            EXPECT_EQ(page, c.body);
-            std::string taken = "old";
-            http.TakePage(taken);
-            EXPECT_EQ(taken, c.body);
-            EXPECT_EQ(http.GetPage(), toFile ? c.body : "");
             Get(http, "/again");
             EXPECT_EQ(http.GetPage(), "next");
-            http.TakePage(taken);
-            EXPECT_EQ(taken, "next");
             EXPECT_EQ(server.Connections(), c.keepsConnection ? 1 : 2);
         }
     }
@@ -253,6 +295,52 @@ TEST_F(HttpRequest, AKeptConnectionTheServerDroppedIsReplaced) {
     EXPECT_EQ(server.Requests().back(), PlainGet("/c", Local(server)));
 }
 
+// A server that read a request and then closed without an answer may have
+// acted on it: only a request that is safe to repeat goes out again. A POST
+// or MOVE still gets a new connection when the kept one is found closed
+// before any byte of it was written.
+TEST_F(HttpRequest, ARequestThatMayHaveReachedTheServerGoesOutAgainOnlyWhenIdempotent) {
+    struct Case {
+        const char* method;
+        bool repeated;
+    } cases[] = {{"GET", true}, {"PROPFIND", true}, {"POST", false}, {"MOVE", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        auto send = [&c](Http& http) {
+            http.SendRequest("/b", c.method, "body", 4, nullptr, nullptr, 20, true, true, "");
+        };
+        {
+            ScriptedServer server(
+                {{{Sized("200 OK", "a")}}, {{}, After::Close}, {{Sized("200 OK", "b")}}});
+            Http http;
+            Aim(http, server);
+            Get(http, "/a");
+            if (c.repeated) {
+                send(http);
+                EXPECT_EQ(http.GetPage(), "b");
+            } else {
+                // No answer: a closed connection before the head, or a reset.
+                ErrorText([&] {
+                    send(http);
+                    EXPECT_EQ(http.GetStatusCode(), -1);
+                });
+            }
+            auto requests = server.Requests();
+            EXPECT_EQ(requests.size(), c.repeated ? 3u : 2u);
+            EXPECT_EQ(requests[1].substr(0, requests[1].find(' ')), c.method);
+        }
+        // Closed by the server while idle: found before the request goes out.
+        ScriptedServer server({{{Sized("200 OK", "a")}, After::Close}, {{Sized("200 OK", "b")}}});
+        Http http;
+        Aim(http, server);
+        Get(http, "/a");
+        server.WaitUntilClosed(1);
+        send(http);
+        EXPECT_EQ(http.GetPage(), "b");
+        EXPECT_EQ(server.Requests().size(), 2u);
+    }
+}
+
 TEST_F(HttpRequest, BrokenChunksAndHeadsFailWithTheirTexts) {
     const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     struct Case {
@@ -271,6 +359,13 @@ TEST_F(HttpRequest, BrokenChunksAndHeadsFailWithTheirTexts) {
          "2147483648 0"},
         {chunked + "4",
          "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - 127.0.0.1"},
+        // Taken as 0, these would end the body at once and look complete.
+        {chunked + "zz\r\n" + std::string(65, 'z') + "\r\n0\r\n\r\n",
+         "Http::ReadChunk::Size - The chunk size cannot be read - 127.0.0.1"},
+        {chunked + "\r\nabc\r\n0\r\n\r\n",
+         "Http::ReadChunk::Size - The chunk size cannot be read - 127.0.0.1"},
+        {chunked + "3\r\nabc\r\n-1\r\nx\r\n0\r\n\r\n",
+         "Http::ReadChunk::Size - The chunk size cannot be read - 127.0.0.1"},
         {chunked + std::string(70000, '1'),
          "Http::ReadChunk::LengthDel - Couldn't find chunk length delimiter - "
          "127.0.0.1"},

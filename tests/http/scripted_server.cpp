@@ -102,6 +102,12 @@ void ScriptedServer::WaitUntilDone() {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
+void ScriptedServer::WaitUntilClosed(int count) const {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (closedByServer < count && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 const std::string& ScriptedServer::CertificateFile() {
     return SharedCertificate().cert;
 }
@@ -159,10 +165,14 @@ void ScriptedServer::Serve(std::vector<Step> steps, bool tls) {
         }
         const Step& step = steps[index++];
         for (size_t i = 0; i < step.reply.size(); ++i) {
-            if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            connection->Write(step.reply[i]);
+            if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
+            // The client gave up: the rest of a trickle has nowhere to go.
+            if (!connection->Write(step.reply[i])) break;
         }
-        if (step.after == After::Close) drop();
+        if (step.after == After::Close) {
+            drop();
+            ++closedByServer;
+        }
         if (step.after == After::StartTls && !connection->StartTls(context)) drop();
     }
     // Hold the last connection until the client closes it.

@@ -2,10 +2,10 @@
 // A scripted HTTP peer on an ephemeral loopback port, run on its own thread.
 // Each step reads one request (the head, then as many body bytes as its
 // Content-Length says) and records its exact bytes, writes its reply piece by
-// piece with a short pause between pieces (so the client meets them in
-// separate receives), then keeps the connection, closes it or starts TLS on
-// it (as a proxy does after a CONNECT). When the client closes while the
-// server waits for a request, the next connection takes the same step.
+// piece with a pause between pieces (so the client meets them in separate
+// receives; a long pause makes a server that trickles), then keeps the
+// connection, closes it or starts TLS on it (as a proxy does after a CONNECT). When the client
+// closes while the server waits for a request, the next connection takes the same step.
 #include <openssl/types.h>
 
 #include <atomic>
@@ -24,6 +24,7 @@ public:
     struct Step {
         std::vector<std::string> reply;
         After after = After::Keep;
+        int pauseMs = 20;  // between the pieces of the reply
     };
 
     // tls: every connection starts with a TLS handshake.
@@ -37,6 +38,8 @@ public:
     std::vector<std::string> Requests() const;
     // Connections accepted so far.
     int Connections() const { return connections; }
+    // Waits (at most 10 s) until the server closed count connections itself.
+    void WaitUntilClosed(int count) const;
     // Waits (at most 10 s) until every step is done and the client closed.
     void WaitUntilDone();
 
@@ -53,6 +56,7 @@ private:
     RawSocket listener = kNoSocket;
     int port = 0;
     std::atomic<int> connections{0};
+    std::atomic<int> closedByServer{0};
     std::atomic<RawSocket> current{kNoSocket};  // connection being served, for the destructor to
                                                 // wake; kAllServed once done
     mutable std::mutex lock;

@@ -316,7 +316,11 @@ class UpdateCheck(ProgramCase):
              "There was an error downloading the update (slash)."),
             ("3.7", base + "/files/missing.exe", 6, "Update failed",
              r"There was an error downloading the update:\r\nUnexpected status code: 404"),
+            # A cut installer is neither kept nor started (the text ends in its path).
+            ("3.7", base + "/files/cut.exe", 6, "Update failed",
+             r"There was an error downloading the update:\r\nThe update download ended early: "),
         ]
+        update_server.answers["/files/cut.exe"] = (200, b"MZ" + b"x" * 1000, 100000)
         for version, url, answer, caption, text in cases:
             with self.subTest(version=version, url=url):
                 program = self.start_with_offer(version, url)
@@ -329,7 +333,14 @@ class UpdateCheck(ProgramCase):
                     desktop.drive("wait", caption, "20", "visible")
                     if caption == "Update failed":  # over the progress dialog it belongs to
                         desktop.screenshot("update-failed")
-                    self.assertEqual(text, box_text(caption))
+                    if url.endswith("cut.exe"):
+                        self.assertTrue(box_text(caption).startswith(text), box_text(caption))
+                        self.assertTrue(box_text(caption).endswith("cut.exe"), box_text(caption))
+                        folder = desktop.unix_path(desktop.drive("folder", "28").strip())
+                        self.assertFalse(os.path.exists(
+                            os.path.join(folder, "Quenvar Mirelink", "cut.exe")))
+                    else:
+                        self.assertEqual(text, box_text(caption))
                     self.press(caption, 1)
                 # The program then starts as usual.
                 self.assertTrue(wait_until(lambda: greeting(self.pop_port)), self.installation.log())

@@ -131,9 +131,10 @@ class UpdateServer:
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
                 server.asked.append(self.path)
-                status, body = server.answers.get(self.path, (404, b"not here"))
+                # (status, body) or (status, body, the Content-Length to claim)
+                status, body, *length = server.answers.get(self.path, (404, b"not here"))
                 self.send_response(status)
-                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Content-Length", str(length[0] if length else len(body)))
                 self.end_headers()
                 self.wfile.write(body)
 

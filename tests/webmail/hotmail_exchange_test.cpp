@@ -7,99 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
-#include "core/main_window.h"
-#include "tests/http/http_fixture.h"
-#include "tests/support/log_watch.h"
+#include "tests/webmail/hotmail_fixture.h"
 #include "text/base64.h"
-#include "webmail/hotmail.h"
 #include "webmail/request_bodies.h"
 
 namespace {
 
 using namespace testing_support;
-
-const std::string kGatewayUri = "http://services.msn.com:80/svcs/hotmail/httpmail.asp";
-const std::string kMsnDataUri = "http://oe.msn.msnmail.hotmail.com:80/cgi-bin/hmdata";
-const std::string kBasicChallenge = "WWW-Authenticate: Basic realm=\"hotmail.com\"\r\n";
-
-std::string Multistatus(const std::string& responses) {
-    return "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\" "
-           "xmlns:hm=\"urn:schemas:httpmail:\">" +
-           responses + "</D:multistatus>";
-}
-
-std::string Answer207(const std::string& responses) {
-    return Sized("207 Multi-Status", Multistatus(responses));
-}
-
-// The login answer; an empty URL leaves its element out.
-std::string LoginAnswer(const std::string& send = "http://h/sendmsg",
-                        const std::string& trash = "http://h/trash/") {
-    std::string props =
-        "<hm:inbox>http://h/inbox/</hm:inbox><hm:msgfolderroot>http://h/"
-        "</hm:msgfolderroot>";
-    if (!send.empty()) props += "<hm:sendmsg>" + send + "</hm:sendmsg>";
-    if (!trash.empty()) props += "<hm:deleteditems>" + trash + "</hm:deleteditems>";
-    return Answer207("<D:response><D:href>x</D:href><D:propstat><D:prop>" + props +
-                     "</D:prop></D:propstat></D:response>");
-}
-
-std::string RefreshPage(const std::string& url) {
-    return Sized("200 OK", "<html><meta http-equiv=\"Refresh\" content='0; URL=\"" + url + "\"'>");
-}
-
-std::string HeaderOf(const std::string& request, const std::string& name) {
-    size_t at = request.find("\r\n" + name + ": ");
-    if (at == std::string::npos) return "<none>";
-    at += name.size() + 4;
-    return request.substr(at, request.find("\r\n", at) - at);
-}
-
-std::string RequestLine(const std::string& request) {
-    return request.substr(0, request.find("\r\n"));
-}
-
-// Of a request or an answer: the head with the CR LF of its last line; the body.
-std::string HeadOf(const std::string& message) {
-    return message.substr(0, message.find("\r\n\r\n") + 2);
-}
-std::string BodyOf(const std::string& message) {
-    return message.substr(message.find("\r\n\r\n") + 4);
-}
-
-class BalloonWindow : public MainWindowEvents {
-public:
-    void OnSessionStarted() override {}
-    void OnAllSessionsEnded() override {}
-    void ShowLoginError(const vx::Str& text) override { balloons.push_back(text); }
-    std::vector<vx::Str> balloons;
-};
-
-class HotmailExchange : public ::testing::Test {
-protected:
-    void SetUp() override { SetMainWindow(&window); }
-    void TearDown() override { SetMainWindow(nullptr); }
-
-    // The client's requests go to port as to a proxy.
-    static void Settings(int port, bool extraLogging = false, bool otherFolders = false) {
-        Config::Values values;
-        values.proxyAddress = "127.0.0.1";
-        values.proxyPort = port;
-        values.timeout = 5;
-        values.extraLogging = extraLogging;
-        values.checkOtherFolders = values.checkBulkFolder = values.checkSentFolder = otherFolders;
-        Config::Instance().SetValues(values);
-    }
-    // A client logged in on the first step of server.
-    static void LogIn(Hotmail& hotmail, const ScriptedServer& server, bool otherFolders = false) {
-        Settings(server.Port(), false, otherFolders);
-        ASSERT_TRUE(hotmail.Login("alice", "secret"));
-    }
-
-    BalloonWindow window;
-    LogWatch watch;
-};
 
 TEST_F(HotmailExchange, LoginAsksTheEndpointOfTheAccountWithTheNameInLowerCase) {
     struct Case {
@@ -235,6 +149,131 @@ TEST_F(HotmailExchange, AnUnreachableServiceRaisesAndShowsTheBalloon) {
     EXPECT_EQ(window.balloons, std::vector<vx::Str>{"Error logging in to Hotmail - "});
 }
 
+// A user name or password reaches a request header; one that could break the
+// header's line is refused as a wrong password is, before anything is sent.
+TEST_F(HotmailExchange, CredentialsWithControlCharactersAreRefusedUnsent) {
+    struct Case {
+        std::string user, password;
+    } cases[] = {
+        {"carol@hotmail.com\nX-Injected: pop3", "secret"},
+        {"carol@hotmail.com\r\nX-Injected: smtp", "secret"},
+        {"carol\t@hotmail.com", "secret"},
+        {"carol@hotmail.com", "sec\x01ret"},
+        {"carol@hotmail.com", "secret\x7f"},
+        {"carol@hotmail.com", std::string("sec\0ret", 7)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.user + " " + c.password);
+        ScriptedServer server({{{LoginAnswer()}}});
+        Settings(server.Port());
+        LogWatch watch;
+        Hotmail hotmail;
+        EXPECT_FALSE(hotmail.Login(c.user, c.password));
+        EXPECT_TRUE(server.Requests().empty());
+        EXPECT_NE(watch.NewText().find("\t-\tHotmail::Login - The account name or password holds a "
+                                       "control character" +
+                                       std::string(kLogLineEnd)),
+                  std::string::npos);
+    }
+    // A quote and a backslash are fine: quoted in a Digest answer.
+    ScriptedServer server(
+        {{{Sized("401 Unauthorized", "",
+                 "WWW-Authenticate: Digest realm=\"r\", nonce=\"n\", qop=\"auth\"\r\n")}},
+         {{LoginAnswer()}}});
+    Settings(server.Port());
+    Hotmail hotmail;
+    EXPECT_TRUE(hotmail.Login("c\"a\\rol@hotmail.com", "secret"));
+    EXPECT_EQ(HeaderOf(server.Requests()[1], "Authorization")
+                  .rfind("Digest username=\"c\\\"a\\\\rol@hotmail.com\", ", 0),
+              0u);
+}
+
+// An error page parses as a listing without entries: the mail client would
+// be told there is no mail. It fails the session instead, and says why.
+TEST_F(HotmailExchange, AListingAnsweredOutside2xxFails) {
+    struct Case {
+        std::vector<std::string> answers;
+        bool otherFolders;
+        std::string error;
+        std::string logged;
+    } cases[] = {
+        {{Sized("404 Not Found", "<html>no</html>")},
+         false,
+         "Hotmail::AppendList::Status - Error listing messages - 404 - http://h/inbox/",
+         "Hotmail::AppendList::catch::vx - "},
+        {{Sized("500 Internal Server Error", Multistatus(""))},
+         false,
+         "Hotmail::AppendList::Status - Error listing messages - 500 - http://h/inbox/",
+         "Hotmail::AppendList::catch::vx - "},
+        {{Sized("500 Internal Server Error", Multistatus(""))},
+         true,
+         "Hotmail::GetOtherFolderUrls::Status - Error listing folders - 500 - http://h/",
+         "Hotmail::GetOtherFolderUrls::catch::vx - "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        std::vector<ScriptedServer::Step> steps{{{LoginAnswer()}}};
+        for (const std::string& answer : c.answers) steps.push_back({{answer}});
+        ScriptedServer server(steps);
+        Settings(server.Port(), false, c.otherFolders);
+        LogWatch watch;
+        Hotmail hotmail;
+        try {
+            MessageList list;
+            if (hotmail.Login("alice", "secret")) hotmail.GetMessageList(list);
+            FAIL();
+        } catch (const vx::Exception& e) {
+            EXPECT_EQ(e.Message(), c.error);
+        }
+        EXPECT_NE(watch.NewText().find("\t-\t" + c.logged + c.error + kLogLineEnd),
+                  std::string::npos)
+            << watch.NewText();
+    }
+}
+
+// A service URL that says https is reached with TLS: through the proxy's
+// tunnel, to port 443 unless it names another.
+TEST_F(HotmailExchange, HttpsUrlsOfTheServiceAreReachedWithTls) {
+    const std::string established = "HTTP/1.1 200 Connection established\r\n\r\n";
+    ScriptedServer proxy({{{LoginAnswer()}},
+                          {{established}, After::StartTls},
+                          {{Sized("200 OK", "From: secure\r\n\r\nhi")}},
+                          {{Sized("201 Created", "")}, After::Close},
+                          {{established}, After::StartTls},
+                          {{Sized("201 Created", "")}}});
+    Hotmail hotmail;
+    LogIn(hotmail, proxy);
+    EXPECT_EQ(hotmail.GetMessage("https://h/inbox/1"), "From: secure\r\n\r\nhi");
+    hotmail.SendMessageToTrash("HTTPS://h/inbox/1");
+    hotmail.SendMessageToTrash("https://h:8443/inbox/2");
+    auto requests = proxy.Requests();
+    ASSERT_EQ(requests.size(), 6u);
+    EXPECT_EQ(RequestLine(requests[1]), "CONNECT h:443 HTTP/1.1");
+    EXPECT_EQ(RequestLine(requests[2]), "GET /inbox/1 HTTP/1.1");
+    EXPECT_EQ(RequestLine(requests[3]), "MOVE /inbox/1 HTTP/1.1");
+    EXPECT_EQ(RequestLine(requests[4]), "CONNECT h:8443 HTTP/1.1");
+    EXPECT_EQ(RequestLine(requests[5]), "MOVE /inbox/2 HTTP/1.1");
+}
+
+// The largest answers the client keeps whole are listings; a large mailbox
+// stays well within what may be held.
+TEST_F(HotmailExchange, AListingOfAHundredThousandMessagesIsRead) {
+    std::string responses;
+    for (int i = 0; i < 100000; ++i)
+        responses += "<D:response><D:href>http://h/inbox/" + std::to_string(i) +
+                     "</D:href><D:propstat><D:prop><D:getcontentlength>" +
+                     std::to_string(1000 + i) +
+                     "</D:getcontentlength></D:prop></D:propstat></D:response>";
+    ScriptedServer server({{{LoginAnswer()}}, {{Answer207(responses)}}});
+    Hotmail hotmail;
+    LogIn(hotmail, server);
+    MessageList list;
+    hotmail.GetMessageList(list);
+    ASSERT_EQ(list.size(), 100000u);
+    EXPECT_EQ(list.back().href, "http://h/inbox/99999");
+    EXPECT_EQ(list.back().size, 100999);
+}
+
 TEST_F(HotmailExchange, RefreshPagesAreFollowedWithTheSameRequestWithinABound) {
     std::vector<ScriptedServer::Step> steps = {{{LoginAnswer()}}};
     for (int i = 1; i <= Hotmail::kMaxRefreshFollowUps; ++i)
@@ -262,30 +301,44 @@ TEST_F(HotmailExchange, RefreshPagesAreFollowedWithTheSameRequestWithinABound) {
     }
     EXPECT_EQ(server.Requests().size(), 7u + 6u);
     std::string logged = watch.NewText();
-    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/again" + std::string(kLogLineEnd)),
+    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/again" +
+                          std::string(kLogLineEnd)),
               std::string::npos);
-    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/inbox/m1" + std::string(kLogLineEnd)),
+    EXPECT_NE(logged.find("\t-\tHotmail::MakeRequest::catch - GET http://h/inbox/m1" +
+                          std::string(kLogLineEnd)),
               std::string::npos);
     EXPECT_NE(logged.find("\t-\tHotmail::GetMessage::catch::vx - Hotmail::MakeRequest::Refresh - "
-                          "Too many refresh follow-ups - http://h/again" + std::string(kLogLineEnd)),
+                          "Too many refresh follow-ups - http://h/again" +
+                          std::string(kLogLineEnd)),
               std::string::npos);
 }
 
 // What reaches the mail client as a message must be one: anything else ends
 // the download with an error, so the client cannot delete the original on
 // the word of an error page or half a message.
+// A failure once the message began to reach the sink is still an exception:
+// the mail client must not see a cut message end as if whole.
 TEST_F(HotmailExchange, AFailedDownloadIsNoMessage) {
     struct Case {
         ScriptedServer::Step answer;
         std::string error;
+        std::vector<std::string> received;
+        std::string caught = "vx";
     } cases[] = {
         {{{Sized("404 Not Found", "<html>gone</html>")}},
-         "Hotmail::GetMessage::Status - Error getting message - 404 - http://h/inbox/1"},
+         "Hotmail::GetMessage::Status - Error getting message - 404 - http://h/inbox/1",
+         {}},
         {{{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nFrom: a"}, After::Close},
          "Hotmail::MakeRequest::Answer - The answer ended early - 7 of 100 bytes - "
-         "http://h/inbox/1"},
+         "http://h/inbox/1",
+         {"<begin>", "From: a"}},
         {{{}, After::Close},
-         "Hotmail::MakeRequest::Answer - No answer from the service - http://h/inbox/1"},
+         "Hotmail::MakeRequest::Answer - No answer from the service - http://h/inbox/1",
+         {}},
+        {{{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7\r\nFrom: a\r\n", "zz\r\n"}},
+         "Http::ReadChunk::Size - The chunk size cannot be read - h",
+         {"<begin>", "From: a"},
+         "vx::HttpError"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -293,13 +346,16 @@ TEST_F(HotmailExchange, AFailedDownloadIsNoMessage) {
         Hotmail hotmail;
         LogIn(hotmail, server);
         LogWatch watch;
+        RecordingSink sink;
         try {
-            hotmail.GetMessage("http://h/inbox/1");
+            hotmail.GetMessage("http://h/inbox/1", sink);
             FAIL();
         } catch (const vx::Exception& e) {
             EXPECT_EQ(e.Message(), c.error);
         }
-        EXPECT_NE(watch.NewText().find("\t-\tHotmail::GetMessage::catch::vx - " + c.error + kLogLineEnd),
+        EXPECT_EQ(sink.events, c.received);
+        EXPECT_NE(watch.NewText().find("\t-\tHotmail::GetMessage::catch::" + c.caught + " - " +
+                                       c.error + kLogLineEnd),
                   std::string::npos);
     }
 }
