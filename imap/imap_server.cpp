@@ -31,14 +31,8 @@ ImapServer::ImapServer(AccountFactory makeAccount)
 
 ImapServer::ImapServer(AccountFactory makeAccount, const Options& options)
     : SessionListenerOf(kImapTexts, ActiveImapSessions,
-                        MakeContext(std::move(makeAccount), options)),
-      anyPortForZero(options.anyPortForZero) {}
+                        MakeContext(std::move(makeAccount), options)) {}
 
 int32_t ImapServer::ListenPort() const {
     return Config::Instance().PortImap();
-}
-
-void ImapServer::DoWork() {
-    if (ListenPort() == 0 && !anyPortForZero) return;
-    SessionListener::DoWork();
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The local IMAP listener: accepts the mail client's connections on the
-// configured Address and PortImap (0: the service is off) and serves each
-// with an ImapSession on a thread of its own. The sessions share the state
-// store, kept in the program's state folder.
+// configured Address and PortImap and serves each with an ImapSession on a
+// thread of its own (the gateway leaves it off while PortImap is 0). The
+// sessions share the state store, kept in the program's state folder.
 #include <atomic>
 #include <cstdint>
 
@@ -19,9 +19,6 @@ public:
     struct Options {
         vx::Str stateFolder;  // "" for the program's state folder
         uint32_t idlePollMs = 30000;
-        // PortImap 0 then lets the system choose a port instead of meaning
-        // "off" (tests that run many servers at once).
-        bool anyPortForZero = false;
     };
 
     explicit ImapServer(AccountFactory makeAccount);
@@ -29,8 +26,4 @@ public:
 
 protected:
     int32_t ListenPort() const override;
-    void DoWork() override;
-
-private:
-    bool anyPortForZero;
 };

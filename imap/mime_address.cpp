@@ -1,7 +1,5 @@
 #include "imap/mime_address.h"
 
-#include <algorithm>
-
 #include "imap/mime_scanner.h"
 
 namespace {
@@ -30,10 +28,15 @@ private:
         return token.type == Token::Type::Special && token.special == c;
     }
     bool AtEnd() const { return token.type == Token::Type::End; }
-    // Words and dots up to one of stops; spaced keeps the blanks between
-    // words (a display name), otherwise they are dropped (a local part).
-    vx::Str ReadPhrase(std::string_view stops, bool spaced);
+    // Words and dots up to the next other special: with the blanks between
+    // words (a display name) and without them (a local part or a domain).
+    struct Phrase {
+        vx::Str spaced;
+        vx::Str joined;
+    };
+    Phrase ReadPhrase();
     void ReadItem(std::vector<MimeAddress>& list, bool inGroup);
+    void ReadGroup(std::vector<MimeAddress>& list, const vx::Str& name);
     void ReadAngleAddress(MimeAddress& address);
     void ReadAddrSpecRest(MimeAddress& address);
     void Finish(MimeAddress& address);
@@ -74,15 +77,17 @@ void AddressReader::Advance() {
     }
 }
 
-vx::Str AddressReader::ReadPhrase(std::string_view stops, bool spaced) {
-    vx::Str phrase;
+AddressReader::Phrase AddressReader::ReadPhrase() {
+    Phrase phrase;
     while (!AtEnd()) {
         if (token.type == Token::Type::Special) {
-            if (token.special != '.' || stops.find('.') != std::string_view::npos) break;
-            phrase += '.';
+            if (token.special != '.') break;
+            phrase.spaced += '.';
+            phrase.joined += '.';
         } else {
-            if (spaced && token.spaceBefore && !phrase.empty()) phrase += ' ';
-            phrase += token.text;
+            if (token.spaceBefore && !phrase.spaced.empty()) phrase.spaced += ' ';
+            phrase.spaced += token.text;
+            phrase.joined += token.text;
         }
         Advance();
     }
@@ -101,39 +106,24 @@ std::vector<MimeAddress> AddressReader::ReadList() {
     return list;
 }
 
-// One mailbox, or a whole group when the phrase ends in ":".
+// One mailbox, or a whole group when the phrase ends in ":". An empty item
+// (",," or a comment alone) names nobody and gives no address.
 void AddressReader::ReadItem(std::vector<MimeAddress>& list, bool inGroup) {
     comment.clear();
-    MimeAddress address;
-    vx::Str phrase = ReadPhrase("", true);
+    Phrase phrase = ReadPhrase();
     if (AtSpecial(':') && !inGroup) {
         Advance();
-        MimeAddress group;
-        group.kind = MimeAddress::Kind::GroupStart;
-        group.name = SimplifyBlanks(phrase);
-        list.push_back(group);
-        while (!AtEnd() && !AtSpecial(';')) {
-            if (AtSpecial(',') || AtSpecial(':') || AtSpecial('>'))
-                Advance();
-            else
-                ReadItem(list, true);
-        }
-        if (AtSpecial(';')) Advance();
-        MimeAddress end;
-        end.kind = MimeAddress::Kind::GroupEnd;
-        list.push_back(end);
+        ReadGroup(list, SimplifyBlanks(phrase.spaced));
         return;
     }
-    bool any = !phrase.empty() || AtSpecial('<') || AtSpecial('@');
+    MimeAddress address;
+    bool any = !phrase.joined.empty() || AtSpecial('<') || AtSpecial('@');
     if (AtSpecial('<')) {
-        address.name = SimplifyBlanks(phrase);
+        address.name = SimplifyBlanks(phrase.spaced);
         Advance();
         ReadAngleAddress(address);
     } else {
-        // No angle brackets: the phrase was the local part, blanks dropped.
-        address.mailbox = phrase;
-        address.mailbox.erase(std::remove(address.mailbox.begin(), address.mailbox.end(), ' '),
-                              address.mailbox.end());
+        address.mailbox = phrase.joined;  // a bare addr-spec
         if (AtSpecial('@')) {
             Advance();
             ReadAddrSpecRest(address);
@@ -145,6 +135,23 @@ void AddressReader::ReadItem(std::vector<MimeAddress>& list, bool inGroup) {
     if (!any) return;
     Finish(address);
     list.push_back(address);
+}
+
+void AddressReader::ReadGroup(std::vector<MimeAddress>& list, const vx::Str& name) {
+    MimeAddress start;
+    start.kind = MimeAddress::Kind::GroupStart;
+    start.name = name;
+    list.push_back(start);
+    while (!AtEnd() && !AtSpecial(';')) {
+        if (AtSpecial(',') || AtSpecial(':') || AtSpecial('>'))
+            Advance();
+        else
+            ReadItem(list, true);
+    }
+    if (AtSpecial(';')) Advance();
+    MimeAddress end;
+    end.kind = MimeAddress::Kind::GroupEnd;
+    list.push_back(end);
 }
 
 void AddressReader::ReadAngleAddress(MimeAddress& address) {
@@ -159,7 +166,7 @@ void AddressReader::ReadAngleAddress(MimeAddress& address) {
             Advance();
         }
     }
-    address.mailbox = ReadPhrase("", false);
+    address.mailbox = ReadPhrase().joined;
     if (AtSpecial('@')) {
         Advance();
         ReadAddrSpecRest(address);
@@ -168,7 +175,7 @@ void AddressReader::ReadAngleAddress(MimeAddress& address) {
 }
 
 void AddressReader::ReadAddrSpecRest(MimeAddress& address) {
-    address.host = ReadPhrase("", false);
+    address.host = ReadPhrase().joined;
 }
 
 void AddressReader::Finish(MimeAddress& address) {

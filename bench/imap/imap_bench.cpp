@@ -98,7 +98,6 @@ struct Chain {
         Config::Instance().SetValues(values);
         ImapServer::Options options;
         options.stateFolder = state.Path() + "/";
-        options.anyPortForZero = true;
         server = std::make_unique<ImapServer>(MakeHotmail, options);
         server->Start();
         while (server->ListeningPort() == 0) vxw::Sleep(10);

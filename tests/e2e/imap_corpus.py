@@ -58,6 +58,11 @@ TRICKY = [
                   b"Bcc: a.b@c (x (nested) y), \"a, b\" <ab@x>, \"q\\\"t\" <qt@x>\n"
                   b"Reply-To:\nSender:  \nIn-Reply-To: <a@b>\n  <c@d>\n"
                   b"Message-ID:   <m@id> \nDate: bad date\n\nx\n"),
+    ("more addresses", b"From: <>\nSender: \"Sec Retary\" <sec@x>\nReply-To: list: a@x, \"B\" <b@x>;, c@x\n"
+                       b"To: \"a b\"@x, x@[1.2.3.4], Team: (none);, ,d@x,\n"
+                       b"Cc: =?utf-8?b?w4lsaXNl?= <e@x>, \"=?utf-8?q?J=C3=B6?=\" <j@x>, "
+                       b"Mr. Smith <s@x>, (lead) l@x\n"
+                       b"Subject: =?utf-8?q?a?= =?utf-8?q?b?=\nMessage-ID: <id with space@x>\n\nx\n"),
     ("odd types", b"Subject: odd\nContent-Type: multipart/mixed; boundary=\"=_x\"\n\n--=_x\n"
                   b"Content-Type: foo\n\n1\n--=_x\nContent-Type: text\n\n2\n--=_x\n"
                   b"Content-Type: text/plain; charset\n\n3\n--=_x\n"

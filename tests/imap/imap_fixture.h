@@ -108,7 +108,6 @@ protected:
         ImapServer::Options& options = TestImapServer::TestOptions();
         options = ImapServer::Options();
         options.stateFolder = state.Path() + "/";
-        options.anyPortForZero = true;
         options.idlePollMs = 200;
     }
     // A client that has read the greeting and logged in as user.

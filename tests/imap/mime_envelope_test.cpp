@@ -40,6 +40,12 @@ const EnvelopeCase kEnvelopeCases[] = {
      "(NIL \"@route1,@route2\" \"r\" \"h\")(NIL NIL \"bare\" \"MISSING_DOMAIN\")"
      "(NIL NIL \"MISSING_MAILBOX\" \"nohost\")(NIL NIL \"x\" \"MISSING_DOMAIN\")"
      "(NIL NIL \"e\" \"f\")) ((\"x (nested) y\" NIL \"a.b\" \"c\")) \"<a@b>  <c@d>\" \"<m@id> \")"},
+    // Dovecot answers MISSING_MAILBOX@MISSING_DOMAIN for each empty element;
+    // RFC 5322 4.4 allows them, and they name nobody.
+    {"a quoted local part keeps its blank; empty list elements name nobody",
+     "To: \"a b\"@x, x@[1.2.3.4], ,d@x,\r\nCc: (just a comment)\r\n\r\n",
+     "(NIL NIL NIL NIL NIL ((NIL NIL \"a b\" \"x\")(NIL NIL \"x\" \"[1.2.3.4]\")"
+     "(NIL NIL \"d\" \"x\")) NIL NIL NIL NIL)"},
     {"blanks in a folded subject simplified, bare LF",
      "Subject: a\n  folded\tline \nFrom: Ann <a@b>\n\n",
      "(NIL \"a folded line\" ((\"Ann\" NIL \"a\" \"b\")) ((\"Ann\" NIL \"a\" \"b\")) "

@@ -70,13 +70,26 @@ int MemoryService::Count(Operation operation) const {
     return found == counts.end() ? 0 : found->second;
 }
 
-MemoryService::StoredMessage& MemoryAccount::Find(const vx::Str& url, const char* place) {
+std::shared_ptr<const MemoryService::StoredMessage>& MemoryAccount::Find(const vx::Str& url,
+                                                                         const char* place) {
     auto& box = service.mailboxes[user];
-    auto found = std::find_if(box.begin(), box.end(), [&](const auto& m) { return m.href == url; });
+    auto found = std::find_if(box.begin(), box.end(), [&](const auto& m) { return m->href == url; });
     if (found == box.end())
         throw ServiceRefusal(std::string(place) + " - No such message - " + url, 404);
     return *found;
 }
+
+namespace {
+
+// Messages are shared with downloads under way: a change makes a new one.
+template <class Change>
+void Replace(std::shared_ptr<const MemoryService::StoredMessage>& slot, Change change) {
+    auto changed = std::make_shared<MemoryService::StoredMessage>(*slot);
+    change(*changed);
+    slot = changed;
+}
+
+}  // namespace
 
 std::string MemoryAccount::FolderKey(const vx::Str& folderUrl, const char* place) const {
     std::string prefix = kBase + user + "/";
@@ -102,7 +115,7 @@ void MemoryAccount::ListFolders(std::vector<WebmailFolder>& out) {
         out.push_back({MemoryService::FolderUrl(user, key), key == "inbox" ? "inbox" : "", key});
     };
     add("inbox");
-    for (const auto& message : service.mailboxes[user]) add(message.folder);
+    for (const auto& message : service.mailboxes[user]) add(message->folder);
 }
 
 void MemoryAccount::ListFolder(const vx::Str& folderUrl, std::vector<ListedMessage>& out) {
@@ -110,7 +123,8 @@ void MemoryAccount::ListFolder(const vx::Str& folderUrl, std::vector<ListedMessa
     std::lock_guard<std::mutex> guard(service.lock);
     std::string key = FolderKey(folderUrl, "MemoryAccount::ListFolder");
     out.clear();
-    for (const auto& message : service.mailboxes[user]) {
+    for (const auto& stored : service.mailboxes[user]) {
+        const MemoryService::StoredMessage& message = *stored;
         if (message.folder != key) continue;
         ListedMessage listed;
         listed.href = message.href;
@@ -130,17 +144,20 @@ void MemoryAccount::ListFolder(const vx::Str& folderUrl, std::vector<ListedMessa
 void MemoryAccount::SetReadState(const vx::Str& url, bool read) {
     service.MaybeFail(MemoryService::Operation::SetReadState);
     std::lock_guard<std::mutex> guard(service.lock);
-    Find(url, "MemoryAccount::SetReadState").read = read ? 1 : 0;
+    Replace(Find(url, "MemoryAccount::SetReadState"),
+            [&](MemoryService::StoredMessage& m) { m.read = read ? 1 : 0; });
 }
 
 vx::Str MemoryAccount::MoveMessage(const vx::Str& url, const vx::Str& folderUrl) {
     service.MaybeFail(MemoryService::Operation::MoveMessage);
     std::lock_guard<std::mutex> guard(service.lock);
     std::string key = FolderKey(folderUrl, "MemoryAccount::MoveMessage");
-    MemoryService::StoredMessage& message = Find(url, "MemoryAccount::MoveMessage");
-    message.folder = key;
-    message.href = folderUrl + "msg" + std::to_string(service.nextId++) + ".eml";
-    return message.href;
+    std::string moved = folderUrl + "msg" + std::to_string(service.nextId++) + ".eml";
+    Replace(Find(url, "MemoryAccount::MoveMessage"), [&](MemoryService::StoredMessage& m) {
+        m.folder = key;
+        m.href = moved;
+    });
+    return moved;
 }
 
 vx::Str MemoryAccount::CopyMessage(const vx::Str& url, const vx::Str& folderUrl) {
@@ -149,10 +166,10 @@ vx::Str MemoryAccount::CopyMessage(const vx::Str& url, const vx::Str& folderUrl)
     if (!service.copyAndDelete)
         throw ServiceRefusal("MemoryAccount::CopyMessage - The service refused - 405", 405);
     std::string key = FolderKey(folderUrl, "MemoryAccount::CopyMessage");
-    MemoryService::StoredMessage copy = Find(url, "MemoryAccount::CopyMessage");
+    MemoryService::StoredMessage copy = *Find(url, "MemoryAccount::CopyMessage");
     copy.folder = key;
     copy.href = folderUrl + "msg" + std::to_string(service.nextId++) + ".eml";
-    service.mailboxes[user].push_back(copy);
+    service.mailboxes[user].push_back(std::make_shared<const MemoryService::StoredMessage>(copy));
     return copy.href;
 }
 
@@ -163,7 +180,7 @@ void MemoryAccount::DeleteMessage(const vx::Str& url) {
         throw ServiceRefusal("MemoryAccount::DeleteMessage - The service refused - 405", 405);
     auto& box = service.mailboxes[user];
     Find(url, "MemoryAccount::DeleteMessage");
-    box.erase(std::remove_if(box.begin(), box.end(), [&](const auto& m) { return m.href == url; }),
+    box.erase(std::remove_if(box.begin(), box.end(), [&](const auto& m) { return m->href == url; }),
               box.end());
 }
 

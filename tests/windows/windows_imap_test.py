@@ -24,6 +24,16 @@ class WineGateway:
     def __enter__(self):
         self.installation = Installation()
         self.folder = tempfile.TemporaryDirectory()
+        self.service = None
+        self.program = None
+        try:
+            self._start()
+        except BaseException:
+            self._close()
+            raise
+        return self
+
+    def _start(self):
         self.account.write_mail_dir(self.folder.name)
         # Without mailheader fields in listings every header comes from the
         # message, byte for byte (see imap_peers.ImapGateway).
@@ -36,17 +46,31 @@ class WineGateway:
                   "PortImap": self.port, "Timeout": 10, "Delay": 0,
                   "ProxyAddress": "127.0.0.1", "ProxyPort": self.service.port}
         set_registry(values)
-        self.program = self.installation.start_listening(values["Port"], values["PortSmtp"])
+        self.program = self.installation.start()
+        # A loaded machine may take Wine a while: generous, as the wait ends early.
+        ports = (values["Port"], values["PortSmtp"])
+        if not wait_until(lambda: all(listening(p) for p in ports) or self.program.poll() is not None,
+                          120) or self.program.poll() is not None:
+            raise AssertionError("mirelink.exe does not listen on %s: %s" % (ports, self.installation.log()))
         if not wait_until(lambda: listening(self.port), 10):
-            self.__exit__(None, None, None)
             self.test.skipTest("mirelink.exe does not serve IMAP")
-        return self
+
+    def _close(self):
+        code = 0
+        try:
+            if self.program:
+                code = self.installation.stop(self.program)[0]
+        finally:
+            # Whatever failed, no copy of the program is left running in the
+            # prefix, where it would hold the single-instance mutex.
+            self.installation.close()
+            if self.service:
+                self.service.__exit__(None, None, None)
+            self.folder.cleanup()
+        return code
 
     def __exit__(self, *exc):
-        code = self.installation.stop(self.program)[0] if hasattr(self, "program") else 0
-        self.service.__exit__(*exc)
-        self.installation.close()
-        self.folder.cleanup()
+        code = self._close()
         if exc[0] is None:
             self.test.assertEqual(0, code)
 
