@@ -43,7 +43,9 @@ class Lifecycle(unittest.TestCase):
         return ["Settings - " + self.installation.settings_file,
                 "Log - " + self.installation.log_file,
                 "POP3 on 127.0.0.1:%d" % (port or values["Port"]),
-                "SMTP on 127.0.0.1:%d" % (smtp_port or values["PortSmtp"])]
+                "SMTP on 127.0.0.1:%d" % (smtp_port or values["PortSmtp"]),
+                "IMAP on 127.0.0.1:%d" % values["PortImap"] if values.get("PortImap")
+                else "IMAP off"]
 
     def test_start_and_stop_are_reported_and_logged_in_a_private_log(self):
         process = self.installation.start_listening()
@@ -131,7 +133,8 @@ class Lifecycle(unittest.TestCase):
         self.assertTrue(wait_until(lambda: not listening(old_port)))
         code, out, errors = self.installation.stop(process)
         self.assertEqual(code, 0, errors)
-        self.assertEqual(out.splitlines()[4:], ["Reloading the settings - " + self.installation.settings_file]
+        self.assertEqual(out.splitlines()[len(self.report()):],
+                         ["Reloading the settings - " + self.installation.settings_file]
                          + self.report(port=new_port)[2:] + ["Stopped"])
 
     def serve_alice(self, *faults, timeout=10):
