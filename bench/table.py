@@ -48,9 +48,12 @@ def below(limit, unit):
 HTTP_ROWS = [("HTTP download 50 MiB, %s, into %s%s" % (body, into, when),
               "http_%s_%s_%s_ms" % (body, into, phase), "ms",
               "http_%s_%s_curl_ms" % (body, into),
-              "curl to " + ("/dev/null" if into == "memory" else "a file"), at_most(1.2))
-             for body in ("sized", "chunked") for into in ("memory", "file")
+              "curl to " + ("/dev/null" if into == "sink" else "a file"), at_most(1.2))
+             for body in ("sized", "chunked") for into in ("sink", "file")
              for phase, when in (("cold", ", first of a process"), ("warm", ", next ones"))]
+SINK_PEAK_ROWS = [("HTTP download of %d MB, %s, into a sink: peak memory added" % (mb, body),
+                   "http_sink_%dmb_%s_peak_mib" % (mb, body), "MiB", None, "", below(2, "MiB"))
+                  for mb in (20, 200) for body in ("sized", "chunked")]
 ROWS = [
     ("XML: 10,000-message listing (3.2 MB), D:href and D:getcontentlength", "xml_ms", "ms",
      "expat_ms", "libexpat", at_most(1)),
@@ -68,9 +71,15 @@ ROWS = [
      "MiB/s", "webmail_curl_mibs", "curl GET of it", ("-", None)),
     ("RETR through the web mail client: peak resident memory added", "webmail_retr_peak_mib", "MiB",
      "webmail_message_mib", "the message", at_most(3)),
+    ("Web mail client: 20 MiB message into a sink, HTTP and the local service",
+     "webmail_sink_mibs", "MiB/s", "webmail_curl_mibs", "curl GET of it", at_least(0.87)),
+    ("Web mail client: 20 MiB message into a sink, peak memory added", "webmail_sink_peak_mib",
+     "MiB", None, "", below(2, "MiB")),
+    ("Web mail client: 200 MB message into a sink, peak memory added",
+     "webmail_sink_200mb_peak_mib", "MiB", None, "", below(2, "MiB")),
     ("200 POP3 sessions at once (login, LIST, RETR 10 kB, QUIT)", "sessions_per_s",
      "sessions/s", None, "", ("all succeed", None)),
-] + HTTP_ROWS + [
+] + HTTP_ROWS + SINK_PEAK_ROWS + [
     ("HTTP download 50 MiB, sized, into memory: peak memory with the caller's copy",
      "http_sized_memory_copy_peak_mib", "MiB", "http_body_mib", "the body", at_most(2)),
     ("HTTP download 50 MiB, chunked, into memory: peak memory with the caller's copy",

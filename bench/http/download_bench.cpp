@@ -1,9 +1,13 @@
-// Downloads a 50 MiB body from a local server, sized and chunked, into memory
-// and into a file, and prints the time beside curl fetching the same URL in
-// the same run, and the peak resident memory of the download.
+// Downloads bodies from a local server, sized and chunked: 50 MiB into a sink
+// that counts and drops the bytes (as a message goes on to a mail client),
+// into a file (as the update download) and into memory (as a listing is
+// kept), beside curl fetching the same URL in the same run; and the peak
+// resident memory of each, with 20 MB and 200 MB bodies into a sink to show
+// that it does not grow with the body.
 //
 // Every measurement runs in a child process of its own, so its peak resident
-// size (getrusage) is that download's alone; the server is another process.
+// size (getrusage) is that download's alone; the server is another process
+// and makes its bodies as it sends them.
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -21,53 +25,51 @@
 
 #include "bench/figure.h"
 #include "core/exception.h"
+#include "http/body_stream.h"
 #include "http/http.h"
 
 namespace {
 
 constexpr size_t kBodySize = 50u << 20;
 constexpr size_t kChunkSize = 16384;
+constexpr size_t kBlock = 1 << 20;  // the server sends its bodies from one block of this size
 constexpr int kRuns = 5;
 
-std::string MakeBody() {
-    std::string body(kBodySize, '\0');
-    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + (i * 7919) % 26);
-    return body;
-}
-
-std::string ChunkedEncoding(const std::string& body) {
-    std::string out;
-    out.reserve(body.size() + body.size() / kChunkSize * 10 + 16);
-    char line[32];
-    for (size_t at = 0; at < body.size(); at += kChunkSize) {
-        size_t size = std::min(kChunkSize, body.size() - at);
-        std::snprintf(line, sizeof line, "%zx\r\n", size);
-        out += line;
-        out.append(body, at, size);
-        out += "\r\n";
-    }
-    return out + "0\r\n\r\n";
-}
-
-bool SendAll(int fd, const std::string& bytes) {
-    for (size_t at = 0; at < bytes.size();) {
-        ssize_t sent = send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+bool SendAll(int fd, const char* data, size_t size) {
+    for (size_t at = 0; at < size;) {
+        ssize_t sent = send(fd, data + at, size - at, MSG_NOSIGNAL);
         if (sent <= 0) return false;
         at += static_cast<size_t>(sent);
     }
     return true;
 }
 
-// Answers GET /sized, GET /chunked and GET /tiny (a one-byte body) on one
-// connection after the other, with keep-alive. Writes a byte to ready once the
-// replies are built.
+// A body of size bytes from the repeated block; chunked in pieces of kChunkSize.
+bool SendBody(int fd, const std::string& block, size_t size, bool chunked) {
+    std::string head = "HTTP/1.1 200 OK\r\n" +
+                       (chunked ? std::string("Transfer-Encoding: chunked\r\n")
+                                : "Content-Length: " + std::to_string(size) + "\r\n") +
+                       "\r\n";
+    if (!SendAll(fd, head.data(), head.size())) return false;
+    char line[32];
+    for (size_t at = 0; at < size;) {
+        size_t piece = std::min({size - at, chunked ? kChunkSize : kBlock, kBlock - at % kBlock});
+        if (chunked) {
+            int length = std::snprintf(line, sizeof line, "%zx\r\n", piece);
+            if (!SendAll(fd, line, static_cast<size_t>(length))) return false;
+        }
+        if (!SendAll(fd, block.data() + at % kBlock, piece)) return false;
+        if (chunked && !SendAll(fd, "\r\n", 2)) return false;
+        at += piece;
+    }
+    return !chunked || SendAll(fd, "0\r\n\r\n", 5);
+}
+
+// Answers GET /sized/N and GET /chunked/N (N bytes) on one connection after
+// the other, with keep-alive. Writes a byte to ready once it listens.
 [[noreturn]] void Serve(int listener, int ready) {
-    const std::string body = MakeBody();
-    const std::string sized =
-        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    const std::string chunked =
-        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + ChunkedEncoding(body);
-    const std::string tiny = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx";
+    std::string block(kBlock, '\0');
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('a' + (i * 7919) % 26);
     if (write(ready, "r", 1) != 1) _exit(1);
     for (;;) {
         int fd = accept(listener, nullptr, nullptr);
@@ -82,20 +84,30 @@ bool SendAll(int fd, const std::string& bytes) {
                 pending.append(piece, static_cast<size_t>(got));
                 continue;
             }
-            bool wantChunked = pending.compare(0, 12, "GET /chunked") == 0;
-            bool wantTiny = pending.compare(0, 9, "GET /tiny") == 0;
+            bool chunked = pending.compare(0, 12, "GET /chunked") == 0;
+            size_t size = std::strtoull(pending.c_str() + pending.find('/', 5) + 1, nullptr, 10);
             pending.erase(0, end + 4);
-            if (!SendAll(fd, wantTiny ? tiny : wantChunked ? chunked : sized)) break;
+            if (!SendBody(fd, block, size, chunked)) break;
         }
         close(fd);
     }
 }
 
+enum class Into { Memory, Sink, File };
+
+// Counts what reaches it and lets it go, as curl writing to /dev/null.
+struct CountingSink : vxw::BodySink {
+    bool Put(const char*, size_t size) override {
+        received += size;
+        return true;
+    }
+    size_t received = 0;
+};
+
 // What one child process reports.
 struct Measure {
     double coldMs = 0;         // the first download of a fresh process
     double warmMs = 0;         // median of the next downloads on the same Http object
-    double getPageMs = 0;      // TakePage handing the first body to the caller
     long downloadPeakKiB = 0;  // peak resident size after the first download
     long peakKiB = 0;          // at the end: in memory mode with the caller's copy
     bool ok = false;
@@ -134,40 +146,55 @@ Measure InChild(Work work) {
     return m;
 }
 
-double Median(std::vector<double> values);
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// One download of path into the place asked for; false when it failed or
+// came out at another size.
+bool Download(vxw::Http& http, const std::string& path, Into into, const std::string& file,
+              size_t size) {
+    if (into == Into::Memory) {
+        http.SendRequest(path, "GET", nullptr, 0, nullptr, nullptr, 0, false, false, "");
+        // As the web mail client takes an answer: handed over, then let go.
+        std::string page;
+        http.TakePage(page);
+        return page.size() == size;
+    }
+    CountingSink counter;
+    vxw::FileSink saver(file, "cannot write " + file);
+    vxw::BodySink* sink = &counter;
+    if (into == Into::File) {
+        saver.Open();
+        sink = &saver;
+    }
+    http.SendRequest(path, "GET", nullptr, nullptr, nullptr, 0, false, false,
+                     [sink](const vxw::Http&) { return sink; });
+    if (into == Into::Sink) return counter.received == size;
+    saver.Close();
+    struct stat info;
+    return stat(file.c_str(), &info) == 0 && static_cast<size_t>(info.st_size) == size;
+}
 
 // coldOnly: just the first download, for more samples of it.
-bool FetchWithHttp(int port, const std::string& path, const std::string& file, bool coldOnly,
-                   Measure& m) {
+bool FetchWithHttp(int port, const std::string& path, Into into, const std::string& file,
+                   size_t size, bool coldOnly, Measure& m) {
     try {
         vxw::Http http;
         http.SetServer(port, false, "127.0.0.1", "", 0, "", "", 30000);
-        auto download = [&] {
+        auto timed = [&](double& ms) {
             auto start = std::chrono::steady_clock::now();
-            http.SendRequest(path, "GET", nullptr, 0, nullptr, nullptr, 0, false, false, file);
-            return Since(start);
+            bool ok = Download(http, path, into, file, size);
+            ms = Since(start);
+            return ok;
         };
-        m.coldMs = download();
-        if (coldOnly) return true;
+        if (!timed(m.coldMs)) return false;
         m.downloadPeakKiB = PeakKiB();
-        if (file.empty()) {
-            // As the web mail client takes a message: handed over, then let go.
-            auto start = std::chrono::steady_clock::now();
-            std::string page;
-            http.TakePage(page);
-            m.getPageMs = Since(start);
-            if (page.size() != kBodySize) return false;
-        } else {
-            struct stat info;
-            if (stat(file.c_str(), &info) != 0 || static_cast<size_t>(info.st_size) != kBodySize)
-                return false;
-        }
-        std::vector<double> warm;
-        for (int run = 0; run < kRuns; ++run) {
-            warm.push_back(download());
-            std::string page;
-            if (file.empty()) http.TakePage(page);
-        }
+        if (coldOnly) return true;
+        std::vector<double> warm(kRuns);
+        for (double& ms : warm)
+            if (!timed(ms)) return false;
         m.warmMs = Median(warm);
         return true;
     } catch (const vx::Exception& e) {
@@ -182,9 +209,8 @@ bool FetchWithCurl(const std::string& url, const std::string& file) {
     return std::system(command.c_str()) == 0;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+const char* Name(Into into) {
+    return into == Into::Memory ? "memory" : into == Into::Sink ? "sink" : "file";
 }
 
 }  // namespace
@@ -216,44 +242,38 @@ int main() {
                       curlFile = std::string(folder) + "/curl-body";
     // The reference: a process that made the same connection and fetched a
     // one-byte body, so that what the rows add is the body's alone.
-    const long idleKiB = InChild([&](Measure&) {
-                             try {
-                                 vxw::Http http;
-                                 http.SetServer(port, false, "127.0.0.1", "", 0, "", "", 30000);
-                                 http.SendRequest("/tiny", "GET", nullptr, 0, nullptr, nullptr, 0,
-                                                  false, false, file);
-                                 return true;
-                             } catch (const vx::Exception&) {
-                                 return false;
-                             }
+    const long idleKiB = InChild([&](Measure& m) {
+                             return FetchWithHttp(port, "/sized/1", Into::Sink, file, 1, true, m);
                          }).peakKiB;
+    auto addedMiB = [idleKiB](long kib) { return (kib - idleKiB) / 1024.0; };
 
     std::printf(
         "body %zu bytes (50 MiB) from a local server on 127.0.0.1:%d; times in ms, medians of %d "
         "runs\n\n",
         kBodySize, port, kRuns);
-    std::printf("%-8s %-7s %8s %8s %8s %8s %10s %10s %14s %14s\n", "body", "into", "cold", "warm",
-                "TakePage", "curl", "warm/curl", "cold/curl", "peak MiB", "with copy MiB");
+    std::printf("%-8s %-7s %8s %8s %8s %10s %10s %10s %14s\n", "body", "into", "cold", "warm",
+                "curl", "warm/curl", "cold/curl", "peak MiB", "with copy MiB");
     int failures = 0;
     std::vector<std::pair<std::string, double>> figures;
-    for (const char* path : {"/sized", "/chunked"}) {
-        for (bool toFile : {false, true}) {
+    for (const char* kind : {"sized", "chunked"}) {
+        const std::string path = "/" + std::string(kind) + "/" + std::to_string(kBodySize);
+        const std::string url = "http://127.0.0.1:" + std::to_string(port) + path;
+        for (Into into : {Into::Sink, Into::File, Into::Memory}) {
             Measure m = InChild([&](Measure& out) {
-                return FetchWithHttp(port, path, toFile ? file : "", false, out);
+                return FetchWithHttp(port, path, into, file, kBodySize, false, out);
             });
             std::vector<double> curl, cold = {m.coldMs};
             for (int run = 0; run < kRuns; ++run) {
                 if (run > 0) {
                     Measure more = InChild([&](Measure& out) {
-                        return FetchWithHttp(port, path, toFile ? file : "", true, out);
+                        return FetchWithHttp(port, path, into, file, kBodySize, true, out);
                     });
                     failures += !more.ok;
                     cold.push_back(more.coldMs);
                 }
-                auto url = "http://127.0.0.1:" + std::to_string(port) + path;
                 Measure c = InChild([&](Measure& out) {
                     auto start = std::chrono::steady_clock::now();
-                    bool ok = FetchWithCurl(url, toFile ? curlFile : "");
+                    bool ok = FetchWithCurl(url, into == Into::File ? curlFile : "");
                     out.coldMs = Since(start);
                     return ok;
                 });
@@ -263,32 +283,42 @@ int main() {
             failures += !m.ok;
             m.coldMs = Median(cold);
             double c = Median(curl);
-            std::printf("%-8s %-7s %8.1f %8.1f %8.1f %8.1f %10.2f %10.2f %14.1f %14s\n", path + 1,
-                        toFile ? "file" : "memory", m.coldMs, m.warmMs, m.getPageMs, c,
-                        m.warmMs / c, m.coldMs / c, (m.downloadPeakKiB - idleKiB) / 1024.0,
-                        toFile ? "-" : std::to_string((m.peakKiB - idleKiB) / 1024).c_str());
-            const std::string name =
-                std::string("http_") + (path + 1) + (toFile ? "_file" : "_memory");
-            figures.insert(figures.end(),
-                           {{name + "_cold_ms", m.coldMs},
-                            {name + "_warm_ms", m.warmMs},
-                            {name + "_curl_ms", c},
-                            {name + "_peak_mib", (m.downloadPeakKiB - idleKiB) / 1024.0},
-                            {name + "_copy_peak_mib", (m.peakKiB - idleKiB) / 1024.0}});
+            std::printf("%-8s %-7s %8.1f %8.1f %8.1f %10.2f %10.2f %10.1f %14s\n", kind, Name(into),
+                        m.coldMs, m.warmMs, c, m.warmMs / c, m.coldMs / c,
+                        addedMiB(m.downloadPeakKiB),
+                        into == Into::Memory ? std::to_string(addedMiB(m.peakKiB)).c_str() : "-");
+            const std::string name = std::string("http_") + kind + "_" + Name(into);
+            figures.insert(figures.end(), {{name + "_cold_ms", m.coldMs},
+                                           {name + "_warm_ms", m.warmMs},
+                                           {name + "_curl_ms", c},
+                                           {name + "_peak_mib", addedMiB(m.downloadPeakKiB)},
+                                           {name + "_copy_peak_mib", addedMiB(m.peakKiB)}});
+        }
+    }
+
+    std::printf("\npeak resident memory added by one download into a sink:\n");
+    for (size_t bytes : {size_t(20000000), size_t(200000000)}) {
+        for (const char* kind : {"sized", "chunked"}) {
+            const std::string path = "/" + std::string(kind) + "/" + std::to_string(bytes);
+            Measure m = InChild([&](Measure& out) {
+                return FetchWithHttp(port, path, Into::Sink, file, bytes, true, out);
+            });
+            failures += !m.ok;
+            std::printf("  %3zu MB %-8s %6.2f MiB\n", bytes / 1000000, kind,
+                        addedMiB(m.downloadPeakKiB));
+            figures.push_back(
+                {"http_sink_" + std::to_string(bytes / 1000000) + "mb_" + kind + "_peak_mib",
+                 addedMiB(m.downloadPeakKiB)});
         }
     }
     std::printf(
-        "\ncold: the first download in a fresh process (its memory pages are new), median of "
-        "%d processes;\n"
-        "warm: the next downloads on the same Http object, as a web mail session fetches one "
-        "message\n"
-        "after another, each taken by the caller and let go. TakePage: handing the first body to the\n"
-        "caller (memory mode). curl: a whole curl "
-        "run,\n"
-        "writing to /dev/null for the memory rows and to a file for the file rows. peak: the\n"
-        "downloading process above one that fetched a one-byte body into a file (%.1f MiB), "
-        "after the\n"
-        "first download, and at the end, with the caller's copy.\n",
+        "\ncold: the first download in a fresh process, median of %d processes; warm: the next\n"
+        "downloads on the same Http object, as a web mail session fetches one message after\n"
+        "another. curl: a whole curl run, writing to /dev/null for the sink and memory rows and\n"
+        "to a file for the file rows. sink: counts the bytes and lets them go. memory: the body\n"
+        "kept and handed to the caller (TakePage), each download on fresh memory pages. peak:\n"
+        "the downloading process above one that fetched a one-byte body into a sink (%.1f MiB),\n"
+        "after the first download, and at the end, with the caller's copy.\n",
         kRuns, idleKiB / 1024.0);
     std::remove(file.c_str());
     std::remove(curlFile.c_str());

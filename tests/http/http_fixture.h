@@ -1,6 +1,7 @@
 #pragma once
 // What the Http tests share: reply builders and a client pointed at a
 // scripted server on loopback.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,20 @@ std::string Sized(const std::string& status, const std::string& body,
 std::string Chunked(const std::string& body, size_t piece, const std::string& headers = "");
 // bytes cut into pieces at the given offsets.
 std::vector<std::string> Cut(const std::string& bytes, const std::vector<size_t>& offsets);
+
+// A sink that keeps what reaches it; it wants no more once it holds `enough`
+// bytes.
+struct Collector : vxw::BodySink {
+    explicit Collector(size_t enough = SIZE_MAX) : enough(enough) {}
+    bool Put(const char* data, size_t size) override {
+        body.append(data, size);
+        largest = size > largest ? size : largest;
+        return body.size() < enough;
+    }
+    size_t enough;
+    std::string body;
+    size_t largest = 0;  // the largest piece
+};
 
 struct HttpTest {
     static constexpr int32_t kTimeout = 5000;

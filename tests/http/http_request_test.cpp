@@ -152,17 +152,6 @@ std::vector<BodyCase> BodyCases() {
     };
 }
 
-// Keeps what reaches it, piece by piece.
-struct Collector : vxw::BodySink {
-    std::string body;
-    size_t pieces = 0, largest = 0;
-    bool Put(const char* data, size_t size) override {
-        body.append(data, size);
-        ++pieces, largest = std::max(largest, size);
-        return true;
-    }
-};
-
 // Each kind of body, into memory, into a file and into a sink; a second
 // request shows whether the connection was kept and that nothing of the
 // first was left over.

@@ -15,17 +15,6 @@ using vxw::Http;
 
 class HttpStream : public ::testing::Test, public HttpTest {};
 
-// Keeps what reaches it; wants no more once it has `enough` bytes.
-struct Collector : vxw::BodySink {
-    explicit Collector(size_t enough = SIZE_MAX) : enough(enough) {}
-    bool Put(const char* data, size_t size) override {
-        body.append(data, size);
-        return body.size() < enough;
-    }
-    size_t enough;
-    std::string body;
-};
-
 // Counts how often the body was started over.
 struct CountingSource : vxw::PartsSource {
     using PartsSource::PartsSource;
