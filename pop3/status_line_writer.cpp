@@ -13,7 +13,13 @@ constexpr uint32_t kDotPauseMs = 5000;
 
 }  // namespace
 
-StatusLineWriter::StatusLineWriter(vxw::LineChannel& channel) : channel(channel) {
+// A line that goes out whole at once needs no thread of its own.
+StatusLineWriter::StatusLineWriter(vxw::LineChannel& channel)
+    : channel(channel), control(vxw::SessionControl::Current()) {
+    if (Config::Instance().OperaCompat()) {
+        channel.Reply(kStatusText + "\r\n");
+        return;
+    }
     thread = vxw::CreateThread(&StatusLineWriter::MessageFollowsWorker, this);
 }
 
@@ -34,17 +40,17 @@ void StatusLineWriter::Finish() {
 uint32_t StatusLineWriter::MessageFollowsWorker(void* self) {
     vxw::InstallThreadHandlers();
     auto* writer = static_cast<StatusLineWriter*>(self);
+    // A send that fails because the listener aborted the session is the
+    // abort's doing, as for the session itself.
     vx::CatchAtBoundary(
         "PopSession::MessageFollowsWorker", vx::kUnknownError, [writer] { writer->Write(); },
-        [](const vx::Str& text) { Log(text); });
+        [writer](const vx::Str& text) {
+            if (writer->control == nullptr || !writer->control->Aborted()) Log(text);
+        });
     return 0;
 }
 
 void StatusLineWriter::Write() {
-    if (Config::Instance().OperaCompat()) {
-        channel.Reply(kStatusText + "\r\n");
-        return;
-    }
     vx::Str pending = kStatusText;
     // A signal only cuts the wait short: one more character goes out after
     // it before the flag ends the loop.

@@ -3,15 +3,17 @@
 // message downloads from the service, which can take long: one character every
 // two seconds, then a dot every five, so that the mail client hears something
 // and keeps the connection. With OperaCompat the line goes out at once
-// (clients that cannot take a slow status line). Construction starts the
-// writer; Finish (or destruction, on a failed download) completes the line
-// and waits for the writer, after which the session may send again.
+// (clients that cannot take a slow status line), from the constructor.
+// Otherwise construction starts the writer; Finish (or destruction, on a
+// failed download) completes the line and waits for the writer, after which
+// the session may send again.
 #include <atomic>
 #include <cstdint>
 
 #include "core/condition.h"
 #include "core/thread.h"
 #include "net/line_channel.h"
+#include "net/session_control.h"
 
 class StatusLineWriter {
 public:
@@ -29,6 +31,7 @@ private:
     void Write();
 
     vxw::LineChannel& channel;
+    vxw::SessionControl* control;  // the session's, taken on its own thread
     std::atomic<int32_t> downloadDone{0};
     vxw::Condition downloadEvent;
     vxw::ThreadHandle thread;

@@ -10,12 +10,13 @@
 // the mail client keeps the message and knows why.
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <vector>
 
 #include "core/str.h"
-#include "http/body_pieces.h"
 #include "net/line_channel.h"
+#include "net/message_spool.h"
 #include "net/socket.h"
 #include "smtp/address_argument.h"
 #include "webmail/account.h"
@@ -92,9 +93,10 @@ private:
     // MAIL and RCPT: false (after the 500 reply) when the argument holds no
     // usable address.
     bool TakeAddress(const vx::Str& argument, const AddressMarkers& markers, vx::Str& address);
-    // DATA: the text up to the lone "." line, transparency dots removed;
-    // returns its size, of which no more than the limit is kept.
-    uint64_t ReadMessageText(vxw::BodyPieces& pieces);
+    // DATA: the text up to the lone "." line, transparency dots removed,
+    // into the spool; returns its size, of which no more than the limit is
+    // kept. A failure of the spool is kept for after the final dot.
+    uint64_t ReadMessageText(std::exception_ptr& spoolFailure);
     // Posts the message; on a failure replies before the exception goes on.
     void Submit(vxw::BodySource& text);
     void ClearEnvelope();
@@ -103,6 +105,7 @@ private:
     std::unique_ptr<WebmailAccount> account;
     vx::Str sender;                   // empty until a MAIL is accepted
     std::vector<vx::Str> recipients;  // in arrival order, duplicates kept
+    vxw::MessageSpool text;           // the message of the current DATA
     Stage stage = Stage::NotAuthenticated;
     int commandsRead[kStageCount] = {};  // in the current run of each stage, RCPT apart
     int recipientCommands = 0;           // RCPT commands of the current message

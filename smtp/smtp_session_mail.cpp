@@ -1,10 +1,9 @@
 // The mail transaction: MAIL, RCPT and DATA.
+#include <exception>
 #include <string>
 #include <string_view>
 
 #include "core/exception.h"
-#include "http/body_pieces.h"
-#include "http/body_stream.h"
 #include "smtp/smtp_session.h"
 
 namespace {
@@ -68,16 +67,20 @@ SmtpSession::Stage SmtpSession::ProcessData(const Command&) {
     }
     Reply(354, "Start mail input; end with <CRLF>.<CRLF>");
     channel.Pause();
-    vxw::BodyPieces text;
-    uint64_t size = ReadMessageText(text);
+    std::exception_ptr spoolFailure;
+    uint64_t size = ReadMessageText(spoolFailure);
+    if (spoolFailure) {
+        channel.ReplyBeforeClosing("451 Requested action aborted: local error in processing\r\n");
+        std::rethrow_exception(spoolFailure);
+    }
     if (size > kMaxMessageSize) {
         channel.ReplyBeforeClosing("552 Message size exceeds fixed maximum message size\r\n");
         throw vx::Exception(
             "SmtpSession::ProcessCommandData::GetLength - Message size exceeded limit - " +
             std::to_string(size));
     }
-    vxw::PartsSource source(text.Parts());
-    Submit(source);
+    Submit(text);
+    text.Clear();
     ClearEnvelope();
     Reply(250, "OK");
     return Stage::Authenticated;
@@ -96,21 +99,27 @@ void SmtpSession::Submit(vxw::BodySource& text) {
     }
 }
 
-// The text is gathered in pieces and posted from them: a string grown line by
-// line would copy itself over and over and leave its outgrown buffers behind,
-// and even one joined copy of a large message costs as much as receiving it.
-// Past the limit the rest is read and dropped, up to the final dot, so that
-// the client is ready to hear the refusal; returns the size the text has.
-uint64_t SmtpSession::ReadMessageText(vxw::BodyPieces& pieces) {
+// The text goes to the spool line by line, which holds a large message in a
+// file rather than in memory; the post reads it back from there. Past the
+// limit, or once the spool failed (a full disk), the rest is read and dropped
+// up to the final dot, so that the client is ready to hear the refusal;
+// returns the size the text has.
+uint64_t SmtpSession::ReadMessageText(std::exception_ptr& spoolFailure) {
+    text.Clear();
     uint64_t size = 0;
     for (;;) {
         std::string_view line = channel.ReadLineView();
         if (line == ".") break;
         if (!line.empty() && line[0] == '.') line.remove_prefix(1);  // the transparency dot
         size += line.size() + 2;
-        if (size > kMaxMessageSize) continue;
-        pieces.Append(line.data(), line.size());
-        pieces.Append("\r\n", 2);
+        if (size > kMaxMessageSize || spoolFailure) continue;
+        try {
+            text.Append(line.data(), line.size());
+            text.Append("\r\n", 2);
+        } catch (...) {
+            spoolFailure = std::current_exception();
+            text.Clear();
+        }
     }
     return size;
 }

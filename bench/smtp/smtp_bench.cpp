@@ -3,7 +3,8 @@
 // the proxy settings to the local HTTPMail service. Beside it, curl posts the
 // same submission body straight to the service in the same run. The client
 // sends bytes it prepared before the measurement, so the peak resident memory
-// added is the gateway's alone.
+// added is the gateway's alone: the session keeps up to 1 MiB of a message in
+// memory and spools the rest to a file, which it posts from.
 #include <signal.h>
 
 #include <algorithm>
@@ -74,6 +75,16 @@ bool Expect(testing_support::LineClient& client, const std::string& line, const 
     return client.Command(line).compare(0, 3, code) == 0;
 }
 
+// The lines of an EHLO answer after its first, up to the last ("250 ").
+bool EhloRest(testing_support::LineClient& client) {
+    for (int line = 0; line < 10; ++line) {
+        std::string text = client.ReadLine();
+        if (text.compare(0, 4, "250 ") == 0) return true;
+        if (text.compare(0, 4, "250-") != 0) return false;
+    }
+    return false;
+}
+
 // Seconds of one submission through the gateway, from connecting to the
 // "250" after the message, or -1 when the gateway did not take it.
 double SubmitSeconds(int port, const std::string& data) {
@@ -81,7 +92,7 @@ double SubmitSeconds(int port, const std::string& data) {
     auto start = Clock::now();
     testing_support::LineClient client(port, 60000);
     client.ReadLine();
-    bool ok = Expect(client, "EHLO bench", "250") && client.ReadLine().compare(0, 4, "250 ") == 0 &&
+    bool ok = Expect(client, "EHLO bench", "250") && EhloRest(client) &&
               Expect(client, "AUTH PLAIN " + vx::StrUtil::Base64Encode(plain), "235") &&
               Expect(client, std::string("MAIL FROM:<") + kAccount + ">", "250") &&
               Expect(client, std::string("RCPT TO:<") + kRecipient + ">", "250") &&
@@ -108,25 +119,34 @@ double Best(double best, double seconds) {
     return seconds < 0 ? best : std::min(best, seconds);
 }
 
-// Takes every message without sending it: what is left of a submission is
-// the SMTP service's own part.
+// Reads every message through, as a post would, without sending it: what is
+// left of a submission is the SMTP service's own part.
 class TakingAccount : public WebmailAccount {
 public:
     bool Login(const vx::Str&, const vx::Str&) override { return true; }
     void GetMessageList(MessageList&) override {}
     void GetMessage(const vx::Str&, MessageSink& sink) override { sink.Begin(); }
     void SendMessageToTrash(const vx::Str&) override {}
-    void SendMail(const vx::Str&, const std::vector<vx::Str>&, vxw::BodySource&) override {}
+    void SendMail(const vx::Str&, const std::vector<vx::Str>&, vxw::BodySource& text) override {
+        std::vector<char> buffer(64 * 1024);
+        text.Rewind();
+        while (text.Read(buffer.data(), buffer.size()) > 0) {
+        }
+    }
     void Disconnect() override {}
 };
 
-// The SMTP service's own part: submissions to an account that only takes them.
-double BestReceptionSeconds(const std::string& data) {
+// The SMTP service's own part: submissions to an account that only reads
+// them; the best time, and the peak resident memory (MiB) the first one added.
+double BestReceptionSeconds(const std::string& data, double& peakMib) {
     SmtpServer server([] { return std::make_unique<TakingAccount>(); });
     server.Start();
     while (server.ListeningPort() == 0) vxw::Sleep(10);
-    double best = 1e9;
-    for (int i = 0; i < kRuns; ++i) best = Best(best, SubmitSeconds(server.ListeningPort(), data));
+    long rssBefore = StatusKb("VmRSS");
+    ResetPeakMemory();
+    double best = Best(1e9, SubmitSeconds(server.ListeningPort(), data));
+    peakMib = (StatusKb("VmHWM") - rssBefore) / 1024.0;
+    for (int i = 1; i < kRuns; ++i) best = Best(best, SubmitSeconds(server.ListeningPort(), data));
     return best;
 }
 
@@ -160,14 +180,19 @@ int main() {
         return 1;
     }
 
-    int servicePort = testing_support::FreeLoopbackPort();
-    testing_support::PeerProcess service({HTTPMAIL_BIN, "--port", std::to_string(servicePort)},
-                                         servicePort, "/dev/null");
     Config::Values values;
     values.address = "127.0.0.1";
     values.portSmtp = 0;
     values.timeout = 60;
     values.delay = 0;
+    Config::Instance().SetValues(values);
+    // First, while no earlier transfer left freed pages for it to reuse.
+    double receptionPeak = 0;
+    double receptionBest = BestReceptionSeconds(data, receptionPeak);
+
+    int servicePort = testing_support::FreeLoopbackPort();
+    testing_support::PeerProcess service({HTTPMAIL_BIN, "--port", std::to_string(servicePort)},
+                                         servicePort, "/dev/null");
     values.proxyAddress = "127.0.0.1";
     values.proxyPort = servicePort;
     Config::Instance().SetValues(values);
@@ -199,7 +224,6 @@ int main() {
     auto last = testing_support::RunProcess({"curl", "-sS",
                                              "http://127.0.0.1:" + std::to_string(servicePort) +
                                                  "/_admin/sent/" + std::to_string(2 * kRuns + 1)});
-    double receptionBest = BestReceptionSeconds(data);
     double loginBest = 0, postBest = 0;
     if (!BestLoginAndPostSeconds(message, loginBest, postBest)) {
         std::fprintf(stderr, "the service refused the login\n");
@@ -213,19 +237,20 @@ int main() {
                 straightBest * 1000);
     std::printf(
         "SMTP submission through the gateway (raw client):          %7.0f ms "
-        "(%.2f x the POST; target <= 1.5)\n",
+        "(%.2f x the POST; target <= 1.2)\n",
         gatewayBest * 1000, gatewayBest / straightBest);
-    std::printf("  the SMTP service alone receiving it (no post):            %7.0f ms\n",
-                receptionBest * 1000);
+    std::printf("  the SMTP service alone receiving it (no post):            %7.0f ms, "
+                "%.2f MiB of memory added\n",
+                receptionBest * 1000, receptionPeak);
     std::printf("  the web mail client alone: login / posting it:    %7.0f ms / %4.0f ms\n",
                 loginBest * 1000, postBest * 1000);
     std::printf(
-        "peak resident memory added by the first submission: %.1f MB "
-        "(%.2f x the message; target <= 3)\n",
-        peakAdded * 1024.0 / 1e6, peakAdded * 1024.0 / kMessageSize);
+        "peak resident memory added by the first submission: %.2f MiB "
+        "(target: at most 2 MiB beyond the 1 MiB the session keeps in memory)\n",
+        peakAdded / 1024.0);
     PrintFigure("smtp_ms", gatewayBest * 1000);
     PrintFigure("smtp_curl_ms", straightBest * 1000);
-    PrintFigure("smtp_peak_mb", peakAdded * 1024.0 / 1e6);
-    PrintFigure("smtp_message_mb", kMessageSize / 1e6);
+    PrintFigure("smtp_peak_mib", peakAdded / 1024.0);
+    PrintFigure("smtp_reception_peak_mib", receptionPeak);
     return 0;
 }

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/smtp/smtp_fixture.h"
+#include "net/spool_file.h"
 #include "tests/support/log_watch.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -352,6 +355,24 @@ TEST_F(SmtpSessionTest, AMailThatDeclaresTooLargeASizeIsRefusedAtOnce) {
                    {"RCPT TO:<c@d.example>", kWrongStage},
                    {"MAIL FROM:<a@b.example> SIZE=50000000", kOk},
                    {"QUIT", kBye}});
+}
+
+// A spool that cannot take the message (no folder for its file) is a local
+// failure: the client hears so once it has sent the whole text.
+TEST_F(SmtpSessionTest, AMessageTheSpoolCannotTakeIsAnswered451) {
+    const std::string folder = vxw::SpoolFolder();
+    testing_support::RemoveTree(folder);
+    std::ofstream(folder.substr(0, folder.size() - 1)) << "a file where the folder should be";
+    auto client = Connect(true);
+    Play(*client,
+         {{"MAIL FROM:<a@b.example>", kOk}, {"RCPT TO:<c@d.example>", kOk}, {"DATA", kGoOn}});
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += std::string(998, 'x') + "\r\n";
+    client->Send(text);
+    EXPECT_EQ(client->Command("."), "451 Requested action aborted: local error in processing\r\n");
+    EXPECT_TRUE(client->ClosedByServer());
+    testing_support::RemoveTree(folder.substr(0, folder.size() - 1));
+    EXPECT_TRUE(service.Sent().empty());
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ std::string MemoryService::AddMessage(const std::string& user, const std::string
                                          std::to_string(nextId++) + ".eml"
                                    : href;
     int32_t size = reportedSize >= 0 ? reportedSize : static_cast<int32_t>(text.size());
-    mailboxes[user].push_back({url, folder, text, size});
+    mailboxes[user].push_back(
+        std::make_shared<const StoredMessage>(StoredMessage{url, folder, text, size}));
     return url;
 }
 
@@ -40,6 +41,11 @@ void MemoryService::SetDownloadDelayMs(int milliseconds) {
 void MemoryService::SetPieceSize(size_t bytes) {
     std::lock_guard<std::mutex> guard(lock);
     pieceSize = bytes;
+}
+
+void MemoryService::SetSendHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(lock);
+    sendHook = std::move(hook);
 }
 
 int MemoryService::StoppedDownloads() const {
@@ -69,8 +75,12 @@ int MemoryService::Disconnects() const {
 
 std::vector<MemoryService::StoredMessage> MemoryService::Mailbox(const std::string& user) const {
     std::lock_guard<std::mutex> guard(lock);
+    std::vector<StoredMessage> messages;
     auto found = mailboxes.find(user);
-    return found == mailboxes.end() ? std::vector<StoredMessage>() : found->second;
+    if (found != mailboxes.end()) {
+        for (const auto& message : found->second) messages.push_back(*message);
+    }
+    return messages;
 }
 
 AccountFactory MemoryService::Factory() {
@@ -101,8 +111,9 @@ bool MemoryAccount::Login(const vx::Str& name, const vx::Str& password) {
 void MemoryAccount::GetMessageList(MessageList& list) {
     service.MaybeFail(MemoryService::Operation::GetMessageList);
     list.clear();
-    for (const auto& message : service.Mailbox(user)) {
-        list.push_back({message.href, message.reportedSize, false, message.folder});
+    std::lock_guard<std::mutex> guard(service.lock);
+    for (const auto& message : service.mailboxes[user]) {
+        list.push_back({message->href, message->reportedSize, false, message->folder});
     }
 }
 
@@ -116,16 +127,17 @@ void MemoryAccount::GetMessage(const vx::Str& url, MessageSink& sink) {
     }
     if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     service.MaybeFail(MemoryService::Operation::GetMessage);
-    std::string text;
+    std::shared_ptr<const MemoryService::StoredMessage> message;
     {
         std::lock_guard<std::mutex> guard(service.lock);
         const auto& box = service.mailboxes[user];
         auto found =
-            std::find_if(box.begin(), box.end(), [&](const auto& m) { return m.href == url; });
+            std::find_if(box.begin(), box.end(), [&](const auto& m) { return m->href == url; });
         if (found == box.end())
             throw vx::Exception("MemoryAccount::GetMessage - No such message - " + url);
-        text = found->text;
+        message = *found;
     }
+    const std::string& text = message->text;
     sink.Begin();
     if (piece == 0) piece = std::max<size_t>(text.size(), 1);
     for (size_t at = 0; at < text.size(); at += piece) {
@@ -145,7 +157,7 @@ void MemoryAccount::SendMessageToTrash(const vx::Str& url) {
     service.MaybeFail(MemoryService::Operation::SendMessageToTrash);
     std::lock_guard<std::mutex> guard(service.lock);
     auto& box = service.mailboxes[user];
-    auto found = std::find_if(box.begin(), box.end(), [&](const auto& m) { return m.href == url; });
+    auto found = std::find_if(box.begin(), box.end(), [&](const auto& m) { return m->href == url; });
     if (found == box.end())
         throw vx::Exception("MemoryAccount::SendMessageToTrash - No such message - " + url);
     box.erase(found);
@@ -155,6 +167,12 @@ void MemoryAccount::SendMessageToTrash(const vx::Str& url) {
 void MemoryAccount::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
                              vxw::BodySource& text) {
     service.MaybeFail(MemoryService::Operation::SendMail);
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> guard(service.lock);
+        hook = service.sendHook;
+    }
+    if (hook) hook();
     vx::Str joined;
     text.Rewind();
     char buffer[65536];

@@ -4,6 +4,7 @@
 // of what the sessions did (trash moves, submitted mail, disconnects).
 // Thread-safe: many sessions may use one service at once.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,6 +54,8 @@ public:
     // Every GetMessage hands the text to its sink in pieces of this size (0:
     // in one piece).
     void SetPieceSize(size_t bytes);
+    // Runs during every SendMail, while the session waits for the answer.
+    void SetSendHook(std::function<void()> hook);
 
     // What the sessions did.
     std::vector<std::string> Trashed() const;
@@ -74,7 +77,8 @@ private:
 
     mutable std::mutex lock;
     std::map<std::string, std::string> passwords;
-    std::map<std::string, std::vector<StoredMessage>> mailboxes;
+    // Shared, so that a download reads a message without copying it.
+    std::map<std::string, std::vector<std::shared_ptr<const StoredMessage>>> mailboxes;
     struct Failure {
         std::string text;
         int times;
@@ -86,6 +90,7 @@ private:
     int disconnects = 0;
     int downloadDelayMs = 0;
     size_t pieceSize = 0;
+    std::function<void()> sendHook;
     int stoppedDownloads = 0;
     uint64_t deliveredBytes = 0;
     int nextId = 1;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "net/openssl.h"
+
 namespace testing_support {
 namespace {
 
@@ -19,9 +21,17 @@ struct BioFree {
 };
 using BioPtr = std::unique_ptr<BIO, BioFree>;
 
+// The library is started the program's way before the key is made: a test
+// server's thread making its key while the program's first TLS connection
+// loads the providers could find no key generator at that moment.
+EVP_PKEY* NewKey() {
+    vxw::OpenSsl::Instance();
+    return EVP_EC_gen("P-256");
+}
+
 }  // namespace
 
-TestCertificate::TestCertificate(bool expired) : key(EVP_EC_gen("P-256")), certificate(X509_new()) {
+TestCertificate::TestCertificate(bool expired) : key(NewKey()), certificate(X509_new()) {
     if (key == nullptr || certificate == nullptr) throw std::runtime_error("TestCertificate");
     X509_set_version(certificate, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);

@@ -1,7 +1,9 @@
 #include "tests/support/tls_test_server.h"
 
+#include <gtest/gtest.h>
 #include <openssl/ssl.h>
 
+#include <exception>
 #include <memory>
 
 #include "tests/support/test_certificate.h"
@@ -20,18 +22,33 @@ using SessionPtr = std::unique_ptr<SSL, SessionFree>;
 
 }  // namespace
 
+// A server that cannot serve fails the test that uses it; an exception
+// leaving the thread would end the whole test program instead.
+template <class Body>
+void ReportingFailures(Body body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "TLS test server: " << e.what();
+    }
+}
+
 TlsTestServer::TlsTestServer(TlsBehaviour behaviour, Certificate certificate) {
     Listen();
-    thread = std::thread([this, behaviour, certificate] { Serve(certificate, behaviour); });
+    thread = std::thread([this, behaviour, certificate] {
+        ReportingFailures([&] { Serve(certificate, behaviour); });
+    });
 }
 
 TlsTestServer::TlsTestServer(PlainBehaviour behaviour) {
     Listen();
     thread = std::thread([this, behaviour] {
-        RawSocket connection = AcceptOne();
-        if (connection == kNoSocket) return;
-        behaviour(connection);
-        CloseSocket(connection);
+        ReportingFailures([&] {
+            RawSocket connection = AcceptOne();
+            if (connection == kNoSocket) return;
+            behaviour(connection);
+            CloseSocket(connection);
+        });
     });
 }
 
