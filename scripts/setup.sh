@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  g++ cmake ninja-build pkg-config libssl-dev openssl
+  g++ cmake ninja-build pkg-config libssl-dev openssl dpkg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
   python3 clang libclang-rt-14-dev
   # real peers and clients used by the tests
