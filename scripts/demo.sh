@@ -30,17 +30,7 @@ mkdir -p "$build"
 exec 9>"$build/demo.lock"
 flock -n 9 || refuse "a demo already runs from this checkout (stop it with Ctrl-C first)"
 
-missing=()
-for p in g++ cmake ninja-build libssl-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  say "installing ${missing[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+bash scripts/install-packages.sh demo g++ cmake ninja-build libssl-dev
 
 say "configuring the build in $build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIRELINK_TESTS=OFF >"$build/cmake.log" \
