@@ -25,7 +25,10 @@ void RemoveLeftoverSpoolFiles() {
 
 }  // namespace
 
-Gateway::Gateway(AccountFactory makeAccount) : pop(makeAccount), smtp(makeAccount) {}
+Gateway::Gateway(AccountFactory makeAccount)
+    : pop(makeAccount),
+      smtp(makeAccount),
+      services{{"POP3", &pop, &Config::Port, false}, {"SMTP", &smtp, &Config::PortSmtp, false}} {}
 
 Gateway::~Gateway() {
     try {
@@ -34,33 +37,39 @@ Gateway::~Gateway() {
     }
 }
 
+bool Gateway::IsOff(const Service& service) {
+    return service.offAtZero && (Config::Instance().*service.port)() == 0;
+}
+
 void Gateway::Start() {
     RemoveLeftoverSpoolFiles();
-    pop.Start();
-    smtp.Start();
+    for (const Service& service : services) {
+        if (!IsOff(service)) service.listener->Start();
+    }
 }
 
 void Gateway::Restart() {
-    pop.Restart();
-    smtp.Restart();
+    for (const Service& service : services) {
+        if (IsOff(service)) {
+            service.listener->Stop();
+        } else {
+            service.listener->Restart();
+        }
+    }
 }
 
 void Gateway::Stop() {
-    pop.Stop();
-    smtp.Stop();
+    for (const Service& service : services) service.listener->Stop();
 }
 
 void Gateway::Shutdown() {
     // Every service closes its idle sessions before any waits for its busy ones.
-    pop.CloseSessions();
-    smtp.CloseSessions();
-    pop.Stop();
-    smtp.Stop();
+    for (const Service& service : services) service.listener->CloseSessions();
+    Stop();
 }
 
 void Gateway::AbortSessions() {
-    pop.AbortSessions();
-    smtp.AbortSessions();
+    for (const Service& service : services) service.listener->AbortSessions();
 }
 
 }  // namespace app

@@ -1,8 +1,12 @@
 #pragma once
-// The two local services of the program, started and stopped in its fixed
-// order: POP3 first, then SMTP, on the way up and on the way down. Stop and
-// Shutdown return only after every session of both services has ended. The Windows
-// main window owns one; the Linux program's entry owns one.
+// The local services of the program, started and stopped in their fixed
+// order: POP3, then SMTP, on the way up and on the way down. Stop and
+// Shutdown return only after every session of every service has ended. The
+// Windows main window owns one; the Linux program's entry owns one.
+#include <cstdint>
+#include <vector>
+
+#include "core/config.h"
 #include "pop3/pop_server.h"
 #include "smtp/smtp_server.h"
 #include "webmail/account.h"
@@ -11,6 +15,14 @@ namespace app {
 
 class Gateway {
 public:
+    // One local service as the program reports it.
+    struct Service {
+        const char* name;                   // "POP3"
+        vxw::SessionListener* listener;
+        int32_t (Config::*port)() const;    // the configured port
+        bool offAtZero;                     // port 0 switches the service off (else: any free port)
+    };
+
     // Every session gets its web mail client from makeAccount.
     explicit Gateway(AccountFactory makeAccount);
     ~Gateway();
@@ -31,12 +43,18 @@ public:
     // thread, also while Shutdown or Stop waits.
     void AbortSessions();
 
+    // In the order of start.
+    const std::vector<Service>& Services() const { return services; }
+    // Whether the settings switch the service off.
+    static bool IsOff(const Service& service);
+
     PopServer& Pop() { return pop; }
     SmtpServer& Smtp() { return smtp; }
 
 private:
     PopServer pop;
     SmtpServer smtp;
+    std::vector<Service> services;
 };
 
 }  // namespace app

@@ -1,16 +1,43 @@
 #pragma once
 // The program's run where it has no window (the Linux program): what the
-// Windows main window does when it starts and at Exit, around a wait for the
-// system's stop request.
+// Windows main window does when it starts and at Exit, around the requests
+// the system sends (stop, reload), with a report of what listens where.
+#include <cstdint>
 #include <functional>
 
 #include "core/str.h"
+#include "webmail/account.h"
 
 namespace app {
 
-// Reads the settings (from the machine's store with "/hklm" in the command
-// line), logs the first start of a version, starts the POP3 and then the SMTP
-// service, calls waitForStop, and stops both services. Returns the exit code.
-int RunHeadless(const vx::Str& fullCommandLine, const std::function<void()>& waitForStop);
+// Where the requests come from (signals on Linux).
+class StopRequests {
+public:
+    enum class Request { None, Stop, Reload };
+    virtual ~StopRequests() = default;
+    // Waits up to timeoutMs (-1: without limit) for the next request.
+    virtual Request Wait(int32_t timeoutMs) = 0;
+};
+
+struct HeadlessSetup {
+    bool localMachine = false;  // the machine's settings store
+    vx::Str settingsFile;       // what the report names
+    vx::Str logFile;            // what the report names
+    AccountFactory makeAccount;
+    // Shows and logs one line of the report.
+    std::function<void(const vx::Str&)> report;
+    // Called once the first start left at least one service listening.
+    std::function<void()> onRunning;
+};
+
+// Reads the settings, logs the first start of a version, starts the services
+// and reports each: where it listens, that it is off, or why it could not
+// listen. Exits 1 when no service could listen. Otherwise serves until a stop
+// request: every service stops listening, sessions waiting for their
+// client's next command are closed and the others finish their transfer; a
+// second stop request ends every session at once. A reload request reads the
+// settings again and restarts the services (idle sessions are closed first,
+// as at a stop). Returns the exit code.
+int RunHeadless(const HeadlessSetup& setup, StopRequests& requests);
 
 }  // namespace app

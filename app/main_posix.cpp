@@ -1,101 +1,164 @@
 // The Linux program: the gateway without the user interface. It starts like
-// the Windows program (settings, log, POP3 then SMTP listener) and stops on
-// SIGINT or SIGTERM the way the tray menu's Exit does.
-#include <signal.h>
+// the Windows program (settings, log, POP3 then SMTP listener), reports what
+// listens where, and stops on SIGINT or SIGTERM the way the tray menu's Exit
+// does; SIGHUP reads the settings again, as OK in the options does.
+#include <limits.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 
-#include "app/command_line.h"
 #include "app/headless.h"
+#include "app/options.h"
 #include "app/relaunch.h"
+#include "app/settings_command.h"
+#include "app/signals_posix.h"
 #include "app/single_instance.h"
 #include "core/boundary.h"
 #include "core/config.h"
 #include "core/log.h"
+#include "core/registry_key_posix.h"
 #include "core/thread_handlers.h"
+#include "webmail/hotmail.h"
 
 namespace {
 
-const char kUsage[] =
-    "Usage: mirelink [/detach | /hklm | --help | --version]\n"
-    "\n"
-    "Mirelink lets a POP3/SMTP mail client use a web mail account reached over HTTP.\n"
-    "It listens on the address and ports of its settings (default 127.0.0.1:110 and :25)\n"
-    "and runs until it receives SIGINT or SIGTERM.\n"
-    "\n"
-    "  /detach    start a copy detached from the terminal and exit\n"
-    "  /hklm      use the machine-wide settings (/etc/Palisandre/Mirelink.reg)\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n"
-    "\n"
-    "Settings: $XDG_CONFIG_HOME/Palisandre/Mirelink.reg (default ~/.config/...).\n"
-    "Log: mirelink.log beside the program file; its lines also go to standard error\n"
-    "when that is a terminal, and whenever the file cannot be written.\n";
+using app::Options;
 
-vx::Str Join(int from, int argc, char** argv) {
-    vx::Str text;
-    for (int i = from; i < argc; ++i) {
-        if (i > from) text += ' ';
-        text += argv[i];
-    }
-    return text;
-}
+bool logToStandardError = false;
+thread_local bool echoed = false;
 
 // Without a window, the terminal is where a user looks; and a line the log
 // file could not take would otherwise be lost without a trace.
 void EchoLogLine(const vx::Str& line, bool written) {
     static const bool terminal = isatty(STDERR_FILENO) == 1;
-    if (!terminal && written) return;
+    if (!logToStandardError && !terminal && written) return;
     ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
     (void)ignored;
+    echoed = true;
 }
 
-// Blocks SIGINT and SIGTERM in every thread to come; the main thread takes
-// them with sigwait.
-sigset_t BlockStopSignals() {
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    return stopSignals;
+// A report line reaches the user once: through the echo when that showed it,
+// else on standard output (the journal, a terminal, a launcher).
+void Report(const vx::Str& text) {
+    echoed = false;
+    Log(text);
+    if (echoed) return;
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
 }
 
-int RunApplication(const vx::Str& fullCommandLine, const sigset_t& stopSignals) {
+vx::Str Absolute(const vx::Str& path) {
+    char here[PATH_MAX];
+    if (path.empty() || path[0] == '/' || getcwd(here, sizeof here) == nullptr) return path;
+    return vx::Str(here) + "/" + path;
+}
+
+// Sessions each hold a descriptor; the usual soft limit of 1024 is far below
+// what the system allows the process.
+void RaiseDescriptorLimit() {
+    rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+// The lock follows the settings file, so gateways with files of their own
+// run side by side; the user's own file keeps the classic name.
+vx::Str InstanceName(const Options& options, const vx::Str& usualFile) {
+    vx::Str file = vxw::SettingsFilePath(vxw::RegistryKey::Root::CurrentUser);
+    if (options.configFile.empty() || file == usualFile) return app::SingleInstance::kName;
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : file) hash = (hash ^ c) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return vx::Str(app::SingleInstance::kName) + "-" + text;
+}
+
+vx::Str SettingsFile(const Options& options) {
+    return vxw::SettingsFilePath(options.localMachine ? vxw::RegistryKey::Root::LocalMachine
+                                                      : vxw::RegistryKey::Root::CurrentUser);
+}
+
+int Serve(const Options& options, app::SignalRequests& requests) {
     vxw::InstallThreadHandlers();
-    SetLogEcho(EchoLogLine);
-    return app::RunHeadless(fullCommandLine, [&stopSignals] {
-        int received = 0;
-        sigwait(&stopSignals, &received);
-    });
+    app::HeadlessSetup setup;
+    setup.localMachine = options.localMachine;
+    setup.settingsFile = SettingsFile(options);
+    setup.logFile = LogFilePath().empty() ? vx::Str("standard error") : LogFilePath();
+    setup.makeAccount = MakeHotmail;
+    setup.report = Report;
+    setup.onRunning = [] { app::TellLauncher(app::StartOutcome::Running); };
+    return app::RunHeadless(setup, requests);
+}
+
+int Run(const Options& options, const vx::Str& instanceName) {
+    RaiseDescriptorLimit();
+    app::SignalRequests requests;  // before any thread starts
+    app::SingleInstance instance(instanceName);
+    int result = 1;
+    vx::CatchAtBoundary(
+        "WinMain", vx::kUnexpected,
+        [&] {
+            if (instance.Acquire()) {
+                result = Serve(options, requests);
+                return;
+            }
+            long holder = static_cast<long>(app::SingleInstance::Holder(instanceName));
+            std::fprintf(stderr, "Mirelink already runs with %s%s\n", SettingsFile(options).c_str(),
+                         holder > 0 ? (" (process " + std::to_string(holder) + ")").c_str() : "");
+            app::TellLauncher(app::StartOutcome::AlreadyRunning);
+            result = 0;
+        },
+        [](const vx::Str& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
+    return result;
+}
+
+int ChangeSettings(const Options& options, const vx::Str& instanceName) {
+    int result = app::RunSettingsCommand(options);
+    int64_t holder = app::SingleInstance::Holder(instanceName);
+    if (result == 0 && options.action == Options::Action::Set && holder > 0) {
+        std::fprintf(stderr, "The gateway that runs with these settings (process %lld) takes them on SIGHUP: "
+                             "kill -HUP %lld\n",
+                     static_cast<long long>(holder), static_cast<long long>(holder));
+    }
+    return result;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    vx::Str argumentText = Join(1, argc, argv);
-    if (argumentText == "--help" || argumentText == "-h") {
-        std::fputs(kUsage, stdout);
+    Options options;
+    try {
+        options = app::ParseOptions(std::vector<vx::Str>(argv + 1, argv + argc));
+    } catch (const app::UsageError& e) {
+        std::fprintf(stderr, "mirelink: %s\n\n%s", e.text.c_str(), app::kUsage);
+        return 2;
+    }
+    if (options.action == Options::Action::Help) {
+        std::fputs(app::kUsage, stdout);
         return 0;
     }
-    if (argumentText == "--version") {
+    if (options.action == Options::Action::Version) {
         std::printf("%s\n", Config::GetVersion().c_str());
         return 0;
     }
-    if (app::IsDetachRequest(argumentText)) {
-        app::RelaunchDetached();
-        return 0;
-    }
+    // A copy runs from another working folder's point of view: names made whole.
+    if (!options.configFile.empty()) options.configFile = Absolute(options.configFile);
+    if (options.logChosen && options.logFile != "-") options.logFile = Absolute(options.logFile);
+    if (options.action == Options::Action::Detach) return app::RelaunchDetached(app::ArgumentsForCopy(options));
+
     // A mail client that vanishes must give an error, not end the process.
     signal(SIGPIPE, SIG_IGN);
-    sigset_t stopSignals = BlockStopSignals();
-    app::SingleInstance instance;
-    int result = 1;
-    vx::CatchAtBoundary(
-        "WinMain", vx::kUnexpected,
-        [&] { result = instance.Acquire() ? RunApplication(Join(0, argc, argv), stopSignals) : 0; },
-        [](const vx::Str& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
-    return result;
+    vx::Str usualFile = vxw::SettingsFilePath(vxw::RegistryKey::Root::CurrentUser);
+    if (!options.configFile.empty()) vxw::UseSettingsFile(options.configFile);
+    if (options.logChosen) {
+        logToStandardError = options.logFile == "-";
+        SetLogFile(logToStandardError ? vx::Str() : options.logFile);
+    }
+    SetLogEcho(EchoLogLine);
+    vx::Str instanceName = InstanceName(options, usualFile);
+    if (options.action == Options::Action::Run) return Run(options, instanceName);
+    return ChangeSettings(options, instanceName);
 }

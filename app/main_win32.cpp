@@ -43,8 +43,7 @@ void ShowFailure(const vx::Str& text) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR argumentText, int) {
     if (app::IsDetachRequest(argumentText != nullptr ? argumentText : "")) {
-        app::RelaunchDetached();
-        return 0;
+        return app::RelaunchDetached({});
     }
     app::SingleInstance sole;
     int result = 1;

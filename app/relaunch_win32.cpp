@@ -7,14 +7,17 @@
 
 namespace app {
 
-void RelaunchDetached() {
+int RelaunchDetached(const std::vector<vx::Str>&) {
     vx::Str program;
     try {
         program = vxw::DirUtil::GetProgramPath() + "mirelink.exe";
     } catch (...) {
-        return;
+        return 0;
     }
     ShellExecuteA(nullptr, "open", program.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return 0;
 }
+
+void TellLauncher(StartOutcome) {}
 
 }  // namespace app

@@ -1,7 +1,8 @@
 #pragma once
-// Only one copy of the program runs in the user's session. On Windows the
-// named mutex "vx-mirelink-instance"; elsewhere an exclusive lock on a file of
-// that name in the user's runtime folder ($XDG_RUNTIME_DIR, else /tmp).
+// Only one copy of the program runs in the user's session for one settings
+// store. On Windows the named mutex "vx-mirelink-instance"; elsewhere an
+// exclusive lock on a file of the name in the user's runtime folder
+// ($XDG_RUNTIME_DIR, else /tmp), which holds the process id of its holder.
 #include <cstdint>
 
 #include "core/str.h"
@@ -10,7 +11,9 @@ namespace app {
 
 class SingleInstance {
 public:
-    SingleInstance() = default;
+    static constexpr const char* kName = "vx-mirelink-instance";
+
+    explicit SingleInstance(const vx::Str& name = kName) : name(name) {}
     ~SingleInstance() { Release(); }
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
@@ -20,7 +23,12 @@ public:
     bool Acquire();
     void Release();
 
+    // The process id of the copy that holds the name; 0 when none does or it
+    // cannot be told.
+    static int64_t Holder(const vx::Str& name);
+
 private:
+    vx::Str name;
     std::intptr_t handle = -1;  // a descriptor or a mutex handle; -1 when not held
 };
 

@@ -7,7 +7,7 @@ namespace app {
 
 bool SingleInstance::Acquire() {
     Release();
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, "vx-mirelink-instance");
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, name.c_str());
     if (mutex == nullptr) {
         throw vx::Exception("app::SingleInstance::Acquire::CreateMutex - Error creating the mutex",
                             static_cast<int32_t>(GetLastError()));
@@ -27,5 +27,8 @@ void SingleInstance::Release() {
     CloseHandle(mutex);
     handle = -1;
 }
+
+// The mutex does not tell who holds it.
+int64_t SingleInstance::Holder(const vx::Str&) { return 0; }
 
 }  // namespace app

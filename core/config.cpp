@@ -1,11 +1,15 @@
 #include "core/config.h"
 
+#include "core/config_check.h"
 #include "core/config_defaults.h"
+#include "core/config_fields.h"
 #include "core/exception.h"
+#include "core/log.h"
 #include "core/password.h"
 #include "core/registry_key.h"
 #include "core/singleton.h"
 #include "core/version.h"
+#include "net/openssl.h"
 
 namespace {
 
@@ -13,16 +17,32 @@ const char kKeyPath[] = "Software\\Palisandre\\Mirelink";
 
 vx::Str VersionMarker() { return vx::Str("ver-") + kMirelinkVersion; }
 
-int32_t ReadNumber(const vxw::RegistryKey& key, const char* name, int32_t fallback) {
-    int32_t number = 0;
-    return key.QueryNumber(name, number) ? number : fallback;
+// Reads every setting of the table that the key holds, the way the narrow
+// registry functions read it; a setting the key lacks keeps what values holds.
+void ReadPresent(const vxw::RegistryKey& key, Config::Values& values) {
+    for (size_t i = 0; i < kConfigFieldCount; ++i) {
+        const ConfigField& field = kConfigFields[i];
+        if (!key.HasValue(field.name)) continue;
+        int32_t number = 0;
+        switch (field.kind) {
+            case FieldKind::Text:
+            case FieldKind::Password:
+                // A value of another type reads as empty.
+                if (!key.QueryString(field.name, values.*field.text)) (values.*field.text).clear();
+                break;
+            case FieldKind::Number:
+                if (key.QueryNumber(field.name, number)) values.*field.number = number;
+                break;
+            case FieldKind::Flag:
+                values.*field.flag = key.QueryNumber(field.name, number) && number == 1;
+                break;
+        }
+    }
 }
 
-bool ReadFlag(const vxw::RegistryKey& key, const char* name) { return ReadNumber(key, name, 0) == 1; }
-
-vx::Str ReadText(const vxw::RegistryKey& key, const char* name) {
-    vx::Str text;
-    return key.QueryString(name, text) ? text : vx::Str();
+int32_t ReadNumberOf(const vxw::RegistryKey& key, const vx::Str& name, int32_t fallback) {
+    int32_t number = 0;
+    return key.QueryNumber(name, number) ? number : fallback;
 }
 
 vxw::RegistryKey::Root RootFor(bool useLocalMachine) {
@@ -43,14 +63,21 @@ public:
 
 private:
     [[noreturn]] void Fail(const vx::Str& name, const vx::Str& shown) {
-        throw vx::Exception("Config::SaveConfig::SetValue - Error setting value - " + name + " - " + shown);
+        throw vx::Exception("Config::SaveConfig::SetValue - Error setting value - " + name + " - " + shown +
+                            key.FailureDetail());
     }
     vxw::RegistryKey& key;
 };
 
 }  // namespace
 
-Config::Config() { LoadConfig(); }
+Config::Config() {
+    // The password cipher's library is started here, under the singleton lock
+    // that creates the settings, never later under the settings' own lock
+    // (that order would be the reverse of this one).
+    vxw::OpenSsl::Instance();
+    LoadConfig();
+}
 
 Config& Config::Instance() { return qn::Singleton<Config>::Instance(); }
 
@@ -90,18 +117,20 @@ void Config::SaveConfig() {
 void Config::SetValues(const Values& newValues) {
     std::lock_guard<std::mutex> guard(lock);
     values = newValues;
-    SaveLocked();
+    vx::Str failure = SaveLocked();
+    if (!failure.empty()) throw vx::Exception(failure);
 }
 
 void Config::LoadLocked() {
     vxw::RegistryKey key;
     if (!key.Create(RootFor(useLocalMachine), kKeyPath)) {
-        throw vx::Exception(vx::Str("Config::LoadConfig::Create - Error creating key - ") + kKeyPath);
+        throw vx::Exception(vx::Str("Config::LoadConfig::Create - Error creating key - ") + kKeyPath +
+                            key.FailureDetail());
     }
+    for (const vx::Str& notice : key.TakeNotices()) Log(notice);
     portImapStored = key.HasValue("PortImap");
-    if (!key.HasValue("Address")) {
-        key.Close();
-        firstRun = true;
+    firstRun = !key.HasValue("Address");
+    if (firstRun) {
         newVersion = true;
         values.address = "127.0.0.1";
         values.port = kDefaultPorts.pop;
@@ -111,39 +140,53 @@ void Config::LoadLocked() {
         values.delay = 10;
         values.checkOtherFolders = values.checkBulkFolder = values.checkSentFolder = false;
         values.extraLogging = values.operaCompat = false;
-        // The proxy values stay: after UseLocalMachine they carry over from
-        // the current user's settings.
-        SaveLocked();
-        return;
+        // The proxy values stay: after UseLocalMachine they carry over from the
+        // current user's settings. What the key holds without an address (a
+        // file a user began by hand) is kept, not overwritten by defaults.
+        ReadPresent(key, values);
+    } else {
+        LogStoreProblems(key);
+        newVersion = ReadNumberOf(key, VersionMarker(), 0) != 1;
+        Values read;
+        read.port = kDefaultPorts.pop;
+        read.portSmtp = kDefaultPorts.smtp;
+        read.portImap = 0;  // settings from before the IMAP service keep it off
+        read.timeout = 120;
+        ReadPresent(key, read);
+        CorrectUnusable(key, read);
+        values = read;
     }
-    firstRun = false;
-    newVersion = ReadNumber(key, VersionMarker().c_str(), 0) != 1;
-    values.address = ReadText(key, "Address");
-    values.port = ReadNumber(key, "Port", kDefaultPorts.pop);
-    values.portSmtp = ReadNumber(key, "PortSmtp", kDefaultPorts.smtp);
-    // Settings from before the IMAP service keep it off.
-    values.portImap = ReadNumber(key, "PortImap", 0);
-    values.timeout = ReadNumber(key, "Timeout", 120);
-    values.delay = ReadNumber(key, "Delay", 10);
-    values.checkOtherFolders = ReadFlag(key, "CheckOtherFolders");
-    values.checkBulkFolder = ReadFlag(key, "CheckBulkFolder");
-    values.checkSentFolder = ReadFlag(key, "CheckSentFolder");
-    values.extraLogging = ReadFlag(key, "ExtraLogging");
-    values.operaCompat = ReadFlag(key, "OperaCompat");
-    values.proxyAddress = ReadText(key, "ProxyAddress");
-    values.proxyPort = ReadNumber(key, "ProxyPort", 0);
-    values.proxyUsername = ReadText(key, "ProxyUsername");
-    values.proxyPassword = ReadText(key, "ProxyPassword");
+    storedPassword = values.proxyPassword;
+    // Only a password the store holds needs protecting: a store without one
+    // is not rewritten at every start.
+    bool clearText = ReadPassword() && key.HasValue("ProxyPassword");
+    storedClear = values.proxyPassword;
     key.Close();
-    // A clear-text password left by an older version is stored protected from now on.
-    if (!vx::UnprotectPassword(values.proxyPassword)) SaveLocked();
+    // A first run stores the defaults; a clear-text password left by an older
+    // version is stored protected from now on. Why a password could not be
+    // protected is in the log; the start goes on.
+    if (firstRun || clearText) SaveLocked();
 }
 
-void Config::SaveLocked() {
+bool Config::ReadPassword() {
+    try {
+        return !vx::UnprotectPassword(values.proxyPassword);
+    } catch (const vx::Exception& e) {
+        // Kept as stored (a save writes it back unchanged); the proxy gets an
+        // empty password, and the log says why.
+        values.proxyPassword.clear();
+        Log("Config::LoadConfig::ProxyPassword - " + e.Message());
+        return false;
+    }
+}
+
+vx::Str Config::SaveLocked() {
     vxw::RegistryKey key;
     if (!key.Create(RootFor(useLocalMachine), kKeyPath)) {
-        throw vx::Exception(vx::Str("Config::SaveConfig::Create - Error creating key - ") + kKeyPath);
+        throw vx::Exception(vx::Str("Config::SaveConfig::Create - Error creating key - ") + kKeyPath +
+                            key.FailureDetail());
     }
+    for (const vx::Str& notice : key.TakeNotices()) Log(notice);
     ValueWriter write(key);
     write.Text("Address", values.address, values.address);
     write.Number("Port", values.port);
@@ -163,10 +206,32 @@ void Config::SaveLocked() {
     write.Text("ProxyAddress", values.proxyAddress, values.proxyAddress);
     write.Number("ProxyPort", values.proxyPort);
     write.Text("ProxyUsername", values.proxyUsername, values.proxyUsername);
-    // The error text never carries the password itself: it ends up in the log.
-    write.Text("ProxyPassword", vx::ProtectPassword(values.proxyPassword), "****");
+    vx::Str failure;
+    vx::Str stored = PasswordToStore(failure);
+    if (failure.empty()) {
+        // The error text never carries the password itself: it ends up in the log.
+        write.Text("ProxyPassword", stored, "****");
+        storedPassword = stored;
+        storedClear = values.proxyPassword;
+    }
     // The marker is always written as 1; a failure reports the in-memory flag.
     write.Number(VersionMarker(), 1, newVersion ? "1" : "0");
+    return failure;
+}
+
+vx::Str Config::PasswordToStore(vx::Str& failure) const {
+    // Unchanged: the stored form as it is, also one that could not be read.
+    if (storedPassword.compare(0, 5, " ~ ~ ") == 0 && values.proxyPassword == storedClear)
+        return storedPassword;
+    try {
+        return vx::ProtectPassword(values.proxyPassword);
+    } catch (const vx::Exception& e) {
+        // Never replaced by a form that reads back as an empty password.
+        failure = "Config::SaveConfig::ProxyPassword - The proxy password cannot be stored protected; "
+                  "the store keeps what it holds - " + e.Message();
+        Log(failure);
+        return vx::Str();
+    }
 }
 
 #define CONFIG_GETTER(Type, Name, field)            \

@@ -60,21 +60,33 @@ public:
     vx::Str ProxyPassword() const;
     Values GetValues() const;
 
-    // Assigns every value and saves them.
+    // Assigns every value and saves them. When the proxy password cannot
+    // be stored protected, every other value is saved, the store keeps the
+    // password it held, and this throws saying so.
     void SetValues(const Values& newValues);
 
-    // Both throw vx::Exception (code 0) with the place-first texts.
+    // Both throw vx::Exception (code 0) with the place-first texts. What a
+    // load finds wrong in the store (a value it cannot read or does not
+    // know, an unusable address or time-out, a password it cannot read) is
+    // logged with the value's place, and the value is read as the program
+    // can use it.
     void LoadConfig();
     void SaveConfig();
 
 private:
     void LoadLocked();
-    void SaveLocked();
+    // Returns why the proxy password could not be stored, or empty.
+    vx::Str SaveLocked();
+    // Decrypts the password read; true when it was stored in clear text.
+    bool ReadPassword();
+    vx::Str PasswordToStore(vx::Str& failure) const;
 
     mutable std::mutex lock;
     bool firstRun = false;
     bool newVersion = false;
     bool useLocalMachine = false;
     bool portImapStored = false;  // PortImap is written once the store has held it
+    vx::Str storedPassword;       // the proxy password as the store holds it
+    vx::Str storedClear;          // what that reads as
     Values values;
 };

@@ -35,6 +35,15 @@ namespace vxw {
 class SocketError : public vx::Exception {
 public:
     using vx::Exception::Exception;
+    // A failed system call: "<text> - <described>", where described is the
+    // number with the system's words; Code() is the number. No number, no
+    // tail.
+    static SocketError FromSystem(const vx::Str& text, int32_t code, const vx::Str& described) {
+        return SocketError(Verbatim{}, code == 0 ? text : text + " - " + described, code);
+    }
+
+protected:
+    SocketError(Verbatim verbatim, const vx::Str& text, int32_t code) : vx::Exception(verbatim, text, code) {}
 };
 
 // Failures of the HTTP layer.

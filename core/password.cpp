@@ -1,10 +1,12 @@
 #include "core/password.h"
 
+#include <openssl/err.h>
 #include <openssl/evp.h>
 
 #include <algorithm>
 #include <memory>
 
+#include "core/exception.h"
 #include "net/openssl.h"
 #include "text/base64.h"
 
@@ -21,19 +23,25 @@ struct CipherContextFree {
 };
 using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
 
-// Runs Blowfish-CBC over input; encrypt selects the direction. Failures give
-// what was produced so far.
-Str RunCipher(const Str& input, bool encrypt) {
+[[noreturn]] void Fail(const char* place, const char* what) {
+    Str errors = vxw::SslErrorText();
+    throw Exception(Str(place) + " - " + what + (errors.empty() ? "" : " - " + errors));
+}
+
+// Runs Blowfish-CBC over input; encrypt selects the direction. Throws with
+// place and what when the cipher cannot run or the input does not decrypt.
+Str RunCipher(const Str& input, bool encrypt, const char* place, const char* what) {
     vxw::OpenSsl::Instance();
+    ERR_clear_error();
     const EVP_CIPHER* cipher = EVP_bf_cbc();
     unsigned char key[EVP_MAX_KEY_LENGTH], iv[EVP_MAX_IV_LENGTH];
     if (cipher == nullptr ||
         EVP_BytesToKey(cipher, EVP_md5(), kSalt, reinterpret_cast<const unsigned char*>(kPassPhrase),
                        sizeof kPassPhrase - 1, 1, key, iv) <= 0)
-        return Str();
+        Fail(place, what);
     CipherContext context(EVP_CIPHER_CTX_new());
     if (!context || EVP_CipherInit_ex(context.get(), cipher, nullptr, key, iv, encrypt ? 1 : 0) != 1)
-        return Str();
+        Fail(place, what);
     Str output;
     unsigned char block[kPiece + EVP_MAX_BLOCK_LENGTH];
     int produced = 0;
@@ -42,23 +50,25 @@ Str RunCipher(const Str& input, bool encrypt) {
         if (EVP_CipherUpdate(context.get(), block, &produced,
                              reinterpret_cast<const unsigned char*>(input.data() + at),
                              static_cast<int>(size)) != 1)
-            return output;
+            Fail(place, what);
         output.append(reinterpret_cast<char*>(block), static_cast<size_t>(produced));
     }
-    if (EVP_CipherFinal_ex(context.get(), block, &produced) == 1)
-        output.append(reinterpret_cast<char*>(block), static_cast<size_t>(produced));
+    if (EVP_CipherFinal_ex(context.get(), block, &produced) != 1) Fail(place, what);
+    output.append(reinterpret_cast<char*>(block), static_cast<size_t>(produced));
     return output;
 }
 
 }  // namespace
 
 Str ProtectPassword(const Str& clearText) {
-    return kPrefix + EncodeBase64(RunCipher(clearText, true));
+    return kPrefix + EncodeBase64(RunCipher(clearText, true, "vx::ProtectPassword::Cipher",
+                                            "The password cipher (Blowfish) is not available"));
 }
 
 bool UnprotectPassword(Str& stored) {
     if (stored.compare(0, sizeof kPrefix - 1, kPrefix) != 0) return false;
-    stored = RunCipher(DecodeBase64(stored.substr(sizeof kPrefix - 1)), false);
+    stored = RunCipher(DecodeBase64(stored.substr(sizeof kPrefix - 1)), false,
+                       "vx::UnprotectPassword::Cipher", "The stored password cannot be read");
     return true;
 }
 

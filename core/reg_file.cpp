@@ -198,15 +198,17 @@ vx::Str RenderValue(const vx::Str& name, const RegValue& value) {
 struct LogicalLine {
     vx::Str text;    // as written: its lines with CR LF between them
     vx::Str joined;  // "\"-continued hex lines joined, for reading
+    size_t number;   // of its first line, from 1
 };
 
 // Splits into lines (LF or CR LF) and joins "\"-continued hex lines. Only a
 // line that itself ends in "\" goes on, so an empty line always ends a value.
 std::vector<LogicalLine> LogicalLines(const vx::Str& text) {
     std::vector<LogicalLine> lines;
-    size_t start = 0;
+    size_t start = 0, number = 0;
     bool continuing = false;
     while (start < text.size()) {
+        ++number;
         size_t end = text.find('\n', start);
         if (end == vx::Str::npos) end = text.size();
         vx::Str line = text.substr(start, end - start);
@@ -217,7 +219,7 @@ std::vector<LogicalLine> LogicalLines(const vx::Str& text) {
             size_t first = line.find_first_not_of(" \t");
             lines.back().joined += first == vx::Str::npos ? vx::Str() : line.substr(first);
         } else {
-            lines.push_back({line, line});
+            lines.push_back({line, line, number});
         }
         vx::Str& joined = lines.back().joined;
         continuing = !line.empty() && line.back() == '\\' && joined.find("=hex") != vx::Str::npos;
@@ -298,12 +300,13 @@ RegFile RegFile::Parse(const vx::Str& bytes) {
         decoded = bytes;
     }
     RegFile file;
-    bool first = true;
+    bool first = true, signature = false, keyed = false, loose = false, junk = false;
     for (const LogicalLine& logical : LogicalLines(decoded)) {
         const vx::Str& text = logical.joined;
         if (first && (text == "Windows Registry Editor Version 5.00" || text == "REGEDIT4")) {
             file.signature = text;
             first = false;
+            signature = true;
             continue;
         }
         first = false;
@@ -312,15 +315,68 @@ RegFile RegFile::Parse(const vx::Str& bytes) {
             section.header = logical.text;
             section.key = text.substr(1, text.size() - 2);
             file.sections.push_back(section);
+            keyed = true;
             continue;
         }
         Line line;
         line.text = logical.text;  // written back as it was read
+        line.number = logical.number;
         Section& current = file.sections.back();
         line.isValue = !current.header.empty() && ParseValueLine(text, line);
+        if (!keyed) {
+            Line value;
+            size_t start = text.find_first_not_of(" \t");
+            bool blank = start == vx::Str::npos || text[start] == ';';
+            bool looseValue = !blank && ParseValueLine(text, value);
+            loose = loose || looseValue;
+            junk = junk || (!blank && !looseValue);
+        }
         current.lines.push_back(line);
     }
+    // A line that is not UTF-8 is only an unreadable line; a zero byte is
+    // no text at all (UTF-16 without its byte-order mark, binary data).
+    file.readable = (keyed || loose || (signature && !junk)) && decoded.find('\0') == vx::Str::npos;
     return file;
+}
+
+bool RegFile::AdoptLooseValues(const vx::Str& key) {
+    if (sections.size() != 1) return false;
+    Section adopted;
+    adopted.header = "[" + key + "]";
+    adopted.key = key;
+    bool any = false;
+    for (Line line : sections[0].lines) {
+        std::vector<LogicalLine> logical = LogicalLines(line.text);
+        line.isValue = logical.size() == 1 && ParseValueLine(logical[0].joined, line);
+        any = any || line.isValue;
+        adopted.lines.push_back(line);
+    }
+    if (!any) return false;
+    sections[0].lines.assign(1, Line());  // the blank line between the first line and the key
+    sections.push_back(adopted);
+    return true;
+}
+
+size_t RegFile::LineOf(const vx::Str& key, const vx::Str& name) const {
+    const Section* section = FindSection(key);
+    size_t number = 0;
+    if (section == nullptr) return 0;
+    for (const Line& line : section->lines) {
+        if (line.isValue && SameText(line.name, name)) number = line.number;
+    }
+    return number;
+}
+
+std::vector<RegFile::Unreadable> RegFile::UnreadableLines(const vx::Str& key) const {
+    std::vector<Unreadable> lines;
+    const Section* section = FindSection(key);
+    if (section == nullptr) return lines;
+    for (const Line& line : section->lines) {
+        size_t first = line.text.find_first_not_of(" \t");
+        if (line.isValue || first == vx::Str::npos || line.text[first] == ';') continue;
+        lines.push_back({line.number, line.text});
+    }
+    return lines;
 }
 
 vx::Str RegFile::Serialize() const {

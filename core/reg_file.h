@@ -46,12 +46,36 @@ public:
     // The names of the values of a section, in the document's order, each once.
     std::vector<vx::Str> Names(const vx::Str& key) const;
 
+    // The number of the line (from 1) that holds the value Find returns; 0
+    // when there is none.
+    size_t LineOf(const vx::Str& key, const vx::Str& name) const;
+
+    struct Unreadable {
+        size_t line;   // from 1
+        vx::Str text;  // as written
+    };
+    // The lines of a section that are neither a value, nor blank, nor a
+    // comment: a misspelt type, bad hex, a quote left open.
+    std::vector<Unreadable> UnreadableLines(const vx::Str& key) const;
+
+    // False for bytes that are no registry file at all: nothing but blanks,
+    // bytes that are not text (UTF-16 without its byte-order mark, binary
+    // data), or text with neither the editor's first line, nor a key line,
+    // nor a single value line.
+    bool Readable() const { return readable; }
+
+    // A file of value lines without the first line and the key line, as a
+    // user writes them: they become the values of key. True when that was
+    // the case (the key line is then written in front of them).
+    bool AdoptLooseValues(const vx::Str& key);
+
     static RegValue String(const vx::Str& text);
     static RegValue Dword(uint32_t number);
 
 private:
     struct Line {
         vx::Str text;       // the line(s) as read or as rendered, without the final CR LF
+        size_t number = 0;  // where it was read, from 1; 0 for a line added since
         bool isValue = false;
         vx::Str name;       // for values
         RegValue value;
@@ -67,6 +91,7 @@ private:
     static bool ParseValueLine(const vx::Str& text, Line& line);
 
     vx::Str signature = "Windows Registry Editor Version 5.00";
+    bool readable = true;
     std::vector<Section> sections = std::vector<Section>(1);  // [0]: lines before the first key
 };
 

@@ -6,6 +6,7 @@
 //   HKEY_LOCAL_MACHINE  /etc/Palisandre/Mirelink.reg
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/str.h"
 
@@ -33,12 +34,40 @@ public:
     bool SetNumber(const vx::Str& name, int32_t number);
     bool SetString(const vx::Str& name, const vx::Str& text);
 
+    // Why the last Create or Set failed, to be put after an error text:
+    // " - <file> - <the system's words>" for the Linux file; empty where the
+    // store says nothing more.
+    const vx::Str& FailureDetail() const { return failure; }
+
+    struct ValueInfo {
+        vx::Str name;
+        uint32_t type;  // the registry's type (REG_SZ, REG_DWORD, ...)
+        vx::Str where;  // the value's place for a message: "<file>:<line>" or the key
+    };
+    // Every value of the open key, in the store's order.
+    std::vector<ValueInfo> Values() const;
+
+    struct Unreadable {
+        vx::Str where;  // "<file>:<line>"
+        vx::Str text;   // the line as written
+    };
+    // The lines of the key that could not be read as values (only a file
+    // edited by hand has them).
+    std::vector<Unreadable> UnreadableLines() const;
+
+    // What opening the key did besides (a file that could not be read moved
+    // aside, value lines without a key line taken as the key's), one text
+    // each for the log; each is handed out once.
+    std::vector<vx::Str> TakeNotices();
+
     // The name of the root as the registry editor writes it.
     static const char* RootName(Root root);
 
 private:
     struct Impl;
     std::unique_ptr<Impl> impl;
+    vx::Str failure;
+    std::vector<vx::Str> notices;
 };
 
 }  // namespace vxw

@@ -9,6 +9,7 @@ namespace vxw {
 
 struct RegistryKey::Impl {
     HKEY key = nullptr;
+    vx::Str where;  // the key as the registry editor names it
     ~Impl() {
         if (key != nullptr) RegCloseKey(key);
     }
@@ -31,6 +32,7 @@ bool RegistryKey::Create(Root root, const vx::Str& path) {
         opened->key = nullptr;
         return false;
     }
+    opened->where = vx::Str(RootName(root)) + "\\" + path;
     impl = std::move(opened);
     return true;
 }
@@ -93,5 +95,23 @@ bool RegistryKey::SetString(const vx::Str& name, const vx::Str& text) {
                                   reinterpret_cast<const BYTE*>(text.c_str()),
                                   static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
+
+std::vector<RegistryKey::ValueInfo> RegistryKey::Values() const {
+    std::vector<ValueInfo> values;
+    if (!impl) return values;
+    for (DWORD index = 0;; ++index) {
+        char name[16384];
+        DWORD length = sizeof name, type = 0;
+        if (RegEnumValueA(impl->key, index, name, &length, nullptr, &type, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        values.push_back({vx::Str(name, length), type, impl->where});
+    }
+    return values;
+}
+
+// The registry holds values only: no line of it is unreadable.
+std::vector<RegistryKey::Unreadable> RegistryKey::UnreadableLines() const { return {}; }
 
 }  // namespace vxw

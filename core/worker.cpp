@@ -30,8 +30,18 @@ void Worker::Stop() {
     StopLocked();
 }
 
+vx::Str Worker::Failure() const {
+    std::lock_guard<std::mutex> guard(failureLock);
+    return failure;
+}
+
 void Worker::StartLocked() {
     stop.exchange(0);
+    ended = false;
+    {
+        std::lock_guard<std::mutex> guard(failureLock);
+        failure.clear();
+    }
     thread = CreateThread(&Worker::ThreadProc, this);
 }
 
@@ -46,7 +56,14 @@ uint32_t Worker::ThreadProc(void* self) {
     auto* worker = static_cast<Worker*>(self);
     InstallThreadHandlers();
     vx::CatchAtBoundary("vxw::Worker::DoWork", vx::kUnexpected, [worker] { worker->DoWork(); },
-                        [worker](const vx::Str& text) { worker->LogError(text); });
+                        [worker](const vx::Str& text) {
+                            {
+                                std::lock_guard<std::mutex> guard(worker->failureLock);
+                                worker->failure = text;
+                            }
+                            worker->LogError(text);
+                        });
+    worker->ended = true;
     return 0;
 }
 

@@ -25,6 +25,11 @@ public:
     virtual void Restart();
     virtual void Stop();
 
+    // DoWork has returned since the last start: its work is over, and when a
+    // failure ended it, Failure() is the text that was reported.
+    bool Ended() const { return ended.load(); }
+    vx::Str Failure() const;
+
 protected:
     virtual void DoWork() = 0;
     virtual void Interrupt() = 0;
@@ -39,6 +44,9 @@ private:
     void StopLocked();
 
     std::atomic<int32_t> stop{0};
+    std::atomic<bool> ended{false};
+    mutable std::mutex failureLock;
+    vx::Str failure;  // under failureLock
     ThreadHandle thread;
     std::mutex lock;  // one of Start, Restart, Stop at a time
 };

@@ -30,6 +30,12 @@ OpenSsl::OpenSsl() {
     // must never find only the legacy one.
     defaults = OSSL_PROVIDER_load(nullptr, "default");
     legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    vx::Str bundled = legacy ? vx::Str() : BundledModulesFolder();
+    if (!bundled.empty() && OSSL_PROVIDER_set_default_search_path(nullptr, bundled.c_str()) == 1)
+        legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    // What a failed attempt queued is no error of whoever uses the library next;
+    // the cipher says itself when it cannot be had.
+    ERR_clear_error();
     std::atexit(UnloadProviders);
 }
 

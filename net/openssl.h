@@ -22,4 +22,9 @@ public:
 // The calling thread's queued library errors, at most 50, joined by " - ".
 vx::Str SslErrorText();
 
+// The folder of the library's modules beside the library itself, for when
+// the configured one (OPENSSL_MODULES, or the folder the library was built
+// for) lacks the legacy provider; empty where the providers are built in.
+vx::Str BundledModulesFolder();
+
 }  // namespace vxw

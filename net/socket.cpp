@@ -12,13 +12,20 @@
 #include "net/socket_system.h"
 
 namespace vxw {
+
+vx::Str sys::DescribeError(int error) {
+    vx::Str words = ErrorWords(error);
+    return std::to_string(error) + (words.empty() ? vx::Str() : " (" + words + ")");
+}
+
 namespace {
 
 constexpr int32_t kSendRetryPauseMs = 1000;
 constexpr int32_t kAcceptFailurePauseMs = 100;
 
 [[noreturn]] void ThrowLastError(const vx::Str& text) {
-    throw SocketError(text, sys::LastError());
+    int error = sys::LastError();
+    throw SocketError::FromSystem(text, error, sys::DescribeError(error));
 }
 
 vx::Str ConnectTarget(const vx::Str& host, int32_t port) {
@@ -132,11 +139,11 @@ void Socket::Listen(const vx::Str& host, int32_t port, int32_t backlog) {
     uint32_t address = GetAddress(host);
     if (!sys::Bind(opened, address, port)) {
         throw SocketError("vxw::Socket::Listen::bind - Error binding socket - " + host + " - " +
-                          std::to_string(port) + " - " + std::to_string(sys::LastError()));
+                          std::to_string(port) + " - " + sys::DescribeError(sys::LastError()));
     }
     if (!sys::Listen(opened, backlog)) {
         throw SocketError("vxw::Socket::Listen::listen - Error setting socket to listen - " +
-                          std::to_string(sys::LastError()));
+                          sys::DescribeError(sys::LastError()));
     }
     SetNonBlocking();
 }

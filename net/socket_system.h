@@ -13,6 +13,11 @@ namespace sys {
 
 int LastError();
 void SetLastError(int error);
+// The system's own words for an error number (LastError's, or a resolver's),
+// empty when it has none.
+vx::Str ErrorWords(int error);
+// "<number> (<the system's words>)", or the number alone.
+vx::Str DescribeError(int error);
 // The error means "try again later": a non-blocking call that would block, or
 // a connect still in progress.
 bool WouldBlock(int error);

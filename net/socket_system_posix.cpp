@@ -42,6 +42,12 @@ int PendingError(int fd) {
 int LastError() {
     return errno;
 }
+vx::Str ErrorWords(int error) {
+    // The resolver's numbers (EAI_*) are negative; errno values positive.
+    if (error < 0) return gai_strerror(error);
+    char buffer[256];
+    return strerror_r(error, buffer, sizeof buffer);
+}
 void SetLastError(int error) {
     errno = error;
 }

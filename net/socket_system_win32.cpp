@@ -49,6 +49,36 @@ sockaddr_in MakeAddress(uint32_t address, int32_t port) {
     return result;
 }
 
+// Words for the errors a user meets most, where the system has no message
+// for them (Wine has none for several).
+struct SocketErrorName {
+    int error;
+    const char* words;
+};
+const SocketErrorName kSocketErrorNames[] = {
+    {WSAEACCES, "Permission denied"},
+    {WSAEINVAL, "Invalid argument"},
+    {WSAEMFILE, "Too many open files"},
+    {WSAEADDRINUSE, "Address already in use"},
+    {WSAEADDRNOTAVAIL, "Cannot assign requested address"},
+    {WSAENETUNREACH, "Network is unreachable"},
+    {WSAECONNABORTED, "Software caused connection abort"},
+    {WSAECONNRESET, "Connection reset by peer"},
+    {WSAENOBUFS, "No buffer space available"},
+    {WSAETIMEDOUT, "Connection timed out"},
+    {WSAECONNREFUSED, "Connection refused"},
+    {WSAEHOSTUNREACH, "No route to host"},
+    {WSAHOST_NOT_FOUND, "Host not found"},
+    {WSATRY_AGAIN, "Temporary failure in name resolution"},
+};
+
+vx::Str SocketErrorWords(int error) {
+    for (const SocketErrorName& name : kSocketErrorNames) {
+        if (name.error == error) return name.words;
+    }
+    return vx::Str();
+}
+
 int Clamp(size_t length) {
     return static_cast<int>(std::min<size_t>(length, INT_MAX));
 }
@@ -120,7 +150,17 @@ int SelectOnce(SOCKET socket, bool forWrite, int32_t ms) {
 int LastError() {
     return WSAGetLastError();
 }
-void SetLastError(int error) {
+vx::Str ErrorWords(int error) {
+    char buffer[512] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                  static_cast<DWORD>(error), 0, buffer, sizeof buffer, nullptr);
+    vx::Str words(buffer, length);
+    // A sentence with its own line end and full stop; the text goes on after it.
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
+                              words.back() == '.'))
+        words.pop_back();
+    return words.empty() ? SocketErrorWords(error) : words;
+}void SetLastError(int error) {
     WSASetLastError(error);
 }
 bool WouldBlock(int error) {

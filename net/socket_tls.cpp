@@ -26,7 +26,7 @@ const char kSeedText[] = "Mirelink gateway: seed text for a TLS session";
 
 [[noreturn]] void ThrowTls(const vx::Str& text) {
     int error = sys::LastError();
-    throw SocketError(text + SslErrorText(), error);
+    throw SocketError::FromSystem(text + SslErrorText(), error, sys::DescribeError(error));
 }
 
 [[noreturn]] void ThrowTlsSetup(const vx::Str& text) {

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # The whole test suite, as CI runs it: installs what is needed, then
 #   1. builds and runs every Linux test (unit, real peers, end to end),
-#   2. runs them again under AddressSanitizer with UndefinedBehaviorSanitizer,
-#      and under ThreadSanitizer,
-#   3. runs each fuzz target for a short while (MIRELINK_FUZZ_SECONDS, 30),
-#   4. builds mirelink.exe and runs the Windows tests and the user interface
+#   2. builds the Debian package, installs it, serves mail with the installed
+#      programs and removes it again,
+#   3. runs the Linux tests again under AddressSanitizer with
+#      UndefinedBehaviorSanitizer, and under ThreadSanitizer,
+#   4. runs each fuzz target for a short while (MIRELINK_FUZZ_SECONDS, 30),
+#   5. builds mirelink.exe and runs the Windows tests and the user interface
 #      tests under Wine.
 # MIRELINK_TEST_LEGS picks legs by name, e.g. "linux windows"; all by default.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-legs=${MIRELINK_TEST_LEGS:-linux sanitizers fuzz windows}
+legs=${MIRELINK_TEST_LEGS:-linux package sanitizers fuzz windows}
 bash scripts/setup.sh
 
 timings=()
@@ -30,6 +32,7 @@ linux() {
 }
 
 run_leg linux linux
+run_leg package bash scripts/test-package.sh
 run_leg sanitizers bash scripts/test-sanitizers.sh
 run_leg fuzz bash scripts/fuzz.sh "${MIRELINK_FUZZ_SECONDS:-30}"
 run_leg windows bash scripts/test-windows.sh

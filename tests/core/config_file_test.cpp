@@ -7,6 +7,8 @@
 #include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/file_util.h"
+#include "core/log.h"
+#include "tests/support/log_watch.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -90,9 +92,8 @@ TEST_F(ConfigFileTest, StoreThatCannotBeOpenedOrWrittenGivesTheTexts) {
         Config config;
         FAIL();
     } catch (const vx::Exception& e) {
-        EXPECT_EQ(
-            e.Message(),
-            "Config::LoadConfig::Create - Error creating key - Software\\Palisandre\\Mirelink");
+        EXPECT_EQ(e.Message(), "Config::LoadConfig::Create - Error creating key - Software\\Palisandre\\Mirelink - " +
+                                   StorePath() + " - Is a directory");
         EXPECT_EQ(e.Code(), 0);
     }
     rmdir(StorePath().c_str());
@@ -102,9 +103,141 @@ TEST_F(ConfigFileTest, StoreThatCannotBeOpenedOrWrittenGivesTheTexts) {
         Config config;
         FAIL();
     } catch (const vx::Exception& e) {
-        EXPECT_EQ(e.Message(),
-                  "Config::SaveConfig::SetValue - Error setting value - Address - 127.0.0.1");
+        EXPECT_EQ(e.Message(), "Config::SaveConfig::SetValue - Error setting value - Address - 127.0.0.1 - " +
+                                   StorePath() + ".tmp - Is a directory");
     }
+}
+
+// A mistake made by hand is logged with the file and line and the value keeps
+// its default; the password is never shown, not even from a broken line.
+TEST_F(ConfigFileTest, WhatCannotBeReadIsLoggedWithFileAndLine) {
+    WriteStore(
+        "\"Address\"=\"127.0.0.1\"\r\n"             // line 4
+        "\"Port\"=dward:0000045a\r\n"                 // 5: misspelt type
+        "\"PortSmtp\"=dword:00000401\r\n"
+        "\"Delay\"=dword:0000zz00\r\n"                // 7: bad hex
+        "\"Timeout\"=\"60\"\r\n"                      // 8: a text where a number belongs
+        "\"ProxyAdress\"=\"proxy\"\r\n"               // 9: a name the program does not know
+        "\"ProxyPassword\"=\"sec\"ret\r\n"            // 10: a quote too many
+        "\"UpdateServer\"=\"localhost:8080\"\r\n"
+        "\"ver-3.5\"=dword:00000001\r\n"
+        "\"ver-3.6\"=dword:00000001\r\n");
+    testing_support::LogWatch log;
+    Config config;
+    EXPECT_EQ(config.Port(), 1110);
+    EXPECT_EQ(config.Delay(), 10);
+    EXPECT_EQ(config.ProxyPassword(), "");
+    const std::string file = StorePath();
+    EXPECT_EQ(log.NewLines(),
+              (std::vector<std::string>{
+                  "Config::LoadConfig::Line - A line that is no value, its setting keeps its default - " + file +
+                      ":5 - \"Port\"=dward:0000045a",
+                  "Config::LoadConfig::Line - A line that is no value, its setting keeps its default - " + file +
+                      ":7 - \"Delay\"=dword:0000zz00",
+                  "Config::LoadConfig::Line - A line that is no value, its setting keeps its default - " + file +
+                      ":10 - \"ProxyPassword\"=****",
+                  "Config::LoadConfig::Type - Not a number, read from its first four bytes or taken as the "
+                  "default - " + file + ":8 - Timeout",
+                  "Config::LoadConfig::Name - A value the program does not know, ignored - " + file +
+                      ":9 - ProxyAdress",
+              }));
+}
+
+// Value lines alone, as a user types them: the current user's key. Saved, the
+// file gets its first line and key line, and no value twice.
+TEST_F(ConfigFileTest, ValueLinesWithoutAKeyLineAreTheUsersSettings) {
+    vxw::DirUtil::CreatePath(home.Path() + "/Palisandre");
+    ASSERT_TRUE(SaveToFile(StorePath(), "\"Address\"=\"127.0.0.1\"\n\"Port\"=dword:00002b66\n"));
+    testing_support::LogWatch log;
+    Config config;
+    EXPECT_EQ(config.Port(), 11110);
+    EXPECT_FALSE(config.TakeFirstRunFlag());
+    EXPECT_TRUE(log.WaitFor("vxw::RegistryKey::Create::NoKey - The settings file has values but no key line; "
+                            "they are read as the key's - " + StorePath() +
+                            " - [HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink]"));
+    EXPECT_TRUE(config.TakeNewVersionFlag());  // saves
+    std::string text = ReadStore();
+    EXPECT_EQ(text.rfind(kHeader + "\"Address\"=\"127.0.0.1\"\r\n\"Port\"=dword:00002b66\r\n", 0), 0u) << text;
+    EXPECT_EQ(text.find("\"Port\"", text.find("\"Port\"") + 1), std::string::npos) << text;
+}
+
+// Bytes that are no settings file are moved aside, not appended to, and the
+// program starts afresh: the user can still see what the file held.
+TEST_F(ConfigFileTest, AFileThatCannotBeReadIsMovedAsideAndTheStartIsAFirstOne) {
+    const char utf16[] = "\"\0P\0o\0r\0t\0\"\0=\0d\0w\0o\0r\0d\0:\0\r\0\n\0";  // without its mark
+    const std::string cases[] = {
+        "",
+        kHeader.substr(0, 50),
+        "#!/bin/sh\necho not settings\n",
+        std::string(utf16, sizeof utf16 - 1),
+    };
+    for (const std::string& bytes : cases) {
+        SCOPED_TRACE(bytes);
+        vxw::DirUtil::CreatePath(home.Path() + "/Palisandre");
+        ASSERT_TRUE(SaveToFile(StorePath(), bytes));
+        testing_support::LogWatch log;
+        Config config;
+        EXPECT_TRUE(config.TakeFirstRunFlag());
+        EXPECT_EQ(ReadStore().rfind(kHeader + "\"Address\"=\"127.0.0.1\"\r\n", 0), 0u);
+        std::string aside;
+        ASSERT_TRUE(LoadFile(StorePath() + ".unreadable", aside));
+        EXPECT_EQ(aside, bytes);
+        EXPECT_EQ(log.NewLines().at(0), "vxw::RegistryKey::Create::Unreadable - The settings file could not be "
+                                        "read and was moved aside - " + StorePath() + " - " + StorePath() +
+                                            ".unreadable");
+        std::remove(StorePath().c_str());
+    }
+}
+
+// An empty or non-text address would listen on every network; a time-out of
+// 0 would make every wait end at once. Both are read as usable values, said
+// in the log, and a save never writes the empty address back.
+TEST_F(ConfigFileTest, UnusableAddressAndTimeOutAreReadAsTheDefaults) {
+    for (const char* address : {"\"Address\"=\"\"", "\"Address\"=dword:7f000001"}) {
+        SCOPED_TRACE(address);
+        WriteStore(std::string(address) + "\r\n\"Timeout\"=dword:ffffffff\r\n\"ver-3.6\"=dword:00000001\r\n");
+        testing_support::LogWatch log;
+        Config config;
+        EXPECT_EQ(config.Address(), "127.0.0.1");
+        EXPECT_EQ(config.Timeout(), 120);
+        std::vector<std::string> lines = log.NewLines();
+        EXPECT_EQ(lines.at(lines.size() - 2),
+                  "Config::LoadConfig::Address - No address to listen on, 127.0.0.1 is used - " + StorePath() + ":4");
+        EXPECT_EQ(lines.back(), "Config::LoadConfig::Timeout - A time-out must be above 0, 120 seconds are used - " +
+                                    StorePath() + ":5 - -1");
+        config.SaveConfig();
+        EXPECT_NE(ReadStore().find("\"Address\"=\"127.0.0.1\"\r\n"), std::string::npos);
+    }
+}
+
+// A stored protected password that does not decrypt is said in the log and
+// kept as it is; only a new password replaces it.
+TEST_F(ConfigFileTest, AStoredPasswordThatCannotBeReadIsLoggedAndKept) {
+    WriteStore("\"Address\"=\"127.0.0.1\"\r\n\"ProxyPassword\"=\" ~ ~ AAAAAAAAAAA=\"\r\n\"ver-3.6\"=dword:00000001\r\n");
+    testing_support::LogWatch log;
+    Config config;
+    EXPECT_EQ(config.ProxyPassword(), "");
+    EXPECT_TRUE(log.WaitFor("Config::LoadConfig::ProxyPassword - vx::UnprotectPassword::Cipher - The stored "
+                            "password cannot be read - "));
+    Config::Values values = config.GetValues();
+    values.delay = 0;
+    config.SetValues(values);
+    EXPECT_NE(ReadStore().find("\"ProxyPassword\"=\" ~ ~ AAAAAAAAAAA=\"\r\n"), std::string::npos);
+    values.proxyPassword = "secret";
+    config.SetValues(values);
+    EXPECT_NE(ReadStore().find("\"ProxyPassword\"=\" ~ ~ hxHm8Sp2Abg=\"\r\n"), std::string::npos);
+}
+
+// A file begun by hand without an address is a first start, but what it
+// holds is not overwritten by defaults.
+TEST_F(ConfigFileTest, AFirstStartKeepsTheValuesTheFileHolds) {
+    WriteStore("\"Port\"=dword:00002b66\r\n\"ProxyAddress\"=\"proxy\"\r\n");
+    Config config;
+    EXPECT_TRUE(config.TakeFirstRunFlag());
+    EXPECT_EQ(config.Port(), 11110);
+    EXPECT_EQ(config.PortSmtp(), 1025);
+    EXPECT_EQ(config.ProxyAddress(), "proxy");
+    EXPECT_NE(ReadStore().find("\"Port\"=dword:00002b66\r\n"), std::string::npos);
 }
 
 TEST_F(ConfigFileTest, LocalMachineFirstRunKeepsTheCurrentUsersProxy) {

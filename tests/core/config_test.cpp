@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/config_defaults.h"
+#include "core/exception.h"
 #include "core/password.h"
 #include "tests/support/settings_sandbox.h"
 
@@ -129,8 +130,17 @@ TEST(Password, ProtectedFormsMatchTheOpensslCommandLine) {
     stored = "plain";
     EXPECT_FALSE(vx::UnprotectPassword(stored));
     EXPECT_EQ(stored, "plain");
-    stored = " ~ ~ not*base64";  // garbage decrypts to whatever it gives, without failing
-    EXPECT_TRUE(vx::UnprotectPassword(stored));
+    // Garbage is no password: it is reported, and what the store holds stays.
+    stored = " ~ ~ not*base64";
+    try {
+        vx::UnprotectPassword(stored);
+        FAIL();
+    } catch (const vx::Exception& e) {
+        EXPECT_EQ(e.Message().rfind("vx::UnprotectPassword::Cipher - The stored password cannot be read - error:", 0),
+                  0u)
+            << e.Message();
+    }
+    EXPECT_EQ(stored, " ~ ~ not*base64");
 }
 
 TEST_F(ConfigTest, ClearTextPasswordIsRewrittenProtectedAtOnce) {

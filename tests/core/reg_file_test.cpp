@@ -94,6 +94,75 @@ TEST(RegFile, SetOnAnEmptyDocumentWritesTheHeaderAndSection) {
     EXPECT_EQ(RegFile::Parse(file.Serialize()).Serialize(), file.Serialize());
 }
 
+std::string Utf16(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) out += std::string(1, c) + '\0';
+    return out;
+}
+
+// Bytes that are no registry file at all are told apart from a file that
+// merely lacks the program's key or holds a bad line.
+TEST(RegFile, ReadableOnlyWhenTextWithAKeyAValueOrNothingButTheFirstLine) {
+    const std::string first = "Windows Registry Editor Version 5.00\r\n";
+    struct Case {
+        std::string bytes;
+        bool readable;
+    } cases[] = {
+        {"", false},
+        {" \r\n\t\r\n", false},
+        {first + "\r\n[HKEY_CURRENT_USER\\Softw", false},  // cut short
+        {"just some notes\nand more\n", false},
+        {Utf16(first), false},  // UTF-16 without its byte-order mark
+        {std::string("\x7f" "ELF\x02\x01\0\0", 8), false},
+        {first, true},
+        {first + "; nothing yet\r\n", true},
+        {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n", true},
+        {Doc("\"Port\"=dword:zz\r\n"), true},
+        {"\"Port\"=dword:0000006e\n", true},
+        {"\xff\xfe" + Utf16(first), true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(RegFile::Parse(c.bytes).Readable(), c.readable) << c.bytes;
+}
+
+// Value lines alone, as a user types them, are the program's key; written
+// back they get the first line and the key line, and no value twice.
+TEST(RegFile, LooseValueLinesBecomeTheKeysValues) {
+    RegFile loose = RegFile::Parse("\"Port\"=dword:00000457\n; mine\n\"Address\"=\"127.0.0.1\"\n");
+    EXPECT_EQ(loose.Find(kKey, "Port"), nullptr);
+    ASSERT_TRUE(loose.AdoptLooseValues(kKey));
+    ASSERT_NE(loose.Find(kKey, "Port"), nullptr);
+    EXPECT_EQ(loose.Find(kKey, "Port")->data, std::string("\x57\x04\0\0", 4));
+    EXPECT_EQ(loose.LineOf(kKey, "Address"), 3u);
+    loose.Set(kKey, "Port", RegFile::Dword(110));
+    EXPECT_EQ(loose.Serialize(), Doc("\"Port\"=dword:0000006e\r\n; mine\r\n\"Address\"=\"127.0.0.1\"\r\n"));
+
+    RegFile keyed = RegFile::Parse(Doc("\"Port\"=dword:0000006e\r\n"));
+    EXPECT_FALSE(keyed.AdoptLooseValues(kKey));
+    RegFile notes = RegFile::Parse("some notes\n");
+    EXPECT_FALSE(notes.AdoptLooseValues(kKey));
+    EXPECT_EQ(notes.Find(kKey, "Port"), nullptr);
+}
+
+TEST(RegFile, UnreadableLinesOfTheKeyWithTheirNumbers) {
+    RegFile file = RegFile::Parse(Doc(
+        "\"Port\"=dword:zz\r\n"
+        "; a comment\r\n"
+        "\r\n"
+        "\"Timeout\"=dward:00000078\r\n"
+        "\"Delay\"=dword:0000000a\r\n"
+        "\"Address\"=\"127.0.0.1\r\n"
+        "[HKEY_CURRENT_USER\\Other]\r\n"
+        "\"Elsewhere\"=junk\r\n"));
+    auto unreadable = file.UnreadableLines(kKey);
+    ASSERT_EQ(unreadable.size(), 3u);
+    EXPECT_EQ(unreadable[0].line, 4u);
+    EXPECT_EQ(unreadable[0].text, "\"Port\"=dword:zz");
+    EXPECT_EQ(unreadable[1].line, 7u);
+    EXPECT_EQ(unreadable[2].line, 9u);
+    EXPECT_EQ(file.LineOf(kKey, "Delay"), 8u);
+    EXPECT_EQ(file.LineOf(kKey, "Port"), 0u);
+}
+
 TEST(RegFile, ASetTextReadsBackWhateverItHolds) {
     struct Case {
         std::string file;

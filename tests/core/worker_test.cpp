@@ -63,13 +63,25 @@ TEST(Worker, StopOnNeverStartedReturnsAtOnceAndRestartStartsIt) {
     EXPECT_EQ(worker.interrupts, 2);
 }
 
-TEST(Worker, ExceptionFromDoWorkReachesLogErrorOnce) {
+// The failure also stays with the worker, so whoever started it can say why
+// the work is over; a new start forgets it.
+TEST(Worker, ExceptionFromDoWorkReachesLogErrorOnceAndStaysUntilTheNextStart) {
     WaitingWorker worker;
     worker.throwInDoWork = true;
     worker.Start();
+    for (int i = 0; i < 1000 && !worker.Ended(); ++i) vxw::Sleep(5);
+    EXPECT_TRUE(worker.Ended());
+    EXPECT_EQ(worker.Failure(), "vxw::Worker::DoWork::catch::vx - DoWork failed (7)");
     worker.Stop();  // the ended thread is still joined
     ASSERT_EQ(worker.errors.size(), 1u);
     EXPECT_EQ(worker.errors[0], "vxw::Worker::DoWork::catch::vx - DoWork failed (7)");
+    worker.throwInDoWork = false;
+    worker.Start();
+    EXPECT_FALSE(worker.Ended());
+    EXPECT_EQ(worker.Failure(), "");
+    worker.Stop();
+    EXPECT_TRUE(worker.Ended());  // a stop ends the work without a failure
+    EXPECT_EQ(worker.Failure(), "");
 }
 
 TEST(Condition, SignalBeforeWaitIsKeptForOneWait) {

@@ -20,7 +20,7 @@ POP_END = "PopServer::SessionWorker::catch::"
 SMTP_END = "SmtpServer::SmtpWorker::catch::"
 CUT = "Hotmail::MakeRequest::Answer - The answer ended early - "
 TIMED_OUT = ("vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data "
-             "through the socket (110)")
+             "through the socket - 110 (Connection timed out)")
 
 
 def set_faults(service, *rules):

@@ -34,6 +34,15 @@ def listening(port):
     return False
 
 
+def wait_until(condition, seconds=10):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.02)
+    return True
+
+
 def reg_file(values):
     lines = ["Windows Registry Editor Version 5.00", "",
              r"[HKEY_CURRENT_USER\Software\Palisandre\Mirelink]"]
@@ -144,3 +153,87 @@ class Gateway:
             client.user(user[0])
             client.pass_(user[1])
         return client
+
+
+class Installation:
+    """A copy of the program in a folder of its own, with private settings,
+    runtime and state folders; several processes may run from it. Settings
+    go to the user's file unless a test writes another."""
+
+    def __init__(self, **settings):
+        self.folder = tempfile.mkdtemp(prefix="mirelink-life-")
+        self.program = os.path.join(self.folder, "mirelink")
+        shutil.copy2(MIRELINK, self.program)
+        self.settings_file = os.path.join(self.folder, "config/Palisandre/Mirelink.reg")
+        self.log_file = log_path(self.folder)
+        for sub in ("config/Palisandre", "run"):
+            os.makedirs(os.path.join(self.folder, sub), mode=0o700)
+        self.values = {"Address": "127.0.0.1", "Port": free_port(), "PortSmtp": free_port(),
+                       "PortImap": 0, "Timeout": 10, "Delay": 0, "ProxyAddress": "127.0.0.1",
+                       "ProxyPort": 9, "ver-3.6": 1}
+        self.write_settings(**settings)
+        self.processes = []
+
+    def write_settings(self, **settings):
+        self.values.update(settings)
+        self.write_raw(reg_file(self.values))
+
+    def write_raw(self, text, path=None):
+        with open(path or self.settings_file, "wb") as f:
+            f.write(text.encode("utf-8") if isinstance(text, str) else text)
+
+    def settings(self):
+        with open(self.settings_file, encoding="utf-8", newline="") as f:
+            return f.read()
+
+    def environment(self, **extra):
+        return dict(private_environment(self.folder), **extra)
+
+    def start(self, *args, env=None, **popen):
+        process = subprocess.Popen([self.program, *args], env=env or self.environment(),
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, **popen)
+        self.processes.append(process)
+        return process
+
+    def run(self, *args, env=None):
+        """Runs a short command: (exit code, standard output, standard error)."""
+        done = subprocess.run([self.program, *args], env=env or self.environment(),
+                              capture_output=True, timeout=30)
+        return done.returncode, done.stdout.decode(), done.stderr.decode()
+
+    def start_listening(self, *args):
+        process = self.start(*args)
+        self.assertListening(process, self.values["Port"])
+        self.assertListening(process, self.values["PortSmtp"])
+        return process
+
+    def assertListening(self, process, port):
+        if not wait_until(lambda: listening(port) or process.poll() is not None):
+            raise AssertionError("nothing listens on %d: %s" % (port, self.log()))
+        if process.poll() is not None:
+            raise AssertionError("the program ended: %s" % self.log())
+
+    def log(self):
+        try:
+            with open(self.log_file, "rb") as f:
+                return f.read().decode("utf-8", errors="replace")
+        except (FileNotFoundError, IsADirectoryError):
+            return ""
+
+    def log_texts(self):
+        """The log's lines without their time stamps."""
+        return [line.split("\t-\t", 1)[-1] for line in self.log().split("\n") if line]
+
+    def stop(self, process, seconds=20):
+        """Sends SIGTERM: (exit code, standard output, standard error)."""
+        if process.poll() is None:
+            process.send_signal(signal.SIGTERM)
+        out, err = process.communicate(timeout=seconds)
+        return process.returncode, out.decode(errors="replace"), err.decode(errors="replace")
+
+    def close(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+            process.communicate()
+        shutil.rmtree(self.folder, ignore_errors=True)

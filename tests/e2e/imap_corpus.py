@@ -63,6 +63,9 @@ TRICKY = [
                        b"Cc: =?utf-8?b?w4lsaXNl?= <e@x>, \"=?utf-8?q?J=C3=B6?=\" <j@x>, "
                        b"Mr. Smith <s@x>, (lead) l@x\n"
                        b"Subject: =?utf-8?q?a?= =?utf-8?q?b?=\nMessage-ID: <id with space@x>\n\nx\n"),
+    ("forwarded whole", b"From: fw@x\nSubject: Fwd\nContent-Type: message/rfc822\n\n"
+                        b"From: orig@x\nSubject: original\nContent-Type: multipart/mixed; boundary=o\n\n"
+                        b"--o\n\nfirst\n--o\nContent-Type: text/html\n\n<i>second</i>\n--o--\n"),
     ("odd types", b"Subject: odd\nContent-Type: multipart/mixed; boundary=\"=_x\"\n\n--=_x\n"
                   b"Content-Type: foo\n\n1\n--=_x\nContent-Type: text\n\n2\n--=_x\n"
                   b"Content-Type: text/plain; charset\n\n3\n--=_x\n"

@@ -97,7 +97,7 @@ class Dovecot:
         try:
             self._start()
         except BaseException:
-            self._stop()
+            self.__exit__(None, None, None)
             raise
         return self
 

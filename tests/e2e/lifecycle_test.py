@@ -1,27 +1,20 @@
-"""The program's life as a user meets it: switches, one copy at a time,
-settings applied by a restart, stopping while a client holds a session, and
-what it does when a port, the settings or the log cannot be had."""
+"""The program's life as a user meets it: what it reports when it starts and
+stops, one copy at a time per settings file, settings applied by a restart
+and by SIGHUP, stopping while clients hold sessions (idle, in a transfer, a
+second stop), /detach, and what it does when a port, the settings or the log
+cannot be had."""
 import os
 import poplib
-import shutil
+import resource
 import signal
 import smtplib
 import socket
-import subprocess
-import tempfile
+import stat
+import threading
 import time
 import unittest
 
-from gateway_fixture import MIRELINK, free_port, listening, log_path, private_environment, reg_file
-
-
-def wait_until(condition, seconds=10):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.02)
-    return True
+from gateway_fixture import ALICE, Installation, Service, free_port, listening, reg_file, wait_until
 
 
 def program_of(pid):
@@ -31,67 +24,13 @@ def program_of(pid):
         return None
 
 
-class Installation:
-    """A copy of the program in a folder of its own, with private settings,
-    runtime and state folders; several processes may run from it."""
-
-    def __init__(self, **settings):
-        self.folder = tempfile.mkdtemp(prefix="mirelink-life-")
-        self.program = os.path.join(self.folder, "mirelink")
-        shutil.copy2(MIRELINK, self.program)
-        self.settings_file = os.path.join(self.folder, "config/Palisandre/Mirelink.reg")
-        for sub in ("config/Palisandre", "run"):
-            os.makedirs(os.path.join(self.folder, sub), mode=0o700)
-        self.values = {"Address": "127.0.0.1", "Port": free_port(), "PortSmtp": free_port(),
-                       "Timeout": 10, "Delay": 0, "ProxyAddress": "127.0.0.1", "ProxyPort": 9}
-        self.write_settings(**settings)
-        self.processes = []
-
-    def write_settings(self, **settings):
-        self.values.update(settings)
-        with open(self.settings_file, "w") as f:
-            f.write(reg_file(self.values))
-
-    def start(self, *args):
-        environment = private_environment(self.folder)
-        process = subprocess.Popen([self.program, *args], env=environment,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        self.processes.append(process)
-        return process
-
-    def start_listening(self):
-        process = self.start()
-        self.assertListening(process, self.values["Port"])
-        self.assertListening(process, self.values["PortSmtp"])
-        return process
-
-    def assertListening(self, process, port):
-        if not wait_until(lambda: listening(port) or process.poll() is not None):
-            raise AssertionError("nothing listens on %d: %s" % (port, self.log()))
-        if process.poll() is not None:
-            raise AssertionError("the program ended: %s" % self.log())
-
-    def log(self):
-        try:
-            with open(log_path(self.folder), "rb") as f:
-                return f.read().decode("utf-8", errors="replace")
-        except (FileNotFoundError, IsADirectoryError):
-            return ""
-
-    def stop(self, process, seconds=20):
-        if process.poll() is None:
-            process.send_signal(signal.SIGTERM)
-        code = process.wait(seconds)
-        return code, process.stderr.read().decode(errors="replace")
-
-    def close(self):
-        for process in self.processes:
-            if process.poll() is None:
-                process.kill()
-                process.wait()
-            process.stdout.close()
-            process.stderr.close()
-        shutil.rmtree(self.folder, ignore_errors=True)
+def taken_port(test, port):
+    """A socket that listens on the loopback port until the test ends."""
+    taken = socket.socket()
+    test.addCleanup(taken.close)
+    taken.bind(("127.0.0.1", port))
+    taken.listen()
+    return taken
 
 
 class Lifecycle(unittest.TestCase):
@@ -99,21 +38,40 @@ class Lifecycle(unittest.TestCase):
         self.installation = Installation()
         self.addCleanup(self.installation.close)
 
-    def test_help_and_version(self):
-        for args, expected in ((["--version"], "3.6\n"), (["--help"], "Usage: mirelink")):
-            process = self.installation.start(*args)
-            self.assertEqual(process.wait(10), 0)
-            self.assertTrue(process.stdout.read().decode().startswith(expected))
+    def report(self, port=None, smtp_port=None):
+        values = self.installation.values
+        return ["Settings - " + self.installation.settings_file,
+                "Log - " + self.installation.log_file,
+                "POP3 on 127.0.0.1:%d" % (port or values["Port"]),
+                "SMTP on 127.0.0.1:%d" % (smtp_port or values["PortSmtp"])]
 
-    def test_first_start_writes_the_version_line_and_sigterm_ends_with_0(self):
-        os.remove(self.installation.settings_file)  # a first run writes the defaults
-        process = self.installation.start()
-        self.assertTrue(wait_until(lambda: "Starting - 3.6" in self.installation.log()))
-        code, errors = self.installation.stop(process)
+    def test_start_and_stop_are_reported_and_logged_in_a_private_log(self):
+        process = self.installation.start_listening()
+        self.assertTrue(wait_until(lambda: len(self.installation.log_texts()) >= 4))
+        code, out, errors = self.installation.stop(process)
         self.assertEqual((code, errors), (0, ""))
-        with open(self.installation.settings_file, encoding="utf-8") as f:
-            stored = f.read()
-        # Ports a normal user may bind: POP3 1110, SMTP 1025, IMAP 1143.
+        self.assertEqual(out.splitlines(), self.report() + ["Stopped"])
+        self.assertEqual(self.installation.log_texts(), self.report() + ["Stopped"])
+        # LF line ends, readable by the user alone: it may hold whole conversations.
+        with open(self.installation.log_file, "rb") as f:
+            self.assertNotIn(b"\r", f.read())
+        self.assertEqual(stat.S_IMODE(os.stat(self.installation.log_file).st_mode), 0o600)
+
+    def test_a_first_start_takes_ports_a_user_may_bind(self):
+        os.remove(self.installation.settings_file)
+        process = self.installation.start()
+        # The first start's ports may be taken by something else on this
+        # machine: each is then reported as such, and the start goes on or ends.
+        self.assertTrue(wait_until(lambda: "SMTP " in self.installation.log()))
+        lines = self.installation.log_texts()
+        self.assertEqual(lines[0], "Settings - " + self.installation.settings_file)
+        self.assertIn("Starting - 3.6", lines)
+        for service, port in (("POP3", 1110), ("SMTP", 1025)):
+            self.assertTrue(any(line.startswith(service) and "127.0.0.1:%d" % port in line
+                                for line in lines), lines)
+        code = self.installation.stop(process)[0]
+        self.assertIn(code, (0, 1))
+        stored = self.installation.settings()
         for line in ('"Port"=dword:00000456', '"PortSmtp"=dword:00000401',
                      '"PortImap"=dword:00000477'):
             self.assertIn(line, stored)
@@ -124,12 +82,30 @@ class Lifecycle(unittest.TestCase):
         ended, running = (first, second) if first.poll() is not None else (second, first)
         self.assertEqual(ended.wait(), 0)
         self.installation.assertListening(running, self.installation.values["Port"])
-        # A later copy is refused too, and the running one keeps serving.
-        self.assertEqual(self.installation.start().wait(10), 0)
+        # A later copy is refused too, says so, and the running one keeps serving.
+        code, out, errors = self.installation.run()
+        self.assertEqual((code, out), (0, ""))
+        self.assertEqual(errors, "Mirelink already runs with %s (process %d)\n"
+                         % (self.installation.settings_file, running.pid))
         client = poplib.POP3("127.0.0.1", self.installation.values["Port"], timeout=10)
         self.assertTrue(client.getwelcome().startswith(b"+OK Ready when you are "))
         client.quit()
         self.assertEqual(self.installation.stop(running)[0], 0)
+
+    def test_two_settings_files_run_side_by_side(self):
+        other = os.path.join(self.installation.folder, "other.reg")
+        values = dict(self.installation.values, Port=free_port(), PortSmtp=free_port())
+        self.installation.write_raw(reg_file(values), other)
+        first = self.installation.start_listening()
+        second = self.installation.start("--config", other)
+        self.installation.assertListening(second, values["Port"])
+        self.installation.assertListening(second, values["PortSmtp"])
+        # The lock follows the file: the same file once more is refused.
+        code, _, errors = self.installation.run("--config", other)
+        self.assertEqual(code, 0)
+        self.assertIn("already runs with " + other, errors)
+        self.assertEqual(self.installation.stop(second)[0], 0)
+        self.assertEqual(self.installation.stop(first)[0], 0)
 
     def test_a_settings_change_takes_effect_at_the_next_start(self):
         process = self.installation.start_listening()
@@ -143,39 +119,99 @@ class Lifecycle(unittest.TestCase):
         self.assertTrue(wait_until(lambda: "PopSession::Client - QUIT" in self.installation.log()))
         self.assertEqual(self.installation.stop(process)[0], 0)
 
-    def test_sigterm_waits_for_an_idle_session_until_it_ends(self):
+    def test_sighup_reads_the_settings_again_and_restarts_the_services(self):
         process = self.installation.start_listening()
-        client = poplib.POP3("127.0.0.1", self.installation.values["Port"], timeout=10)
-        process.send_signal(signal.SIGTERM)
-        time.sleep(0.5)
-        self.assertIsNone(process.poll(), "the program must wait for the session")
-        self.assertFalse(listening(self.installation.values["Port"]), "no new connections")
-        client.quit()
-        self.assertEqual(process.wait(10), 0)
+        old_port = self.installation.values["Port"]
+        code, _, hint = self.installation.run("--set", "Port=%d" % free_port())
+        self.assertEqual(code, 0, hint)
+        self.assertIn("(process %d) takes them on SIGHUP: kill -HUP %d" % (process.pid, process.pid), hint)
+        new_port = int(self.installation.run("--get", "Port")[1])
+        process.send_signal(signal.SIGHUP)
+        self.installation.assertListening(process, new_port)
+        self.assertTrue(wait_until(lambda: not listening(old_port)))
+        code, out, errors = self.installation.stop(process)
+        self.assertEqual(code, 0, errors)
+        self.assertEqual(out.splitlines()[4:], ["Reloading the settings - " + self.installation.settings_file]
+                         + self.report(port=new_port)[2:] + ["Stopped"])
 
-    def test_sigterm_with_a_silent_client_ends_when_its_read_times_out(self):
-        self.installation.write_settings(Timeout=2)
+    def serve_alice(self, *faults, timeout=10):
+        """The local service behind the gateway, and alice logged in by POP3."""
+        service = Service(*faults)
+        service.__enter__()
+        self.addCleanup(service.__exit__, None, None, None)
+        self.installation.write_settings(ProxyPort=service.port, Timeout=timeout)
         process = self.installation.start_listening()
+        client = poplib.POP3("127.0.0.1", self.installation.values["Port"], timeout=30)
+        client.user(ALICE[0])
+        client.pass_(ALICE[1])
+        return service, process, client
+
+    def test_sigterm_closes_idle_sessions_at_once_and_moves_nothing(self):
+        service, process, client = self.serve_alice()
+        client.dele(1)
         silent = socket.create_connection(("127.0.0.1", self.installation.values["PortSmtp"]))
         self.addCleanup(silent.close)
-        silent.recv(100)  # the greeting
-        started = time.monotonic()
+        silent.recv(100)  # the greeting; then nothing, as a client that waits
         process.send_signal(signal.SIGTERM)
-        self.assertEqual(process.wait(15), 0)
-        self.assertGreater(time.monotonic() - started, 1.0)
+        # Not after Timeout (10 s): at once.
+        self.assertEqual(process.wait(5), 0)
+        self.assertTrue(silent.recv(100).startswith(b"421 "))
+        self.assertRaises((poplib.error_proto, OSError), client.noop)
+        self.assertNotIn("MOVE", service.admin("journal"))
 
-    def test_a_taken_pop3_port_is_logged_and_smtp_serves_on(self):
-        taken = socket.socket()
-        self.addCleanup(taken.close)
-        taken.bind(("127.0.0.1", self.installation.values["Port"]))
-        taken.listen()
+    def test_sigterm_lets_a_transfer_in_progress_finish(self):
+        service, process, client = self.serve_alice("--fault", "get:slow=1500")
+        retrieved = []
+        reader = threading.Thread(target=lambda: retrieved.append(client.retr(1)))
+        reader.start()
+        self.assertTrue(wait_until(lambda: "GET " in service.admin("journal")))
+        process.send_signal(signal.SIGTERM)
+        reader.join(20)
+        self.assertTrue(retrieved[0][0].startswith(b"+OK"))
+        self.assertIn(b"Subject: Welcome to your mailbox", retrieved[0][1])
+        self.assertEqual(process.wait(10), 0)
+        self.assertFalse(listening(self.installation.values["Port"]))
+
+    def test_a_second_sigterm_ends_every_session_at_once(self):
+        # Only the second signal can end the download before its time-out.
+        service, process, client = self.serve_alice("--fault", "get:slow=60000", timeout=60)
+        reader = threading.Thread(target=lambda: self.assertRaises(Exception, client.retr, 1))
+        reader.start()
+        self.assertTrue(wait_until(lambda: "GET " in service.admin("journal")))
+        process.send_signal(signal.SIGTERM)
+        time.sleep(0.3)
+        self.assertIsNone(process.poll(), "a transfer in progress is let finish")
+        process.send_signal(signal.SIGTERM)
+        self.assertEqual(process.wait(10), 0)
+        reader.join(20)
+        self.assertFalse(reader.is_alive())
+
+    def test_a_taken_pop3_port_is_reported_and_smtp_serves_on(self):
+        taken_port(self, self.installation.values["Port"])
         process = self.installation.start()
         self.installation.assertListening(process, self.installation.values["PortSmtp"])
-        self.assertTrue(wait_until(lambda: "vxw::Worker::DoWork::catch::vx - vxw::Socket::Listen::bind"
-                                   in self.installation.log()), self.installation.log())
+        port = self.installation.values["Port"]
+        failure = ("POP3 could not listen on 127.0.0.1:%d - vxw::Worker::DoWork::catch::vx - "
+                   "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - %d - 98 (Address already in use)"
+                   % (port, port))
+        self.assertTrue(wait_until(lambda: any(line.startswith(failure)
+                                               for line in self.installation.log_texts())),
+                        self.installation.log())
         with smtplib.SMTP("127.0.0.1", self.installation.values["PortSmtp"], timeout=10) as smtp:
             self.assertEqual(smtp.ehlo()[0], 250)
-        self.assertEqual(self.installation.stop(process)[0], 0)
+        code, out, _ = self.installation.stop(process)
+        self.assertEqual(code, 0)
+        self.assertIn(failure, out)
+
+    def test_no_service_that_can_listen_ends_the_start_with_1(self):
+        for port in (self.installation.values["Port"], self.installation.values["PortSmtp"]):
+            taken_port(self, port)
+        process = self.installation.start()
+        out = process.communicate(timeout=20)[0].decode()
+        self.assertEqual(process.returncode, 1)
+        self.assertEqual(out.splitlines()[-1], "No service could listen - stopped")
+        self.assertIn("SMTP could not listen on 127.0.0.1:%d - " % self.installation.values["PortSmtp"],
+                      self.installation.log())
 
     def test_settings_that_cannot_be_opened_end_the_start_with_1(self):
         os.remove(self.installation.settings_file)
@@ -184,34 +220,54 @@ class Lifecycle(unittest.TestCase):
         self.assertEqual(process.wait(10), 1)
         errors = process.stderr.read().decode()
         self.assertEqual(errors, "WinMain::catch::vx - Config::LoadConfig::Create - "
-                                 "Error creating key - Software\\Palisandre\\Mirelink\n")
+                                 "Error creating key - Software\\Palisandre\\Mirelink - "
+                                 + self.installation.settings_file + " - Is a directory\n")
 
     def test_a_log_that_cannot_be_written_goes_to_standard_error(self):
-        os.makedirs(log_path(self.installation.folder))
-        taken = socket.socket()
-        self.addCleanup(taken.close)
-        taken.bind(("127.0.0.1", self.installation.values["Port"]))
-        taken.listen()
+        os.makedirs(self.installation.log_file)
+        taken_port(self, self.installation.values["Port"])
         process = self.installation.start()
         self.installation.assertListening(process, self.installation.values["PortSmtp"])
         time.sleep(0.3)
-        code, errors = self.installation.stop(process)
+        code, _, errors = self.installation.stop(process)
         self.assertEqual(code, 0)
         self.assertIn("\t-\tvxw::Worker::DoWork::catch::vx - vxw::Socket::Listen::bind", errors)
 
-    def test_detach_starts_a_copy_that_runs_on_its_own(self):
-        launcher = self.installation.start("/detach")
-        self.assertEqual(launcher.wait(10), 0)
-        port = self.installation.values["Port"]
-        self.assertTrue(wait_until(lambda: listening(port)), self.installation.log())
-        detached = [pid for pid in os.listdir("/proc")
-                    if pid.isdigit() and program_of(pid) == self.installation.program]
-        self.assertEqual(len(detached), 1)
-        os.kill(int(detached[0]), signal.SIGTERM)
-        self.assertTrue(wait_until(lambda: not listening(port)))
-        # "/detach" with anything more is no relaunch: the program runs itself.
-        process = self.installation.start("/detach", "x")
-        self.installation.assertListening(process, port)
+    def test_log_to_standard_error_instead_of_a_file(self):
+        process = self.installation.start_listening("--log", "-")
+        code, out, errors = self.installation.stop(process)
+        self.assertEqual((code, out), (0, ""))
+        texts = [line.split("\t-\t", 1)[1] for line in errors.splitlines()]
+        self.assertEqual(texts, ["Settings - " + self.installation.settings_file, "Log - standard error"]
+                         + self.report()[2:] + ["Stopped"])
+        self.assertFalse(os.path.exists(self.installation.log_file))
+
+    def test_detach_prints_the_pid_of_a_copy_that_runs_on_its_own(self):
+        code, out, errors = self.installation.run("/detach")
+        self.assertEqual(code, 0, errors)
+        pid = int(out)
+        self.addCleanup(lambda: program_of(pid) and os.kill(pid, signal.SIGKILL))
+        self.assertEqual(program_of(pid), self.installation.program)
+        self.assertTrue(listening(self.installation.values["Port"]))
+        self.assertEqual(errors.splitlines(), self.report())  # what the copy said while it started
+        os.kill(pid, signal.SIGTERM)
+        self.assertTrue(wait_until(lambda: program_of(pid) is None))
+        self.assertFalse(listening(self.installation.values["Port"]))
+
+    def test_detach_fails_when_the_copy_cannot_start(self):
+        for port in (self.installation.values["Port"], self.installation.values["PortSmtp"]):
+            taken_port(self, port)
+        code, out, errors = self.installation.run("/detach")
+        self.assertEqual((code, out), (1, ""))
+        self.assertIn("No service could listen - stopped\n", errors)
+        self.assertTrue(errors.endswith("mirelink: the copy did not start\n"), errors)
+
+    def test_the_descriptor_limit_is_raised_to_what_the_system_allows(self):
+        hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+        process = self.installation.start(
+            preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (256, hard)))
+        self.installation.assertListening(process, self.installation.values["Port"])
+        self.assertEqual(resource.prlimit(process.pid, resource.RLIMIT_NOFILE), (hard, hard))
         self.assertEqual(self.installation.stop(process)[0], 0)
 
 

@@ -1,3 +1,4 @@
+#include "net/socket_system.h"
 #include "net/socket.h"
 
 #include <gtest/gtest.h>
@@ -71,8 +72,7 @@ TEST(Socket, OpenFailuresCloseTheSocketAndNameThePlace) {
     EXPECT_EQ(
         SocketErrorOf([&] { socket.Open(closedPort, "127.0.0.1", 5000, false); }),
         "vxw::Socket::Open::WaitUntilWriteable - Error connecting socket to 127.0.0.1 on port " +
-            std::to_string(closedPort) + " (" +
-            std::to_string(testing_support::kConnectionRefusedError) + ")");
+            std::to_string(closedPort) + " - " + vxw::sys::DescribeError(testing_support::kConnectionRefusedError));
     EXPECT_LT(SecondsSince(start), 2.0);
     EXPECT_FALSE(socket.IsOpen());
 
@@ -92,11 +92,21 @@ TEST(Socket, ListenOnAPortInUseOrOutOfRangeNamesHostPortAndError) {
     EXPECT_EQ(SocketErrorOf([&] { second.Listen("127.0.0.1", first.LocalPort(), 4); }),
               "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - " +
                   std::to_string(first.LocalPort()) + " - " +
-                  std::to_string(testing_support::kAddressInUseError));
+                  vxw::sys::DescribeError(testing_support::kAddressInUseError));
     // A port from a damaged settings file must not wrap to 4464.
     EXPECT_EQ(SocketErrorOf([&] { second.Listen("127.0.0.1", 70000, 4); }),
               "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - 70000 - " +
-                  std::to_string(testing_support::kInvalidArgumentError));
+                  vxw::sys::DescribeError(testing_support::kInvalidArgumentError));
+}
+
+// The number alone tells a user little: each platform gives its own words.
+TEST(Socket, ErrorNumbersComeWithTheSystemsWords) {
+    for (int code : {testing_support::kConnectionRefusedError, testing_support::kAddressInUseError,
+                     testing_support::kTimedOutError}) {
+        std::string words = vxw::sys::ErrorWords(code);
+        EXPECT_GT(words.size(), 5u) << code;
+        EXPECT_EQ(vxw::sys::DescribeError(code), std::to_string(code) + " (" + words + ")");
+    }
 }
 
 TEST(Socket, ReceiveFromASilentPeerFailsAfterOneTimeOut) {
@@ -105,8 +115,8 @@ TEST(Socket, ReceiveFromASilentPeerFailsAfterOneTimeOut) {
     auto start = Clock::now();
     EXPECT_EQ(SocketErrorOf([&] { pair.client.Receive(buffer, sizeof buffer); }),
               "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data "
-              "through the socket (" +
-                  std::to_string(testing_support::kTimedOutError) + ")");
+              "through the socket - " +
+                  vxw::sys::DescribeError(testing_support::kTimedOutError));
     EXPECT_GE(SecondsSince(start), 0.29);
 }
 

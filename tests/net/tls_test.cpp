@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 
+#include "net/socket_system.h"
 #include "core/exception.h"
 #include "net/openssl.h"
 #include "net/socket.h"
@@ -78,8 +79,8 @@ TEST(Tls, ASilentServerFailsTheReceiveAfterOneTimeOut) {
     EXPECT_EQ(
         message,
         "vxw::Socket::Receive::ssl::WaitUntilReadable - There was an error receiving the data "
-        "through the secure socket -  (" +
-            std::to_string(testing_support::kTimedOutError) + ")");
+        "through the secure socket -  - " +
+            vxw::sys::DescribeError(testing_support::kTimedOutError));
     EXPECT_GE(seconds, 1.0);
     EXPECT_LT(seconds, 2.0);
     client.Close();

@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "net/socket_system.h"
 #include "tests/pop3/pop3_fixture.h"
 #include "tests/support/counting_window.h"
 #include "tests/support/line_client.h"
@@ -71,8 +72,8 @@ TEST_F(PopServerTest, StopWaitsForAnIdleSessionToTimeOut) {
     EXPECT_EQ(log.NewLines(),
               std::vector<std::string>{
                   "PopServer::SessionWorker::catch::vx - vxw::Socket::Receive::WaitUntilReadable - "
-                  "There was an error receiving data through the socket (" +
-                  std::to_string(testing_support::kTimedOutError) + ")"});
+                  "There was an error receiving data through the socket - " +
+                  vxw::sys::DescribeError(testing_support::kTimedOutError)});
 }
 
 TEST_F(PopServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
@@ -91,7 +92,7 @@ TEST_F(PopServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
         std::vector<std::string>{
             "vxw::Worker::DoWork::catch::vx - vxw::Socket::Listen::bind - Error binding socket - "
             "127.0.0.1 - " +
-            std::to_string(taken) + " - " + std::to_string(testing_support::kAddressInUseError)});
+            std::to_string(taken) + " - " + vxw::sys::DescribeError(testing_support::kAddressInUseError)});
     squatter.Close();
     values.port = 0;
     Config::Instance().SetValues(values);
@@ -113,8 +114,8 @@ TEST_F(PopServerTest, BadClientsEndOnlyTheirOwnSession) {
     } cases[] = {
         {"silent", [](LineClient&) {},
          "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data through the "
-         "socket (" +
-             std::to_string(testing_support::kTimedOutError) + ")"},
+         "socket - " +
+             vxw::sys::DescribeError(testing_support::kTimedOutError)},
         {"no line end", [](LineClient& c) { c.Send(std::string(60000, 'x')); },
          "SOCKETUTIL_READLINE_BUFFERLEN: The buffer exceeds the maximum line length allowed - "},
         {"vanished",

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "net/socket_system.h"
 #include "tests/smtp/smtp_fixture.h"
 #include "tests/support/log_watch.h"
 #include "tests/support/test_socket.h"
@@ -36,7 +37,7 @@ TEST_F(SmtpServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
         log.NewLines(),
         std::vector<std::string>{"SmtpServer::LogError - vxw::Worker::DoWork::catch::vx - "
                                  "vxw::Socket::Listen::bind - Error binding socket - 127.0.0.1 - " +
-                                 std::to_string(taken) + " - " + std::to_string(testing_support::kAddressInUseError)});
+                                 std::to_string(taken) + " - " + vxw::sys::DescribeError(testing_support::kAddressInUseError)});
     squatter.Close();
     values.portSmtp = 0;
     Config::Instance().SetValues(values);

@@ -31,13 +31,24 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+# What Wine says when it could not launch the program at all: on a loaded
+# machine its start-up sometimes fails so while other Wine processes start in
+# the same prefix. The program then never ran, so starting it again is safe.
+LAUNCH_FAILED = ("Application could not be started", "ShellExecuteEx failed")
+
+
 def wine(*args, timeout=60):
     """Runs a Wine command to its end; returns (exit code, output)."""
-    with tempfile.TemporaryFile() as output:
-        code = subprocess.run(["wine", *args], stdout=output, stderr=output,
-                              timeout=timeout).returncode
-        output.seek(0)
-        return code, output.read().decode(errors="replace")
+    for attempt in range(3):
+        with tempfile.TemporaryFile() as output:
+            code = subprocess.run(["wine", *args], stdout=output, stderr=output,
+                                  timeout=timeout).returncode
+            output.seek(0)
+            text = output.read().decode(errors="replace")
+        if code == 0 or not any(words in text for words in LAUNCH_FAILED):
+            break
+        time.sleep(1 + attempt)
+    return code, text
 
 
 def set_registry(values):

@@ -1,0 +1,28 @@
+#include "app/signals_posix.h"
+
+#include <errno.h>
+#include <pthread.h>
+#include <time.h>
+
+namespace app {
+
+SignalRequests::SignalRequests() {
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+StopRequests::Request SignalRequests::Wait(int32_t timeoutMs) {
+    timespec timeout = {timeoutMs / 1000, static_cast<long>(timeoutMs % 1000) * 1000000};
+    for (;;) {
+        int received = timeoutMs < 0 ? sigwaitinfo(&signals, nullptr) : sigtimedwait(&signals, nullptr, &timeout);
+        if (received == SIGHUP) return Request::Reload;
+        if (received == SIGINT || received == SIGTERM) return Request::Stop;
+        if (received < 0 && errno == EINTR) continue;
+        return Request::None;
+    }
+}
+
+}  // namespace app
