@@ -8,7 +8,7 @@ namespace {
 
 // A large piece is stuffed and sent in slices of this size, so that its
 // stuffed copy stays small; a slice without a dot at a line start goes out
-// straight from the piece (most of a Base64 attachment).
+// straight from the piece, uncopied (most of a Base64 attachment).
 constexpr size_t kSliceSize = 256 * 1024;
 // The conversation log takes a long text in lines of about this size.
 constexpr size_t kLogPieceSize = 256 * 1024;
@@ -73,7 +73,7 @@ void MessageRelay::Stuff(const char* data, size_t size) {
     for (size_t at = 0; at < size; at += kSliceSize) {
         const char* slice = data + at;
         size_t length = std::min(kSliceSize, size - at);
-        if (length == kSliceSize && stuffer.PassesUnchanged(slice, length)) {
+        if (stuffer.PassesUnchanged(slice, length)) {
             Flush();
             Emit(slice, length);
             continue;

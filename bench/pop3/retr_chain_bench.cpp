@@ -41,7 +41,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr size_t kBuffer = 64 * 1024;  // every reader's receive size
-constexpr int kRuns = 7;
+constexpr int kRuns = 11;
 constexpr int kCrowd = 20;
 const char kAccount[] = "bob@msn.com";
 const char kPassword[] = "builder";
