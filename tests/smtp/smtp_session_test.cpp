@@ -199,6 +199,31 @@ TEST_F(SmtpSessionTest, EachStageRunEndsAfterAThousandCommands) {
     EXPECT_TRUE(client->ClosedByServer());
 }
 
+// An over-long line ends the session, in a command as in the message text,
+// but the client hears why first, so it does not send the same again for ever.
+TEST_F(SmtpSessionTest, AnOverlongLineIsAnsweredBeforeTheSessionEnds) {
+    const std::string overlong = std::string(10001, 'x') + "\r\n";
+    struct Case {
+        const char* name;
+        bool authenticated;
+        std::vector<Exchange> script;
+    } cases[] = {
+        {"before AUTH", false, {}},
+        {"in the message text",
+         true,
+         {{"MAIL FROM:<a@b.example>", kOk}, {"RCPT TO:<c@d.example>", kOk}, {"DATA", kGoOn}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto client = Connect(c.authenticated);
+        Play(*client, c.script);
+        client->Send(overlong + ".\r\n");
+        EXPECT_EQ(client->ReadLine(), "500 Line too long\r\n");
+        EXPECT_TRUE(client->ClosedByServer());
+    }
+    EXPECT_TRUE(service.Sent().empty());
+}
+
 // Recipients past the hundredth are refused one by one and count apart from
 // the stage's commands, so the message still goes out to the first hundred.
 TEST_F(SmtpSessionTest, RecipientsBeyondAHundredAreRefusedAndTheMessageStillGoes) {
