@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 
 #include "core/config.h"
 #include "core/thread.h"
+#include "net/spool_file.h"
 #include "tests/support/counting_window.h"
 #include "tests/support/line_client.h"
+#include "tests/support/log_watch.h"
 #include "tests/support/memory_account.h"
 #include "tests/support/service_fixture.h"
 
@@ -83,6 +87,23 @@ TEST(GatewayTest, ShutdownClosesWaitingSessionsOfEveryServiceAtOnce) {
     EXPECT_TRUE(smtp.ClosedByServer());
     EXPECT_TRUE(service.Trashed().empty());
     EXPECT_EQ(ActivePopSessions.load() + ActiveSmtpSessions.load(), 0);
+}
+
+// Spool files have no name while a session holds them; only a machine that
+// went down between a file's creation and its unlinking leaves one behind,
+// and the next start removes it.
+TEST(GatewayTest, StartRemovesSpoolFilesAnEarlierRunLeft) {
+    Config::Instance().SetValues(testing_support::FastServiceSettings());
+    const std::string leftover = vxw::SpoolFolder() + "mirelink-4242-1.spool";
+    std::ofstream(leftover) << "left by a machine that went down";
+    ASSERT_TRUE(std::filesystem::exists(leftover));
+    testing_support::LogWatch log;
+    testing_support::MemoryService service;
+    app::Gateway gateway(service.Factory());
+    gateway.Start();
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_TRUE(log.WaitFor("Gateway::Start - Removed spool files an earlier run left - 1"));
+    gateway.Stop();
 }
 
 }  // namespace
