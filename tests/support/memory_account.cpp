@@ -48,6 +48,11 @@ void MemoryService::SetSendHook(std::function<void()> hook) {
     sendHook = std::move(hook);
 }
 
+void MemoryService::SetDownloadHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> guard(lock);
+    downloadHook = std::move(hook);
+}
+
 int MemoryService::StoppedDownloads() const {
     std::lock_guard<std::mutex> guard(lock);
     return stoppedDownloads;
@@ -121,11 +126,14 @@ void MemoryAccount::GetMessageList(MessageList& list) {
 void MemoryAccount::GetMessage(const vx::Str& url, MessageSink& sink) {
     int delay = 0;
     size_t piece = 0;
+    std::function<void()> hook;
     {
         std::lock_guard<std::mutex> guard(service.lock);
         delay = service.downloadDelayMs;
         piece = service.pieceSize;
+        hook = service.downloadHook;
     }
+    if (hook) hook();
     if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     service.MaybeFail(MemoryService::Operation::GetMessage);
     std::shared_ptr<const MemoryService::StoredMessage> message;

@@ -68,6 +68,9 @@ public:
     void SetPieceSize(size_t bytes);
     // Runs during every SendMail, while the session waits for the answer.
     void SetSendHook(std::function<void()> hook);
+    // Runs at the start of every GetMessage, before the service answers: a
+    // test may hold the download there until it has seen what it waits for.
+    void SetDownloadHook(std::function<void()> hook);
 
     // What the sessions did.
     std::vector<std::string> Trashed() const;
@@ -125,6 +128,7 @@ private:
     int downloadDelayMs = 0;
     size_t pieceSize = 0;
     std::function<void()> sendHook;
+    std::function<void()> downloadHook;
     int stoppedDownloads = 0;
     uint64_t deliveredBytes = 0;
     int nextId = 1;
