@@ -166,6 +166,7 @@ void ScriptedServer::Serve(std::vector<Step> steps, bool tls) {
         const Step& step = steps[index++];
         for (size_t i = 0; i < step.reply.size(); ++i) {
             if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
+            if (i == 1 && step.beforeRest) step.beforeRest();
             // The client gave up: the rest of a trickle has nowhere to go.
             if (!connection->Write(step.reply[i])) break;
         }

@@ -9,6 +9,7 @@
 #include <openssl/types.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,6 +26,9 @@ public:
         std::vector<std::string> reply;
         After after = After::Keep;
         int pauseMs = 20;  // between the pieces of the reply
+        // Runs before the second piece goes out: a test may wait there until
+        // the client has dealt with the first.
+        std::function<void()> beforeRest = nullptr;
     };
 
     // tls: every connection starts with a TLS handshake.
