@@ -34,7 +34,7 @@ bool Contains(const std::vector<vx::Str>& texts, const vx::Str& text);
 std::vector<vx::Str> LoggedAfter(const std::vector<vx::Str>& texts, const vx::Str& prefix);
 // Whether a logged client line shows the secret of the line it logs: a secret
 // long enough to tell, that the line holds only once and that is no part of
-// what the mask shows in its place.
+// what the mask shows in its place (nor holds the mask's stars).
 bool ShowsSecret(const vx::Str& logged, const vx::Str& secret, const vx::Str& line,
                  const vx::Str& masked);
 // The pieces of a line between bare CRs and LFs.
