@@ -31,7 +31,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 const char kUser[] = "bob@msn.com";
 const char kPassword[] = "builder";
 
