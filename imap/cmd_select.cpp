@@ -48,7 +48,13 @@ void ImapSession::CmdSelect(Request& request) {
     RequireArgs(request, 1);
     bool examine = request.name == "EXAMINE";
     // Whatever happens next, the mailbox selected so far is left, unexpunged.
-    if (selected) selected->State().Save();
+    // Its state stays loaded until the new one is: selecting it again then
+    // costs no new reading of its map.
+    std::shared_ptr<ImapFolderState> previous;
+    if (selected) {
+        selected->State().Save();
+        previous = selected->SharedState();
+    }
     selected.reset();
     state = State::Authenticated;
     const ImapMailbox& box = NamedMailbox(AString(request, 0), "[NONEXISTENT]");

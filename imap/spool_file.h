@@ -1,21 +1,24 @@
 #pragma once
 // A temporary file for one message's bytes while a session sends parts of
-// it: private to the user, and gone when the object goes (or the process
-// ends), so a message never stays on disk.
+// it. The same kind of file the SMTP service spools to (net/spool_file.h):
+// unnamed, in the user's private spool folder, readable by this object alone
+// and gone when it goes, when the program exits and when it crashes, so a
+// message never stays on disk. Not the system's temporary folder, which may
+// be memory (a large message would then take as much memory as its size)
+// and is shared by every user.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
+
+#include "core/str.h"
+#include "net/spool_file.h"
 
 class ImapSpoolFile {
 public:
-    // Throws vx::Exception when no such file can be made.
-    ImapSpoolFile();
-    ~ImapSpoolFile();
-    ImapSpoolFile(const ImapSpoolFile&) = delete;
-    ImapSpoolFile& operator=(const ImapSpoolFile&) = delete;
+    // folder ends in a separator; "" for the user's spool folder.
+    explicit ImapSpoolFile(vx::Str folder = vx::Str());
 
-    // Empties the file for the next message.
+    // Empties it for the next message.
     void Clear();
     // Appends; throws vx::Exception when the disk takes no more.
     void Write(const char* data, size_t size);
@@ -24,7 +27,7 @@ public:
     size_t ReadAt(uint64_t offset, char* buffer, size_t count);
 
 private:
-    std::FILE* file = nullptr;
+    vx::Str folder;
+    std::unique_ptr<vxw::SpoolFile> file;  // made at the first write
     uint64_t size = 0;
-    bool reading = false;  // the stream's last operation was a read
 };

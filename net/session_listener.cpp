@@ -89,7 +89,9 @@ void SessionListener::DoWork() {
     // A failure to listen leaves DoWork: the worker reports it and the service
     // stays down until the next Start or Restart.
     Config& config = Config::Instance();
+    listenCalled = false;
     listening.Listen(config.Address(), ListenPort(), kBacklog);
+    listenCalled = true;
     listening.SetTimeout(ConfiguredTimeoutMs());
     while (!StopRequested()) {
         vx::CatchAtBoundary(

@@ -35,8 +35,10 @@ public:
     // still run RunSession until Stop has drained them.
     ~SessionListener() override;
 
-    // The port the listener is bound to, 0 while it is not listening.
-    int32_t ListeningPort() const { return listening.LocalPort(); }
+    // The port the listener is bound to, 0 while it is not listening. A bound
+    // socket has its port before listen() has been called; whoever is told
+    // the port must be able to connect at once.
+    int32_t ListeningPort() const { return listenCalled ? listening.LocalPort() : 0; }
 
     // A start, also after a shut-down, serves normally again.
     void Start() override;
@@ -87,6 +89,7 @@ private:
     std::atomic<int32_t> sessionLimit{kDefaultSessionLimit};
     bool refusing = false;  // accept thread: the limit was reached and logged
     Socket listening;
+    std::atomic<bool> listenCalled{false};
 
     std::mutex sessionsLock;  // guards the three below
     std::vector<SessionControl*> sessions;

@@ -80,8 +80,10 @@ void Hotmail::MakeRequest(const vx::Str& url, const vx::Str& method, const vx::S
             MakeRequest(url, method, depth, destination, body, false, stream, refreshesLeft);
             return;
         }
+        // A multistatus answer (a listing, megabytes for a large folder) is
+        // never a wait page: no need to search it for a refresh.
         vx::Str target;
-        if (!GetRefreshUrl(lastBody, target)) return;
+        if (lastStatus == 207 || !GetRefreshUrl(lastBody, target)) return;
         // A page that keeps refreshing (to itself, or in a circle) would
         // otherwise be requested for ever.
         if (refreshesLeft <= 0)

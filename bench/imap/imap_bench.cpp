@@ -7,29 +7,31 @@
 //    the same sweep from a service that lists none (one GET each);
 //  - the peak resident memory added while a 200 MB message is fetched.
 // The IMAP client counts what it reads without keeping message data.
-#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bench/figure.h"
 #include "bench/process_memory.h"
 #include "core/config.h"
+#include "core/dir_util.h"
 #include "core/thread.h"
 #include "imap/imap_server.h"
 #include "tests/http/peer_process.h"
 #include "tests/support/line_client.h"
 #include "tests/support/process.h"
+#include "tests/support/settings_sandbox.h"
 #include "tests/support/temp_dir.h"
 #include "webmail/hotmail.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 const char kUser[] = "bob@msn.com";
 const char kPassword[] = "builder";
 
@@ -75,17 +77,24 @@ private:
     testing_support::LineClient line;
 };
 
-std::vector<std::string> ServiceCommand(int port, const std::string& fill, bool headerProperties) {
-    std::vector<std::string> command = {HTTPMAIL_BIN, "--port", std::to_string(port), "--fill",
-                                        fill};
-    if (!headerProperties) command.push_back("--no-header-properties");
+// The local service on a free port with the switches that give it the account.
+std::vector<std::string> ServiceCommand(int port, std::vector<std::string> switches) {
+    std::vector<std::string> command = {HTTPMAIL_BIN, "--port", std::to_string(port)};
+    command.insert(command.end(), switches.begin(), switches.end());
     return command;
 }
 
+// Generated messages of the service's own (--fill COUNT x SIZE).
+std::vector<std::string> Filled(const std::string& fill, bool headerProperties = true) {
+    std::vector<std::string> switches = {"--fill", fill};
+    if (!headerProperties) switches.push_back("--no-header-properties");
+    return switches;
+}
+
 struct Chain {
-    explicit Chain(const std::string& fill, bool headerProperties = true)
+    explicit Chain(std::vector<std::string> switches)
         : servicePort(testing_support::FreeLoopbackPort()),
-          service(ServiceCommand(servicePort, fill, headerProperties), servicePort, "/dev/null") {
+          service(ServiceCommand(servicePort, std::move(switches)), servicePort, "/dev/null") {
         Config::Values values;
         values.address = "127.0.0.1";
         values.port = 0;
@@ -133,7 +142,7 @@ struct Chain {
 };
 
 void SelectAndFlags() {
-    Chain chain("10000x2000");
+    Chain chain(Filled("10000x2000"));
     auto client = chain.LoggedIn();
     // The first SELECT gives every message its UID and writes the map.
     auto start = Clock::now();
@@ -164,7 +173,7 @@ void SelectAndFlags() {
 // ms of the best of three header sweeps, each in a new session (the
 // per-session cache starts empty).
 double HeaderSweepMs(bool headerProperties) {
-    Chain chain("1000x4000", headerProperties);
+    Chain chain(Filled("1000x4000", headerProperties));
     double best = 1e9;
     for (int i = 0; i < 3; ++i) {
         auto client = chain.LoggedIn();
@@ -186,9 +195,26 @@ void HeaderSweeps() {
     PrintFigure("imap_sweep_downloaded_ms", downloaded);
 }
 
+// A mail folder holding one message of size bytes (larger than the service
+// generates) in the account's inbox.
+void WriteBigMessage(const testing_support::TempDir& folder, uint64_t size) {
+    const std::string account = folder.File(kUser);
+    vxw::DirUtil::CreatePath(account + "/inbox");
+    std::ofstream(account + "/account") << "password = " << kPassword << "\nauth = basic\n";
+    std::ofstream out(account + "/inbox/big.eml", std::ios::binary);
+    const std::string header = "From: a@example.org\r\nSubject: big\r\n\r\n";
+    const std::string line = std::string(76, 'x') + "\r\n";
+    out << header;
+    uint64_t written = header.size();
+    for (; written + line.size() <= size; written += line.size()) out << line;
+    out << std::string(size - written, 'y');
+}
+
 void BigMessage() {
     const uint64_t size = 200ull * 1000 * 1000;
-    Chain chain("1x" + std::to_string(size));
+    testing_support::TempDir folder;
+    WriteBigMessage(folder, size);
+    Chain chain({"--mail-dir", folder.Path()});
     auto client = chain.LoggedIn();
     client->Run("EXAMINE INBOX");
     long before = StatusKb("VmRSS");
@@ -210,9 +236,15 @@ void BigMessage() {
 }  // namespace
 
 int main() {
-    signal(SIGPIPE, SIG_IGN);
-    SelectAndFlags();
-    HeaderSweeps();
-    BigMessage();
+    // Settings, log and state of its own beside the program, however it is started.
+    testing_support::PrepareTestProcess();
+    try {
+        SelectAndFlags();
+        HeaderSweeps();
+        BigMessage();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "imap_bench: %s\n", failure.what());
+        return 1;
+    }
     return 0;
 }

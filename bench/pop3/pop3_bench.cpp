@@ -7,7 +7,6 @@
 //    with the peak memory and descriptors they add;
 //  - 5,000 sessions one after the other: descriptors, threads and memory stay flat.
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,6 +31,7 @@
 #include "core/thread.h"
 #include "pop3/pop_server.h"
 #include "tests/support/memory_account.h"
+#include "tests/support/settings_sandbox.h"
 
 namespace {
 
@@ -363,7 +363,8 @@ void BenchSequentialSessions(int port) {
 }  // namespace
 
 int main() {
-    signal(SIGPIPE, SIG_IGN);
+    // Settings, log and state of its own beside the program, however it is started.
+    testing_support::PrepareTestProcess();
     // Clients and sessions of a thousand connections need two thousand descriptors.
     rlimit limit;
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {

@@ -8,7 +8,6 @@
 //  - 20 clients fetching a 50 MB message at once: all byte-exact, and the
 //    peak memory they add.
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,6 +32,7 @@
 #include "pop3/pop_server.h"
 #include "tests/http/peer_process.h"
 #include "tests/support/process.h"
+#include "tests/support/settings_sandbox.h"
 #include "tests/support/temp_dir.h"
 #include "text/str_util.h"
 #include "webmail/hotmail.h"
@@ -293,7 +293,8 @@ std::vector<std::string> MessageUrls(int servicePort) {
 }  // namespace
 
 int main() {
-    signal(SIGPIPE, SIG_IGN);
+    // Settings, log and state of its own beside the program, however it is started.
+    testing_support::PrepareTestProcess();
     testing_support::TempDir folder;
     std::string box = folder.File(std::string(kAccount) + "/inbox/");
     vxw::DirUtil::CreatePath(box);

@@ -5,7 +5,6 @@
 // sends bytes it prepared before the measurement, so the peak resident memory
 // added is the gateway's alone: the session keeps up to 1 MiB of a message in
 // memory and spools the rest to a file, which it posts from.
-#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +24,7 @@
 #include "tests/http/peer_process.h"
 #include "tests/support/line_client.h"
 #include "tests/support/process.h"
+#include "tests/support/settings_sandbox.h"
 #include "tests/support/temp_dir.h"
 #include "text/str_util.h"
 #include "webmail/hotmail.h"
@@ -169,7 +169,8 @@ bool BestLoginAndPostSeconds(const std::string& message, double& login, double& 
 }  // namespace
 
 int main() {
-    signal(SIGPIPE, SIG_IGN);
+    // Settings, log and state of its own beside the program, however it is started.
+    testing_support::PrepareTestProcess();
     testing_support::TempDir folder;
     const std::string message = MakeMessage();
     const std::string submission = std::string("MAIL FROM:<") + kAccount + ">\r\nRCPT TO:<" +

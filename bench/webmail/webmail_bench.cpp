@@ -6,7 +6,6 @@
 // of its own) is the speed to compare with. Then the web mail client alone:
 // messages of 20 MB and 200 MB downloaded into a sink that counts and drops
 // the bytes, with the peak resident memory each adds.
-#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +24,7 @@
 #include "tests/http/peer_process.h"
 #include "tests/support/line_client.h"
 #include "tests/support/process.h"
+#include "tests/support/settings_sandbox.h"
 #include "webmail/hotmail.h"
 
 namespace {
@@ -150,7 +150,8 @@ std::string MessageUrl(const Listed& message) {
 }  // namespace
 
 int main() {
-    signal(SIGPIPE, SIG_IGN);
+    // Settings, log and state of its own beside the program, however it is started.
+    testing_support::PrepareTestProcess();
     int servicePort = testing_support::FreeLoopbackPort();
     testing_support::PeerProcess service({HTTPMAIL_BIN, "--port", std::to_string(servicePort),
                                           "--fill", "1x" + std::to_string(kBigMessage)},

@@ -217,7 +217,7 @@ class ImapGateway:
             deadline = time.monotonic() + self.IMAP_WAIT
             while not listening(self.port):
                 if time.monotonic() > deadline:
-                    raise GatewayWithoutImap(self.gateway.log())
+                    raise AssertionError("the gateway does not serve IMAP: " + self.gateway.log())
                 time.sleep(0.02)
         except BaseException:
             self.__exit__(None, None, None)
@@ -232,7 +232,3 @@ class ImapGateway:
                     delattr(self, part)
         finally:
             shutil.rmtree(self.root, ignore_errors=True)
-
-
-class GatewayWithoutImap(RuntimeError):
-    """The gateway program does not serve IMAP (yet)."""

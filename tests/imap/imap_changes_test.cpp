@@ -70,6 +70,34 @@ TEST_F(ImapChangesTest, StoreChangesFlagsAndKeywordsThatLastAcrossSessions) {
               "* 3 FETCH (FLAGS (\\Draft))\r\n* 4 FETCH (FLAGS ())\r\nT OK FETCH completed\r\n");
 }
 
+TEST_F(ImapChangesTest, OnlyAChangeOfTheReadStateReachesTheService) {
+    // Work holds a message whose read state the service keeps; the inbox's
+    // have none there, so the gateway keeps their \Seen itself.
+    service.KeepReadState(true);
+    service.AddMessage("alice", "work", "Subject: kept\r\n\r\nbody\r\n");
+    const struct {
+        const char* folder;
+        const char* store;
+        int readStateChanges;  // at the service, so far
+    } cases[] = {
+        {"INBOX", "STORE 1 +FLAGS (\\Seen \\Flagged)", 0},
+        {"Work", "STORE 1 +FLAGS (\\Flagged)", 0},
+        {"Work", "STORE 1 +FLAGS (\\Seen)", 1},
+        {"Work", "STORE 1 +FLAGS (\\Seen \\Answered)", 1},
+        {"Work", "STORE 1 -FLAGS (\\Flagged)", 1},
+    };
+    auto client = LoggedIn();
+    for (const auto& c : cases) {
+        client->Run(std::string("SELECT ") + c.folder);
+        client->Run(c.store);
+        EXPECT_EQ(service.Count(Operation::SetReadState), c.readStateChanges) << c.store;
+    }
+    auto next = LoggedIn();
+    next->Run("SELECT INBOX");
+    EXPECT_EQ(next->Run("FETCH 1 FLAGS"),
+              "* 1 FETCH (FLAGS (\\Flagged \\Seen))\r\nT OK FETCH completed\r\n");
+}
+
 TEST_F(ImapChangesTest, SearchFindsByFlagsSizeHeaderAndText) {
     auto client = LoggedIn();
     client->Run("SELECT INBOX");

@@ -53,10 +53,12 @@ TEST(ImapParser, CommandsAreSplitIntoTagNameAndArguments) {
         {{"a1 X a)"}, {}, "! Unexpected ')'"},
         {{"a1 X \"a"}, {}, "! Missing '\"'"},
         {{"a1 X \"a\\b\""}, {}, "! Invalid escape in a quoted string"},
+        {{std::string("a1 X \"a\0b\"", 10)}, {}, "! NUL in a quoted string"},
         {{"a1 X BODY[a"}, {}, "! Missing ']'"},
         {{"a1 X {3}"}, {}, "! Missing literal"},
         {{"a1 X {3}", "", ""}, {"abc"}, "! Incomplete command"},
         {{"a1 X {x}", ""}, {"abc"}, "! Invalid literal"},
+        {{"a1 X {3}x{5}", ""}, {"abcde"}, "! Invalid literal"},
         {{"a1 X a{3}", ""}, {"abc"}, "! Unexpected text after a literal"},
         {{"a1 X {3}", "b"}, {"abc"}, "! Missing space between arguments"},
         {{"a1 X " + std::string(40, '(') + std::string(40, ')')}, {}, "! Lists nested too deep"},
@@ -124,9 +126,20 @@ TEST(ImapParser, SequenceSetsNameTheRightMessages) {
         SequenceSet set;
         EXPECT_FALSE(set.Parse(bad)) << bad;
     }
-    SequenceSet set;
-    ASSERT_TRUE(set.Parse("7,1:3,2,9:*"));
-    EXPECT_EQ(set.Resolve(8), (std::vector<std::pair<uint32_t, uint32_t>>{{1, 3}, {7, 8}}));
+    // Resolved: sorted, merged, and what lies past the last message left out.
+    const struct {
+        std::string set;
+        uint32_t largest;
+        std::vector<std::pair<uint32_t, uint32_t>> ranges;
+    } resolved[] = {
+        {"7,1:3,2,9:*", 8, {{1, 3}, {7, 8}}},
+        {"12:10,2", 8, {{2, 2}}},
+    };
+    for (const auto& c : resolved) {
+        SequenceSet set;
+        ASSERT_TRUE(set.Parse(c.set));
+        EXPECT_EQ(set.Resolve(c.largest), c.ranges) << c.set;
+    }
 }
 
 TEST(ImapMailboxList, PatternsMatchAsListDefinesThem) {
@@ -163,14 +176,16 @@ TEST(ImapMailboxList, FoldersBecomeUniqueNamesWithTheirUse) {
                           {"u/c", "", "Reports"},
                           {"u/d", "", "Projects//2024/ "},
                           {"u/e", "", "Line\r\nbreak"},
-                          {"u/f/", "", ""}});
+                          {"u/f/", "", ""},
+                          {"u/g", "", "Re\xc3\xa7us/Ao\xc3\xbbt"}});
     std::vector<std::string> names;
     for (const ImapMailbox& box : list.All())
         names.push_back(box.wire + (box.Selectable() ? "" : " \\Noselect") +
                         (box.specialUse ? std::string(" ") + box.specialUse : ""));
     EXPECT_EQ(names, (std::vector<std::string>{"INBOX", "Inbox (2)", "Line  break",
                                                "Projects \\Noselect", "Projects/2024", "Reports",
-                                               "Reports (2)", "Sent \\Sent", "f"}));
+                                               "Reports (2)", "Re&AOc-us \\Noselect",
+                                               "Re&AOc-us/Ao&APs-t", "Sent \\Sent", "f"}));
     ASSERT_NE(list.Find("inbox"), nullptr);
     EXPECT_EQ(list.Find("inbox")->folder.url, "u/in");
     EXPECT_EQ(list.Find("Reports (2)")->folder.url, "u/c");

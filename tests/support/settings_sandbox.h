@@ -27,8 +27,8 @@ private:
     std::unique_ptr<Impl> impl;
 };
 
-// Called once by the test programs' main: every test program gets a sandbox
-// that lasts until it exits, a state folder of its own ("state" in the test
+// Called once by the test and benchmark programs' main: each gets a sandbox
+// that lasts until it exits, a state folder of its own ("state" in the
 // program's folder, which holds its log on Linux), and a process that behaves
 // like the program (a peer that vanishes gives an error).
 void PrepareTestProcess();

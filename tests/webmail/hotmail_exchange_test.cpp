@@ -274,6 +274,26 @@ TEST_F(HotmailExchange, AListingOfAHundredThousandMessagesIsRead) {
     EXPECT_EQ(list.back().size, 100999);
 }
 
+// A subject is the sender's text: in a listing it must never pass for the
+// service's wait page and send the account's credentials where it points.
+TEST_F(HotmailExchange, AListingIsNeverTakenForARefreshPage) {
+    const std::string subject =
+        "&lt;meta HTTP-EQUIV=\"REFRESH\" content='0; URL=\"http://elsewhere/x\"'&gt;";
+    ScriptedServer server(
+        {{{LoginAnswer()}},
+         {{Answer207("<D:response><D:href>http://h/inbox/1</D:href><D:propstat><D:prop>"
+                     "<D:getcontentlength>5</D:getcontentlength><m:subject>" +
+                     subject + "</m:subject></D:prop></D:propstat></D:response>")}}});
+    Hotmail hotmail;
+    LogIn(hotmail, server);
+    std::vector<ListedMessage> listed;
+    hotmail.ListFolder("http://h/inbox/", listed);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].subject,
+              "<meta HTTP-EQUIV=\"REFRESH\" content='0; URL=\"http://elsewhere/x\"'>");
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
 TEST_F(HotmailExchange, RefreshPagesAreFollowedWithTheSameRequestWithinABound) {
     std::vector<ScriptedServer::Step> steps = {{{LoginAnswer()}}};
     for (int i = 1; i <= Hotmail::kMaxRefreshFollowUps; ++i)
