@@ -92,9 +92,14 @@ std::vector<vx::Str> LoggedAfter(const std::vector<vx::Str>& texts, const vx::St
 bool ShowsSecret(const vx::Str& logged, const vx::Str& secret, const vx::Str& line,
                  const vx::Str& masked) {
     const size_t kTellable = 6;
-    // A secret that holds the mask's own stars could be the mask followed by
-    // the next piece of the line, which the log joins with a tab.
-    if (secret.size() < kTellable || line.find(secret) != line.rfind(secret) ||
+    // The log joins the pieces between bare CR and LF with a tab, so a secret
+    // holding a tab may also be spelt out by the pieces in front of it; and a
+    // secret that holds the mask's own stars could be the mask followed by the
+    // next piece.
+    vx::Str joined(line);
+    std::replace_if(joined.begin(), joined.end(), [](char c) { return c == '\r' || c == '\n'; },
+                    '\t');
+    if (secret.size() < kTellable || joined.find(secret) != joined.rfind(secret) ||
         masked.find(secret) != vx::Str::npos || secret.find("****") != vx::Str::npos)
         return false;
     return logged.find(secret) != vx::Str::npos;
