@@ -15,13 +15,23 @@ constexpr std::string_view kCdataOpen = "<![CDATA[";
 Xml::Xml(std::shared_ptr<const Str> document)
     : text(std::move(document)), characters(text->data()) {}
 
-Xml::Xml(Str document) : Xml(std::make_shared<const Str>(std::move(document))) {
-    if (text->compare(0, 5, "<?xml") == 0) {
-        Str encoding = XmlParser(text).ParseDeclaration().GetAttribute("encoding");
+std::shared_ptr<const Str> Xml::InUtf8(std::shared_ptr<const Str> document) {
+    if (document->compare(0, 5, "<?xml") == 0) {
+        Str encoding = XmlParser(document).ParseDeclaration().GetAttribute("encoding");
         if (!encoding.empty() && !Ascii::IsUtf8Name(encoding))
-            text = std::make_shared<const Str>(StrUtil::ConvertToUtf8(encoding, *text));
+            return std::make_shared<const Str>(StrUtil::ConvertToUtf8(encoding, *document));
     }
+    return document;
+}
+
+Xml::Xml(Str document) : Xml(InUtf8(std::make_shared<const Str>(std::move(document)))) {
     *this = XmlParser(text).ParseDocument();
+}
+
+void Xml::Scan(const Str& document, XmlVisitor& visitor) {
+    // Borrowed, not copied: nothing made here outlives the call.
+    std::shared_ptr<const Str> text(std::shared_ptr<const Str>(), &document);
+    XmlParser(InUtf8(std::move(text))).Scan(visitor);
 }
 
 bool Xml::HasName(std::string_view name) const {
@@ -66,7 +76,10 @@ void Xml::FindAll(std::string_view name, std::vector<Xml>& out) const {
 Str Xml::GetValue() const {
     // Only the node's own range is read: an empty element must not show a
     // CDATA section that follows it, nor an attribute the text after its quote.
-    const std::string_view value(characters + valueStart, static_cast<size_t>(valueLength));
+    return Decode(std::string_view(characters + valueStart, static_cast<size_t>(valueLength)));
+}
+
+Str Xml::Decode(std::string_view value) {
     const size_t start = value.find_first_not_of(" \t\r\n");
     if (start != std::string_view::npos &&
         value.compare(start, kCdataOpen.size(), kCdataOpen) == 0) {

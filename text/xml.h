@@ -15,6 +15,7 @@
 namespace vx {
 
 class XmlParser;
+class XmlVisitor;
 
 class Xml {
 public:
@@ -22,6 +23,13 @@ public:
     // declaration "<?xml ... encoding="..."?>" at the very start has the text
     // converted from that set to UTF-8 first. The result is the root element.
     explicit Xml(Str document);
+    // The same reading of document (its declared character set included),
+    // handed to visitor element by element instead of kept as a tree; throws
+    // as the constructor does. document must outlive the call only.
+    static void Scan(const Str& document, XmlVisitor& visitor);
+    // An element's raw content as GetValue gives it: a CDATA section that
+    // opens it, or the text with references decoded.
+    static Str Decode(std::string_view content);
 
     // The first descendant element (not this node) of that name, depth first in
     // document order; the empty node (no name, no value) when there is none.
@@ -45,6 +53,8 @@ private:
     };
 
     explicit Xml(std::shared_ptr<const Str> text);
+    // document, or its conversion to UTF-8 when its declaration names another set.
+    static std::shared_ptr<const Str> InUtf8(std::shared_ptr<const Str> document);
     bool HasName(std::string_view name) const;
     bool FindFirstInto(std::string_view name, Xml& found) const;
     void AppendAll(std::string_view name, std::vector<Xml>& out) const;

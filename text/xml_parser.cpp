@@ -169,43 +169,65 @@ Xml XmlParser::ParseDeclaration() {
     return CloseElement(open, tag.end);
 }
 
-Xml XmlParser::ParseDocument() {
+template <class OnOpen, class OnClose>
+void XmlParser::Walk(OnOpen onOpen, OnClose onClose) {
     Tag tag = ParseTag(FindNextNode(0));
-    std::vector<Open> open;
-    open.push_back(OpenElement(tag));
-    if (tag.selfClosing) return CloseElement(open.back(), tag.end);
+    onOpen(tag);
+    if (tag.selfClosing) return onClose(tag, tag.end);
+    std::vector<Tag> open{tag};
     for (size_t position = tag.end;;) {
         size_t start;
         try {
             start = FindNextNode(position);
         } catch (const Exception& e) {
             throw Exception("Xml::ParseSelf - Error finding closing tag for '" +
-                            open.back().node.GetName() + "' - " + e.Message());
+                            NameOf(open.back()) + "' - " + e.Message());
         }
         tag = ParseTag(start);
         position = tag.end;
         if (tag.closing) {
-            if (!open.back().node.HasName(
-                    std::string_view(characters + tag.nameStart, tag.nameLength)))
+            if (NameView(open.back()) != NameView(tag))
                 throw Exception("Xml::ParseSelf - Found closing tag for unexpected node - " +
                                 NameOf(tag));
-            Xml done = CloseElement(open.back(), start);
+            onClose(open.back(), start);
             open.pop_back();
-            if (open.empty()) return done;
-            children.push_back(std::move(done));
+            if (open.empty()) return;
             continue;
         }
         if (open.size() >= kMaxDepth) {
             throw Exception("vx::Xml::ParseSelf - Elements nested deeper than " +
                             Position(kMaxDepth) + " levels at position - " + Position(start));
         }
-        Open child = OpenElement(tag);
-        if (tag.selfClosing) {
-            children.push_back(CloseElement(child, tag.end));
-        } else {
-            open.push_back(std::move(child));
-        }
+        onOpen(tag);
+        if (tag.selfClosing)
+            onClose(tag, tag.end);
+        else
+            open.push_back(tag);
     }
+}
+
+Xml XmlParser::ParseDocument() {
+    std::vector<Open> open;
+    Xml root(text);
+    Walk([&](const Tag& tag) { open.push_back(OpenElement(tag)); },
+         [&](const Tag&, size_t contentEnd) {
+             Xml done = CloseElement(open.back(), contentEnd);
+             open.pop_back();
+             if (open.empty())
+                 root = std::move(done);
+             else
+                 children.push_back(std::move(done));
+         });
+    return root;
+}
+
+void XmlParser::Scan(XmlVisitor& visitor) {
+    size_t depth = 0;
+    Walk([&](const Tag& tag) { visitor.Open(NameView(tag), ++depth); },
+         [&](const Tag& tag, size_t contentEnd) {
+             visitor.Close(depth--,
+                           std::string_view(characters + tag.end, contentEnd - tag.end));
+         });
 }
 
 }  // namespace vx

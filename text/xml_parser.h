@@ -10,6 +10,17 @@
 
 namespace vx {
 
+// Elements as the parser meets them, for a reader that wants a few values
+// out of a large document without the tree: Open as each start tag is read
+// (the root at depth 1), Close as it ends, with the raw range of its content
+// (what Xml::GetValue would decode; empty when self-closing).
+class XmlVisitor {
+public:
+    virtual ~XmlVisitor() = default;
+    virtual void Open(std::string_view name, size_t depth) = 0;
+    virtual void Close(size_t depth, std::string_view content) = 0;
+};
+
 class XmlParser {
 public:
     static constexpr size_t kMaxDepth = 256;  // element nesting levels, the root being 1
@@ -21,6 +32,9 @@ public:
     Xml ParseDeclaration();
     // The first element of the document and everything inside it.
     Xml ParseDocument();
+    // The same document, checked as strictly, handed to visitor element by
+    // element; nothing is kept.
+    void Scan(XmlVisitor& visitor);
 
 private:
     struct Tag {
@@ -45,6 +59,14 @@ private:
     Open OpenElement(const Tag& tag);
     Xml CloseElement(Open& open, size_t endTag);
     Str NameOf(const Tag& tag) const { return text->substr(tag.nameStart, tag.nameLength); }
+    std::string_view NameView(const Tag& tag) const {
+        return std::string_view(characters + tag.nameStart, tag.nameLength);
+    }
+    // The walk shared by ParseDocument and Scan: open(tag, start) for each
+    // start tag and close(tag start, end tag start) for each end, self-closing
+    // tags closing at once; ends after the first element's end.
+    template <class OnOpen, class OnClose>
+    void Walk(OnOpen open, OnClose close);
 
     std::shared_ptr<const Str> text;
     const char* characters;

@@ -2,13 +2,11 @@
 // with its special use, a folder's listing with the read state and the
 // header properties the service keeps (urn:schemas:mailheader:), PROPPATCH
 // of the read state, and MOVE, COPY and DELETE of single messages (RFC 4918).
-#include <climits>
-#include <cstdlib>
-
 #include "text/str_util.h"
 #include "text/xml.h"
 #include "webmail/answer_check.h"
 #include "webmail/hotmail.h"
+#include "webmail/listing_reader.h"
 #include "webmail/request_bodies.h"
 
 namespace {
@@ -29,41 +27,8 @@ const char kMarkUnread[] =
     "xmlns:hm=\"urn:schemas:httpmail:\"><D:set><D:prop><hm:read>0</hm:read></D:prop></D:set>"
     "</D:propertyupdate>";
 
-// The value of a property, and whether the response had it at all.
-bool Property(const vx::Xml& response, const char* name, vx::Str& value) {
-    vx::Xml element = response.FindFirst(name);
-    if (element.GetName().empty()) return false;
-    value = element.GetValue();
-    return true;
-}
-
 vx::Str ValueOf(const vx::Xml& response, const char* name) {
     return response.FindFirst(name).GetValue();
-}
-
-int64_t ReadSize(const vx::Str& text) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') return -1;
-    long long size = std::strtoll(text.c_str(), nullptr, 10);
-    return size == LLONG_MAX ? -1 : size;
-}
-
-ListedMessage ReadListed(const vx::Xml& response) {
-    ListedMessage message;
-    message.href = ValueOf(response, "D:href");
-    message.size = ReadSize(ValueOf(response, "D:getcontentlength"));
-    vx::Str read;
-    if (Property(response, "hm:read", read)) message.read = read == "1" ? 1 : 0;
-    const struct {
-        const char* name;
-        vx::Str ListedMessage::*field;
-    } kHeaders[] = {{"m:subject", &ListedMessage::subject},
-                    {"m:from", &ListedMessage::from},
-                    {"m:to", &ListedMessage::to},
-                    {"m:date", &ListedMessage::date}};
-    for (const auto& header : kHeaders)
-        message.hasHeaders |= Property(response, header.name, message.*header.field);
-    message.received = ValueOf(response, "hm:date");
-    return message;
 }
 
 // A 207 answer whose every property status is 2xx (or that has none).
@@ -113,15 +78,7 @@ void Hotmail::ListFolder(const vx::Str& folderUrl, std::vector<ListedMessage>& m
         static const vx::Str query = kImapListQuery;
         MakeRequest(folderUrl, "PROPFIND", kDepth, "", {query}, true);
         RequireSuccess("Hotmail::ListFolder::Status", folderUrl);
-        std::vector<vx::Xml> responses;
-        vx::Xml(lastBody).FindAll("D:response", responses);
-        messages.reserve(responses.size());
-        for (const vx::Xml& response : responses) {
-            // A folder inside the folder is no message.
-            if (ValueOf(response, "D:isfolder") == "1") continue;
-            ListedMessage message = ReadListed(response);
-            if (!message.href.empty()) messages.push_back(std::move(message));
-        }
+        ListingReader::Read(lastBody, messages);
     });
 }
 
