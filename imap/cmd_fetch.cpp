@@ -87,6 +87,7 @@ void ImapSession::FetchOne(size_t index, const std::vector<ImapFetchItem>& items
                      std::any_of(items.begin(), items.end(),
                                  [](const ImapFetchItem& item) { return item.setsSeen; });
     std::vector<FetchPiece> pieces;
+    pieces.reserve(items.size());
     bool flagsAsked = false;
     uint64_t downloads = messages.Downloads();
     for (const ImapFetchItem& item : items) {
@@ -98,12 +99,18 @@ void ImapSession::FetchOne(size_t index, const std::vector<ImapFetchItem>& items
     else
         KeepUnread(view, downloads);
     // The flags come last, so that they show the \Seen just set.
-    vx::Str line = "* " + std::to_string(index + 1) + " FETCH (";
+    auto flagList = [&] {
+        return marksSeen ? selected->FlagList(index) : selected->FlagList(index, flags, keywords);
+    };
+    vx::Str line;
+    line.reserve(128);
+    line.append("* ").append(std::to_string(index + 1)).append(" FETCH (");
     bool first = true;
     for (FetchPiece& piece : pieces) {
-        if (piece.text == "FLAGS") piece.text += " " + selected->FlagList(index);
+        if (piece.text == "FLAGS") piece.text.append(" ").append(flagList());
         if (!piece.text.empty()) {
-            line += (first ? "" : " ") + piece.text;
+            if (!first) line += ' ';
+            line += piece.text;
             first = false;
         }
         if (!piece.literal) continue;
@@ -115,8 +122,9 @@ void ImapSession::FetchOne(size_t index, const std::vector<ImapFetchItem>& items
         else
             out.WriteData(piece.bytes.data(), piece.bytes.size());
     }
-    if (marksSeen && !flagsAsked) line += " FLAGS " + selected->FlagList(index);
-    out.Write(line + ")\r\n");
+    if (marksSeen && !flagsAsked) line.append(" FLAGS ").append(selected->FlagList(index));
+    line += ")\r\n";
+    out.Write(line);
 }
 
 void ImapSession::PrepareItem(ImapViewMessage& view, const ImapFetchItem& item,

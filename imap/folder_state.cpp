@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <string_view>
-#include <unordered_set>
 
 #include "core/exception.h"
 #include "core/file_util.h"
@@ -32,7 +31,8 @@ std::string_view NextField(std::string_view& line, bool last = false) {
 }
 
 bool HasLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
+    // Two plain searches: find_first_of looks each character up in the set.
+    return text.find('\n') != std::string_view::npos || text.find('\r') != std::string_view::npos;
 }
 
 bool ValidKeyword(std::string_view keyword) {
@@ -211,16 +211,21 @@ std::vector<ImapFolderMessage> ImapFolderState::Sync(const std::vector<vx::Str>&
     if (hrefs.size() > kMaxFolderMessages)
         throw vx::Exception("ImapFolderState::Sync - The folder holds too many messages - " +
                             std::to_string(hrefs.size()));
-    std::unordered_set<std::string_view> listed;
+    // The UIDs listed, in order, walked beside the messages (also in UID
+    // order): no second table of the URLs.
+    std::vector<uint32_t> listed;
     listed.reserve(hrefs.size());
     for (const vx::Str& href : hrefs) {
         // A URL with a line break cannot be stored; the service never sends one.
         if (href.empty() || HasLineBreak(href)) continue;
-        listed.insert(href);
-        AddLocked(href, now);
+        listed.push_back(AddLocked(href, now));
     }
+    std::sort(listed.begin(), listed.end());
+    auto next = listed.begin();
     for (auto it = messages.begin(); it != messages.end();) {
-        if (it->second.added <= listedAt && listed.find(it->second.href) == listed.end()) {
+        while (next != listed.end() && *next < it->first) ++next;
+        bool isListed = next != listed.end() && *next == it->first;
+        if (it->second.added <= listedAt && !isListed) {
             uidOfHref.erase(it->second.href);
             it = messages.erase(it);
             dirty = true;

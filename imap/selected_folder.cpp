@@ -159,12 +159,17 @@ uint8_t ImapSelectedFolder::Flags(size_t index, uint64_t& keywords) const {
 }
 
 vx::Str ImapSelectedFolder::FlagList(size_t index) {
-    ImapViewMessage& view = messages[index];
     uint64_t keywords = 0;
     uint8_t flags = Flags(index, keywords);
+    return FlagList(index, flags, keywords);
+}
+
+vx::Str ImapSelectedFolder::FlagList(size_t index, uint8_t flags, uint64_t keywords) {
+    ImapViewMessage& view = messages[index];
     view.shownFlags = flags;
     view.shownKeywords = keywords;
-    return ImapFlagList(flags, state->KeywordNames(keywords), view.recent);
+    return ImapFlagList(flags, keywords ? state->KeywordNames(keywords) : std::vector<vx::Str>(),
+                        view.recent);
 }
 
 void ImapSelectedFolder::SetFlags(size_t index, uint8_t flags, uint64_t keywords,

@@ -57,6 +57,8 @@ public:
     // The FLAGS list "(\Seen \Recent $Label1)" of a message; remembers it
     // as shown.
     vx::Str FlagList(size_t index);
+    // The same from flags the caller has just read with Flags.
+    vx::Str FlagList(size_t index, uint8_t flags, uint64_t keywords);
     // The flags a message now has: \Seen goes to the service where it keeps
     // the read state (throws what the service throws), the rest to the state.
     void SetFlags(size_t index, uint8_t flags, uint64_t keywords, WebmailAccount& account);

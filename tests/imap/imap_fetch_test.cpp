@@ -132,6 +132,13 @@ TEST_F(ImapFetchTest, FetchingTheTextSetsSeenAtTheServiceThatKeepsTheReadState) 
     EXPECT_EQ(service.Mailbox("alice")[1].read, 0);
 }
 
+TEST_F(ImapFetchTest, FlagsAskedBeforeTheTextShowTheSeenTheTextSets) {
+    Start(false, false);
+    EXPECT_EQ(Fetch("1 (FLAGS BODY[TEXT])"), "* 1 FETCH (FLAGS (\\Seen \\Recent) BODY[TEXT] " +
+                                                 Literal("At noon?\r\n") +
+                                                 ")\r\nT OK FETCH completed\r\n");
+}
+
 TEST_F(ImapFetchTest, APeekLeavesUnreadWhatTheServiceMarksReadOnDownload) {
     service.MarkReadOnDownload(true);
     Start(true, false);
