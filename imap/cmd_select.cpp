@@ -1,7 +1,6 @@
 // SELECT, EXAMINE, CLOSE, UNSELECT (RFC 3501 6.3.1-2, 6.4.2; RFC 3691) and
 // STATUS (RFC 3501 6.3.10) of ImapSession.
 #include <ctime>
-#include <unordered_map>
 
 #include "imap/imap_failure.h"
 #include "imap/imap_session.h"
@@ -23,19 +22,16 @@ FolderCounts CountFolder(WebmailAccount& account, ImapFolderState& state, const 
     std::vector<ListedMessage> listed;
     account.ListFolder(url, listed);
     std::vector<vx::Str> hrefs;
-    std::unordered_map<std::string_view, int> readOf;
     hrefs.reserve(listed.size());
     for (const ListedMessage& message : listed) hrefs.push_back(message.href);
-    for (size_t i = 0; i < hrefs.size(); ++i) readOf.emplace(hrefs[i], listed[i].read);
     std::vector<ImapFolderMessage> stored = state.Sync(hrefs, generation, std::time(nullptr));
     uint32_t recentFrom = state.RecentFrom(false);
     FolderCounts counts;
     for (const ImapFolderMessage& message : stored) {
-        auto found = readOf.find(message.href);
-        if (found == readOf.end()) continue;
         ++counts.messages;
         if (message.uid >= recentFrom) ++counts.recent;
-        bool seen = found->second >= 0 ? found->second == 1 : (message.flags & ImapFlag::kSeen);
+        int read = listed[message.listed].read;
+        bool seen = read >= 0 ? read == 1 : (message.flags & ImapFlag::kSeen);
         if (!seen) ++counts.unseen;
     }
     state.Save();

@@ -211,22 +211,27 @@ std::vector<ImapFolderMessage> ImapFolderState::Sync(const std::vector<vx::Str>&
     if (hrefs.size() > kMaxFolderMessages)
         throw vx::Exception("ImapFolderState::Sync - The folder holds too many messages - " +
                             std::to_string(hrefs.size()));
-    // The UIDs listed, in order, walked beside the messages (also in UID
-    // order): no second table of the URLs.
-    std::vector<uint32_t> listed;
+    // The UID and place of each listed message, in UID order, walked beside
+    // the messages (also in UID order): no second table of the URLs.
+    std::vector<std::pair<uint32_t, size_t>> listed;
     listed.reserve(hrefs.size());
-    for (const vx::Str& href : hrefs) {
+    for (size_t i = 0; i < hrefs.size(); ++i) {
         // A URL with a line break cannot be stored; the service never sends one.
-        if (href.empty() || HasLineBreak(href)) continue;
-        listed.push_back(AddLocked(href, now));
+        if (hrefs[i].empty() || HasLineBreak(hrefs[i])) continue;
+        listed.emplace_back(AddLocked(hrefs[i], now), i);
     }
     std::sort(listed.begin(), listed.end());
+    std::vector<ImapFolderMessage> out;
+    out.reserve(listed.size());
     auto next = listed.begin();
     for (auto it = messages.begin(); it != messages.end();) {
-        while (next != listed.end() && *next < it->first) ++next;
-        bool isListed = next != listed.end() && *next == it->first;
-        if (it->second.added <= listedAt && !isListed) {
-            uidOfHref.erase(it->second.href);
+        while (next != listed.end() && next->first < it->first) ++next;
+        const Entry& entry = it->second;
+        if (next != listed.end() && next->first == it->first) {
+            out.push_back({it->first, next->second, entry.flags, entry.keywords, entry.firstSeen});
+            ++it;
+        } else if (entry.added <= listedAt) {
+            uidOfHref.erase(entry.href);
             it = messages.erase(it);
             dirty = true;
         } else {
@@ -234,10 +239,6 @@ std::vector<ImapFolderMessage> ImapFolderState::Sync(const std::vector<vx::Str>&
         }
     }
     ++generation;
-    std::vector<ImapFolderMessage> out;
-    out.reserve(messages.size());
-    for (const auto& [uid, entry] : messages)
-        out.push_back({uid, entry.href, entry.flags, entry.keywords, entry.firstSeen});
     return out;
 }
 

@@ -27,9 +27,10 @@ constexpr uint8_t kDeleted = 8;
 constexpr uint8_t kDraft = 16;
 }  // namespace ImapFlag
 
+// A listed message as the state holds it.
 struct ImapFolderMessage {
     uint32_t uid = 0;
-    vx::Str href;
+    size_t listed = 0;  // its place in the listing (the first, for a URL listed twice)
     uint8_t flags = 0;
     uint64_t keywords = 0;  // bit i: keyword i of the folder
     int64_t firstSeen = 0;  // seconds since 1970, UTC
@@ -55,8 +56,8 @@ public:
     // Takes a listing of the folder (message URLs in the service's order)
     // that was requested at generation: known messages keep their UID, new
     // ones get the next UIDs in listing order, messages no longer listed are
-    // forgotten (unless added after generation). Returns every message in UID
-    // order. Throws vx::Exception beyond kMaxFolderMessages.
+    // forgotten (unless added after generation). Returns the listed messages
+    // in UID order. Throws vx::Exception beyond kMaxFolderMessages.
     std::vector<ImapFolderMessage> Sync(const std::vector<vx::Str>& hrefs, uint64_t generation,
                                         int64_t now);
     // A message the gateway itself just put into the folder (a COPY or MOVE),

@@ -23,6 +23,14 @@ vx::Str Join(const char* first, const std::vector<vx::Str>& more) {
     return out;
 }
 
+// The flags the state keeps, with \Seen from the service where it keeps the
+// read state (read is 1, 0, or -1 where it keeps none).
+uint8_t ShownFlags(uint8_t stateFlags, int read) {
+    if (read < 0) return stateFlags;
+    stateFlags &= static_cast<uint8_t>(~ImapFlag::kSeen);
+    return read == 1 ? static_cast<uint8_t>(stateFlags | ImapFlag::kSeen) : stateFlags;
+}
+
 }  // namespace
 
 vx::Str ImapFlagList(uint8_t flags, const std::vector<vx::Str>& keywords, bool recent) {
@@ -50,8 +58,6 @@ ImapSelectedFolder::Listing ImapSelectedFolder::ListAndSync(WebmailAccount& acco
     account.ListFolder(mailbox.folder.url, listing.listed);
     listing.hrefs.reserve(listing.listed.size());
     for (const ListedMessage& message : listing.listed) listing.hrefs.push_back(message.href);
-    // Keyed by views into hrefs: the listed entries are moved from later.
-    for (size_t i = 0; i < listing.hrefs.size(); ++i) listing.byHref.emplace(listing.hrefs[i], i);
     listing.stored = state->Sync(listing.hrefs, generation, now);
     return listing;
 }
@@ -71,15 +77,12 @@ void ImapSelectedFolder::Load(WebmailAccount& account, int64_t now) {
     uint32_t recentFrom = state->RecentFrom(!readOnly);
     messages.clear();
     messages.reserve(listing.stored.size());
+    // A message put here by another session after this listing began shows
+    // at the next listing.
     for (const ImapFolderMessage& message : listing.stored) {
-        auto found = listing.byHref.find(message.href);
-        // Put here by another session after this listing began: it shows at
-        // the next listing.
-        if (found == listing.byHref.end()) continue;
-        messages.push_back(MakeView(message, std::move(listing.listed[found->second]), recentFrom));
-    }
-    for (size_t i = 0; i < messages.size(); ++i) {
-        messages[i].shownFlags = Flags(i, messages[i].shownKeywords);
+        messages.push_back(MakeView(message, std::move(listing.listed[message.listed]), recentFrom));
+        messages.back().shownFlags = ShownFlags(message.flags, messages.back().listed.read);
+        messages.back().shownKeywords = message.keywords;
     }
     state->Save();
 }
@@ -87,22 +90,20 @@ void ImapSelectedFolder::Load(WebmailAccount& account, int64_t now) {
 void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& responses) {
     Listing listing = ListAndSync(account, now);
     std::vector<ListedMessage>& listed = listing.listed;
-    std::unordered_map<std::string_view, size_t>& byHref = listing.byHref;
     const std::vector<ImapFolderMessage>& stored = listing.stored;
     std::unordered_map<uint32_t, const ImapFolderMessage*> byUid;
-    for (const ImapFolderMessage& message : stored)
-        if (byHref.count(message.href)) byUid.emplace(message.uid, &message);
+    for (const ImapFolderMessage& message : stored) byUid.emplace(message.uid, &message);
 
     for (size_t i = messages.size(); i-- > 0;) {
         auto found = byUid.find(messages[i].uid);
-        if (found != byUid.end() && found->second->href == messages[i].listed.href) continue;
+        if (found != byUid.end() && listing.hrefs[found->second->listed] == messages[i].listed.href)
+            continue;
         responses += "* " + std::to_string(i + 1) + " EXPUNGE\r\n";
         messages.erase(messages.begin() + static_cast<std::ptrdiff_t>(i));
     }
     for (size_t i = 0; i < messages.size(); ++i) {
         ImapViewMessage& view = messages[i];
-        size_t at = byHref[view.listed.href];
-        view.listed = std::move(listed[at]);
+        view.listed = std::move(listed[byUid[view.uid]->listed]);
         uint64_t keywords = 0;
         uint8_t flags = Flags(i, keywords);
         if (flags != view.shownFlags || keywords != view.shownKeywords)
@@ -112,8 +113,8 @@ void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& 
     uint32_t recentFrom = state->RecentFrom(!readOnly);
     size_t before = messages.size();
     for (const ImapFolderMessage& message : stored) {
-        if (message.uid <= last || !byUid.count(message.uid)) continue;
-        messages.push_back(MakeView(message, std::move(listed[byHref[message.href]]), recentFrom));
+        if (message.uid <= last) continue;
+        messages.push_back(MakeView(message, std::move(listed[message.listed]), recentFrom));
         messages.back().shownFlags = Flags(messages.size() - 1, messages.back().shownKeywords);
     }
     if (messages.size() != before) {
@@ -151,11 +152,7 @@ uint8_t ImapSelectedFolder::Flags(size_t index, uint64_t& keywords) const {
     uint8_t flags = 0;
     keywords = 0;
     state->Flags(view.uid, flags, keywords);
-    if (view.listed.read >= 0) {
-        flags &= static_cast<uint8_t>(~ImapFlag::kSeen);
-        if (view.listed.read == 1) flags |= ImapFlag::kSeen;
-    }
-    return flags;
+    return ShownFlags(flags, view.listed.read);
 }
 
 vx::Str ImapSelectedFolder::FlagList(size_t index) {

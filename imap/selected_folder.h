@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/str.h"
@@ -72,11 +71,10 @@ public:
 
 private:
     // A listing of the folder, taken by the state: the messages as listed,
-    // their URLs (byHref points into them), and the state's messages.
+    // their URLs, and the listed messages as the state holds them.
     struct Listing {
         std::vector<ListedMessage> listed;
         std::vector<vx::Str> hrefs;
-        std::unordered_map<std::string_view, size_t> byHref;
         std::vector<ImapFolderMessage> stored;
     };
     Listing ListAndSync(WebmailAccount& account, int64_t now);

@@ -85,6 +85,7 @@ TEST_F(ImapChangesTest, OnlyAChangeOfTheReadStateReachesTheService) {
         {"Work", "STORE 1 +FLAGS (\\Seen)", 1},
         {"Work", "STORE 1 +FLAGS (\\Seen \\Answered)", 1},
         {"Work", "STORE 1 -FLAGS (\\Flagged)", 1},
+        {"Work", "STORE 1 +FLAGS ($Later)", 1},
     };
     auto client = LoggedIn();
     for (const auto& c : cases) {
@@ -96,6 +97,12 @@ TEST_F(ImapChangesTest, OnlyAChangeOfTheReadStateReachesTheService) {
     next->Run("SELECT INBOX");
     EXPECT_EQ(next->Run("FETCH 1 FLAGS"),
               "* 1 FETCH (FLAGS (\\Flagged \\Seen))\r\nT OK FETCH completed\r\n");
+    // What a SELECT showed, the service's read state and the keywords
+    // included, is no change to report.
+    next->Run("SELECT Work");
+    EXPECT_EQ(next->Run("NOOP"), "T OK NOOP completed\r\n");
+    EXPECT_EQ(next->Run("FETCH 1 FLAGS"),
+              "* 1 FETCH (FLAGS (\\Answered \\Seen $Later))\r\nT OK FETCH completed\r\n");
 }
 
 TEST_F(ImapChangesTest, SearchFindsByFlagsSizeHeaderAndText) {
