@@ -1,0 +1,155 @@
+// An IMAP session driven by any command stream from the mail client against
+// the in-memory web mail service: it answers or ends with an exception, never
+// crashes or waits, the greeting comes first, no message leaves its folder
+// unless the client asked for an expunge or a move, and no LOGIN password nor
+// AUTHENTICATE PLAIN response reaches the conversation log.
+//
+// Input: byte 0 makes service operations fail (see kFailures) and its top bit
+// makes the service offer COPY and DELETE; the rest is what the client sends
+// before it closes the connection.
+#include <iterator>
+#include <memory>
+
+#include "fuzz/support/fuzz_check.h"
+#include "fuzz/support/scratch_folder.h"
+#include "fuzz/support/session_driver.h"
+#include "imap/imap_session.h"
+#include "net/secret_mask.h"
+#include "text/ascii.h"
+#include "tests/support/memory_account.h"
+
+namespace {
+
+using Operation = testing_support::MemoryService::Operation;
+
+const Operation kFailures[] = {Operation::Login,       Operation::ListFolders,
+                               Operation::ListFolder,  Operation::GetMessage,
+                               Operation::MoveMessage, Operation::SetReadState,
+                               Operation::CopyMessage};
+
+void FillMailbox(testing_support::MemoryService& service) {
+    service.AddAccount("user", "secret word");
+    service.AddMessage("user", "inbox",
+                       "From: a@example.com\r\nSubject: one\r\nMIME-Version: 1.0\r\n"
+                       "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+                       "--b\r\nContent-Type: text/plain\r\n\r\nHello\r\n"
+                       "--b\r\nContent-Type: application/octet-stream\r\n"
+                       "Content-Transfer-Encoding: base64\r\n\r\nAAEC\r\n--b--\r\n");
+    service.AddMessage("user", "inbox", "Subject: two\r\n\r\nno final line end", 999);
+    service.AddMessage("user", "inbox", "");
+    service.AddMessage("user", "Drafts", "Subject: three\r\nTo: b@example.com\r\n\r\nbody\r\n");
+    service.AddFolder("user", {"deleted", "deleteditems", "Deleted Items"});
+}
+
+const char kGreeting[] = "* OK ";
+
+// The words of a line, split at blanks.
+std::vector<vx::Str> Words(const vx::Str& line) {
+    std::vector<vx::Str> words;
+    size_t at = 0;
+    while (at < line.size()) {
+        size_t end = line.find(' ', at);
+        if (end == vx::Str::npos) end = line.size();
+        if (end > at) words.push_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
+}
+
+vx::Str Unquoted(const vx::Str& word) {
+    if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
+        return word.substr(1, word.size() - 2);
+    return word;
+}
+
+// The credentials the client sent: the last word of a LOGIN, the initial
+// response of AUTHENTICATE PLAIN, or the line that answers its challenge. The
+// log masks each piece of a line between bare CRs and LFs on its own, so a
+// LOGIN is looked for in each piece; only a line without such breaks is a
+// command the session can take. The answer to the challenge counts only while
+// no login may have succeeded yet: after one, the session refuses
+// AUTHENTICATE and the next line is a command. A line that may begin with
+// a literal's bytes is no command.
+std::vector<vx::Str> Secrets(const std::vector<vx::Str>& lines) {
+    std::vector<vx::Str> secrets;
+    bool mayBeIn = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        // After a literal's mark the line starts with the literal's bytes.
+        if (i > 0 && !lines[i - 1].empty() && lines[i - 1].back() == '}') continue;
+        const std::vector<vx::Str> pieces = fuzz_support::PiecesBetweenBreaks(lines[i]);
+        for (const vx::Str& piece : pieces) {
+            std::vector<vx::Str> words = Words(piece);
+            if (words.size() < 3) continue;
+            if (vx::Ascii::EqualNoCase(words[1], "LOGIN")) {
+                if (words.size() >= 4) secrets.push_back(Unquoted(words.back()));
+                mayBeIn = true;
+            } else if (vx::Ascii::EqualNoCase(words[1], "AUTHENTICATE")) {
+                bool plain = vx::Ascii::EqualNoCase(words[2], "PLAIN");
+                if (plain && words.size() == 4) secrets.push_back(words[3]);
+                if (plain && words.size() == 3 && pieces.size() == 1 && !mayBeIn &&
+                    i + 1 < lines.size())
+                    secrets.push_back(lines[i + 1]);
+                mayBeIn = true;
+            }
+        }
+    }
+    return secrets;
+}
+
+// Whether every message the mailbox started with is still where it was.
+bool AllInPlace(const std::vector<testing_support::MemoryService::StoredMessage>& before,
+                const std::vector<testing_support::MemoryService::StoredMessage>& after) {
+    for (const auto& message : before) {
+        bool found = false;
+        for (const auto& now : after)
+            found = found || (now.href == message.href && now.folder == message.folder);
+        if (!found) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Config::Values values;
+    values.address = "127.0.0.1";
+    values.timeout = 1;
+    values.delay = 0;
+    values.extraLogging = true;
+    fuzz_support::UsePrivateSettings(values);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    testing_support::MemoryService service;
+    FillMailbox(service);
+    service.OfferCopyAndDelete((data[0] & 0x80) != 0);
+    for (size_t i = 0; i < std::size(kFailures); ++i) {
+        if (data[0] & (1 << i)) service.FailNext(kFailures[i], "Service failure");
+    }
+    const auto before = service.Mailbox("user");
+    ImapContext context{service.Factory(),
+                        std::make_shared<ImapStateStore>(fuzz_support::ScratchFolder() + "/imap/"),
+                        50};
+    const vx::Str commands(fuzz_support::AsText(data + 1, size - 1));
+    const fuzz_support::SessionRecord record =
+        fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {
+            ImapSession session(handle, context);
+            session.Run();
+        });
+    FUZZ_CHECK(record.replies.compare(0, sizeof kGreeting - 1, kGreeting) == 0);
+    const std::vector<vx::Str> logged =
+        fuzz_support::LoggedAfter(record.logTexts, "ImapSession::Client - ");
+    for (const vx::Str& secret : Secrets(record.clientLines)) {
+        for (const vx::Str& line : logged)
+            FUZZ_CHECK(!fuzz_support::ShowsSecret(line, secret, commands, "****"));
+    }
+    if (!AllInPlace(before, service.Mailbox("user")) || !service.Trashed().empty()) {
+        FUZZ_CHECK(fuzz_support::HoldsWord(commands, "EXPUNGE") ||
+                   fuzz_support::HoldsWord(commands, "CLOSE") ||
+                   fuzz_support::HoldsWord(commands, "MOVE"));
+    }
+    FUZZ_CHECK(service.Disconnects() >= 1);
+    return 0;
+}
