@@ -62,13 +62,24 @@ vx::Str Unquoted(const vx::Str& word) {
     return word;
 }
 
+// A tag as the session reads one: the line it starts is a command at all.
+bool IsTag(const vx::Str& word) {
+    for (char c : word) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || vx::Str("()\"+{%*\\]").find(c) != vx::Str::npos)
+            return false;
+    }
+    return !word.empty();
+}
+
 // The credentials the client sent: the last word of a LOGIN, the initial
 // response of AUTHENTICATE PLAIN, or the line that answers its challenge. The
 // log masks each piece of a line between bare CRs and LFs on its own, so a
 // LOGIN is looked for in each piece; only a line without such breaks is a
 // command the session can take. The answer to the challenge counts only while
-// no login may have succeeded yet: after one, the session refuses
-// AUTHENTICATE and the next line is a command. A line that may begin with
+// no login may have succeeded yet (after one, the session refuses
+// AUTHENTICATE and the next line is a command) and the AUTHENTICATE line
+// is one the session takes: a valid tag, single blanks, nothing more. A line that may begin with
 // a literal's bytes is no command.
 std::vector<vx::Str> Secrets(const std::vector<vx::Str>& lines) {
     std::vector<vx::Str> secrets;
@@ -86,7 +97,8 @@ std::vector<vx::Str> Secrets(const std::vector<vx::Str>& lines) {
             } else if (vx::Ascii::EqualNoCase(words[1], "AUTHENTICATE")) {
                 bool plain = vx::Ascii::EqualNoCase(words[2], "PLAIN");
                 if (plain && words.size() == 4) secrets.push_back(words[3]);
-                if (plain && words.size() == 3 && pieces.size() == 1 && !mayBeIn &&
+                bool canonical = piece == words[0] + " " + words[1] + " " + words[2];
+                if (plain && canonical && pieces.size() == 1 && !mayBeIn && IsTag(words[0]) &&
                     i + 1 < lines.size())
                     secrets.push_back(lines[i + 1]);
                 mayBeIn = true;
