@@ -102,12 +102,22 @@ bool ShowsSecret(const vx::Str& logged, const vx::Str& secret, const vx::Str& li
     if (secret.size() < kTellable || joined.find(secret) != joined.rfind(secret) ||
         masked.find(secret) != vx::Str::npos || secret.find("****") != vx::Str::npos)
         return false;
-    // The mask's stars are no client bytes: a secret that ends in a star must
-    // not be found in a masked word that the same line spelt before it.
-    vx::Str shown = logged;
-    for (size_t at = shown.find("****"); at != vx::Str::npos; at = shown.find("****", at + 1))
-        shown.replace(at, 4, "\x01");
-    return shown.find(secret) != vx::Str::npos;
+    // The mask is no client bytes: a secret must not be found in the mask
+    // ("PASS ****") joined to a piece the same line spelt before it, so only
+    // the stretches between masks are searched.
+    std::vector<vx::Str> stretches = {logged};
+    for (const vx::Str& mask : {masked, vx::Str("****")}) {
+        std::vector<vx::Str> split;
+        for (const vx::Str& stretch : stretches) {
+            std::vector<vx::Str> pieces = mask.empty() ? std::vector<vx::Str>{stretch}
+                                                       : Split(stretch, mask);
+            split.insert(split.end(), pieces.begin(), pieces.end());
+        }
+        stretches.swap(split);
+    }
+    for (const vx::Str& stretch : stretches)
+        if (stretch.find(secret) != vx::Str::npos) return true;
+    return false;
 }
 
 std::vector<vx::Str> PiecesBetweenBreaks(const vx::Str& line) {
