@@ -62,9 +62,9 @@ private:
     std::string_view NameView(const Tag& tag) const {
         return std::string_view(characters + tag.nameStart, tag.nameLength);
     }
-    // The walk shared by ParseDocument and Scan: open(tag, start) for each
-    // start tag and close(tag start, end tag start) for each end, self-closing
-    // tags closing at once; ends after the first element's end.
+    // The walk shared by ParseDocument and Scan: open(tag) for each start tag
+    // and close(its start tag, where its content ends) for each end, a
+    // self-closing tag closing at once; ends after the first element's end.
     template <class OnOpen, class OnClose>
     void Walk(OnOpen open, OnClose close);
 

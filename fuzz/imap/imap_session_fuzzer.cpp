@@ -7,7 +7,6 @@
 // Input: byte 0 makes service operations fail (see kFailures) and its top bit
 // makes the service offer COPY and DELETE; the rest is what the client sends
 // before it closes the connection.
-#include <iterator>
 #include <memory>
 
 #include "fuzz/support/fuzz_check.h"
@@ -123,12 +122,7 @@ bool AllInPlace(const std::vector<testing_support::MemoryService::StoredMessage>
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Config::Values values;
-    values.address = "127.0.0.1";
-    values.timeout = 1;
-    values.delay = 0;
-    values.extraLogging = true;
-    fuzz_support::UsePrivateSettings(values);
+    fuzz_support::UsePrivateSettings(fuzz_support::SessionSettings());
     return 0;
 }
 
@@ -137,9 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     testing_support::MemoryService service;
     FillMailbox(service);
     service.OfferCopyAndDelete((data[0] & 0x80) != 0);
-    for (size_t i = 0; i < std::size(kFailures); ++i) {
-        if (data[0] & (1 << i)) service.FailNext(kFailures[i], "Service failure");
-    }
+    fuzz_support::FailChosen(service, data[0], kFailures);
     const auto before = service.Mailbox("user");
     ImapContext context{service.Factory(),
                         std::make_shared<ImapStateStore>(fuzz_support::ScratchFolder() + "/imap/"),

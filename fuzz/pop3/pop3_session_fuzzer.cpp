@@ -5,7 +5,6 @@
 //
 // Input: byte 0 makes service operations fail (see kFailures); the rest is
 // what the client sends before it closes the connection.
-#include <iterator>
 
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/scratch_folder.h"
@@ -37,12 +36,8 @@ const char kGreeting[] = "+OK Ready when you are ";
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Config::Values values;
-    values.address = "127.0.0.1";
-    values.timeout = 1;
-    values.delay = 0;
+    Config::Values values = fuzz_support::SessionSettings();
     values.operaCompat = true;  // the trickled status line waits seconds between characters
-    values.extraLogging = true;
     fuzz_support::UsePrivateSettings(values);
     return 0;
 }
@@ -51,9 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     testing_support::MemoryService service;
     FillMailbox(service);
-    for (size_t i = 0; i < std::size(kFailures); ++i) {
-        if (data[0] & (1 << i)) service.FailNext(kFailures[i], "Service failure");
-    }
+    fuzz_support::FailChosen(service, data[0], kFailures);
     const vx::Str commands(fuzz_support::AsText(data + 1, size - 1));
     const fuzz_support::SessionRecord record =
         fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {

@@ -7,7 +7,6 @@
 //
 // Input: byte 0 makes service operations fail (see kFailures); the rest is
 // what the client sends before it closes the connection.
-#include <iterator>
 
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/scratch_folder.h"
@@ -29,12 +28,7 @@ const char kTextTaken[] = "354 Start mail input; end with <CRLF>.<CRLF>\r\n250 O
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Config::Values values;
-    values.address = "127.0.0.1";
-    values.timeout = 1;
-    values.delay = 0;
-    values.extraLogging = true;
-    fuzz_support::UsePrivateSettings(values);
+    fuzz_support::UsePrivateSettings(fuzz_support::SessionSettings());
     return 0;
 }
 
@@ -42,9 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     testing_support::MemoryService service;
     service.AddAccount("alice", "open sesame");
-    for (size_t i = 0; i < std::size(kFailures); ++i) {
-        if (data[0] & (1 << i)) service.FailNext(kFailures[i], "Service failure");
-    }
+    fuzz_support::FailChosen(service, data[0], kFailures);
     const vx::Str commands(fuzz_support::AsText(data + 1, size - 1));
     const fuzz_support::SessionRecord record =
         fuzz_support::DriveSession(commands, [&](vxw::SocketHandle handle) {

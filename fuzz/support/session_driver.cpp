@@ -41,6 +41,22 @@ std::vector<vx::Str> LogTexts() {
 
 }  // namespace
 
+Config::Values SessionSettings() {
+    Config::Values values;
+    values.address = "127.0.0.1";
+    values.timeout = 1;
+    values.delay = 0;
+    values.extraLogging = true;
+    return values;
+}
+
+void FailChosen(testing_support::MemoryService& service, uint8_t chosen,
+                const testing_support::MemoryService::Operation* operations, size_t count) {
+    for (size_t i = 0; i < count && i < 8; ++i) {
+        if (chosen & (1u << i)) service.FailNext(operations[i], "Service failure");
+    }
+}
+
 SessionRecord DriveSession(const vx::Str& clientBytes,
                            const std::function<void(vxw::SocketHandle)>& session) {
     std::remove(LogFilePath().c_str());

@@ -4,11 +4,14 @@
 // the other end, closes its sending side (so a session waiting for a command
 // sees the client leave instead of waiting for its time-out) and collects
 // what the session answers and logs.
+#include <cstdint>
 #include <functional>
 #include <vector>
 
+#include "core/config.h"
 #include "core/str.h"
 #include "net/socket.h"
+#include "tests/support/memory_account.h"
 
 namespace fuzz_support {
 
@@ -17,6 +20,19 @@ struct SessionRecord {
     std::vector<vx::Str> logTexts;     // the texts of the log lines it wrote
     std::vector<vx::Str> clientLines;  // what the client sent, cut at each CR LF
 };
+
+// The settings every session fuzzer starts from: the loopback, a time-out of
+// a second, no pause, and the conversation logged (so its masking is checked).
+Config::Values SessionSettings();
+
+// Makes the next call of operations[i] fail where bit i of chosen is set.
+void FailChosen(testing_support::MemoryService& service, uint8_t chosen,
+                const testing_support::MemoryService::Operation* operations, size_t count);
+template <size_t N>
+void FailChosen(testing_support::MemoryService& service, uint8_t chosen,
+                const testing_support::MemoryService::Operation (&operations)[N]) {
+    FailChosen(service, chosen, operations, N);
+}
 
 // Runs session(handle) (which owns the handle) with an empty log. A
 // vx::Exception, the way a session ends early (the client left, misused it,
