@@ -38,12 +38,16 @@ bool ImapSession::ReadCommand(ImapCommandText& text) {
     vx::Str line = channel.ReadCommandLine();
     size_t total = line.size();
     text.lines.push_back(std::move(line));
+    // What follows a literal of LOGIN or AUTHENTICATE may be the password.
+    vx::Str tag, word;
+    TagAndWord(text.lines.front(), tag, word);
+    bool secret = vx::Ascii::EqualNoCase(word, "LOGIN") || vx::Ascii::EqualNoCase(word, "AUTHENTICATE");
     for (;;) {
         ImapLiteralMark mark = ImapParser::FindLiteralMark(text.lines.back());
         if (mark.kind == ImapLiteralMark::Kind::None || mark.kind == ImapLiteralMark::Kind::Bad)
             return true;
         if (!TakeLiteral(text, mark, total)) return false;
-        text.lines.push_back(channel.ReadLine());
+        text.lines.push_back(secret ? channel.ReadSecretLine() : channel.ReadLine());
         total += text.lines.back().size();
         if (total > kMaxCommandBytes) {
             out.StartCommand();

@@ -5,6 +5,21 @@
 
 #include "imap/state_file.h"
 
+namespace {
+
+// The rename itself reaches the disk with the folder's entry. Best effort:
+// the new file is complete either way.
+void SyncFolderOf(const vx::Str& path) {
+    size_t slash = path.rfind('/');
+    vx::Str folder = slash == vx::Str::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+}  // namespace
+
 namespace ImapStateFile {
 
 bool WriteAtomically(const vx::Str& path, const vx::Str& bytes) {
@@ -17,8 +32,15 @@ bool WriteAtomically(const vx::Str& path, const vx::Str& bytes) {
         if (count <= 0) break;
         written += static_cast<size_t>(count);
     }
-    bool ok = close(fd) == 0 && written == bytes.size();
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+    // On the disk before the rename: after a power loss the name must not
+    // point to a file whose bytes never got there (a lost map costs the
+    // client a download of the whole folder, and its kept flags).
+    bool ok = written == bytes.size() && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok && rename(temporary.c_str(), path.c_str()) == 0) {
+        SyncFolderOf(path);
+        return true;
+    }
     unlink(temporary.c_str());
     return false;
 }

@@ -152,6 +152,11 @@ TEST_F(ImapSessionTest, CredentialsNeverReachTheLog) {
     EXPECT_EQ(literal.ReadLine(), "+ Ready for literal data\r\n");
     literal.Send("secret\r\n");
     EXPECT_NE(literal.ReadLine().find("T OK"), std::string::npos);
+    // Logged in, the line after a literal user name still carries a password.
+    literal.Send("U LOGIN {5}\r\n");
+    EXPECT_EQ(literal.ReadLine(), "+ Ready for literal data\r\n");
+    literal.Send("alice secret\r\n");
+    literal.ReadLine();
     ImapClient plain(Port());
     plain.Greeting();
     plain.Send("T AUTHENTICATE\tPLAIN\r\n");

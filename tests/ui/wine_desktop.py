@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows"))
 from wine_program import (Installation, free_port, listening, reg_file,  # noqa: E402,F401
@@ -20,6 +21,13 @@ from wine_program import (Installation, free_port, listening, reg_file,  # noqa:
 DRIVER = os.environ.get("UI_DRIVER", "ui_driver.exe")
 SCREENSHOTS = os.environ.get("UI_SCREENSHOTS", "")
 KEY = r"Software\Palisandre\Mirelink"
+LOOKING = {"windows", "wait", "texts", "tray", "menu", "rect", "folder"}
+
+
+def only_looks(args):
+    """True when every command joined in args only reads the screen."""
+    firsts = [arg for before, arg in zip((";",) + tuple(args), args) if before == ";"]
+    return all(first in LOOKING for first in firsts)
 
 
 def greeting(port):
@@ -75,14 +83,25 @@ class Desktop:
 
     def drive(self, *args):
         """Runs ui_driver.exe; returns its output, raises when it fails."""
-        code, output = wine(DRIVER, *args)
+        code, output = self._driver(args)
         if code != 0:
-            raise AssertionError("ui_driver %s: %s" % (" ".join(args), output.strip()))
+            raise AssertionError("ui_driver %s: exit %d: %s" % (" ".join(args), code, output.strip()))
         return output.replace("\r\n", "\n")
 
     def tries(self, *args):
         """Runs ui_driver.exe; True when it worked."""
-        return wine(DRIVER, *args)[0] == 0
+        return self._driver(args)[0] == 0
+
+    def _driver(self, args):
+        # The driver names each failure of its own on stderr. A failure without
+        # a word is Wine's: on a loaded machine a start now and then ends before
+        # the driver ran. Commands that only look are safe to run again.
+        for attempt in range(3):
+            code, output = wine(DRIVER, *args)
+            if code == 0 or output.strip() or not only_looks(args):
+                break
+            time.sleep(0.5 + attempt)
+        return code, output
 
     def import_reg(self, text):
         path = os.path.join(self.root, "settings.reg")
