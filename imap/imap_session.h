@@ -64,7 +64,8 @@ private:
     // Reading.
     vx::Str MaskCredentials(const vx::Str& line) const;
     bool ReadCommand(ImapCommandText& text);
-    bool TakeLiteral(ImapCommandText& text, const ImapLiteralMark& mark, size_t& total);
+    bool TakeLiteral(ImapCommandText& text, const vx::Str& tag, const vx::Str& word,
+                     const ImapLiteralMark& mark, size_t& total);
     // A line or a wait for the client within a command (AUTHENTICATE, IDLE);
     // a failure there is the client's, and ends the session.
     vx::Str ReadContinuation(bool secret);

@@ -38,15 +38,17 @@ bool ImapSession::ReadCommand(ImapCommandText& text) {
     vx::Str line = channel.ReadCommandLine();
     size_t total = line.size();
     text.lines.push_back(std::move(line));
-    // What follows a literal of LOGIN or AUTHENTICATE may be the password.
+    // The tag and word answer a literal refused; what follows a literal of
+    // LOGIN or AUTHENTICATE may be the password.
     vx::Str tag, word;
     TagAndWord(text.lines.front(), tag, word);
-    bool secret = vx::Ascii::EqualNoCase(word, "LOGIN") || vx::Ascii::EqualNoCase(word, "AUTHENTICATE");
+    bool secret =
+        vx::Ascii::EqualNoCase(word, "LOGIN") || vx::Ascii::EqualNoCase(word, "AUTHENTICATE");
     for (;;) {
         ImapLiteralMark mark = ImapParser::FindLiteralMark(text.lines.back());
         if (mark.kind == ImapLiteralMark::Kind::None || mark.kind == ImapLiteralMark::Kind::Bad)
             return true;
-        if (!TakeLiteral(text, mark, total)) return false;
+        if (!TakeLiteral(text, tag, word, mark, total)) return false;
         text.lines.push_back(secret ? channel.ReadSecretLine() : channel.ReadLine());
         total += text.lines.back().size();
         if (total > kMaxCommandBytes) {
@@ -60,9 +62,8 @@ bool ImapSession::ReadCommand(ImapCommandText& text) {
 
 // Reads the literal mark announces; false when the command was answered
 // instead (the client then sends no literal).
-bool ImapSession::TakeLiteral(ImapCommandText& text, const ImapLiteralMark& mark, size_t& total) {
-    vx::Str tag, word;
-    TagAndWord(text.lines.front(), tag, word);
+bool ImapSession::TakeLiteral(ImapCommandText& text, const vx::Str& tag, const vx::Str& word,
+                              const ImapLiteralMark& mark, size_t& total) {
     bool sync = mark.kind == ImapLiteralMark::Kind::Sync;
     bool tooLarge = mark.size > kMaxLiteral || total + mark.size > kMaxCommandBytes ||
                     text.literals.size() >= kMaxLiterals;
