@@ -160,19 +160,38 @@ private:
     vx::Str error;
 };
 
-// The tag: atom characters other than "+" (RFC 3501 tag).
+// Atom characters other than "+" (RFC 3501 tag).
+bool IsTagChar(char c) {
+    return !IsDelimiter(c) && c != '+' && c != '{' && c != '%' && c != '*' && c != '\\' &&
+           c != ']';
+}
+
+bool IsCommandNameChar(char c) {
+    char upper = vx::Ascii::ToUpper(c);
+    return (upper >= 'A' && upper <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
 bool ReadTag(Cursor& cursor, vx::Str& tag) {
-    while (!cursor.AtLineEnd()) {
-        char c = cursor.Peek();
-        if (IsDelimiter(c) || c == '+' || c == '{' || c == '%' || c == '*' || c == '\\' || c == ']')
-            break;
-        tag += c;
+    while (!cursor.AtLineEnd() && IsTagChar(cursor.Peek())) {
+        tag += cursor.Peek();
         cursor.Skip();
     }
     return !tag.empty();
 }
 
 }  // namespace
+
+size_t TagLength(std::string_view line) {
+    size_t length = 0;
+    while (length < line.size() && IsTagChar(line[length])) ++length;
+    return length;
+}
+
+size_t CommandNameLength(std::string_view text) {
+    size_t length = 0;
+    while (length < text.size() && IsCommandNameChar(text[length])) ++length;
+    return length;
+}
 
 ImapLiteralMark FindLiteralMark(std::string_view line) {
     ImapLiteralMark mark;
@@ -213,8 +232,7 @@ bool ParseCommand(const ImapCommandText& text, ImapCommand& out, vx::Str& error)
     cursor.Skip();
     while (!cursor.AtLineEnd() && cursor.Peek() != ' ') {
         char c = cursor.Peek();
-        if (!(vx::Ascii::ToUpper(c) >= 'A' && vx::Ascii::ToUpper(c) <= 'Z') &&
-            !(c >= '0' && c <= '9') && c != '-' && c != '.') {
+        if (!IsCommandNameChar(c)) {
             error = "Invalid command name";
             return false;
         }

@@ -53,6 +53,11 @@ namespace ImapParser {
 
 ImapLiteralMark FindLiteralMark(std::string_view line);
 
+// How much of the start of line ParseCommand takes as the tag, and of text
+// as a command name; 0 when there is none.
+size_t TagLength(std::string_view line);
+size_t CommandNameLength(std::string_view text);
+
 // Nesting of parenthesised lists (and of brackets inside an atom) beyond this
 // is refused, so a hostile line cannot run the parser deep.
 constexpr int kMaxNesting = 32;

@@ -27,20 +27,6 @@ vx::Str Upper(vx::Str text) {
     return text;
 }
 
-// The words of a line as the client wrote them, any blanks between.
-std::vector<vx::Str> Words(const vx::Str& line, size_t most) {
-    std::vector<vx::Str> words;
-    size_t at = 0;
-    while (words.size() < most) {
-        at = line.find_first_not_of(" \t", at);
-        if (at == vx::Str::npos) break;
-        size_t end = std::min(line.find_first_of(" \t", at), line.size());
-        words.push_back(line.substr(at, end - at));
-        at = end;
-    }
-    return words;
-}
-
 // A text for a reply line: one line, not too long.
 vx::Str ReplyText(const vx::Str& text) {
     vx::Str line = text.substr(0, kMaxReplyText);
@@ -92,22 +78,6 @@ vx::Str ImapSession::Capabilities(bool authenticated) {
         "SPECIAL-USE CHILDREN";
     if (!authenticated) words += " AUTH=PLAIN";
     return words;
-}
-
-// Credentials never reach the log: LOGIN keeps only its command word,
-// AUTHENTICATE its mechanism, whatever blanks surround them. Before a login,
-// a line that is no command at all may be a client's answer to a challenge
-// it believes it got: it is not shown either.
-vx::Str ImapSession::MaskCredentials(const vx::Str& line) const {
-    std::vector<vx::Str> words = Words(line, 3);
-    if (words.size() >= 2 && vx::Ascii::EqualNoCase(words[1], "LOGIN"))
-        return words[0] + " " + words[1] + " ****";
-    if (words.size() >= 2 && vx::Ascii::EqualNoCase(words[1], "AUTHENTICATE"))
-        return words[0] + " " + words[1] + (words.size() > 2 ? " " + words[2] : "") + " ****";
-    if (state == State::NotAuthenticated &&
-        (words.size() < 2 || FindCommand(Upper(words[1])) == nullptr))
-        return "****";
-    return line;
 }
 
 ImapSession::ImapSession(vxw::SocketHandle connection, const ImapContext& context)

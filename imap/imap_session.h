@@ -149,6 +149,7 @@ private:
     std::unique_ptr<WebmailAccount> account;
     State state = State::NotAuthenticated;
     bool clientLost = false;  // a read from the client failed within a command
+    bool continuing = false;  // a line within a command is being read (for the log's mask)
     vx::Str user;             // as logged in
     std::optional<ImapMailboxList> mailboxes;
     std::unique_ptr<ImapSelectedFolder> selected;

@@ -32,14 +32,14 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
            vx::Ascii::EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+}  // namespace
+
 const char* KnownMechanism(std::string_view word) {
     for (const char* mechanism : kMechanisms) {
         if (vx::Ascii::EqualNoCase(word, mechanism)) return mechanism;
     }
     return nullptr;
 }
-
-}  // namespace
 
 std::string_view SkipBlanks(std::string_view line) {
     size_t start = 0;

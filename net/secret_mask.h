@@ -22,4 +22,9 @@ bool MaskPassCommand(std::string_view line, vx::Str& shown);
 // "AUTH ****" too.
 bool MaskAuthCommand(std::string_view line, vx::Str& shown);
 
+// The registered SASL mechanism word names, in its canonical spelling; null
+// for any other word (which may be the secret of a client that left the
+// mechanism out).
+const char* KnownMechanism(std::string_view word);
+
 }  // namespace vxw

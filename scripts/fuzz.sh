@@ -1,20 +1,34 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets into build-fuzz/ (clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs each in turn for SECONDS (default 30).
-# Fails when any target finds a crash, a hang, a leak or a broken check.
+# UndefinedBehaviorSanitizer) and runs each in turn. Fails when any target
+# finds a crash, a hang, a leak or a broken check.
 #
-#   bash scripts/fuzz.sh [SECONDS] [TARGET...]      # e.g. bash scripts/fuzz.sh 600 xml_fuzzer
+#   bash scripts/fuzz.sh --fixed [TARGET...]        # what CI runs: the same runs on every machine
+#   bash scripts/fuzz.sh [SECONDS] [TARGET...]      # random seeds, SECONDS (default 30) each,
+#                                                   # e.g. bash scripts/fuzz.sh 600 xml_fuzzer
 #
-# Each target starts from its seed corpus (fuzz/<subsystem>/corpus/<name>/,
-# never written to) and a working corpus kept in build-fuzz/fuzz-corpus/<name>,
-# so later runs go on where earlier ones stopped. A finding is saved in
+# --fixed replays each target's committed corpus, then fuzzes from seed 1 for
+# MIRELINK_FUZZ_RUNS runs (default 50000) with a working corpus that starts
+# empty: a number of runs, not a time, so a slow or busy machine does the
+# same work. Otherwise each target starts from its committed corpus
+# (fuzz/<subsystem>/corpus/<name>/, never written to) and a working corpus
+# kept in build-fuzz/fuzz-corpus/<name>, so later runs go on where earlier ones
+# stopped, with a new random seed each time. A finding is saved in
 # build-fuzz/fuzz-findings/<name>/ and the run's output in build-fuzz/fuzz-logs/.
 # MIRELINK_FUZZ_BUILD names another build folder, for a long run beside work
 # in build-fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-30}
-shift || true
+fixed=0
+if [ "${1:-}" = "--fixed" ]; then
+  fixed=1
+  shift
+  seconds=0
+else
+  seconds=${1:-30}
+  shift || true
+fi
+runs=${MIRELINK_FUZZ_RUNS:-50000}
 build=${MIRELINK_FUZZ_BUILD:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -34,12 +48,19 @@ for target in "${targets[@]}"; do
   name=${target%_fuzzer}
   program="$root/$build/fuzzbin/${name}_fuzzer/${name}_fuzzer"
   [ -x "$program" ] || { echo "fuzz: no target ${name}_fuzzer" >&2; exit 2; }
-  work="$root/$build/fuzz-corpus/$name"
   findings="$root/$build/fuzz-findings/$name"
   log="$root/$build/fuzz-logs/$name.log"
+  options=(-max_len=16384 -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$findings/")
+  if [ $fixed -eq 1 ]; then
+    work="$root/$build/fuzz-fixed/$name"
+    rm -rf "$work"
+    # A hang is a finding too, but a busy machine must not make one.
+    options+=(-seed=1 -runs="$runs" -timeout=30)
+  else
+    work="$root/$build/fuzz-corpus/$name"
+    options+=(-max_total_time="$seconds" -timeout=10)
+  fi
   mkdir -p "$work" "$findings" "$(dirname "$log")"
-  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -max_len=16384
-           -print_final_stats=1 -artifact_prefix="$findings/")
   seeds=()
   for dir in fuzz/*/corpus/"$name"; do [ -d "$dir" ] && seeds+=("$root/$dir"); done
   for dict in fuzz/*/"$name".dict; do [ -f "$dict" ] && options+=(-dict="$root/$dict"); done
@@ -49,8 +70,8 @@ for target in "${targets[@]}"; do
   # From the program's folder: its log file and any scratch files stay there.
   (cd "$(dirname "$program")" && "$program" "${options[@]}" "$work" "${seeds[@]}") >"$log" 2>&1 ||
     status=$?
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-  echo "fuzz: ${name}_fuzzer $(( $(date +%s) - start )) s, ${runs:-0} runs, exit $status"
+  done_runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  echo "fuzz: ${name}_fuzzer $(( $(date +%s) - start )) s, ${done_runs:-0} runs, exit $status"
   if [ "$status" -ne 0 ]; then
     grep -E -A 30 'ERROR:|check failed|SUMMARY' "$log" | head -n 60 >&2 || tail -n 40 "$log" >&2
     failed+=("${name}_fuzzer")

@@ -5,7 +5,9 @@
 #      programs and removes it again,
 #   3. runs the Linux tests again under AddressSanitizer with
 #      UndefinedBehaviorSanitizer, and under ThreadSanitizer,
-#   4. runs each fuzz target for a short while (MIRELINK_FUZZ_SECONDS, 30),
+#   4. replays each fuzz target's corpus and fuzzes it from a fixed seed for
+#      a fixed number of runs (MIRELINK_FUZZ_RUNS, 50000), the same on every
+#      machine,
 #   5. builds mirelink.exe and runs the Windows tests and the user interface
 #      tests under Wine.
 # MIRELINK_TEST_LEGS picks legs by name, e.g. "linux windows"; all by default.
@@ -34,6 +36,6 @@ linux() {
 run_leg linux linux
 run_leg package bash scripts/test-package.sh
 run_leg sanitizers bash scripts/test-sanitizers.sh
-run_leg fuzz bash scripts/fuzz.sh "${MIRELINK_FUZZ_SECONDS:-30}"
+run_leg fuzz bash scripts/fuzz.sh --fixed
 run_leg windows bash scripts/test-windows.sh
 echo "test: all passed (${timings[*]/%/;})"

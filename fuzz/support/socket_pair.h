@@ -15,6 +15,8 @@ public:
 
     // The end for the code under test; the caller owns it from here on.
     vxw::SocketHandle TakeInner();
+    // Writes what the inner end takes without waiting; returns how much.
+    size_t WriteWithoutWaiting(const char* data, size_t size);
     // Writes every byte to the inner end (blocking), then ends the stream
     // with a half close. False when the inner end went away first.
     bool WriteAndClose(const char* data, size_t size);

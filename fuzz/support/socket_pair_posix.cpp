@@ -27,6 +27,17 @@ vxw::SocketHandle SocketPair::TakeInner() {
     return handle;
 }
 
+size_t SocketPair::WriteWithoutWaiting(const char* data, size_t size) {
+    size_t written = 0;
+    while (written < size) {
+        ssize_t sent = ::send(outer, data + written, size - written, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) break;
+        written += static_cast<size_t>(sent);
+    }
+    return written;
+}
+
 bool SocketPair::WriteAndClose(const char* data, size_t size) {
     while (size > 0) {
         ssize_t sent = ::send(outer, data, size, MSG_NOSIGNAL);
