@@ -3,11 +3,11 @@
 #include <atomic>
 #include <thread>
 
-#include "app/gateway.h"
 #include "core/boundary.h"
-#include "core/config.h"
 #include "core/log.h"
 #include "core/thread.h"
+#include "gateway/gateway.h"
+#include "settings/config.h"
 
 namespace app {
 namespace {

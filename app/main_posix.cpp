@@ -16,10 +16,10 @@
 #include "app/signals_posix.h"
 #include "app/single_instance.h"
 #include "core/boundary.h"
-#include "core/config.h"
 #include "core/log.h"
-#include "core/registry_key_posix.h"
 #include "core/thread_handlers.h"
+#include "settings/config.h"
+#include "settings/registry_key_posix.h"
 #include "webmail/hotmail.h"
 
 namespace {

@@ -4,11 +4,11 @@
 // The order of start and end: settings, log, POP3 then SMTP listener up; the
 // menu's Exit stops POP3 then SMTP; the main window goes; at process exit the
 // singletons go in the reverse order of their creation.
-#include "app/command_line.h"
 #include "app/relaunch.h"
 #include "app/single_instance.h"
 #include "core/boundary.h"
 #include "core/thread_handlers.h"
+#include "gateway/command_line.h"
 #include "ui/main_dialog.h"
 #include "ui/message_loop.h"
 #include "ui/ui_state.h"

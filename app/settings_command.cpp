@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "core/config_fields.h"
 #include "core/exception.h"
+#include "settings/config_fields.h"
 
 namespace app {
 namespace {

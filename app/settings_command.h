@@ -1,8 +1,8 @@
 #pragma once
 // What --get prints and how --set reads a value, over the table of settings
-// (core/config_fields.h).
+// (settings/config_fields.h).
 #include "app/options.h"
-#include "core/config.h"
+#include "settings/config.h"
 
 namespace app {
 

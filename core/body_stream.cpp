@@ -1,4 +1,4 @@
-#include "http/body_stream.h"
+#include "core/body_stream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "gateway/command_line.h"
 
 #include <algorithm>
 #include <cctype>

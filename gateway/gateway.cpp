@@ -1,10 +1,10 @@
-#include "app/gateway.h"
+#include "gateway/gateway.h"
 
 #include <string>
 
 #include "core/exception.h"
 #include "core/log.h"
-#include "net/spool_file.h"
+#include "session/spool_file.h"
 
 namespace app {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/config.h"
 #include "imap/imap_server.h"
 #include "pop3/pop_server.h"
+#include "settings/config.h"
 #include "smtp/smtp_server.h"
 #include "webmail/account.h"
 

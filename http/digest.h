@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <map>
 
+#include "core/body_stream.h"
 #include "core/str.h"
-#include "http/body_stream.h"
 #include "http/no_case.h"
 
 namespace vxw {

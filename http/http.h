@@ -10,9 +10,9 @@
 #include <functional>
 #include <vector>
 
+#include "core/body_stream.h"
 #include "core/str.h"
 #include "http/body_pieces.h"
-#include "http/body_stream.h"
 #include "http/cookie_jar.h"
 #include "http/no_case.h"
 #include "http/receive_pace.h"

@@ -1,10 +1,10 @@
 // Commands of ImapSession allowed in any state (RFC 3501 6.1), and those of
 // the authenticated state that only describe the server: NAMESPACE (RFC 2342)
 // and ID (RFC 2971).
-#include "core/config.h"
 #include "imap/imap_failure.h"
 #include "imap/imap_session.h"
-#include "imap/imap_string.h"
+#include "imap_wire/imap_string.h"
+#include "settings/config.h"
 
 void ImapSession::CmdCapability(Request& request) {
     RequireArgs(request, 0);

@@ -6,12 +6,12 @@
 // carries are answered from the listing, without a download.
 #include <algorithm>
 
-#include "imap/fetch_items.h"
-#include "imap/imap_date.h"
 #include "imap/imap_failure.h"
 #include "imap/imap_session.h"
-#include "imap/mime_bodystructure.h"
-#include "imap/mime_envelope.h"
+#include "imap_wire/fetch_items.h"
+#include "imap_wire/imap_date.h"
+#include "imap_wire/mime_bodystructure.h"
+#include "imap_wire/mime_envelope.h"
 #include "text/ascii.h"
 
 namespace {

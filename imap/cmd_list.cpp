@@ -5,7 +5,7 @@
 // a message in one, which the service does not offer.
 #include "imap/imap_failure.h"
 #include "imap/imap_session.h"
-#include "imap/imap_string.h"
+#include "imap_wire/imap_string.h"
 #include "text/ascii.h"
 
 namespace {

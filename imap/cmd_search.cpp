@@ -7,8 +7,8 @@
 
 #include "imap/imap_failure.h"
 #include "imap/imap_session.h"
-#include "imap/mime_header.h"
-#include "imap/search_query.h"
+#include "imap_wire/search_query.h"
+#include "mime/mime_header.h"
 #include "text/ascii.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "imap/imap_failure.h"
 #include "imap/imap_session.h"
-#include "imap/imap_string.h"
+#include "imap_wire/imap_string.h"
 #include "text/ascii.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "imap/state_store.h"
+#include "imap_state/state_store.h"
 #include "webmail/account.h"
 
 struct ImapContext {

@@ -1,7 +1,7 @@
 #include "imap/imap_server.h"
 
-#include "core/config.h"
 #include "core/dir_util.h"
+#include "settings/config.h"
 
 std::atomic<int32_t> ActiveImapSessions{0};
 

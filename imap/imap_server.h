@@ -8,7 +8,7 @@
 
 #include "imap/imap_context.h"
 #include "imap/imap_session.h"
-#include "net/session_listener.h"
+#include "session/session_listener.h"
 #include "webmail/account.h"
 
 // Live IMAP session threads; Stop waits until it is back to 0.

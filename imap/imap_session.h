@@ -18,15 +18,15 @@
 #include <vector>
 
 #include "core/str.h"
-#include "imap/command_parser.h"
-#include "imap/fetch_items.h"
 #include "imap/imap_context.h"
-#include "imap/mailbox_list.h"
-#include "imap/message_cache.h"
 #include "imap/response_writer.h"
-#include "imap/selected_folder.h"
-#include "net/line_channel.h"
+#include "imap_state/mailbox_list.h"
+#include "imap_state/message_cache.h"
+#include "imap_state/selected_folder.h"
+#include "imap_wire/command_parser.h"
+#include "imap_wire/fetch_items.h"
 #include "net/socket.h"
+#include "session/line_channel.h"
 #include "webmail/account.h"
 
 class ImapSession {

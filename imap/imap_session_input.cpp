@@ -8,7 +8,7 @@
 #include "core/exception.h"
 #include "core/log.h"
 #include "imap/imap_session.h"
-#include "net/secret_mask.h"
+#include "session/secret_mask.h"
 #include "text/ascii.h"
 
 namespace {

@@ -10,10 +10,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/body_stream.h"
 #include "core/str.h"
-#include "net/line_channel.h"
+#include "session/line_channel.h"
 
-class ImapResponseWriter {
+class ImapResponseWriter : public vxw::BodySink {
 public:
     explicit ImapResponseWriter(vxw::LineChannel& channel) : channel(channel) {}
 
@@ -23,6 +24,11 @@ public:
     // A literal announcement; its size bytes must follow through WriteData.
     void BeginLiteral(uint64_t size);
     void WriteData(const char* data, size_t size);
+    // The same, as the sink a literal's bytes are copied into.
+    bool Put(const char* data, size_t size) override {
+        WriteData(data, size);
+        return true;
+    }
     // Sends what is gathered; the first send after StartCommand pauses first.
     void Flush();
     // The next send belongs to a new command: pause once before it.

@@ -1,4 +1,4 @@
-#include "imap/folder_state.h"
+#include "imap_state/folder_state.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 
 #include "core/exception.h"
 #include "core/file_util.h"
-#include "imap/state_file.h"
+#include "imap_state/state_file.h"
 #include "text/ascii.h"
 
 namespace {

@@ -17,15 +17,7 @@
 #include <vector>
 
 #include "core/str.h"
-
-// System flags the gateway keeps, as bits.
-namespace ImapFlag {
-constexpr uint8_t kSeen = 1;
-constexpr uint8_t kAnswered = 2;
-constexpr uint8_t kFlagged = 4;
-constexpr uint8_t kDeleted = 8;
-constexpr uint8_t kDraft = 16;
-}  // namespace ImapFlag
+#include "imap_wire/imap_flags.h"
 
 // A listed message as the state holds it.
 struct ImapFolderMessage {

@@ -1,8 +1,8 @@
-#include "imap/mailbox_list.h"
+#include "imap_state/mailbox_list.h"
 
 #include <algorithm>
 
-#include "imap/mutf7.h"
+#include "imap_wire/mutf7.h"
 #include "text/ascii.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "imap/message_cache.h"
+#include "imap_state/message_cache.h"
 
 #include <algorithm>
 
 #include "core/exception.h"
-#include "imap/mime_parser.h"
+#include "mime/mime_parser.h"
 #include "text/ascii.h"
 
 namespace {
@@ -125,7 +125,7 @@ const ImapMessageCache::Message& ImapMessageCache::Spooled(WebmailAccount& accou
 }
 
 void ImapMessageCache::SendRange(const vx::Str& href, uint64_t offset, uint64_t size,
-                                 ImapResponseWriter& out) {
+                                 vxw::BodySink& out) {
     if (spooledHref != href || !spool)
         throw vx::Exception(
             "ImapMessageCache::SendRange - The message is not in the temporary file");
@@ -136,7 +136,7 @@ void ImapMessageCache::SendRange(const vx::Str& href, uint64_t offset, uint64_t 
         if (got == 0)
             throw vx::Exception(
                 "ImapMessageCache::SendRange - The message is shorter than its parts");
-        out.WriteData(block.get(), got);
+        out.Put(block.get(), got);
         offset += got;
         size -= got;
     }

@@ -10,10 +10,10 @@
 #include <memory>
 #include <unordered_map>
 
+#include "core/body_stream.h"
 #include "core/str.h"
-#include "imap/mime_part.h"
-#include "imap/response_writer.h"
-#include "imap/spool_file.h"
+#include "imap_state/spool_file.h"
+#include "mime/mime_part.h"
 #include "webmail/account.h"
 
 class ImapMessageCache {
@@ -37,7 +37,7 @@ public:
     bool IsSpooled(const vx::Str& href) const { return spool && spooledHref == href; }
     // Writes size bytes of the spooled message at href from offset as
     // literal data.
-    void SendRange(const vx::Str& href, uint64_t offset, uint64_t size, ImapResponseWriter& out);
+    void SendRange(const vx::Str& href, uint64_t offset, uint64_t size, vxw::BodySink& out);
     // Whether the spooled message at href holds needle at or after offset,
     // without regard to ASCII letter case.
     bool SpoolContains(const vx::Str& href, uint64_t offset, const vx::Str& needle);

@@ -1,4 +1,4 @@
-#include "imap/selected_folder.h"
+#include "imap_state/selected_folder.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "core/str.h"
-#include "imap/folder_state.h"
-#include "imap/mailbox_list.h"
-#include "imap/sequence_set.h"
+#include "imap_state/folder_state.h"
+#include "imap_state/mailbox_list.h"
+#include "imap_wire/sequence_set.h"
 #include "webmail/account.h"
 
 struct ImapViewMessage {

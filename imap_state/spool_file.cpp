@@ -1,4 +1,4 @@
-#include "imap/spool_file.h"
+#include "imap_state/spool_file.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 // A temporary file for one message's bytes while a session sends parts of
-// it. The same kind of file the SMTP service spools to (net/spool_file.h):
+// it. The same kind of file the SMTP service spools to (session/spool_file.h):
 // unnamed, in the user's private spool folder, readable by this object alone
 // and gone when it goes, when the program exits and when it crashes, so a
 // message never stays on disk. Not the system's temporary folder, which may
@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "core/str.h"
-#include "net/spool_file.h"
+#include "session/spool_file.h"
 
 class ImapSpoolFile {
 public:

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "imap/state_file.h"
+#include "imap_state/state_file.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "core/file_util.h"
-#include "imap/state_file.h"
+#include "imap_state/state_file.h"
 
 namespace ImapStateFile {
 

@@ -1,4 +1,4 @@
-#include "imap/state_store.h"
+#include "imap_state/state_store.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/file_util.h"
-#include "imap/state_file.h"
+#include "imap_state/state_file.h"
 #include "text/ascii.h"
 
 namespace {

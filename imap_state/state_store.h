@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/str.h"
-#include "imap/folder_state.h"
+#include "imap_state/folder_state.h"
 
 class ImapStateStore {
 public:

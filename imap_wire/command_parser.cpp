@@ -1,4 +1,4 @@
-#include "imap/command_parser.h"
+#include "imap_wire/command_parser.h"
 
 #include "text/ascii.h"
 

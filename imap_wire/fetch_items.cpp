@@ -1,4 +1,4 @@
-#include "imap/fetch_items.h"
+#include "imap_wire/fetch_items.h"
 
 #include <algorithm>
 #include <charconv>

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/str.h"
-#include "imap/command_parser.h"
-#include "imap/mime_section.h"
+#include "imap_wire/command_parser.h"
+#include "imap_wire/mime_section.h"
 
 struct ImapFetchItem {
     enum class Kind {

@@ -1,4 +1,4 @@
-#include "imap/imap_date.h"
+#include "imap_wire/imap_date.h"
 
 #include <cctype>
 #include <cstdio>

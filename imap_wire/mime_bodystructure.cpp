@@ -1,9 +1,9 @@
-#include "imap/mime_bodystructure.h"
+#include "imap_wire/mime_bodystructure.h"
 
 #include <vector>
 
-#include "imap/imap_string.h"
-#include "imap/mime_envelope.h"
+#include "imap_wire/imap_string.h"
+#include "imap_wire/mime_envelope.h"
 #include "text/ascii.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "imap/mime_envelope.h"
+#include "imap_wire/mime_envelope.h"
 
 #include <vector>
 
-#include "imap/imap_string.h"
-#include "imap/mime_address.h"
-#include "imap/mime_header.h"
+#include "imap_wire/imap_string.h"
+#include "mime/mime_address.h"
+#include "mime/mime_header.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "imap/mime_section.h"
+#include "imap_wire/mime_section.h"
 
 #include <algorithm>
 
-#include "imap/imap_string.h"
-#include "imap/mime_header.h"
-#include "imap/mime_scanner.h"
+#include "imap_wire/imap_string.h"
+#include "mime/mime_header.h"
+#include "mime/mime_scanner.h"
 #include "text/ascii.h"
 
 namespace {

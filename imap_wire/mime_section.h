@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/str.h"
-#include "imap/mime_part.h"
+#include "mime/mime_part.h"
 
 struct MimeSection {
     enum class Text { All, Header, HeaderFields, HeaderFieldsNot, Text, Mime };

@@ -1,7 +1,7 @@
-#include "imap/search_query.h"
+#include "imap_wire/search_query.h"
 
-#include "imap/folder_state.h"
-#include "imap/imap_date.h"
+#include "imap_wire/imap_date.h"
+#include "imap_wire/imap_flags.h"
 #include "text/ascii.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/str.h"
-#include "imap/command_parser.h"
-#include "imap/sequence_set.h"
+#include "imap_wire/command_parser.h"
+#include "imap_wire/sequence_set.h"
 
 // What a search sees of one message.
 class ImapSearchSubject {

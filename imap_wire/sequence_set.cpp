@@ -1,4 +1,4 @@
-#include "imap/sequence_set.h"
+#include "imap_wire/sequence_set.h"
 
 #include <algorithm>
 

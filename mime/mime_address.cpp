@@ -1,6 +1,6 @@
-#include "imap/mime_address.h"
+#include "mime/mime_address.h"
 
-#include "imap/mime_scanner.h"
+#include "mime/mime_scanner.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "imap/mime_fields.h"
+#include "mime/mime_fields.h"
 
-#include "imap/mime_header.h"
-#include "imap/mime_scanner.h"
+#include "mime/mime_header.h"
+#include "mime/mime_scanner.h"
 #include "text/ascii.h"
 
 namespace {

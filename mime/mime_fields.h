@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "imap/mime_part.h"
+#include "mime/mime_part.h"
 
 // Fills the content fields of part from part.header. Without a usable
 // Content-Type a part is text/plain in US-ASCII, or message/rfc822 inside a

@@ -1,4 +1,4 @@
-#include "imap/mime_header.h"
+#include "mime/mime_header.h"
 
 #include "text/ascii.h"
 

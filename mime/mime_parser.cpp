@@ -1,9 +1,9 @@
-#include "imap/mime_parser.h"
+#include "mime/mime_parser.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "imap/mime_fields.h"
+#include "mime/mime_fields.h"
 #include "text/ascii.h"
 
 namespace {

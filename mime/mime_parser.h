@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "imap/mime_part.h"
+#include "mime/mime_part.h"
 
 class MimeParser {
 public:

@@ -1,4 +1,4 @@
-#include "imap/mime_scanner.h"
+#include "mime/mime_scanner.h"
 
 bool MimeScanner::Take(char c) {
     if (Peek() != c || AtEnd()) return false;

@@ -8,10 +8,10 @@
 #include <cstdint>
 
 #include "core/str.h"
-#include "net/line_channel.h"
 #include "pop3/dot_stuffer.h"
 #include "pop3/message_text.h"
 #include "pop3/status_line_writer.h"
+#include "session/line_channel.h"
 #include "webmail/account.h"
 
 class MessageRelay : public MessageSink {

@@ -1,6 +1,6 @@
 #include "pop3/pop_server.h"
 
-#include "core/config.h"
+#include "settings/config.h"
 
 std::atomic<int32_t> ActivePopSessions{0};
 

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "net/session_listener.h"
 #include "pop3/pop_session.h"
+#include "session/session_listener.h"
 #include "webmail/account.h"
 
 // Live POP3 session threads; Stop waits until it is back to 0.

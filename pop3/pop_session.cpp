@@ -9,7 +9,7 @@
 #include "core/clock.h"
 #include "core/exception.h"
 #include "pop3/message_text.h"
-#include "net/secret_mask.h"
+#include "session/secret_mask.h"
 #include "text/ascii.h"
 
 std::atomic<int32_t> TimestampCounter{0};

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/str.h"
-#include "net/line_channel.h"
 #include "net/socket.h"
+#include "session/line_channel.h"
 #include "webmail/account.h"
 #include "webmail/message_list.h"
 

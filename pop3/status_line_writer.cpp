@@ -1,9 +1,9 @@
 #include "pop3/status_line_writer.h"
 
 #include "core/boundary.h"
-#include "core/config.h"
 #include "core/log.h"
 #include "core/thread_handlers.h"
+#include "settings/config.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "core/condition.h"
 #include "core/thread.h"
-#include "net/line_channel.h"
 #include "net/session_control.h"
+#include "session/line_channel.h"
 
 class StatusLineWriter {
 public:

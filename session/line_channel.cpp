@@ -1,10 +1,10 @@
-#include "net/line_channel.h"
+#include "session/line_channel.h"
 
 #include <algorithm>
 
-#include "core/config.h"
 #include "core/log.h"
 #include "core/thread.h"
+#include "settings/config.h"
 
 namespace vxw {
 namespace {
@@ -20,11 +20,6 @@ vx::Str LineBreaksAsTabs(vx::Str text) {
 }
 
 }  // namespace
-
-int32_t ConfiguredTimeoutMs() {
-    int64_t ms = int64_t{Config::Instance().Timeout()} * 1000;
-    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(ms, 0), INT32_MAX));
-}
 
 LineChannel::LineChannel(SocketHandle handle, const Texts& texts, ClientLineMask mask)
     : connection(handle),

@@ -1,5 +1,5 @@
 #pragma once
-// The talking half of a local line-protocol session (POP3, SMTP): the client's
+// The talking half of a local line-protocol session (POP3, SMTP, IMAP): the client's
 // connection with its receive buffer, CR LF lines of at most 10000 bytes read
 // 50000 bytes at a time, each line within the configured Timeout as a whole,
 // the configured pause before each command read and each reply, and the
@@ -16,10 +16,6 @@
 #include "net/socket.h"
 
 namespace vxw {
-
-// The configured Timeout (seconds) in milliseconds, kept within what a wait
-// can take however large the setting.
-int32_t ConfiguredTimeoutMs();
 
 class LineChannel {
 public:

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/body_stream.h"
 #include "core/str.h"
-#include "http/body_stream.h"
-#include "net/spool_file.h"
+#include "session/spool_file.h"
 
 namespace vxw {
 

@@ -1,4 +1,4 @@
-#include "net/secret_mask.h"
+#include "session/secret_mask.h"
 
 #include "text/ascii.h"
 

@@ -1,16 +1,16 @@
-#include "net/session_listener.h"
+#include "session/session_listener.h"
 
 #include <algorithm>
 #include <memory>
 #include <string>
 
 #include "core/boundary.h"
-#include "core/config.h"
 #include "core/log.h"
 #include "core/main_window.h"
 #include "core/thread.h"
 #include "core/thread_handlers.h"
-#include "net/line_channel.h"
+#include "session/line_channel.h"
+#include "settings/config.h"
 
 namespace vxw {
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// The listening half of a local line-protocol service (POP3, SMTP): a worker
+// The listening half of a local line-protocol service (POP3, SMTP, IMAP): a worker
 // that owns the listening socket, accepts connections and runs one detached
 // session thread per connection, counting the live sessions so that Stop
 // returns only after the last one has ended. A service supplies its texts,

@@ -1,4 +1,4 @@
-#include "net/spool_file.h"
+#include "session/spool_file.h"
 
 #include "core/dir_util.h"
 

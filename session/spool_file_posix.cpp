@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "core/exception.h"
-#include "net/spool_file.h"
+#include "session/spool_file.h"
 
 namespace vxw {
 namespace {

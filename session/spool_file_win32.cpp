@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/exception.h"
-#include "net/spool_file.h"
+#include "session/spool_file.h"
 
 namespace vxw {
 namespace {

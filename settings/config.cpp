@@ -1,15 +1,17 @@
-#include "core/config.h"
+#include "settings/config.h"
 
-#include "core/config_check.h"
-#include "core/config_defaults.h"
-#include "core/config_fields.h"
+#include <algorithm>
+
 #include "core/exception.h"
 #include "core/log.h"
-#include "core/password.h"
-#include "core/registry_key.h"
 #include "core/singleton.h"
 #include "core/version.h"
 #include "net/openssl.h"
+#include "settings/config_check.h"
+#include "settings/config_defaults.h"
+#include "settings/config_fields.h"
+#include "settings/password.h"
+#include "settings/registry_key.h"
 
 namespace {
 
@@ -260,3 +262,12 @@ Config::Values Config::GetValues() const {
     std::lock_guard<std::mutex> guard(lock);
     return values;
 }
+
+namespace vxw {
+
+int32_t ConfiguredTimeoutMs() {
+    int64_t ms = int64_t{Config::Instance().Timeout()} * 1000;
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(ms, 0), INT32_MAX));
+}
+
+}  // namespace vxw

@@ -90,3 +90,11 @@ private:
     vx::Str storedClear;          // what that reads as
     Values values;
 };
+
+namespace vxw {
+
+// The configured Timeout (seconds) in milliseconds, kept within what a wait
+// can take however large the setting.
+int32_t ConfiguredTimeoutMs();
+
+}  // namespace vxw

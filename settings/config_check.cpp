@@ -1,10 +1,10 @@
-#include "core/config_check.h"
+#include "settings/config_check.h"
 
 #include <cctype>
 
-#include "core/config_fields.h"
 #include "core/log.h"
-#include "core/reg_file.h"
+#include "settings/config_fields.h"
+#include "settings/reg_file.h"
 
 namespace {
 

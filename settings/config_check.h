@@ -3,8 +3,8 @@
 // cannot read as written, and the ones it cannot use as they are. Each line
 // names the value's place (the file and line on Linux), so a mistake made by
 // hand in the settings file is never silent.
-#include "core/config.h"
-#include "core/registry_key.h"
+#include "settings/config.h"
+#include "settings/registry_key.h"
 
 // Logs the key's lines that are no value, the values of names the program
 // does not know, and values of another type than their setting's.

@@ -1,3 +1,3 @@
-#include "core/config_defaults.h"
+#include "settings/config_defaults.h"
 
 const DefaultPorts kDefaultPorts = {1110, 1025, 1143};

@@ -1,4 +1,4 @@
-#include "core/config_fields.h"
+#include "settings/config_fields.h"
 
 #include <cctype>
 

@@ -4,7 +4,7 @@
 // file's value names and types, go through this one table.
 #include <cstdint>
 
-#include "core/config.h"
+#include "settings/config.h"
 
 enum class FieldKind {
     Text,

@@ -1,4 +1,4 @@
-#include "core/password.h"
+#include "settings/password.h"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>

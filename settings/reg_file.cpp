@@ -1,4 +1,4 @@
-#include "core/reg_file.h"
+#include "settings/reg_file.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "core/registry_key.h"
+#include "settings/registry_key.h"
 
 namespace vxw {
 

@@ -1,7 +1,7 @@
 // The settings store as a .reg file. Every write rewrites the whole file
 // through a temporary file and a rename, with mode 0600 (it holds the proxy
 // password), so a crash never leaves half a file behind.
-#include "core/registry_key_posix.h"
+#include "settings/registry_key_posix.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include "core/dir_util.h"
 #include "core/dir_util_posix.h"
 #include "core/file_util.h"
-#include "core/reg_file.h"
+#include "settings/reg_file.h"
 
 namespace vxw {
 namespace {

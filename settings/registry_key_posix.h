@@ -1,6 +1,6 @@
 #pragma once
 // Where the Linux program keeps its settings files (registry_key.h).
-#include "core/registry_key.h"
+#include "settings/registry_key.h"
 
 namespace vxw {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "core/registry_key.h"
+#include "settings/registry_key.h"
 
 namespace vxw {
 

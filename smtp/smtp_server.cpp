@@ -1,6 +1,6 @@
 #include "smtp/smtp_server.h"
 
-#include "core/config.h"
+#include "settings/config.h"
 
 std::atomic<int32_t> ActiveSmtpSessions{0};
 

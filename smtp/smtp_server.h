@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "net/session_listener.h"
+#include "session/session_listener.h"
 #include "smtp/smtp_session.h"
 #include "webmail/account.h"
 

@@ -3,9 +3,9 @@
 #include <iterator>
 #include <string>
 
-#include "core/config.h"
 #include "core/exception.h"
-#include "net/secret_mask.h"
+#include "session/secret_mask.h"
+#include "settings/config.h"
 #include "text/ascii.h"
 
 namespace {

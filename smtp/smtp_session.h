@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "core/str.h"
-#include "net/line_channel.h"
-#include "net/message_spool.h"
 #include "net/socket.h"
+#include "session/line_channel.h"
+#include "session/message_spool.h"
 #include "smtp/address_argument.h"
 #include "webmail/account.h"
 

@@ -1,6 +1,6 @@
 #include "ui/about_dialog.h"
 
-#include "core/config.h"
+#include "settings/config.h"
 #include "ui/maker_site.h"
 #include "ui/resources/resource.h"
 #include "ui/xp_themes.h"

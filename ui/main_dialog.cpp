@@ -5,10 +5,10 @@
 #include "ui/main_dialog.h"
 // clang-format on
 
-#include "app/command_line.h"
-#include "core/config.h"
 #include "core/log.h"
 #include "core/view_log.h"
+#include "gateway/command_line.h"
+#include "settings/config.h"
 #include "ui/about_dialog.h"
 #include "ui/maker_site.h"
 #include "ui/message_box.h"

@@ -5,9 +5,9 @@
 // their activity (the tray animation) and failed web mail logins (a balloon).
 #include <atomic>
 
-#include "app/gateway.h"
 #include "core/main_window.h"
 #include "core/str.h"
+#include "gateway/gateway.h"
 #include "ui/dialog.h"
 #include "ui/sys_tray.h"
 

@@ -2,7 +2,7 @@
 // back with OK.
 #include <cstdlib>
 
-#include "core/config.h"
+#include "settings/config.h"
 #include "ui/main_dialog.h"
 #include "ui/resources/resource.h"
 #include "ui/startup_shortcut.h"

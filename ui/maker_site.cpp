@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "core/registry_key.h"
+#include "settings/registry_key.h"
 
 namespace MakerSite {
 namespace {

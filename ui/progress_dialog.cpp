@@ -6,10 +6,10 @@
 
 #include <exception>
 
+#include "core/body_stream.h"
 #include "core/exception.h"
 #include "core/thread.h"
 #include "core/thread_handlers.h"
-#include "http/body_stream.h"
 #include "http/http.h"
 #include "text/str_util.h"
 #include "ui/message_box.h"

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/config.h"
 #include "core/dir_util.h"
 #include "http/http.h"
+#include "settings/config.h"
 #include "text/str_util.h"
 #include "ui/maker_site.h"
 #include "ui/message_box.h"

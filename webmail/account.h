@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/body_stream.h"
 #include "core/exception.h"
 #include "core/str.h"
-#include "http/body_stream.h"
 #include "webmail/message_list.h"
 
 // Where a downloaded message goes.

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "core/config.h"
 #include "core/log.h"
+#include "settings/config.h"
 
 namespace {
 

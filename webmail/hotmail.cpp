@@ -3,12 +3,11 @@
 
 #include <cstdint>
 
-#include "core/config.h"
 #include "core/log.h"
 #include "core/main_window.h"
 #include "core/thread.h"
 #include "http/digest.h"
-#include "net/line_channel.h"
+#include "settings/config.h"
 #include "text/ascii.h"
 #include "text/str_util.h"
 #include "text/xml.h"

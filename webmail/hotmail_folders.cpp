@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "core/config.h"
+#include "settings/config.h"
 #include "text/str_util.h"
 #include "text/xml.h"
 #include "webmail/hotmail.h"

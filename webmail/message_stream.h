@@ -6,8 +6,8 @@
 // until its end, up to a ceiling, and judged then.
 #include <cstddef>
 
+#include "core/body_stream.h"
 #include "core/str.h"
-#include "http/body_stream.h"
 #include "webmail/account.h"
 
 class MessageStream : public vxw::BodySink {

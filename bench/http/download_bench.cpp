@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "bench/figure.h"
+#include "core/body_stream.h"
 #include "core/exception.h"
-#include "http/body_stream.h"
 #include "http/http.h"
 
 namespace {

@@ -17,10 +17,10 @@
 
 #include "bench/figure.h"
 #include "bench/process_memory.h"
-#include "core/config.h"
 #include "core/dir_util.h"
 #include "core/thread.h"
 #include "imap/imap_server.h"
+#include "settings/config.h"
 #include "tests/http/peer_process.h"
 #include "tests/support/line_client.h"
 #include "tests/support/process.h"

@@ -27,9 +27,9 @@
 #include "bench/figure.h"
 #include "bench/loopback.h"
 #include "bench/process_memory.h"
-#include "core/config.h"
 #include "core/thread.h"
 #include "pop3/pop_server.h"
+#include "settings/config.h"
 #include "tests/support/memory_account.h"
 #include "tests/support/settings_sandbox.h"
 

@@ -17,9 +17,9 @@
 
 #include "bench/figure.h"
 #include "bench/process_memory.h"
-#include "core/config.h"
 #include "core/file_util.h"
 #include "core/thread.h"
+#include "settings/config.h"
 #include "smtp/smtp_server.h"
 #include "tests/http/peer_process.h"
 #include "tests/support/line_client.h"

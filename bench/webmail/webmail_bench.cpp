@@ -18,9 +18,9 @@
 
 #include "bench/figure.h"
 #include "bench/process_memory.h"
-#include "core/config.h"
 #include "core/thread.h"
 #include "pop3/pop_server.h"
+#include "settings/config.h"
 #include "tests/http/peer_process.h"
 #include "tests/support/line_client.h"
 #include "tests/support/process.h"

@@ -13,9 +13,9 @@
 #include "fuzz/support/scratch_folder.h"
 #include "fuzz/support/session_driver.h"
 #include "imap/imap_session.h"
-#include "net/secret_mask.h"
-#include "text/ascii.h"
+#include "session/secret_mask.h"
 #include "tests/support/memory_account.h"
+#include "text/ascii.h"
 
 namespace {
 

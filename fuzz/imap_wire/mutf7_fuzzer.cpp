@@ -2,7 +2,7 @@
 // through Encode (one folder, one name), and whatever Encode writes Decode
 // takes.
 #include "fuzz/support/fuzz_check.h"
-#include "imap/mutf7.h"
+#include "imap_wire/mutf7.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text = fuzz_support::AsText(data, size);

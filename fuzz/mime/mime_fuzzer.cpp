@@ -6,10 +6,10 @@
 #include <string>
 
 #include "fuzz/support/fuzz_check.h"
-#include "imap/mime_bodystructure.h"
-#include "imap/mime_envelope.h"
-#include "imap/mime_parser.h"
-#include "imap/mime_section.h"
+#include "imap_wire/mime_bodystructure.h"
+#include "imap_wire/mime_envelope.h"
+#include "imap_wire/mime_section.h"
+#include "mime/mime_parser.h"
 
 namespace {
 

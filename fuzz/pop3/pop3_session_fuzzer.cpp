@@ -9,8 +9,8 @@
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/scratch_folder.h"
 #include "fuzz/support/session_driver.h"
-#include "net/secret_mask.h"
 #include "pop3/pop_session.h"
+#include "session/secret_mask.h"
 #include "tests/support/memory_account.h"
 
 namespace {

@@ -4,8 +4,8 @@
 //
 // Input: the first byte gives the length of a text value taken from the end
 // of the input (modulo 64); the bytes between are the file.
-#include "core/reg_file.h"
 #include "fuzz/support/fuzz_check.h"
+#include "settings/reg_file.h"
 #include "text/utf8.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/scratch_folder.h"
 #include "fuzz/support/session_driver.h"
-#include "net/secret_mask.h"
+#include "session/secret_mask.h"
 #include "smtp/smtp_session.h"
 #include "tests/support/memory_account.h"
 

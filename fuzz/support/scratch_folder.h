@@ -3,8 +3,8 @@
 // the process ends normally: the settings file and the log live there
 // (XDG_CONFIG_HOME and XDG_STATE_HOME point at it), and so do any files a
 // target writes.
-#include "core/config.h"
 #include "core/str.h"
+#include "settings/config.h"
 
 namespace fuzz_support {
 

@@ -8,9 +8,9 @@
 #include <functional>
 #include <vector>
 
-#include "core/config.h"
 #include "core/str.h"
 #include "net/socket.h"
+#include "settings/config.h"
 #include "tests/support/memory_account.h"
 
 namespace fuzz_support {

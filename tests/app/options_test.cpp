@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings_command.h"
-#include "core/config_fields.h"
+#include "settings/config_fields.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/gateway.h"
+#include "gateway/gateway.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/config.h"
 #include "core/thread.h"
-#include "net/spool_file.h"
+#include "session/spool_file.h"
+#include "settings/config.h"
 #include "tests/support/counting_window.h"
 #include "tests/support/line_client.h"
 #include "tests/support/log_watch.h"

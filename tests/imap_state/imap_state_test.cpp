@@ -7,8 +7,8 @@
 
 #include "core/exception.h"
 #include "core/file_util.h"
-#include "imap/folder_state.h"
-#include "imap/state_store.h"
+#include "imap_state/folder_state.h"
+#include "imap_state/state_store.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "imap/imap_string.h"
+#include "imap_wire/imap_string.h"
 
 #include <gtest/gtest.h>
 

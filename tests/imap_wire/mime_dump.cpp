@@ -7,10 +7,10 @@
 #include <iterator>
 #include <string>
 
-#include "imap/mime_bodystructure.h"
-#include "imap/mime_envelope.h"
-#include "imap/mime_parser.h"
-#include "imap/mime_section.h"
+#include "imap_wire/mime_bodystructure.h"
+#include "imap_wire/mime_envelope.h"
+#include "imap_wire/mime_section.h"
+#include "mime/mime_parser.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

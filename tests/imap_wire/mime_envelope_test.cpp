@@ -1,7 +1,7 @@
 // Expected envelopes are what Dovecot 2.3 answers for the same headers, but
 // that a text it sends as a literal only for a quote goes as a quoted string
 // with escapes here.
-#include "imap/mime_envelope.h"
+#include "imap_wire/mime_envelope.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "imap/mime_section.h"
+#include "imap_wire/mime_section.h"
 
 #include <gtest/gtest.h>
 
-#include "imap/mime_parser.h"
+#include "mime/mime_parser.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "imap/mutf7.h"
+#include "imap_wire/mutf7.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The parser and the BODYSTRUCTURE writer together: each message's expected
 // structure is what a real IMAP server (Dovecot 2.3) answers for it, except
 // where a comment says otherwise.
-#include "imap/mime_parser.h"
+#include "mime/mime_parser.h"
 
 #include <gtest/gtest.h>
 
-#include "imap/mime_bodystructure.h"
+#include "imap_wire/mime_bodystructure.h"
 #include "tests/support/random.h"
 
 namespace {

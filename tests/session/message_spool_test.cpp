@@ -1,4 +1,4 @@
-#include "net/message_spool.h"
+#include "session/message_spool.h"
 
 #include <gtest/gtest.h>
 

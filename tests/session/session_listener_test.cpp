@@ -1,4 +1,4 @@
-#include "net/session_listener.h"
+#include "session/session_listener.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "core/config.h"
-#include "net/line_channel.h"
+#include "session/line_channel.h"
+#include "settings/config.h"
 #include "tests/support/line_client.h"
 #include "tests/support/log_watch.h"
 #include "tests/support/test_socket.h"

@@ -3,11 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/config.h"
 #include "core/dir_util.h"
 #include "core/exception.h"
 #include "core/file_util.h"
 #include "core/log.h"
+#include "settings/config.h"
 #include "tests/support/log_watch.h"
 #include "tests/support/temp_dir.h"
 

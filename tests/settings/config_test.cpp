@@ -1,13 +1,13 @@
-#include "core/config.h"
+#include "settings/config.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "core/config_defaults.h"
 #include "core/exception.h"
-#include "core/password.h"
+#include "settings/config_defaults.h"
+#include "settings/password.h"
 #include "tests/support/settings_sandbox.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/reg_file.h"
+#include "settings/reg_file.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "session/spool_file.h"
 #include "tests/smtp/smtp_fixture.h"
-#include "net/spool_file.h"
 #include "tests/support/log_watch.h"
 #include "tests/support/temp_dir.h"
 

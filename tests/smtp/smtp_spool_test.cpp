@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "net/spool_file.h"
+#include "session/spool_file.h"
 #include "tests/smtp/smtp_fixture.h"
 
 namespace {

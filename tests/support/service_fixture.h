@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/config.h"
 #include "core/thread.h"
+#include "settings/config.h"
 #include "tests/support/memory_account.h"
 
 namespace testing_support {

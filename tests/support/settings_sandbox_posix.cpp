@@ -5,7 +5,7 @@
 
 #include "core/dir_util.h"
 #include "core/file_util.h"
-#include "core/reg_file.h"
+#include "settings/reg_file.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/temp_dir.h"
 

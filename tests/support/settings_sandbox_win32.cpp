@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/dir_util.h"
-#include "core/reg_file.h"
+#include "settings/reg_file.h"
 #include "tests/support/settings_sandbox.h"
 
 namespace testing_support {

@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "core/config.h"
+#include "settings/config.h"
 #include "tests/support/log_watch.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
 #include "core/main_window.h"
+#include "settings/config.h"
 #include "tests/http/http_fixture.h"
 #include "tests/support/log_watch.h"
 #include "webmail/hotmail.h"

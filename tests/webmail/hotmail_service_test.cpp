@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "core/config.h"
 #include "http/http.h"
+#include "settings/config.h"
 #include "tests/http/peer_process.h"
 #include "tests/support/temp_dir.h"
 #include "webmail/hotmail.h"
