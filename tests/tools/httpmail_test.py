@@ -1,4 +1,5 @@
 """End-to-end tests of the local HTTPMail service: real sockets, curl and http.client."""
+import datetime
 import http.client
 import os
 import random
@@ -485,6 +486,83 @@ class MessageState(unittest.TestCase):
             self.assertEqual(2, len(os.listdir(os.path.join(root, "dan", "inbox"))))
             self.assertNotIn("1.eml", os.listdir(os.path.join(root, "dan", "inbox")))
             self.assertEqual([], os.listdir(os.path.join(root, "dan", "folders", "Work")))
+
+
+HM_DATE = (b'<D:propfind xmlns:D="DAV:" xmlns:hm="urn:schemas:httpmail:"><D:prop>'
+           b'<D:getcontentlength/><hm:date/></D:prop></D:propfind>')
+
+
+def iso(seconds):
+    return datetime.datetime.fromtimestamp(seconds, datetime.timezone.utc).strftime(
+        "%Y-%m-%dT%H:%M:%SZ")
+
+
+def arrivals(service, url, user=DAN):
+    return [p[prop("hm:date")] for _, p in propfind(service, url, HM_DATE, user)]
+
+
+class ArrivalDates(unittest.TestCase):
+    """hm:date: when each message reached the service, as the IMAP gateway's
+    listing asks for it."""
+
+    def test_listings_carry_the_arrival_when_asked_for_it(self):
+        cases = [(b"", True),
+                 (b'<D:propfind xmlns:D="DAV:"><D:allprop/></D:propfind>', True),
+                 (HM_DATE, True),
+                 # The client's own prefix for the namespace.
+                 (b'<D:propfind xmlns:D="DAV:" xmlns:x="urn:schemas:httpmail:"><D:prop><x:date/>'
+                  b'</D:prop></D:propfind>', True),
+                 # The Date header field is another property.
+                 (b'<D:propfind xmlns:D="DAV:" xmlns:m="urn:schemas:mailheader:"><D:prop><m:date/>'
+                  b'</D:prop></D:propfind>', False),
+                 (b'<D:propfind xmlns:D="DAV:"><D:prop><D:getcontentlength/></D:prop></D:propfind>',
+                  False)]
+        with Service("--auth", "any") as s:
+            for body, dated in cases:
+                listed = [p for _, p in propfind(s, BOB_ROOT + "inbox/", body, BOB)]
+                self.assertEqual(["2003-03-03T09:31:00Z", "2003-03-04T09:31:00Z"] if dated else [],
+                                 [p[prop("hm:date")] for p in listed if prop("hm:date") in p], body)
+            # Every sample has a time of its own.
+            folders = [href for href, _ in propfind(s, "/mail/alice/", user=ALICE)]
+            dates = [d for f in folders for d in arrivals(s, f, ALICE)]
+            self.assertEqual(13, len(dates))
+            self.assertEqual(13, len(set(dates)))
+
+    def test_loaded_files_arrive_at_their_modification_time_and_keep_it(self):
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            os.utime(os.path.join(root, "dan", "inbox", "1.eml"), (0, 1620284889))
+            subprocess.run([BINARY, "--export-samples", root], check=True, timeout=10)
+            options = ("--mail-dir", root, "--write-back", "--copy-and-delete", "--auth", "any")
+            with Service(*options) as s:
+                self.assertEqual("2003-03-03T09:01:00Z", arrivals(s, "/mail/alice/inbox/", ALICE)[0])
+                first = propfind(s, DAN_ROOT + "inbox/")[0][0]
+                self.assertEqual("2021-05-06T07:08:09Z", arrivals(s, DAN_ROOT + "inbox/")[0])
+                self.assertEqual(201, s.request("COPY", first, DAN, {
+                    "Destination": DAN_ROOT + "folders/Work/copy.eml"})[0])
+                self.assertEqual(201, s.request("MOVE", first, DAN, {
+                    "Destination": DAN_ROOT + "junk/moved.eml"})[0])
+                for folder in ("folders/Work/", "junk/"):
+                    self.assertEqual(["2021-05-06T07:08:09Z"], arrivals(s, DAN_ROOT + folder))
+            # Written back, the copy and the moved file keep the time when loaded again.
+            with Service(*options) as s:
+                for folder in ("folders/Work/", "junk/"):
+                    self.assertEqual(["2021-05-06T07:08:09Z"], arrivals(s, DAN_ROOT + folder))
+
+    def test_generated_and_submitted_messages_arrive_now(self):
+        before = iso(time.time() - 1)
+        with Service("--fill", "3", "--copy-to-sent") as s:
+            status = s.request("POST", BOB_ROOT + "sendmsg", BOB,
+                               {"Content-Type": "message/rfc821"}, SUBMISSION)[0]
+            self.assertEqual(200, status)
+            status = s.request("POST", BOB_ROOT + "sendmsg", BOB,
+                               {"Content-Type": "message/rfc821"}, SUBMISSION)[0]
+            after = iso(time.time() + 1)
+            generated = arrivals(s, BOB_ROOT + "inbox/", BOB)[2:]
+            sent = arrivals(s, BOB_ROOT + "sent/", BOB)
+            self.assertEqual((3, 2), (len(generated), len(sent)))
+            for date in generated + sent:
+                self.assertTrue(before <= date <= after, (before, date, after))
 
 
 class CommandLine(unittest.TestCase):

@@ -63,6 +63,12 @@ Endpoints and URLs (HOST as above):
   PROPFIND http://HOST/mail/ACCOUNT/inbox/      a listing: D:href,
       D:getcontentlength and hm:read (1 or 0) per message; also junk/,
       sent/, deleted/, promo/ and folders/NAME/ (NAME percent-encoded UTF-8).
+      When the request body names hm:date (xmlns:hm="urn:schemas:httpmail:")
+      or asks for every property, each message also carries hm:date: when it
+      reached the service, in UTC ("2003-03-03T09:01:00Z"). The built-in
+      samples have fixed times, files of --mail-dir their modification time,
+      other messages the time they came (--fill, --copy-to-sent); MOVE
+      and COPY keep it.
       When the request body names them (xmlns:m="urn:schemas:mailheader:",
       <m:subject/> <m:from/> <m:to/> <m:date/>) or asks for every property
       (no body, or D:allprop), each message also carries those header fields
@@ -92,7 +98,9 @@ Mail folder layout (--mail-dir):
                               '#' starts a comment line
   DIR/ACCOUNT/inbox/*.eml     likewise junk/, sent/, deleted/, promo/
   DIR/ACCOUNT/folders/NAME/   a user folder; NAME is its display name
-  Messages are served in file name order, with every line break as CR LF.
+  Messages are served in file name order, with every line break as CR LF;
+  a file's modification time is when its message arrived (--export-samples
+  sets it so).
 
 Fault rules (--fault EXCHANGE[#FROM]:KIND[=VALUE][:COUNT]):
   EXCHANGE  login, folders, list, get, move, post, proppatch, copy, delete,

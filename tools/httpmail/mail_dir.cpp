@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/httpmail/file_time.h"
+#include "tools/httpmail/iso_time.h"
 #include "tools/httpmail/text_util.h"
 
 namespace httpmail {
@@ -89,8 +91,10 @@ void LoadFolder(const fs::path& dir, bool writeBack, Folder& folder) {
             Warn(file.string() + ": cannot read, or larger than 256 MiB; left out");
             continue;
         }
+        int64_t received = 0;
+        if (!FileModified(file.string(), received)) received = NowUtc();
         folder.messages.push_back({"", std::make_shared<const std::string>(ToCrLf(text)),
-                                   writeBack ? file.string() : std::string(), false});
+                                   writeBack ? file.string() : std::string(), false, received});
     }
 }
 
@@ -161,6 +165,8 @@ bool ExportMailDir(const std::vector<Account>& accounts, const std::string& root
                     error = (folderDir / name).string() + ": cannot write";
                     return false;
                 }
+                // Loaded again, the message arrives when it did here.
+                SetFileModified((folderDir / name).string(), folder.messages[i].received);
             }
         }
         const std::string accountText =

@@ -5,7 +5,8 @@
 //   <root>/<account>/inbox/*.eml      also junk/, sent/, deleted/, promo/
 //   <root>/<account>/folders/<name>/  user folders; the folder name is the display name
 //
-// Messages are taken in file name order; line breaks become CR LF.
+// Messages are taken in file name order; line breaks become CR LF. A file's
+// modification time is when its message arrived.
 #include <string>
 #include <vector>
 

@@ -3,6 +3,7 @@
 #include "tools/httpmail/crypto.h"
 #include "tools/httpmail/dav_body.h"
 #include "tools/httpmail/header_fields.h"
+#include "tools/httpmail/iso_time.h"
 #include "tools/httpmail/multistatus.h"
 #include "tools/httpmail/submission_parser.h"
 #include "tools/httpmail/text_util.h"
@@ -41,12 +42,16 @@ Properties CollectionProperties(const std::string& name, const std::string& spec
 // fields as the message has them, folding removed; a field it lacks is left out.
 const char* const kMailHeaderProperties[] = {"subject", "from", "to", "date"};
 
+bool Names(const std::vector<std::string>& wanted, const char* name) {
+    for (const std::string& w : wanted)
+        if (IEquals(w, name)) return true;
+    return false;
+}
+
 void AddMailHeaderProperties(Properties& properties, const std::string& source,
                              const std::vector<std::string>& wanted, bool all) {
     for (const char* name : kMailHeaderProperties) {
-        bool asked = all;
-        for (const std::string& w : wanted) asked = asked || IEquals(w, name);
-        if (!asked) continue;
+        if (!all && !Names(wanted, name)) continue;
         if (std::optional<std::string> value = HeaderField(source, name))
             properties.emplace_back(std::string("m:") + name, *value);
     }
@@ -105,11 +110,13 @@ HttpResponse MailExchanges::List(const Call& call) const {
     const bool all = AsksForAllProperties(call.request.body);
     const std::vector<std::string> wanted =
         NamedProperties(call.request.body, kMailHeaderNamespace);
+    const bool dates = all || Names(NamedProperties(call.request.body, kHttpMailNamespace), "date");
     if (depth != Depth::Zero)
         for (const MessageInfo& m : messages) {
             Properties properties = {{"D:isfolder", "0"},
                                      {"D:getcontentlength", std::to_string(m.size)},
                                      {"hm:read", m.read ? "1" : "0"}};
+            if (dates) properties.emplace_back("hm:date", IsoUtc(m.received));
             if (headerProperties) AddMailHeaderProperties(properties, *m.source, wanted, all);
             body.Add(url + EncodePathSegment(m.id), properties);
         }
@@ -199,7 +206,7 @@ HttpResponse MailExchanges::Post(const Call& call) const {
         return HttpResponse::Page(400, "The submission is not usable: " + error + ".");
     submission.account = call.account;
     if (!sent.Add(submission)) return HttpResponse::Page(500, "The message could not be stored.");
-    if (copyToSent) mailbox.Append(call.account, "sentitems", ToCrLf(submission.text));
+    if (copyToSent) mailbox.Append(call.account, "sentitems", ToCrLf(submission.text), NowUtc());
     HttpResponse response(200);
     response.SetBody("Message accepted for delivery.\r\n", "text/plain");
     return response;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tools/httpmail/file_time.h"
 #include "tools/httpmail/request_target.h"
 
 namespace httpmail {
@@ -121,7 +122,8 @@ bool Mailbox::List(const std::string& name, const std::vector<std::string>& segm
     if (!folder) return false;
     out.clear();
     for (const Message& message : folder->messages)
-        out.push_back({message.id, message.source->size(), message.read, message.source});
+        out.push_back(
+            {message.id, message.source->size(), message.read, message.source, message.received});
     return true;
 }
 
@@ -173,6 +175,8 @@ MoveOutcome Mailbox::Transfer(const std::string& name, const std::vector<std::st
         message.file = MoveFile(message.file, to->dir, keep);
     else if (keep)
         message.file.clear();
+    // A copy arrived when its original did, also when the folder is loaded again.
+    if (keep && !message.file.empty()) SetFileModified(message.file, message.received);
     to->messages.push_back(std::move(message));
     return MoveOutcome::Moved;
 }
@@ -213,7 +217,8 @@ Message* Mailbox::FindMessage(const std::string& name, const std::vector<std::st
     return nullptr;
 }
 
-void Mailbox::Append(const std::string& name, const std::string& special, std::string source) {
+void Mailbox::Append(const std::string& name, const std::string& special, std::string source,
+                     int64_t received) {
     std::lock_guard<std::mutex> guard(lock);
     Account* account = Find(name);
     if (!account) return;
@@ -222,7 +227,8 @@ void Mailbox::Append(const std::string& name, const std::string& special, std::s
             folder.messages.push_back({FreshId(*account),
                                        std::make_shared<const std::string>(std::move(source)),
                                        {},
-                                       false});
+                                       false,
+                                       received});
             return;
         }
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The accounts of the service and their folders, shared by every connection.
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,7 @@ struct Message {
     std::shared_ptr<const std::string> source;  // CR LF lines
     std::string file;  // its file, when moves are written back to the mail folder
     bool read = false;
+    int64_t received = 0;  // when it reached the service, seconds since 1970 in UTC
 };
 
 struct Folder {
@@ -60,6 +62,7 @@ struct MessageInfo {
     size_t size = 0;
     bool read = false;
     std::shared_ptr<const std::string> source;
+    int64_t received = 0;
 };
 
 enum class MoveOutcome { Moved, NoMessage, NoFolder, Exists };
@@ -99,8 +102,9 @@ public:
     // False when there is no such message.
     bool SetRead(const std::string& account, const std::vector<std::string>& folder,
                  const std::string& id, bool read);
-    // Appends a message to the folder with that special use.
-    void Append(const std::string& account, const std::string& special, std::string source);
+    // Appends a message that arrived at `received` to the folder with that special use.
+    void Append(const std::string& account, const std::string& special, std::string source,
+                int64_t received);
     // One line per message: its encoded path below the account and its size.
     std::string Describe(const std::string& account) const;
 

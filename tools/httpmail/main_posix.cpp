@@ -8,6 +8,7 @@
 
 #include "tools/httpmail/fault_plan.h"
 #include "tools/httpmail/httpmail_service.h"
+#include "tools/httpmail/iso_time.h"
 #include "tools/httpmail/journal.h"
 #include "tools/httpmail/listener.h"
 #include "tools/httpmail/mail_dir.h"
@@ -29,9 +30,10 @@ bool LoadAccounts(const Options& options, std::vector<Account>& accounts, std::s
         accounts = BuiltInSamples();
     else if (!LoadMailDir(options.mailDir, options.writeBack, accounts, error))
         return false;
+    const int64_t now = NowUtc();
     for (Account& account : accounts) {
         if (options.fillCount > 0)
-            AddGeneratedMessages(account, options.fillCount, options.fillSize);
+            AddGeneratedMessages(account, options.fillCount, options.fillSize, now);
         if (options.authOverride) account.schemes = options.authOverride;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "tools/httpmail/iso_time.h"
 #include "tools/httpmail/text_util.h"
 
 namespace httpmail {
@@ -153,8 +154,14 @@ Message-ID: <bob.15@spam.example>
 Buy now.
 )";
 
-void Add(Folder& folder, const char* text) {
-    folder.messages.push_back({"", std::make_shared<const std::string>(ToCrLf(text)), {}, false});
+// Each sample arrives a minute after its Date, so that every one has a time of its own.
+void Add(Folder& folder, const char* text, int64_t received) {
+    folder.messages.push_back(
+        {"", std::make_shared<const std::string>(ToCrLf(text)), {}, false, received});
+}
+
+int64_t March2003(unsigned day, int hour, int minute) {
+    return UtcSeconds(2003, 3, day, hour, minute, 0);
 }
 
 Folder& Special(Account& account, const char* special) {
@@ -184,37 +191,45 @@ std::string Generated(size_t number, size_t size, const std::string& to) {
 }
 }  // namespace
 
-void AddGeneratedMessages(Account& account, size_t count, size_t size) {
+void AddGeneratedMessages(Account& account, size_t count, size_t size, int64_t received) {
     Folder& inbox = Special(account, "inbox");
     for (size_t i = 1; i <= count; ++i)
         inbox.messages.push_back(
-            {"", std::make_shared<const std::string>(Generated(i, size, account.name)), {}, false});
+            {"",
+             std::make_shared<const std::string>(Generated(i, size, account.name)),
+             {},
+             false,
+             received});
 }
 
 std::vector<Account> BuiltInSamples() {
     Account alice = MakeAccount("alice", "wonderland", kDigest);
     Folder& inbox = Special(alice, "inbox");
-    for (const char* text : {kWelcome, kDots, kNoFinalLineEnd, kHeadersOnly, kUtf8})
-        Add(inbox, text);
+    Add(inbox, kWelcome, March2003(3, 9, 1));
+    Add(inbox, kDots, March2003(3, 10, 16));
+    Add(inbox, kNoFinalLineEnd, March2003(4, 8, 31));
+    Add(inbox, kHeadersOnly, March2003(4, 12, 1));
+    Add(inbox, kUtf8, March2003(5, 15, 46));
     // A larger one, for transfers that take more than one read.
     inbox.messages.push_back(
         {"",
          std::make_shared<const std::string>(Generated(0, 300000, "alice@hotmail.com")),
          {},
-         false});
-    Add(Special(alice, "bulkmail"), kSpam);
-    Add(Special(alice, "sentitems"), kSent);
-    Add(Special(alice, "deleteditems"), kDeleted);
-    Add(Special(alice, "msnpromo"), kPromo);
+         false,
+         March2003(8, 0, 1)});
+    Add(Special(alice, "bulkmail"), kSpam, March2003(6, 3, 34));
+    Add(Special(alice, "sentitems"), kSent, March2003(6, 11, 1));
+    Add(Special(alice, "deleteditems"), kDeleted, UtcSeconds(2003, 2, 28, 7, 1, 0));
+    Add(Special(alice, "msnpromo"), kPromo, March2003(7, 6, 1));
     Folder& work = AddUserFolder(alice, "Work");
-    Add(work, kWork1);
-    Add(work, kWork2);
-    Add(AddUserFolder(alice, "Re\xC3\xA7us"), kRecus);
+    Add(work, kWork1, March2003(7, 14, 1));
+    Add(work, kWork2, March2003(10, 12, 1));
+    Add(AddUserFolder(alice, "Re\xC3\xA7us"), kRecus, March2003(10, 17, 1));
 
     Account bob = MakeAccount("bob@msn.com", "builder", kBasic);
-    Add(Special(bob, "inbox"), kBob1);
-    Add(Special(bob, "inbox"), kBob2);
-    Add(Special(bob, "bulkmail"), kBobSpam);
+    Add(Special(bob, "inbox"), kBob1, March2003(3, 9, 31));
+    Add(Special(bob, "inbox"), kBob2, March2003(4, 9, 31));
+    Add(Special(bob, "bulkmail"), kBobSpam, March2003(4, 2, 1));
     return {alice, bob};
 }
 

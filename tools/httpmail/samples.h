@@ -8,7 +8,8 @@ namespace httpmail {
 
 // alice (Digest, password "wonderland") and bob@msn.com (Basic, password "builder").
 std::vector<Account> BuiltInSamples();
-// Appends `count` generated messages of about `size` bytes each to the inbox.
-void AddGeneratedMessages(Account& account, size_t count, size_t size);
+// Appends `count` generated messages of about `size` bytes each to the inbox,
+// all arrived at `received`.
+void AddGeneratedMessages(Account& account, size_t count, size_t size, int64_t received);
 
 }  // namespace httpmail
