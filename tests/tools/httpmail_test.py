@@ -565,13 +565,95 @@ class ArrivalDates(unittest.TestCase):
                 self.assertTrue(before <= date <= after, (before, date, after))
 
 
+NEW_MESSAGE = ("From: Dan <dan@example.org>\r\nTo: ann@example.org\r\nSubject: Grüße\r\n"
+               "Content-Type: text/plain; charset=UTF-8\r\n\r\n.\r\n..two dots\r\n"
+               "no line break at the end").encode()
+
+
+def mailbox_lines(service, account="dan"):
+    return sorted(service.admin("mailbox/" + account).splitlines())
+
+
+class NewMessages(unittest.TestCase):
+    """PUT: how a mail client's APPEND reaches the service."""
+
+    def test_put_message_is_listed_served_and_written_back(self):
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            before = iso(time.time() - 1)
+            with Service("--mail-dir", root, "--write-back") as s:
+                url = "http://127.0.0.1:%d%sfolders/Work/new-1.eml" % (s.port, DAN_ROOT)
+                status, headers, _ = s.request("PUT", DAN_ROOT + "folders/Work/new-1.eml", DAN,
+                                               {"Content-Type": "message/rfc822"}, NEW_MESSAGE)
+                self.assertEqual((201, url), (status, headers["Location"]))
+                (href, props), = propfind(s, DAN_ROOT + "folders/Work/", HM_DATE)
+                self.assertEqual(url, href)
+                self.assertEqual(str(len(NEW_MESSAGE)), props[prop("D:getcontentlength")])
+                self.assertEqual("0", props[prop("hm:read")])
+                self.assertTrue(before <= props[prop("hm:date")] <= iso(time.time() + 1))
+                self.assertEqual(NEW_MESSAGE, s.request("GET", href, DAN)[2])
+                # An id from a URL never leads its file out of the folder.
+                self.assertEqual(201, s.request("PUT", DAN_ROOT + "folders/Work/..%2F..%2Fx",
+                                                DAN, body=b"Subject: x\r\n\r\n")[0])
+            work = os.path.join(root, "dan", "folders", "Work")
+            self.assertEqual(2, len(os.listdir(work)))
+            self.assertEqual(["account", "deleted", "folders", "inbox", "junk"],
+                             sorted(os.listdir(os.path.join(root, "dan"))))
+            with open(os.path.join(work, "new-1.eml"), "rb") as f:
+                self.assertEqual(NEW_MESSAGE, f.read())
+            # Loaded again, the message is there with the time it came.
+            with Service("--mail-dir", root) as s:
+                self.assertEqual(props[prop("hm:date")],
+                                 arrivals(s, DAN_ROOT + "folders/Work/")[0])
+
+    def test_put_with_digest_through_the_proxy(self):
+        with Service() as s:
+            url = "http://services.msn.com/mail/alice/inbox/appended.eml"
+            status, _ = s.curl("PUT", url, ALICE, "-H", "Content-Type: message/rfc822",
+                               body=NEW_MESSAGE)
+            self.assertEqual(201, status)
+            self.assertEqual((200, NEW_MESSAGE), s.curl("GET", url, ALICE))
+
+    def test_refused_puts_store_nothing(self):
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            with Service("--mail-dir", root, "--max-body", "2000") as s:
+                first = propfind(s, DAN_ROOT + "inbox/")[0][0].rsplit("/", 1)[1]
+                before = mailbox_lines(s)
+                cases = [(DAN_ROOT + "nowhere/x.eml", NEW_MESSAGE, 409),
+                         (DAN_ROOT + "folders/Missing/x.eml", NEW_MESSAGE, 409),
+                         (DAN_ROOT + "folders/Missing", NEW_MESSAGE, 409),
+                         (DAN_ROOT + "inbox/" + first, NEW_MESSAGE, 412),
+                         # Ids are unique within the account.
+                         (DAN_ROOT + "junk/" + first, NEW_MESSAGE, 412),
+                         (DAN_ROOT + "inbox/", NEW_MESSAGE, 405),
+                         (DAN_ROOT + "sendmsg", NEW_MESSAGE, 405),
+                         ("/mail/alice/inbox/x.eml", NEW_MESSAGE, 403),
+                         (DAN_ROOT + "inbox/big.eml", b"x" * 2001, 413)]
+                for url, body, expected in cases:
+                    self.assertEqual(expected, s.request("PUT", url, DAN, body=body)[0], url)
+                self.assertEqual(before, mailbox_lines(s))
+                self.assertEqual(FIRST, s.request("GET", DAN_ROOT + "inbox/" + first, DAN)[2])
+
+    def test_without_put_every_put_is_405(self):
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            with Service("--mail-dir", root, "--no-put") as s:
+                before = mailbox_lines(s)
+                for url in (DAN_ROOT + "inbox/new.eml", DAN_ROOT + "nowhere/new.eml"):
+                    status, headers, _ = s.request("PUT", url, DAN, body=NEW_MESSAGE)
+                    self.assertEqual(405, status, url)
+                    self.assertNotIn("PUT", headers["Allow"])
+                self.assertEqual(before, mailbox_lines(s))
+
+
 class CommandLine(unittest.TestCase):
     def test_help_and_bad_switches(self):
         result = subprocess.run([BINARY, "--help"], capture_output=True, timeout=10)
         self.assertEqual(0, result.returncode)
         for switch in (b"--mail-dir", b"--fault", b"--state-dir", b"--public-host",
                        b"--copy-and-delete", b"--no-header-properties", b"PROPPATCH",
-                       b"urn:schemas:mailheader:"):
+                       b"urn:schemas:mailheader:", b"--no-put", b"hm:date"):
             self.assertIn(switch, result.stdout)
         for args in (["--port", "70000"], ["--bogus"], ["--auth", "ntlm"], ["--write-back"],
                      ["--verbose=1"], ["--port"]):

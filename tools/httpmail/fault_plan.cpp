@@ -13,12 +13,25 @@ struct ExchangeEntry {
     Exchange exchange;
 };
 const ExchangeEntry kExchanges[] = {
-    {"login", Exchange::Login},         {"folders", Exchange::Folders},
-    {"list", Exchange::List},           {"get", Exchange::Get},
-    {"move", Exchange::Move},           {"post", Exchange::Post},
-    {"proppatch", Exchange::Proppatch}, {"copy", Exchange::Copy},
-    {"delete", Exchange::Delete},       {"any", Exchange::Any},
+    {"login", Exchange::Login},
+    {"folders", Exchange::Folders},
+    {"list", Exchange::List},
+    {"get", Exchange::Get},
+    {"move", Exchange::Move},
+    {"post", Exchange::Post},
+    {"proppatch", Exchange::Proppatch},
+    {"copy", Exchange::Copy},
+    {"delete", Exchange::Delete},
+    {"put", Exchange::Put},
+    {"any", Exchange::Any},
 };
+
+std::string ExchangeNames() {
+    std::string names;
+    for (const ExchangeEntry& e : kExchanges)
+        names += (names.empty() ? "" : ", ") + std::string(e.name);
+    return names;
+}
 
 enum class Arg { None, Optional, Required };
 struct KindEntry {
@@ -129,8 +142,7 @@ bool FaultPlan::ParseRule(std::string_view spec, FaultRule& out, std::string& er
     const auto it = std::find_if(std::begin(kExchanges), std::end(kExchanges),
                                  [&](const ExchangeEntry& e) { return exchange == e.name; });
     if (it == std::end(kExchanges)) {
-        error = "unknown exchange '" + std::string(exchange) +
-                "' (login, folders, list, get, move, post or any)";
+        error = "unknown exchange '" + std::string(exchange) + "' (" + ExchangeNames() + ")";
         return false;
     }
     out.exchange = it->exchange;

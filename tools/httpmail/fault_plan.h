@@ -12,7 +12,7 @@
 
 namespace httpmail {
 
-enum class Exchange { Login, Folders, List, Get, Move, Post, Proppatch, Copy, Delete, Any };
+enum class Exchange { Login, Folders, List, Get, Move, Post, Proppatch, Copy, Delete, Put, Any };
 
 enum class FaultKind {
     Status,       // answer with the status ARG instead of the real answer

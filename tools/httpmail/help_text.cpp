@@ -6,8 +6,8 @@ const char* HelpText() {
     return R"(Usage: mirelink-httpmail [switches]
 
 A local HTTPMail service: web mail accounts served over HTTP/1.1 with WebDAV
-(PROPFIND, GET, MOVE, PROPPATCH, POST; COPY and DELETE on request), Basic and
-Digest authentication and keep-alive.
+(PROPFIND, GET, MOVE, PROPPATCH, POST, PUT; COPY and DELETE of messages on
+request), Basic and Digest authentication and keep-alive.
 It answers origin-form requests ("GET /path") and the absolute-URI requests a
 plain HTTP proxy receives ("GET http://host/path"), for any host name, so a
 client can reach it directly or through its proxy settings.
@@ -21,7 +21,7 @@ Switches:
   --mail-dir DIR       load the accounts from DIR (layout below); without it
                        the built-in samples are served
   --write-back         with --mail-dir: a MOVE also moves the .eml file (a
-                       COPY copies it, a DELETE removes it)
+                       COPY copies it, a DELETE removes it, a PUT writes one)
   --export-samples DIR write the built-in samples to DIR in the mail folder
                        layout and exit
   --fill COUNT[xSIZE]  add COUNT generated messages of about SIZE bytes
@@ -35,6 +35,7 @@ Switches:
   --copy-and-delete    also answer COPY and DELETE of messages (without it
                        they are answered 405, as by a service that has
                        neither)
+  --no-put             answer PUT 405, as a service without it would
   --public-host H[:P]  host in the URLs handed out (default: the host the
                        request named, else services.msn.com)
   --auth SCHEME        make every account accept basic, digest or any
@@ -67,7 +68,7 @@ Endpoints and URLs (HOST as above):
       or asks for every property, each message also carries hm:date: when it
       reached the service, in UTC ("2003-03-03T09:01:00Z"). The built-in
       samples have fixed times, files of --mail-dir their modification time,
-      other messages the time they came (--fill, --copy-to-sent); MOVE
+      other messages the time they came (--fill, --copy-to-sent, PUT); MOVE
       and COPY keep it.
       When the request body names them (xmlns:m="urn:schemas:mailheader:",
       <m:subject/> <m:from/> <m:to/> <m:date/>) or asks for every property
@@ -84,6 +85,13 @@ Endpoints and URLs (HOST as above):
   COPY     (--copy-and-delete) like MOVE, but the message also stays; the
       copy gets the Destination's id, or a fresh one as above
   DELETE   (--copy-and-delete) the message URL: 204, and it is gone for good
+  PUT      http://HOST/mail/ACCOUNT/FOLDER/NEWID, the message as body (any
+      Content-Type): 201 with its URL in Location. It is listed from then on,
+      unread, with its line breaks as CR LF (so its size is the body's when
+      the body has CR LF lines) and the time it came as hm:date. An id that a
+      message of the account has already, in any folder: 412; no such
+      folder: 409. With --write-back it is written to the folder as a .eml
+      file named after the id.
   POST     http://HOST/mail/ACCOUNT/sendmsg, Content-Type message/rfc821, body
       "MAIL FROM:<a>", "RCPT TO:<b>" lines, an empty line and the message:
       200, and the message is kept (see --state-dir)
@@ -104,7 +112,7 @@ Mail folder layout (--mail-dir):
 
 Fault rules (--fault EXCHANGE[#FROM]:KIND[=VALUE][:COUNT]):
   EXCHANGE  login, folders, list, get, move, post, proppatch, copy, delete,
-            or any
+            put, or any
   FROM      the first request of that exchange to get the fault (default 1)
   COUNT     how many requests get it (default 1), or "always"
   KIND      NNN            answer status NNN (200-599) instead

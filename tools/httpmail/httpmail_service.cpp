@@ -1,9 +1,8 @@
 #include "tools/httpmail/httpmail_service.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <iterator>
 
+#include "tools/httpmail/exchange_routes.h"
 #include "tools/httpmail/fault_answer.h"
 #include "tools/httpmail/text_util.h"
 #include "webmail/endpoints.h"
@@ -12,28 +11,6 @@ namespace httpmail {
 
 namespace {
 const char kRealm[] = "hotmail.com";
-
-using Handler = HttpResponse (MailExchanges::*)(const Call&) const;
-struct ExchangeRoute {
-    Place place;
-    const char* method;
-    Exchange exchange;
-    Handler handler;
-    bool optional = false;  // offered only with --copy-and-delete
-};
-const ExchangeRoute kExchangeRoutes[] = {
-    {Place::GatewayLogin, "PROPFIND", Exchange::Login, &MailExchanges::Login},
-    {Place::MsnLogin, "PROPFIND", Exchange::Login, &MailExchanges::Login},
-    {Place::FolderRoot, "PROPFIND", Exchange::Folders, &MailExchanges::Folders},
-    {Place::Folder, "PROPFIND", Exchange::List, &MailExchanges::List},
-    {Place::Message, "GET", Exchange::Get, &MailExchanges::Get},
-    {Place::Message, "HEAD", Exchange::Get, &MailExchanges::Get},
-    {Place::Message, "MOVE", Exchange::Move, &MailExchanges::Move},
-    {Place::Message, "PROPPATCH", Exchange::Proppatch, &MailExchanges::Proppatch},
-    {Place::Message, "COPY", Exchange::Copy, &MailExchanges::Copy, true},
-    {Place::Message, "DELETE", Exchange::Delete, &MailExchanges::Delete, true},
-    {Place::SendMsg, "POST", Exchange::Post, &MailExchanges::Post},
-};
 
 // MSN accounts log in at their own endpoint.
 bool IsMsnAccount(const std::string& name) {
@@ -47,21 +24,6 @@ bool IsHostText(const std::string& host) {
               c == '[' || c == ']' || c == '_'))
             return false;
     return true;
-}
-
-bool Offered(const ExchangeRoute& route, const ServiceSettings& settings) {
-    return !route.optional || settings.copyAndDelete;
-}
-
-HttpResponse MethodNotAllowed(Place place, const ServiceSettings& settings) {
-    std::string allow;
-    for (const ExchangeRoute& r : kExchangeRoutes)
-        if (r.place == place && Offered(r, settings))
-            allow += (allow.empty() ? "" : ", ") + std::string(r.method);
-    if (allow.empty()) return HttpResponse::Page(404);
-    HttpResponse response = HttpResponse::Page(405);
-    response.AddHeader("Allow", allow);
-    return response;
 }
 }  // namespace
 
@@ -121,12 +83,9 @@ Answer HttpMailService::Authorized(const HttpRequest& request, const RequestTarg
         answer.response = HttpResponse::Page(403, "These pages belong to another account.");
         return answer;
     }
-    const auto it = std::find_if(
-        std::begin(kExchangeRoutes), std::end(kExchangeRoutes), [&](const ExchangeRoute& r) {
-            return r.place == route.place && request.method == r.method && Offered(r, settings);
-        });
-    if (it == std::end(kExchangeRoutes)) {
-        answer.response = MethodNotAllowed(route.place, settings);
+    const ExchangeRoute* it = FindExchangeRoute(route.place, request.method);
+    if (!it || !Offered(*it, settings)) {
+        answer.response = Unrouted(route.place, it, settings);
         return answer;
     }
     entry.exchange = ExchangeName(it->exchange);

@@ -12,17 +12,9 @@
 #include "tools/httpmail/mail_exchanges.h"
 #include "tools/httpmail/mailbox.h"
 #include "tools/httpmail/sent_store.h"
+#include "tools/httpmail/service_settings.h"
 
 namespace httpmail {
-
-struct ServiceSettings {
-    std::string publicHost;  // empty: the host the request names
-    std::string proxyAuth;   // "user:password", or empty
-    bool copyToSent = false;
-    bool copyAndDelete = false;    // COPY and DELETE of messages are offered
-    bool headerProperties = true;  // listings carry mailheader fields when asked
-    bool verbose = false;
-};
 
 // The answer and the faults that change how it is sent.
 struct Answer {

@@ -196,6 +196,30 @@ HttpResponse MailExchanges::Proppatch(const Call& call) const {
     return MultistatusAnswer(body);
 }
 
+HttpResponse MailExchanges::Put(const Call& call) const {
+    const std::string& id = call.route.messageId;
+    switch (mailbox.Put(call.account, call.route.folder, id, ToCrLf(call.request.body), NowUtc())) {
+        case PutOutcome::NoFolder:
+            return PutNowhere(call);
+        case PutOutcome::Exists:
+            return HttpResponse::Page(412, "A message of this account has that name already.");
+        case PutOutcome::NotWritten:
+            return HttpResponse::Page(500, "The message could not be written.");
+        case PutOutcome::Stored:
+            break;
+    }
+    const std::string stored = call.base + AccountPath(call.account) +
+                               mailbox.FolderPath(call.account, call.route.folder) +
+                               EncodePathSegment(id);
+    HttpResponse response = HttpResponse::Page(201, "Stored as " + stored);
+    response.AddHeader("Location", stored);
+    return response;
+}
+
+HttpResponse MailExchanges::PutNowhere(const Call&) const {
+    return HttpResponse::Page(409, "There is no such folder.");
+}
+
 HttpResponse MailExchanges::Post(const Call& call) const {
     const std::string* type = call.request.Header("Content-Type");
     if (!type || !IStartsWith(Trim(*type), "message/rfc821"))

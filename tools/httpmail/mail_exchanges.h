@@ -33,6 +33,9 @@ public:
     HttpResponse Delete(const Call& call) const;
     HttpResponse Proppatch(const Call& call) const;
     HttpResponse Post(const Call& call) const;
+    HttpResponse Put(const Call& call) const;
+    // PUT below something that is no folder.
+    HttpResponse PutNowhere(const Call& call) const;
 
 private:
     // MOVE and COPY: the same Destination rules, the same answers.

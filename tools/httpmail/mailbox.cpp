@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "tools/httpmail/file_time.h"
+#include "tools/httpmail/message_files.h"
 #include "tools/httpmail/request_target.h"
 
 namespace httpmail {
@@ -33,28 +34,6 @@ std::string EncodedPath(const Folder& folder) {
     return path;
 }
 
-// Moves (or copies) the file into the folder's directory; a name already
-// there gets a suffix. The file's new name, or the old one when that failed.
-std::string MoveFile(const std::string& file, const std::string& dir, bool keep) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::create_directories(dir, error);
-    const fs::path name = fs::path(file).filename();
-    fs::path target = fs::path(dir) / name;
-    for (int n = 2; fs::exists(target, error); ++n)
-        target = fs::path(dir) /
-                 (name.stem().string() + "-" + std::to_string(n) + name.extension().string());
-    if (keep)
-        fs::copy_file(file, target, error);
-    else
-        fs::rename(file, target, error);
-    if (error) {
-        std::fprintf(stderr, "mirelink-httpmail: cannot %s %s to %s: %s\n", keep ? "copy" : "move",
-                     file.c_str(), target.c_str(), error.message().c_str());
-        return keep ? std::string() : file;
-    }
-    return target.string();
-}
 }  // namespace
 
 Account MakeAccount(const std::string& name, const std::string& password, unsigned schemes) {
@@ -172,7 +151,7 @@ MoveOutcome Mailbox::Transfer(const std::string& name, const std::vector<std::st
     if (!keep) from->messages.erase(it);
     message.id = finalId;
     if (!message.file.empty() && !to->dir.empty())
-        message.file = MoveFile(message.file, to->dir, keep);
+        message.file = MoveMessageFile(message.file, to->dir, keep);
     else if (keep)
         message.file.clear();
     // A copy arrived when its original did, also when the folder is loaded again.
@@ -215,6 +194,23 @@ Message* Mailbox::FindMessage(const std::string& name, const std::vector<std::st
     for (Message& message : folder->messages)
         if (message.id == id) return &message;
     return nullptr;
+}
+
+PutOutcome Mailbox::Put(const std::string& name, const std::vector<std::string>& segments,
+                        const std::string& id, std::string source, int64_t received) {
+    std::lock_guard<std::mutex> guard(lock);
+    Account* account = Find(name);
+    Folder* folder = account ? FindFolder(*account, segments) : nullptr;
+    if (!folder) return PutOutcome::NoFolder;
+    if (IdTaken(*account, id)) return PutOutcome::Exists;
+    Message message{
+        id, std::make_shared<const std::string>(std::move(source)), {}, false, received};
+    if (!folder->dir.empty()) {
+        message.file = WriteMessageFile(folder->dir, id, *message.source, received);
+        if (message.file.empty()) return PutOutcome::NotWritten;
+    }
+    folder->messages.push_back(std::move(message));
+    return PutOutcome::Stored;
 }
 
 void Mailbox::Append(const std::string& name, const std::string& special, std::string source,

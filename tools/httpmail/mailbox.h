@@ -66,6 +66,7 @@ struct MessageInfo {
 };
 
 enum class MoveOutcome { Moved, NoMessage, NoFolder, Exists };
+enum class PutOutcome { Stored, NoFolder, Exists, NotWritten };
 
 class Mailbox {
 public:
@@ -102,6 +103,10 @@ public:
     // False when there is no such message.
     bool SetRead(const std::string& account, const std::vector<std::string>& folder,
                  const std::string& id, bool read);
+    // Stores a new unread message under `id`, which no message of the account
+    // may have yet; when moves are written back, as a file too.
+    PutOutcome Put(const std::string& account, const std::vector<std::string>& folder,
+                   const std::string& id, std::string source, int64_t received);
     // Appends a message that arrived at `received` to the folder with that special use.
     void Append(const std::string& account, const std::string& special, std::string source,
                 int64_t received);

@@ -44,6 +44,18 @@ std::string StateFile(const Options& options, const char* name) {
                                     : (std::filesystem::path(options.stateDir) / name).string();
 }
 
+ServiceSettings Settings(const Options& options) {
+    ServiceSettings settings;
+    settings.publicHost = options.publicHost;
+    settings.proxyAuth = options.proxyAuth;
+    settings.copyToSent = options.copyToSent;
+    settings.copyAndDelete = options.copyAndDelete;
+    settings.put = options.put;
+    settings.headerProperties = options.headerProperties;
+    settings.verbose = options.verbose;
+    return settings;
+}
+
 // Blocks the stop signals in every thread; the main thread takes them with sigwait.
 sigset_t BlockStopSignals() {
     signal(SIGPIPE, SIG_IGN);
@@ -84,9 +96,7 @@ int main(int argc, char** argv) {
     Journal journal(StateFile(options, "journal.log"));
     FaultPlan faults;
     for (const FaultRule& rule : options.faults) faults.Add(rule);
-    HttpMailService service({options.publicHost, options.proxyAuth, options.copyToSent,
-                             options.copyAndDelete, options.headerProperties, options.verbose},
-                            mailbox, sent, journal, faults);
+    HttpMailService service(Settings(options), mailbox, sent, journal, faults);
     ReadLimits limits;
     limits.maxBody = options.maxBody;
     limits.idleMs = int(options.idleSeconds * 1000);

@@ -19,6 +19,7 @@ struct Options {
     std::vector<FaultRule> faults;
     bool copyToSent = false;       // a submitted message also lands in the sent folder
     bool copyAndDelete = false;    // answer COPY and DELETE of messages
+    bool put = true;               // answer PUT of new messages
     bool headerProperties = true;  // listings carry mailheader fields when asked
     size_t fillCount = 0, fillSize = 4000;
     unsigned idleSeconds = 60;

@@ -26,6 +26,9 @@ void ResolveInsideAccount(const RequestTarget& target, const Mailbox& mailbox, R
         // With or without its final slash, a folder's URL names the folder.
         route.place = Place::Folder;
         route.folder = rest;
+    } else if (rest.size() == 2 && rest[0] == kUserFoldersSegment) {
+        route.place = Place::NewUserFolder;
+        route.folder = rest;
     } else {
         std::vector<std::string> parent(rest.begin(), rest.end() - 1);
         if (!mailbox.FolderPath(route.account, parent).empty()) {
@@ -36,6 +39,10 @@ void ResolveInsideAccount(const RequestTarget& target, const Mailbox& mailbox, R
     }
 }
 }  // namespace
+
+bool PlaceIsMissing(Place place) {
+    return place == Place::NewUserFolder || place == Place::AccountOther;
+}
 
 std::string AccountPath(const std::string& account) {
     return std::string("/") + kMailSegment + "/" + EncodePathSegment(account) + "/";

@@ -10,15 +10,19 @@ namespace httpmail {
 
 enum class Place {
     Unknown,
-    Admin,         // /_admin/...
-    GatewayLogin,  // the HTTPMail gateway endpoint
-    MsnLogin,      // the data endpoint of MSN accounts
-    FolderRoot,    // /mail/ACCOUNT/
-    Folder,        // /mail/ACCOUNT/FOLDER.../
-    Message,       // /mail/ACCOUNT/FOLDER.../ID
-    SendMsg,       // /mail/ACCOUNT/sendmsg
-    AccountOther,  // below /mail/ACCOUNT/ but nothing that exists
+    Admin,          // /_admin/...
+    GatewayLogin,   // the HTTPMail gateway endpoint
+    MsnLogin,       // the data endpoint of MSN accounts
+    FolderRoot,     // /mail/ACCOUNT/
+    Folder,         // /mail/ACCOUNT/FOLDER.../
+    Message,        // /mail/ACCOUNT/FOLDER.../ID
+    SendMsg,        // /mail/ACCOUNT/sendmsg
+    NewUserFolder,  // /mail/ACCOUNT/folders/NAME/ that names no folder yet
+    AccountOther,   // below /mail/ACCOUNT/ but nothing that exists
 };
+
+// Places that name nothing the account holds.
+bool PlaceIsMissing(Place place);
 
 struct Route {
     Place place = Place::Unknown;

@@ -1,0 +1,17 @@
+#pragma once
+// What the command line chose about the service's answers.
+#include <string>
+
+namespace httpmail {
+
+struct ServiceSettings {
+    std::string publicHost;  // empty: the host the request names
+    std::string proxyAuth;   // "user:password", or empty
+    bool copyToSent = false;
+    bool copyAndDelete = false;    // COPY and DELETE of messages are offered
+    bool put = true;               // PUT of new messages is offered
+    bool headerProperties = true;  // listings carry mailheader fields when asked
+    bool verbose = false;
+};
+
+}  // namespace httpmail
