@@ -647,13 +647,138 @@ class NewMessages(unittest.TestCase):
                 self.assertEqual(before, mailbox_lines(s))
 
 
+def folder_names(service, user=DAN, root=DAN_ROOT):
+    """{display name: (href, hm:special, D:isfolder)} of the folder root."""
+    return {p[prop("D:displayname")]: (href, p[prop("hm:special")], p[prop("D:isfolder")])
+            for href, p in propfind(service, root, user=user)}
+
+
+def dan_with_two_folders(root):
+    write_account(root, "dan", "pw", {"inbox": {"1.eml": FIRST}, "junk": {},
+                                      "folders/Work": {"w.eml": SECOND}, "folders/Other": {}})
+
+
+class FolderChanges(unittest.TestCase):
+    """MKCOL, MOVE and DELETE of user folders: how a mail client's CREATE,
+    RENAME and DELETE of mailboxes reach the service."""
+
+    def test_folder_is_made_filled_renamed_and_deleted(self):
+        with tempfile.TemporaryDirectory() as root:
+            dan_account(root)
+            folders = os.path.join(root, "dan", "folders")
+            with Service("--mail-dir", root, "--write-back") as s:
+                base = "http://127.0.0.1:%d%s" % (s.port, DAN_ROOT)
+                status, headers, _ = s.request("MKCOL", DAN_ROOT + "folders/Re%C3%A7us%202/", DAN)
+                self.assertEqual((201, base + "folders/Re%C3%A7us%202/"),
+                                 (status, headers["Location"]))
+                self.assertEqual((base + "folders/Re%C3%A7us%202/", "", "1"),
+                                 folder_names(s)["Reçus 2"])
+                self.assertEqual([], propfind(s, DAN_ROOT + "folders/Re%C3%A7us%202/"))
+                self.assertEqual(201, s.request("PUT", DAN_ROOT + "folders/Re%C3%A7us%202/new.eml",
+                                                DAN, body=NEW_MESSAGE)[0])
+                message = propfind(s, DAN_ROOT + "inbox/")[0][0]
+                self.assertEqual(201, s.request("MOVE", message, DAN, {
+                    "Destination": DAN_ROOT + "folders/Re%C3%A7us%202/old.eml"})[0])
+                self.assertEqual(["Re\u00e7us 2", "Work"], sorted(os.listdir(folders)))
+
+                status, headers, _ = s.request("MOVE", DAN_ROOT + "folders/Re%C3%A7us%202/", DAN,
+                                               {"Destination": base + "folders/Archive/"})
+                self.assertEqual((201, base + "folders/Archive/"), (status, headers["Location"]))
+                self.assertEqual(["Archive", "Deleted Items", "Inbox", "Junk Mail",
+                                  "MSN Promotions", "Sent Items", "Work"], sorted(folder_names(s)))
+                moved = [h for h, _ in propfind(s, DAN_ROOT + "folders/Archive/")]
+                self.assertEqual([base + "folders/Archive/new.eml",
+                                  base + "folders/Archive/old.eml"], moved)
+                self.assertEqual(NEW_MESSAGE, s.request("GET", moved[0], DAN)[2])
+                self.assertEqual(FIRST, s.request("GET", moved[1], DAN)[2])
+                self.assertEqual(404, s.request("GET", DAN_ROOT + "folders/Re%C3%A7us%202/new.eml",
+                                                DAN)[0])
+                # A moved message's file keeps its name.
+                self.assertEqual(["1.eml", "new.eml"],
+                                 sorted(os.listdir(os.path.join(folders, "Archive"))))
+
+                self.assertEqual(204, s.request("DELETE", DAN_ROOT + "folders/Archive/", DAN)[0])
+                self.assertNotIn("Archive", folder_names(s))
+                self.assertNotIn("Archive", s.admin("mailbox/dan"))
+                self.assertEqual(404, s.request("GET", moved[0], DAN)[0])
+                self.assertEqual(["Work"], os.listdir(folders))
+                self.assertRegex(s.admin("journal"), r"mkcol MKCOL \S+ 201 dan[\s\S]*"
+                                 r"folder-move MOVE \S+ 201 dan[\s\S]*"
+                                 r"folder-delete DELETE \S+ 204 dan")
+            # Loaded again: the disk kept up.
+            with Service("--mail-dir", root) as s:
+                self.assertNotIn("Archive", folder_names(s))
+                self.assertEqual(1, len(propfind(s, DAN_ROOT + "inbox/")))
+
+    def test_refused_folder_changes_change_nothing(self):
+        work = DAN_ROOT + "folders/Work/"
+        cases = [("MKCOL", work, {}, 405),
+                 ("MKCOL", DAN_ROOT + "inbox/", {}, 405),
+                 ("MKCOL", DAN_ROOT, {}, 405),
+                 # Names are flat.
+                 ("MKCOL", work + "sub/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "folders/New/sub/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "folders/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "elsewhere/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "folders/a%2Fb/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "folders/.hidden/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "folders/bad%01/", {}, 403),
+                 ("MKCOL", "/mail/alice/folders/New/", {}, 403),
+                 ("DELETE", DAN_ROOT, {}, 403),
+                 ("DELETE", DAN_ROOT + "folders/Nope/", {}, 404),
+                 ("MOVE", DAN_ROOT + "inbox/", {"Destination": DAN_ROOT + "folders/New/"}, 403),
+                 ("MOVE", DAN_ROOT, {"Destination": DAN_ROOT + "folders/New/"}, 403),
+                 ("MOVE", work, {}, 400),
+                 ("MOVE", work, {"Destination": work}, 403),
+                 ("MOVE", work, {"Destination": DAN_ROOT + "folders/Other/"}, 412),
+                 ("MOVE", work, {"Destination": DAN_ROOT + "folders/Other/", "Overwrite": "T"},
+                  412),
+                 ("MOVE", work, {"Destination": DAN_ROOT + "junk/"}, 412),
+                 ("MOVE", work, {"Destination": DAN_ROOT + "junk/sub/"}, 403),
+                 ("MOVE", work, {"Destination": DAN_ROOT + "folders/.x/"}, 403),
+                 ("MOVE", work, {"Destination": "/mail/alice/folders/New/"}, 403),
+                 ("MOVE", DAN_ROOT + "folders/Nope/", {"Destination": DAN_ROOT + "folders/New/"},
+                  404)]
+        cases += [("DELETE", DAN_ROOT + f + "/", {}, 403)
+                  for f in ("inbox", "junk", "sent", "deleted", "promo")]
+        with tempfile.TemporaryDirectory() as root:
+            dan_with_two_folders(root)
+            with Service("--mail-dir", root, "--write-back") as s:
+                folders, messages = folder_names(s), mailbox_lines(s)
+                for method, url, headers, expected in cases:
+                    status = s.request(method, url, DAN, headers)[0]
+                    self.assertEqual(expected, status, (method, url, headers))
+                self.assertEqual(folders, folder_names(s))
+                self.assertEqual(messages, mailbox_lines(s))
+            self.assertEqual(["Other", "Work"], sorted(os.listdir(os.path.join(root, "dan",
+                                                                               "folders"))))
+
+    def test_without_folder_changes_they_are_405(self):
+        cases = [("MKCOL", DAN_ROOT + "folders/New/", {}),
+                 ("DELETE", DAN_ROOT + "folders/Work/", {}),
+                 ("MOVE", DAN_ROOT + "folders/Work/", {"Destination": DAN_ROOT + "folders/New/"})]
+        with tempfile.TemporaryDirectory() as root:
+            dan_with_two_folders(root)
+            with Service("--mail-dir", root, "--no-folder-changes", "--copy-and-delete") as s:
+                folders = folder_names(s)
+                for method, url, headers in cases:
+                    status, answer, _ = s.request(method, url, DAN, headers)
+                    self.assertEqual(405, status, method)
+                    self.assertNotIn(method, answer["Allow"])
+                self.assertEqual(folders, folder_names(s))
+                # Messages are deleted under their own switch.
+                message = propfind(s, DAN_ROOT + "folders/Work/")[0][0]
+                self.assertEqual(204, s.request("DELETE", message, DAN)[0])
+
+
 class CommandLine(unittest.TestCase):
     def test_help_and_bad_switches(self):
         result = subprocess.run([BINARY, "--help"], capture_output=True, timeout=10)
         self.assertEqual(0, result.returncode)
         for switch in (b"--mail-dir", b"--fault", b"--state-dir", b"--public-host",
                        b"--copy-and-delete", b"--no-header-properties", b"PROPPATCH",
-                       b"urn:schemas:mailheader:", b"--no-put", b"hm:date"):
+                       b"urn:schemas:mailheader:", b"--no-put", b"hm:date",
+                       b"--no-folder-changes", b"MKCOL"):
             self.assertIn(switch, result.stdout)
         for args in (["--port", "70000"], ["--bogus"], ["--auth", "ntlm"], ["--write-back"],
                      ["--verbose=1"], ["--port"]):

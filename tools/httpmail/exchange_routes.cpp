@@ -22,6 +22,20 @@ const ExchangeRoute kExchangeRoutes[] = {
     {Place::NewUserFolder, "PUT", Exchange::Put, &MailExchanges::PutNowhere, &ServiceSettings::put},
     {Place::AccountOther, "PUT", Exchange::Put, &MailExchanges::PutNowhere, &ServiceSettings::put},
     {Place::SendMsg, "POST", Exchange::Post, &MailExchanges::Post},
+    {Place::NewUserFolder, "MKCOL", Exchange::Mkcol, &MailExchanges::MakeFolder,
+     &ServiceSettings::folderChanges},
+    {Place::Message, "MKCOL", Exchange::Mkcol, &MailExchanges::NoFolderHere,
+     &ServiceSettings::folderChanges},
+    {Place::AccountOther, "MKCOL", Exchange::Mkcol, &MailExchanges::NoFolderHere,
+     &ServiceSettings::folderChanges},
+    {Place::Folder, "MOVE", Exchange::FolderMove, &MailExchanges::MoveFolder,
+     &ServiceSettings::folderChanges},
+    {Place::Folder, "DELETE", Exchange::FolderDelete, &MailExchanges::DeleteFolder,
+     &ServiceSettings::folderChanges},
+    {Place::FolderRoot, "MOVE", Exchange::FolderMove, &MailExchanges::KeepRoot,
+     &ServiceSettings::folderChanges},
+    {Place::FolderRoot, "DELETE", Exchange::FolderDelete, &MailExchanges::KeepRoot,
+     &ServiceSettings::folderChanges},
 };
 }  // namespace
 

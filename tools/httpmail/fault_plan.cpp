@@ -23,6 +23,9 @@ const ExchangeEntry kExchanges[] = {
     {"copy", Exchange::Copy},
     {"delete", Exchange::Delete},
     {"put", Exchange::Put},
+    {"mkcol", Exchange::Mkcol},
+    {"folder-move", Exchange::FolderMove},
+    {"folder-delete", Exchange::FolderDelete},
     {"any", Exchange::Any},
 };
 

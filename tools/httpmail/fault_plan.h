@@ -12,7 +12,22 @@
 
 namespace httpmail {
 
-enum class Exchange { Login, Folders, List, Get, Move, Post, Proppatch, Copy, Delete, Put, Any };
+enum class Exchange {
+    Login,
+    Folders,
+    List,
+    Get,
+    Move,
+    Post,
+    Proppatch,
+    Copy,
+    Delete,
+    Put,
+    Mkcol,
+    FolderMove,
+    FolderDelete,
+    Any
+};
 
 enum class FaultKind {
     Status,       // answer with the status ARG instead of the real answer

@@ -6,8 +6,9 @@ const char* HelpText() {
     return R"(Usage: mirelink-httpmail [switches]
 
 A local HTTPMail service: web mail accounts served over HTTP/1.1 with WebDAV
-(PROPFIND, GET, MOVE, PROPPATCH, POST, PUT; COPY and DELETE of messages on
-request), Basic and Digest authentication and keep-alive.
+(PROPFIND, GET, MOVE, PROPPATCH, POST, PUT, MKCOL, DELETE of folders; COPY
+and DELETE of messages on request), Basic and Digest authentication and
+keep-alive.
 It answers origin-form requests ("GET /path") and the absolute-URI requests a
 plain HTTP proxy receives ("GET http://host/path"), for any host name, so a
 client can reach it directly or through its proxy settings.
@@ -21,7 +22,8 @@ Switches:
   --mail-dir DIR       load the accounts from DIR (layout below); without it
                        the built-in samples are served
   --write-back         with --mail-dir: a MOVE also moves the .eml file (a
-                       COPY copies it, a DELETE removes it, a PUT writes one)
+                       COPY copies it, a DELETE removes it, a PUT writes one),
+                       and folder changes reach the folder's directory
   --export-samples DIR write the built-in samples to DIR in the mail folder
                        layout and exit
   --fill COUNT[xSIZE]  add COUNT generated messages of about SIZE bytes
@@ -36,6 +38,8 @@ Switches:
                        they are answered 405, as by a service that has
                        neither)
   --no-put             answer PUT 405, as a service without it would
+  --no-folder-changes  answer MKCOL, and MOVE and DELETE of folders, 405, as a
+                       service without them would
   --public-host H[:P]  host in the URLs handed out (default: the host the
                        request named, else services.msn.com)
   --auth SCHEME        make every account accept basic, digest or any
@@ -92,6 +96,18 @@ Endpoints and URLs (HOST as above):
       message of the account has already, in any folder: 412; no such
       folder: 409. With --write-back it is written to the folder as a .eml
       file named after the id.
+  MKCOL    http://HOST/mail/ACCOUNT/folders/NAME/ (NAME percent-encoded
+      UTF-8), no body: 201, and an empty user folder NAME is listed from then
+      on. Names are flat: a user folder holds no folders. A folder that
+      exists: 405; any other URL, or a NAME that is empty, starts with "."
+      or holds "/", "\" or control characters: 403
+  DELETE   a user folder's URL: 204, and it is gone with its messages; a
+      special folder or the folder root: 403; no such folder: 404
+  MOVE     a user folder's URL, with "Destination: <URL of folders/NEWNAME/>":
+      201, and the folder and its messages are under the new URL from then
+      on. A Destination that is a folder already: 412 (with "Overwrite: T"
+      too: folders are never merged or replaced); a special folder or the
+      folder root: 403
   POST     http://HOST/mail/ACCOUNT/sendmsg, Content-Type message/rfc821, body
       "MAIL FROM:<a>", "RCPT TO:<b>" lines, an empty line and the message:
       200, and the message is kept (see --state-dir)
@@ -112,7 +128,7 @@ Mail folder layout (--mail-dir):
 
 Fault rules (--fault EXCHANGE[#FROM]:KIND[=VALUE][:COUNT]):
   EXCHANGE  login, folders, list, get, move, post, proppatch, copy, delete,
-            put, or any
+            put, mkcol, folder-move, folder-delete, or any
   FROM      the first request of that exchange to get the fault (default 1)
   COUNT     how many requests get it (default 1), or "always"
   KIND      NNN            answer status NNN (200-599) instead

@@ -101,6 +101,7 @@ void LoadFolder(const fs::path& dir, bool writeBack, Folder& folder) {
 bool LoadAccount(const fs::path& dir, bool writeBack, Account& account, std::string& error) {
     account = MakeAccount(ToLower(dir.filename().string()), "", kAnyScheme);
     if (!ReadAccountFile(dir / kAccountFile, account, error)) return false;
+    if (writeBack) account.dir = dir.string();
     for (size_t i = 0; i < std::size(kSpecialFolders); ++i)
         LoadFolder(dir / kSpecialFolders[i].segment, writeBack, account.folders[i]);
     for (const fs::path& sub : SortedEntries(dir / kUserFoldersSegment, true))

@@ -36,6 +36,12 @@ public:
     HttpResponse Put(const Call& call) const;
     // PUT below something that is no folder.
     HttpResponse PutNowhere(const Call& call) const;
+    // User folders (folder_exchanges.cpp).
+    HttpResponse MakeFolder(const Call& call) const;
+    HttpResponse NoFolderHere(const Call& call) const;  // MKCOL of anything else
+    HttpResponse KeepRoot(const Call& call) const;      // DELETE or MOVE of the root
+    HttpResponse DeleteFolder(const Call& call) const;
+    HttpResponse MoveFolder(const Call& call) const;
 
 private:
     // MOVE and COPY: the same Destination rules, the same answers.

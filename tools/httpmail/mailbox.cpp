@@ -37,7 +37,7 @@ std::string EncodedPath(const Folder& folder) {
 }  // namespace
 
 Account MakeAccount(const std::string& name, const std::string& password, unsigned schemes) {
-    Account account{name, password, schemes, {}};
+    Account account{name, password, schemes, {}, {}};
     for (const SpecialFolder& special : kSpecialFolders)
         account.folders.push_back(
             Folder{{special.segment}, special.displayName, special.special, {}, {}});

@@ -34,6 +34,7 @@ struct Account {
     std::string password;
     unsigned schemes = kAnyScheme;
     std::vector<Folder> folders;
+    std::string dir;  // its folder on disk, when changes are written back
 };
 
 struct SpecialFolder {
@@ -50,6 +51,11 @@ extern const char kUserFoldersSegment[];
 Account MakeAccount(const std::string& name, const std::string& password, unsigned schemes);
 // Adds a user folder (segments "folders", name).
 Folder& AddUserFolder(Account& account, const std::string& displayName);
+// Whether the segments name a user folder's place (its name is flat).
+bool IsUserFolderPlace(const std::vector<std::string>& segments);
+// Whether a client may give a folder that name: one that also makes a plain
+// directory name, with no "/", no control characters and no leading ".".
+bool IsUsableFolderName(const std::string& name);
 
 struct FolderInfo {
     std::string path;  // encoded URL path below the account, ending in "/"
@@ -67,6 +73,7 @@ struct MessageInfo {
 
 enum class MoveOutcome { Moved, NoMessage, NoFolder, Exists };
 enum class PutOutcome { Stored, NoFolder, Exists, NotWritten };
+enum class FolderOutcome { Done, Missing, Special, Exists, BadName, NotWritten };
 
 class Mailbox {
 public:
@@ -107,6 +114,12 @@ public:
     // may have yet; when moves are written back, as a file too.
     PutOutcome Put(const std::string& account, const std::vector<std::string>& folder,
                    const std::string& id, std::string source, int64_t received);
+    // User folders: made empty, renamed with their messages, or deleted with
+    // them; when changes are written back, their directories too.
+    FolderOutcome MakeFolder(const std::string& account, const std::string& name);
+    FolderOutcome RenameFolder(const std::string& account, const std::vector<std::string>& folder,
+                               const std::string& newName);
+    FolderOutcome DeleteFolder(const std::string& account, const std::vector<std::string>& folder);
     // Appends a message that arrived at `received` to the folder with that special use.
     void Append(const std::string& account, const std::string& special, std::string source,
                 int64_t received);

@@ -51,6 +51,7 @@ ServiceSettings Settings(const Options& options) {
     settings.copyToSent = options.copyToSent;
     settings.copyAndDelete = options.copyAndDelete;
     settings.put = options.put;
+    settings.folderChanges = options.folderChanges;
     settings.headerProperties = options.headerProperties;
     settings.verbose = options.verbose;
     return settings;

@@ -116,6 +116,7 @@ const Switch kSwitches[] = {
     {"--copy-and-delete", false, FlagInto(&Options::copyAndDelete)},
     {"--no-header-properties", false, ClearInto(&Options::headerProperties)},
     {"--no-put", false, ClearInto(&Options::put)},
+    {"--no-folder-changes", false, ClearInto(&Options::folderChanges)},
     {"--fill", true, SetFill},
     {"--idle-timeout", true, NumberInto(&Options::idleSeconds, 1, 86400)},
     {"--max-body", true, NumberInto(&Options::maxBody, 1024, uint64_t(1) << 32)},

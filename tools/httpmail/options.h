@@ -20,6 +20,7 @@ struct Options {
     bool copyToSent = false;       // a submitted message also lands in the sent folder
     bool copyAndDelete = false;    // answer COPY and DELETE of messages
     bool put = true;               // answer PUT of new messages
+    bool folderChanges = true;     // answer MKCOL, MOVE and DELETE of user folders
     bool headerProperties = true;  // listings carry mailheader fields when asked
     size_t fillCount = 0, fillSize = 4000;
     unsigned idleSeconds = 60;

@@ -10,6 +10,7 @@ struct ServiceSettings {
     bool copyToSent = false;
     bool copyAndDelete = false;    // COPY and DELETE of messages are offered
     bool put = true;               // PUT of new messages is offered
+    bool folderChanges = true;     // MKCOL, MOVE and DELETE of user folders are offered
     bool headerProperties = true;  // listings carry mailheader fields when asked
     bool verbose = false;
 };
