@@ -1,5 +1,6 @@
 """End-to-end tests of the local HTTPMail service: real sockets, curl and http.client."""
 import datetime
+import hashlib
 import http.client
 import os
 import random
@@ -171,6 +172,89 @@ class Authentication(unittest.TestCase):
             self.assertIn("Basic", headers["Proxy-Authenticate"])
             self.assertEqual(207, s.curl("PROPFIND", GATEWAY, ALICE, "--proxy-user", "proxy:secret")[0])
             self.assertEqual(207, s.request("PROPFIND", "/cgi-bin/hmdata", BOB)[0])
+
+
+ALICE_INBOX = "/mail/alice/inbox/"
+
+
+def challenge(headers):
+    """The parameters of the Digest challenge in a 401's headers."""
+    digest, = [c for c in headers.get_all("WWW-Authenticate") if c.startswith("Digest ")]
+    return dict(re.findall(r'(\w+)="?([^",]*)"?', digest[7:]))
+
+
+def digest(params, nc, method="PROPFIND", uri=ALICE_INBOX, user=ALICE, cnonce="0a4f113b"):
+    """An Authorization value answering the challenge, computed here."""
+    md5 = lambda text: hashlib.md5(text.encode()).hexdigest()  # noqa: E731
+    ha1 = md5("%s:%s:%s" % (user[0], params["realm"], user[1]))
+    ha2 = md5("%s:%s" % (method, uri))
+    response = md5(":".join((ha1, params["nonce"], nc, cnonce, "auth", ha2)))
+    return ('Digest username="%s", realm="%s", nonce="%s", uri="%s", qop=auth, nc=%s, '
+            'cnonce="%s", response="%s", opaque="%s", algorithm=MD5'
+            % (user[0], params["realm"], params["nonce"], uri, nc, cnonce, response,
+               params["opaque"]))
+
+
+class DigestNonces(unittest.TestCase):
+    """A nonce serves later requests with higher nonce counts; an answer
+    sent once is never taken again."""
+
+    def first_challenge(self, s, url=ALICE_INBOX):
+        status, headers, _ = s.request("PROPFIND", url, headers={"Depth": "1,noroot"})
+        self.assertEqual(401, status)
+        return challenge(headers)
+
+    def answer(self, s, authorization, url=ALICE_INBOX):
+        status, headers, _ = s.request("PROPFIND", url, headers={
+            "Depth": "1,noroot", "Authorization": authorization})
+        stale = status == 401 and challenge(headers).get("stale") == "true"
+        return status, stale, headers
+
+    def test_a_nonce_serves_later_requests_with_higher_counts(self):
+        # Counts are hexadecimal, of any length up to 8 digits.
+        counts = [("00000001", 207), ("02", 207), ("02", 401), ("01", 401), ("0a", 207),
+                  ("0f", 207), ("10", 207), ("", 401), ("123456789", 401), ("zz", 401),
+                  ("ffffffff", 207), ("ffffffff", 401)]
+        with Service("--auth", "any") as s:
+            params = self.first_challenge(s)
+            for nc, expected in counts:
+                status, stale, headers = self.answer(s, digest(params, nc))
+                self.assertEqual((expected, False), (status, stale), nc)
+                if status == 401:
+                    self.assertNotEqual(params["nonce"], challenge(headers)["nonce"])
+            # Counts are kept per account.
+            bob = "/mail/bob%40msn.com/inbox/"
+            self.assertEqual(207, self.answer(s, digest(params, "01", uri=bob, user=BOB), bob)[0])
+            # A wrong password is no replay, and burns no count.
+            self.assertEqual((401, False), self.answer(
+                s, digest(params, "03", uri=bob, user=(BOB[0], "wrong")), bob)[:2])
+            self.assertEqual(207, self.answer(s, digest(params, "03", uri=bob, user=BOB), bob)[0])
+            # One challenge per refused answer, and one for the first request.
+            self.assertEqual(8, len(re.findall(r" 401 ", s.admin("journal"))))
+
+    def test_fresh_nonce_answers_any_second_use_stale(self):
+        with Service("--fresh-nonce") as s:
+            params = self.first_challenge(s)
+            self.assertEqual((207, False), self.answer(s, digest(params, "01"))[:2])
+            status, stale, headers = self.answer(s, digest(params, "02"))
+            self.assertEqual((401, True), (status, stale))
+            renewed = challenge(headers)
+            self.assertNotEqual(params["nonce"], renewed["nonce"])
+            self.assertEqual((207, False), self.answer(s, digest(renewed, "01"))[:2])
+
+    def test_forgotten_nonces_are_stale_and_foreign_ones_refused(self):
+        with Service() as s:
+            params = self.first_challenge(s)
+            self.assertEqual(207, self.answer(s, digest(params, "1"))[0])
+            # A nonce that is not the service's own.
+            forged = dict(params, nonce=params["nonce"][:-1] + "0")
+            self.assertEqual((401, False), self.answer(s, digest(forged, "1"))[:2])
+            # The service keeps the latest 4096 nonces.
+            conn = s.connect()
+            for _ in range(4096):
+                self.assertEqual(401, s.request("PROPFIND", ALICE_INBOX, conn=conn)[0])
+            conn.close()
+            self.assertEqual((401, True), self.answer(s, digest(params, "2"))[:2])
 
 
 class Faults(unittest.TestCase):
@@ -778,7 +862,7 @@ class CommandLine(unittest.TestCase):
         for switch in (b"--mail-dir", b"--fault", b"--state-dir", b"--public-host",
                        b"--copy-and-delete", b"--no-header-properties", b"PROPPATCH",
                        b"urn:schemas:mailheader:", b"--no-put", b"hm:date",
-                       b"--no-folder-changes", b"MKCOL"):
+                       b"--no-folder-changes", b"MKCOL", b"--fresh-nonce", b"stale=true"):
             self.assertIn(switch, result.stdout)
         for args in (["--port", "70000"], ["--bogus"], ["--auth", "ntlm"], ["--write-back"],
                      ["--verbose=1"], ["--port"]):

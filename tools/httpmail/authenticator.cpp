@@ -1,7 +1,6 @@
 #include "tools/httpmail/authenticator.h"
 
 #include <ctime>
-#include <map>
 
 #include "tools/httpmail/crypto.h"
 #include "tools/httpmail/text_util.h"
@@ -9,7 +8,8 @@
 namespace httpmail {
 
 namespace {
-using Params = std::map<std::string, std::string>;
+// Enough for the challenges of a busy benchmark between two uses of a nonce.
+const size_t kNoncesKept = 4096;
 
 std::string Unquote(std::string_view value) {
     if (value.size() < 2 || value.front() != '"' || value.back() != '"') return std::string(value);
@@ -22,8 +22,8 @@ std::string Unquote(std::string_view value) {
 }
 
 // The name=value pairs of a Digest credentials text (after the scheme word).
-Params ParseParams(std::string_view text) {
-    Params params;
+std::map<std::string, std::string> ParseParams(std::string_view text) {
+    std::map<std::string, std::string> params;
     for (std::string_view piece : SplitOutsideQuotes(text, ',')) {
         const size_t eq = piece.find('=');
         if (eq == std::string_view::npos) continue;
@@ -49,21 +49,28 @@ std::string OriginForm(const HttpRequest& request, const RequestTarget& target) 
 }
 }  // namespace
 
-Authenticator::Authenticator(std::string realmName)
-    : realm(std::move(realmName)), secret(RandomHex(16)), opaque(RandomHex(8)) {}
+Authenticator::Authenticator(std::string realmName, bool fresh)
+    : realm(std::move(realmName)),
+      secret(RandomHex(16)),
+      opaque(RandomHex(8)),
+      freshNonce(fresh),
+      nonces(kNoncesKept) {}
 
-std::vector<std::string> Authenticator::Challenges(unsigned schemes) const {
+std::vector<std::string> Authenticator::Challenges(unsigned schemes, bool stale) {
     std::vector<std::string> challenges;
     if (schemes & kBasic) challenges.push_back("Basic realm=\"" + realm + "\"");
     if (schemes & kDigest)
         challenges.push_back("Digest realm=\"" + realm + "\", qop=\"auth\", nonce=\"" + NewNonce() +
-                             "\", opaque=\"" + opaque + "\", algorithm=MD5");
+                             "\", opaque=\"" + opaque + "\", algorithm=MD5" +
+                             (stale ? ", stale=true" : ""));
     return challenges;
 }
 
-std::string Authenticator::NewNonce() const {
+std::string Authenticator::NewNonce() {
     const std::string stamp = std::to_string(std::time(nullptr)) + "-" + RandomHex(8);
-    return stamp + "-" + Md5Hex(secret + ":" + stamp);
+    const std::string nonce = stamp + "-" + Md5Hex(secret + ":" + stamp);
+    nonces.Issue(nonce);
+    return nonce;
 }
 
 bool Authenticator::NonceIsOurs(const std::string& nonce) const {
@@ -72,10 +79,10 @@ bool Authenticator::NonceIsOurs(const std::string& nonce) const {
            Md5Hex(secret + ":" + nonce.substr(0, dash)) == nonce.substr(dash + 1);
 }
 
-std::string Authenticator::Verify(const HttpRequest& request, const RequestTarget& target,
-                                  const Mailbox& mailbox) const {
+Verdict Authenticator::Verify(const HttpRequest& request, const RequestTarget& target,
+                              const Mailbox& mailbox) {
     const auto [scheme, credentials] = SplitScheme(request.Header("Authorization"));
-    if (scheme == "basic") return VerifyBasic(std::string(credentials), mailbox);
+    if (scheme == "basic") return {VerifyBasic(std::string(credentials), mailbox)};
     if (scheme == "digest") return VerifyDigest(std::string(credentials), request, target, mailbox);
     return {};
 }
@@ -93,20 +100,30 @@ std::string Authenticator::VerifyBasic(const std::string& credentials,
     return user;
 }
 
-std::string Authenticator::VerifyDigest(const std::string& credentials, const HttpRequest& request,
-                                        const RequestTarget& target, const Mailbox& mailbox) const {
+bool Authenticator::DigestUsable(Params& p, const HttpRequest& request, const RequestTarget& target,
+                                 uint32_t& count) const {
+    if (p["realm"] != realm || !NonceIsOurs(p["nonce"])) return false;
+    if (p.count("opaque") && p["opaque"] != opaque) return false;
+    if (p["uri"] != request.target && p["uri"] != OriginForm(request, target)) return false;
+    const std::string algorithm = ToLower(p["algorithm"]);
+    const std::string qop = p["qop"];
+    if (!(algorithm.empty() || algorithm == "md5" || algorithm == "md5-sess")) return false;
+    if (!(qop.empty() || qop == "auth" || qop == "auth-int")) return false;
+    // Without qop there is no count: such an answer is good once.
+    count = 1;
+    return qop.empty() ? !p.count("nc") : ParseNonceCount(p["nc"], count);
+}
+
+Verdict Authenticator::VerifyDigest(const std::string& credentials, const HttpRequest& request,
+                                    const RequestTarget& target, const Mailbox& mailbox) {
     Params p = ParseParams(credentials);
     const std::string user = ToLower(p["username"]);
     const auto account = mailbox.Credentials(user);
-    if (!account || !(account->second & kDigest)) return {};
-    if (p["realm"] != realm || !NonceIsOurs(p["nonce"])) return {};
-    if (p.count("opaque") && p["opaque"] != opaque) return {};
-    if (p["uri"] != request.target && p["uri"] != OriginForm(request, target)) return {};
-
+    uint32_t count = 0;
+    if (!account || !(account->second & kDigest) || !DigestUsable(p, request, target, count))
+        return {};
     const std::string algorithm = ToLower(p["algorithm"]);
     const std::string qop = p["qop"];
-    if (!(algorithm.empty() || algorithm == "md5" || algorithm == "md5-sess")) return {};
-    if (!(qop.empty() || qop == "auth" || qop == "auth-int")) return {};
     std::string ha1 = Md5Hex(p["username"] + ":" + realm + ":" + account->first);
     if (algorithm == "md5-sess") ha1 = Md5Hex(ha1 + ":" + p["nonce"] + ":" + p["cnonce"]);
     std::string a2 = request.method + ":" + p["uri"];
@@ -114,7 +131,17 @@ std::string Authenticator::VerifyDigest(const std::string& credentials, const Ht
     const std::string expected = qop.empty() ? Md5Hex(ha1 + ":" + p["nonce"] + ":" + Md5Hex(a2))
                                              : Md5Hex(ha1 + ":" + p["nonce"] + ":" + p["nc"] + ":" +
                                                       p["cnonce"] + ":" + qop + ":" + Md5Hex(a2));
-    return IEquals(expected, p["response"]) ? user : std::string();
+    if (!IEquals(expected, p["response"])) return {};
+    switch (nonces.Take(p["nonce"], user, count, freshNonce)) {
+        case NonceTable::Use::Accepted:
+            return {user};
+        case NonceTable::Use::Replayed:
+            return {};
+        case NonceTable::Use::Unknown:
+        case NonceTable::Use::Reused:
+            break;
+    }
+    return {"", true};
 }
 
 bool Authenticator::VerifyProxy(const HttpRequest& request, const std::string& userAndPassword) {

@@ -43,6 +43,8 @@ Switches:
   --public-host H[:P]  host in the URLs handed out (default: the host the
                        request named, else services.msn.com)
   --auth SCHEME        make every account accept basic, digest or any
+  --fresh-nonce        a Digest nonce serves one request: any later answer
+                       with it gets 401 with stale=true and a new nonce
   --proxy-auth U:P     ask absolute-URI requests for Basic proxy credentials
                        (407 without them)
   --fault RULE         put a fault into chosen requests (below); repeatable
@@ -114,7 +116,11 @@ Endpoints and URLs (HOST as above):
   Account names compare in lower case. An unauthenticated request gets 401
   with the schemes its account accepts (on a login endpoint: those of the
   accounts that belong to it, Basic first, Digest last). Digest uses realm
-  "hotmail.com", qop "auth" and MD5; its nonces stay valid while the service runs.
+  "hotmail.com", qop "auth" and MD5. A nonce serves later requests too, each
+  with a nonce count (nc, 1 to 8 hexadecimal digits) higher than any its
+  account used with it before; a count used already, or lower: 401 with a
+  new nonce. The latest 4096 nonces handed out or used are kept; an answer
+  with an older nonce of the service: 401 with stale=true and a new nonce.
 
 Mail folder layout (--mail-dir):
   DIR/ACCOUNT/account         lines "password = SECRET" and, optionally,

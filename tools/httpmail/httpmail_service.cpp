@@ -33,7 +33,7 @@ HttpMailService::HttpMailService(const ServiceSettings& s, Mailbox& box, SentSto
       mailbox(box),
       journal(log),
       faults(plan),
-      authenticator(kRealm),
+      authenticator(kRealm, s.freshNonce),
       exchanges(box, sent, s.copyToSent, s.headerProperties),
       admin(box, sent, log, plan) {}
 
@@ -71,10 +71,12 @@ Answer HttpMailService::Authorized(const HttpRequest& request, const RequestTarg
         answer.response = HttpResponse::Page(404);
         return answer;
     }
-    const std::string user = authenticator.Verify(request, target, mailbox);
+    const Verdict verdict = authenticator.Verify(request, target, mailbox);
+    const std::string& user = verdict.user;
     if (user.empty()) {
         answer.response = HttpResponse::Page(401, "The account name or password is wrong.");
-        for (std::string& challenge : authenticator.Challenges(ChallengeSchemes(route)))
+        for (std::string& challenge :
+             authenticator.Challenges(ChallengeSchemes(route), verdict.stale))
             answer.response.AddHeader("WWW-Authenticate", std::move(challenge));
         return answer;
     }

@@ -52,6 +52,7 @@ ServiceSettings Settings(const Options& options) {
     settings.copyAndDelete = options.copyAndDelete;
     settings.put = options.put;
     settings.folderChanges = options.folderChanges;
+    settings.freshNonce = options.freshNonce;
     settings.headerProperties = options.headerProperties;
     settings.verbose = options.verbose;
     return settings;

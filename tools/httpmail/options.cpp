@@ -117,6 +117,7 @@ const Switch kSwitches[] = {
     {"--no-header-properties", false, ClearInto(&Options::headerProperties)},
     {"--no-put", false, ClearInto(&Options::put)},
     {"--no-folder-changes", false, ClearInto(&Options::folderChanges)},
+    {"--fresh-nonce", false, FlagInto(&Options::freshNonce)},
     {"--fill", true, SetFill},
     {"--idle-timeout", true, NumberInto(&Options::idleSeconds, 1, 86400)},
     {"--max-body", true, NumberInto(&Options::maxBody, 1024, uint64_t(1) << 32)},

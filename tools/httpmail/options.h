@@ -26,6 +26,7 @@ struct Options {
     unsigned idleSeconds = 60;
     size_t maxBody = 64u << 20;
     unsigned maxConnections = 256;
+    bool freshNonce = false;  // every second use of a Digest nonce gets 401 stale=true
     bool verbose = false;
     std::string exportSamples;  // write the samples there and exit
     bool help = false;

@@ -12,6 +12,7 @@ struct ServiceSettings {
     bool put = true;               // PUT of new messages is offered
     bool folderChanges = true;     // MKCOL, MOVE and DELETE of user folders are offered
     bool headerProperties = true;  // listings carry mailheader fields when asked
+    bool freshNonce = false;       // a Digest nonce serves one request only
     bool verbose = false;
 };
 
