@@ -8,6 +8,7 @@ import re
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -255,6 +256,49 @@ class DigestNonces(unittest.TestCase):
                 self.assertEqual(401, s.request("PROPFIND", ALICE_INBOX, conn=conn)[0])
             conn.close()
             self.assertEqual((401, True), self.answer(s, digest(params, "2"))[:2])
+
+
+class Timing(unittest.TestCase):
+    """--latency stands in for a service across the internet; -v lets a
+    benchmark count requests and challenges."""
+
+    def test_latency_holds_every_answer_on_its_own_connection(self):
+        with Service("--latency", "300") as s:
+            for send in (lambda: s.request("PROPFIND", BOB_ROOT + "inbox/", BOB),
+                         lambda: s.raw(b"GARBAGE\r\n\r\n")):
+                started = time.monotonic()
+                send()
+                self.assertGreaterEqual(time.monotonic() - started, 0.29)
+            started = time.monotonic()
+            threads = [threading.Thread(target=s.request, args=("GET", BOB_ROOT + "inbox/" + m, BOB))
+                       for m in ("msg000014.eml", "msg000015.eml", "none.eml", "none.eml")]
+            for thread in threads:
+                thread.start()
+            for thread in threads:
+                thread.join()
+            # Four answers held one after the other would take 1.2 s.
+            self.assertLess(time.monotonic() - started, 0.7)
+            # Control pages are the test's own, not the service's.
+            started = time.monotonic()
+            s.admin("faults")
+            self.assertLess(time.monotonic() - started, 0.29)
+
+    def test_verbose_log_has_method_target_and_status_per_request(self):
+        with Service("--max-body", "1024") as s:
+            s.request("PROPFIND", BOB_ROOT + "inbox/")
+            s.request("PROPFIND", BOB_ROOT + "inbox/", BOB)
+            s.request("PUT", BOB_ROOT + "inbox/big.eml", BOB, body=b"x" * 2000)
+            s.raw(b"GARBAGE\r\n\r\n")
+            s.request("GET", GATEWAY, headers={"Authorization": "Digest nonce=x"})
+            log = s.stderr()
+            self.assertEqual([("PROPFIND", BOB_ROOT + "inbox/", "401"),
+                              ("PROPFIND", BOB_ROOT + "inbox/", "207"),
+                              ("PUT", BOB_ROOT + "inbox/big.eml", "413"),
+                              ("-", "-", "400"),
+                              ("GET", GATEWAY, "401")],
+                             re.findall(r"^mirelink-httpmail: (\S+) (\S+) -> (\d+)", log,
+                                        re.MULTILINE))
+            self.assertIn(" -> 207 as bob@msn.com\n", log)
 
 
 class Faults(unittest.TestCase):
@@ -862,10 +906,11 @@ class CommandLine(unittest.TestCase):
         for switch in (b"--mail-dir", b"--fault", b"--state-dir", b"--public-host",
                        b"--copy-and-delete", b"--no-header-properties", b"PROPPATCH",
                        b"urn:schemas:mailheader:", b"--no-put", b"hm:date",
-                       b"--no-folder-changes", b"MKCOL", b"--fresh-nonce", b"stale=true"):
+                       b"--no-folder-changes", b"MKCOL", b"--fresh-nonce", b"stale=true",
+                       b"--latency", b"METHOD TARGET -> STATUS"):
             self.assertIn(switch, result.stdout)
         for args in (["--port", "70000"], ["--bogus"], ["--auth", "ntlm"], ["--write-back"],
-                     ["--verbose=1"], ["--port"]):
+                     ["--verbose=1"], ["--port"], ["--latency", "-1"], ["--no-put=1"]):
             self.assertEqual(2, subprocess.run([BINARY, *args], capture_output=True,
                                                timeout=10).returncode, args)
 

@@ -18,13 +18,9 @@ void Connection::Serve() {
         switch (reader.Read(request, status, why)) {
             case RequestReader::Outcome::Closed:
                 return;
-            case RequestReader::Outcome::Refused: {
-                service.NoteRefusal(peer, status, why);
-                Answer refusal{HttpResponse::Page(status, "The request was refused: " + why + "."),
-                               {}};
-                writer.Write(request.method, 1, refusal, false);
+            case RequestReader::Outcome::Refused:
+                writer.Write(request.method, 1, service.Refusal(peer, request, status, why), false);
                 return;
-            }
             case RequestReader::Outcome::Request:
                 break;
         }

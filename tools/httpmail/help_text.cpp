@@ -50,10 +50,17 @@ Switches:
   --fault RULE         put a fault into chosen requests (below); repeatable
   --chunked[=SIZE]     send every body chunked, in chunks of SIZE bytes
                        (default 4096); the same as --fault any:chunked=SIZE:always
+  --latency MS         hold every answer MS milliseconds before its first byte
+                       is sent, as a service across the internet would; each
+                       connection waits on its own (control pages do not)
   --idle-timeout SEC   close a connection idle that long (default 60)
   --max-body BYTES     largest request body taken (default 67108864)
   --max-connections N  connections served at once (default 256)
-  -v, --verbose        log one line per request on standard error
+  -v, --verbose        log one line per request on standard error:
+                       "METHOD TARGET -> STATUS", then " as ACCOUNT" when
+                       authenticated, " fault RULES" when faulted, or
+                       " refused from PEER: WHY" for a request not read whole
+                       (METHOD and TARGET "-" when its head was unusable)
   -h, --help           this text
 
 Built-in samples:

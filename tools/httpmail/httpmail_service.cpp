@@ -58,6 +58,7 @@ Answer HttpMailService::Handle(const HttpRequest& request) {
         }
         answer = Authorized(request, target, route, entry);
     }
+    answer.latencyMs = settings.latencyMs;
     entry.status = answer.response.status;
     entry.faults = answer.faults.names;
     Record(std::move(entry), true);
@@ -121,6 +122,8 @@ std::string HttpMailService::BaseUrl(const HttpRequest& request,
     return "http://" + WithoutDefaultPort(host);
 }
 
+// One line per request, "METHOD TARGET -> STATUS" first, so that a benchmark
+// can count requests and challenges from the log.
 void HttpMailService::Record(JournalEntry entry, bool keep) {
     if (settings.verbose)
         std::fprintf(stderr, "mirelink-httpmail: %s %s -> %d%s%s%s%s\n", entry.method.c_str(),
@@ -130,11 +133,17 @@ void HttpMailService::Record(JournalEntry entry, bool keep) {
     if (keep) journal.Add(std::move(entry));
 }
 
-void HttpMailService::NoteRefusal(const std::string& client, int status,
-                                  const std::string& why) const {
+Answer HttpMailService::Refusal(const std::string& client, const HttpRequest& request, int status,
+                                const std::string& why) const {
+    // A head that could not be read has no method or target to show.
+    const bool known = !request.method.empty() && !request.target.empty();
     if (settings.verbose)
-        std::fprintf(stderr, "mirelink-httpmail: %s: answered %d: %s\n", client.c_str(), status,
-                     why.c_str());
+        std::fprintf(stderr, "mirelink-httpmail: %s %s -> %d refused from %s: %s\n",
+                     known ? request.method.c_str() : "-", known ? request.target.c_str() : "-",
+                     status, client.c_str(), why.c_str());
+    Answer answer{HttpResponse::Page(status, "The request was refused: " + why + "."), {}};
+    answer.latencyMs = settings.latencyMs;
+    return answer;
 }
 
 }  // namespace httpmail

@@ -20,6 +20,7 @@ namespace httpmail {
 struct Answer {
     HttpResponse response;
     AppliedFaults faults;
+    unsigned latencyMs = 0;  // held that long before it is sent, besides any fault's delay
 };
 
 class HttpMailService {
@@ -27,8 +28,10 @@ public:
     HttpMailService(const ServiceSettings& settings, Mailbox& mailbox, SentStore& sent,
                     Journal& journal, FaultPlan& faults);
     Answer Handle(const HttpRequest& request);
-    // Logs, with --verbose, an answer the connection gave on its own (a bad request).
-    void NoteRefusal(const std::string& client, int status, const std::string& why) const;
+    // The answer to a request the connection could not read whole (a bad or
+    // too large request); logged with --verbose.
+    Answer Refusal(const std::string& client, const HttpRequest& request, int status,
+                   const std::string& why) const;
 
 private:
     Answer Authorized(const HttpRequest& request, const RequestTarget& target, const Route& route,

@@ -53,6 +53,7 @@ ServiceSettings Settings(const Options& options) {
     settings.put = options.put;
     settings.folderChanges = options.folderChanges;
     settings.freshNonce = options.freshNonce;
+    settings.latencyMs = options.latencyMs;
     settings.headerProperties = options.headerProperties;
     settings.verbose = options.verbose;
     return settings;

@@ -118,6 +118,7 @@ const Switch kSwitches[] = {
     {"--no-put", false, ClearInto(&Options::put)},
     {"--no-folder-changes", false, ClearInto(&Options::folderChanges)},
     {"--fresh-nonce", false, FlagInto(&Options::freshNonce)},
+    {"--latency", true, NumberInto(&Options::latencyMs, 0, 600000)},
     {"--fill", true, SetFill},
     {"--idle-timeout", true, NumberInto(&Options::idleSeconds, 1, 86400)},
     {"--max-body", true, NumberInto(&Options::maxBody, 1024, uint64_t(1) << 32)},

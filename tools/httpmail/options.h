@@ -27,6 +27,7 @@ struct Options {
     size_t maxBody = 64u << 20;
     unsigned maxConnections = 256;
     bool freshNonce = false;  // every second use of a Digest nonce gets 401 stale=true
+    unsigned latencyMs = 0;   // every answer is held that long
     bool verbose = false;
     std::string exportSamples;  // write the samples there and exit
     bool help = false;

@@ -84,7 +84,9 @@ bool ResponseWriter::Write(const std::string& method, int minorVersion, const An
                            bool keepAlive) {
     const AppliedFaults& faults = answer.faults;
     const HttpResponse& response = answer.response;
-    if (faults.delayMs > 0 && !stop.Sleep(faults.delayMs)) return false;
+    // Every connection waits on its own thread, so a held answer holds no other.
+    const unsigned hold = answer.latencyMs + faults.delayMs;
+    if (hold > 0 && !stop.Sleep(hold)) return false;
     if (faults.replaced && faults.replacement == FaultKind::Drop) return false;
 
     const bool close = !keepAlive || response.close || faults.close || faults.dropMidBody;

@@ -13,6 +13,7 @@ struct ServiceSettings {
     bool folderChanges = true;     // MKCOL, MOVE and DELETE of user folders are offered
     bool headerProperties = true;  // listings carry mailheader fields when asked
     bool freshNonce = false;       // a Digest nonce serves one request only
+    unsigned latencyMs = 0;        // every answer but a control page's is held that long
     bool verbose = false;
 };
 
