@@ -637,6 +637,11 @@ class ArrivalDates(unittest.TestCase):
         cases = [(b"", True),
                  (b'<D:propfind xmlns:D="DAV:"><D:allprop/></D:propfind>', True),
                  (HM_DATE, True),
+                 # What the IMAP gateway asks for.
+                 (b'<?xml version="1.0"?><D:propfind xmlns:D="DAV:" '
+                  b'xmlns:hm="urn:schemas:httpmail:" xmlns:m="urn:schemas:mailheader:"><D:prop>'
+                  b'<D:isfolder/><D:getcontentlength/><hm:read/><hm:date/><m:subject/><m:from/>'
+                  b'<m:to/><m:date/></D:prop></D:propfind>', True),
                  # The client's own prefix for the namespace.
                  (b'<D:propfind xmlns:D="DAV:" xmlns:x="urn:schemas:httpmail:"><D:prop><x:date/>'
                   b'</D:prop></D:propfind>', True),
