@@ -14,6 +14,7 @@ TEST(XmlToText, DecodesReferencesAndLeavesTheRest) {
     } cases[] = {
         {"a &amp; b", "a & b"},
         {"&lt;D:href&gt;", "<D:href>"},
+        {"Pat&apos;s mail", "Pat's mail"},  // XML's fifth entity, not in the HTML table
         {"&#65;&#x41;&x41;&#X41;", "AAAA"},
         {"&#233;&eacute;&Eacute;", "\xC3\xA9\xC3\xA9\xC3\x89"},
         {"&nbsp;", " "},
