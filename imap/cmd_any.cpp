@@ -1,4 +1,5 @@
-// Commands of ImapSession allowed in any state (RFC 3501 6.1), and those of
+// Commands of ImapSession allowed in any state (RFC 3501 6.1; STARTTLS is
+// refused, as the capabilities do not offer it), and those of
 // the authenticated state that only describe the server: NAMESPACE (RFC 2342)
 // and ID (RFC 2971).
 #include "imap/imap_failure.h"
@@ -37,6 +38,12 @@ void ImapSession::CmdId(Request& request) {
     ImapString::AppendString(response, Config::GetVersion());
     Untagged(response + ")");
     Tagged(request.tag, "OK", "ID completed");
+}
+
+// The connection is on the loopback, where TLS protects nothing; a client
+// that asks anyway (fetchmail does, unasked) must hear no at once.
+void ImapSession::CmdStartTls(Request&) {
+    throw ImapFailure::Bad("TLS is not offered");
 }
 
 void ImapSession::CmdNamespace(Request& request) {

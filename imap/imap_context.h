@@ -12,4 +12,7 @@ struct ImapContext {
     std::shared_ptr<ImapStateStore> store;
     // How often IDLE lists the folder again to report new and vanished mail.
     uint32_t idlePollMs = 30000;
+    // How long a logged-in client may stay silent (RFC 3501 5.4: at least 30
+    // minutes); the configured Timeout when that is longer.
+    uint32_t autologoutMs = 30 * 60 * 1000;
 };

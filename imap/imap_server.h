@@ -19,6 +19,7 @@ public:
     struct Options {
         vx::Str stateFolder;  // "" for the program's state folder
         uint32_t idlePollMs = 30000;
+        uint32_t autologoutMs = 30 * 60 * 1000;
     };
 
     explicit ImapServer(AccountFactory makeAccount);

@@ -45,6 +45,7 @@ const ImapSession::CommandEntry ImapSession::kCommands[] = {
     {"NOOP", &ImapSession::CmdNoop, kAny, false},
     {"LOGOUT", &ImapSession::CmdLogout, kAny, false},
     {"ID", &ImapSession::CmdId, kAny, false},
+    {"STARTTLS", &ImapSession::CmdStartTls, kAny, false},
     {"LOGIN", &ImapSession::CmdLogin, kNotAuth, false},
     {"AUTHENTICATE", &ImapSession::CmdAuthenticate, kNotAuth, false},
     {"SELECT", &ImapSession::CmdSelect, kAuthed, false},
@@ -113,6 +114,13 @@ void ImapSession::Run() {
             out.Flush();
             return;
         }
+        if (state != State::NotAuthenticated && !AwaitCommand()) {
+            // An ordinary end (RFC 3501 5.4), said before closing.
+            out.StartCommand();
+            out.Write("* BYE Autologout; idle for too long\r\n");
+            out.Flush();
+            return;
+        }
         ImapCommandText text;
         bool complete = ReadCommand(text);
         out.StartCommand();
@@ -131,19 +139,17 @@ void ImapSession::Execute(const ImapCommandText& text) {
     ImapCommand command;
     vx::Str error;
     bool parsed = ImapParser::ParseCommand(text, command, error);
-    // Before a login, a line that names no command may be a password the
-    // client sent astray: it is not echoed, not even its first word.
-    if (state == State::NotAuthenticated && FindCommand(command.name) == nullptr) {
-        Untagged(parsed ? "BAD Unknown command" : "BAD " + error);
+    if (command.tag.empty()) return Untagged("BAD " + error);
+    // A line that names no command may be a password the client sent astray
+    // (the log showed it as "****"): the reply does not repeat it, and the log
+    // shows not even the tag of the reply. The client still gets its tag, so
+    // it does not wait for an answer that never comes.
+    if (MaskCredentials(text.lines.front()) == "****") {
+        out.WriteHidingTag(command.tag,
+                           "BAD " + (command.name.empty() ? error : "Unknown command") + "\r\n");
         return;
     }
-    if (!parsed) {
-        if (command.tag.empty())
-            Untagged("BAD " + error);
-        else
-            Tagged(command.tag, "BAD", error);
-        return;
-    }
+    if (!parsed) return Tagged(command.tag, "BAD", error);
     Request request{command.tag, command.name, false, std::move(command.args)};
     try {
         Dispatch(request);
@@ -164,7 +170,7 @@ void ImapSession::Execute(const ImapCommandText& text) {
 
 void ImapSession::Dispatch(Request& request) {
     const CommandEntry* entry = FindCommand(request.name);
-    if (entry == nullptr) throw ImapFailure::Bad("Unknown command " + request.name);
+    if (entry == nullptr) throw ImapFailure::Bad("Unknown command");
     if (!(entry->states & Bit(static_cast<int>(state)))) {
         if (entry->states == kNotAuth)
             throw ImapFailure::Bad(request.name + " is not allowed after a login");
@@ -180,7 +186,7 @@ void ImapSession::CmdUid(Request& request) {
     vx::Str name = Upper(request.args[0].text);
     const CommandEntry* entry = FindCommand(name);
     if (entry == nullptr || !entry->uidForm)
-        throw ImapFailure::Bad("Unknown UID command " + ReplyText(name));
+        throw ImapFailure::Bad("Unknown UID command");
     request.name = name;
     request.uid = true;
     request.args.erase(request.args.begin());

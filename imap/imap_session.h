@@ -70,6 +70,9 @@ private:
     // a failure there is the client's, and ends the session.
     vx::Str ReadContinuation(bool secret);
     bool WaitForClient(uint32_t ms);
+    // Waits for a logged-in client's next command, at most the autologout
+    // time; false when it ran out.
+    bool AwaitCommand();
     void Execute(const ImapCommandText& text);
     void Dispatch(Request& request);
     static const CommandEntry* FindCommand(const vx::Str& name);
@@ -94,6 +97,7 @@ private:
     void CmdNoop(Request& request);
     void CmdLogout(Request& request);
     void CmdId(Request& request);
+    void CmdStartTls(Request& request);
     // Not authenticated.
     void CmdLogin(Request& request);
     void CmdAuthenticate(Request& request);

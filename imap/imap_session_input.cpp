@@ -7,6 +7,7 @@
 
 #include "core/exception.h"
 #include "core/log.h"
+#include "settings/config.h"
 #include "imap/imap_session.h"
 #include "session/secret_mask.h"
 #include "text/ascii.h"
@@ -190,6 +191,12 @@ vx::Str ImapSession::ReadContinuation(bool secret) {
         clientLost = true;
         throw;
     }
+}
+
+bool ImapSession::AwaitCommand() {
+    const int64_t timeoutMs = int64_t{Config::Instance().Timeout()} * 1000;
+    const int64_t ms = std::max<int64_t>(context.autologoutMs, timeoutMs);
+    return channel.WaitForInput(static_cast<int32_t>(std::min<int64_t>(ms, INT32_MAX)));
 }
 
 bool ImapSession::WaitForClient(uint32_t ms) {

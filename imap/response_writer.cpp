@@ -20,6 +20,14 @@ void ImapResponseWriter::Write(std::string_view text) {
     if (pending.size() >= kSendBlock) Flush();
 }
 
+void ImapResponseWriter::WriteHidingTag(std::string_view tag, std::string_view rest) {
+    if (literalLeft > 0)
+        throw vx::Exception("ImapResponseWriter::WriteHidingTag - Response text inside a literal");
+    if (vxw::LineChannel::ExtraLogging()) LogLines("**** " + vx::Str(rest));
+    pending.append(tag).append(" ").append(rest);
+    if (pending.size() >= kSendBlock) Flush();
+}
+
 void ImapResponseWriter::LogLines(std::string_view text) {
     while (!text.empty()) {
         size_t end = text.find("\r\n");

@@ -21,6 +21,9 @@ public:
     // Response text, complete lines with their CR LF (a line may end in a
     // literal announcement "{n}" CR LF followed by the literal's bytes).
     void Write(std::string_view text);
+    // A tagged reply, rest with its CR LF, whose tag the log does not show
+    // ("**** BAD ..."): the tag came from a line that may be a password.
+    void WriteHidingTag(std::string_view tag, std::string_view rest);
     // A literal announcement; its size bytes must follow through WriteData.
     void BeginLiteral(uint64_t size);
     void WriteData(const char* data, size_t size);

@@ -40,6 +40,7 @@ public:
     static vx::Str GetVersion();
 
     void UseLocalMachine();
+    bool UsesLocalMachine() const { return useLocalMachine; }
     bool TakeFirstRunFlag();
     bool TakeNewVersionFlag();
 

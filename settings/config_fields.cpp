@@ -52,5 +52,6 @@ const ConfigField* FindConfigField(const vx::Str& name) {
 
 bool IsOtherKnownValue(const vx::Str& name) {
     // Every version leaves its own marker; an older one's is no mistake.
-    return SameName(name.substr(0, 4), "ver-") || SameName(name, "UpdateServer");
+    return SameName(name.substr(0, 4), "ver-") || SameName(name, "UpdateServer") ||
+           SameName(name, "ImapAutologout");
 }

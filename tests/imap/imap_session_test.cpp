@@ -58,9 +58,10 @@ TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) 
     EXPECT_EQ(client.Greeting(),
               "* OK [CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS "
               "MOVE SPECIAL-USE CHILDREN AUTH=PLAIN] Mirelink IMAP4rev1 ready\r\n");
-    // Before a login an unknown command is not echoed: it may be a password.
+    // An unknown command is not echoed: it may be a password. Its tag is
+    // answered, so that the client does not wait.
     client.Send("secret word\r\n");
-    EXPECT_EQ(client.ReadLine(), "* BAD Unknown command\r\n");
+    EXPECT_EQ(client.ReadLine(), "secret BAD Unknown command\r\n");
     Play(
         client,
         {
@@ -68,6 +69,8 @@ TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) 
              "* CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
              "SPECIAL-USE CHILDREN AUTH=PLAIN\r\nT OK CAPABILITY completed\r\n"},
             {"noop", "T OK NOOP completed\r\n"},
+            {"STARTTLS", "T BAD TLS is not offered\r\n"},
+            {"FROB", "T BAD Unknown command\r\n"},
             {"SELECT INBOX", "T BAD Log in first\r\n"},
             {"FETCH 1 FLAGS", "T BAD Log in first\r\n"},
             {"LOGIN alice", "T BAD Wrong number of arguments for LOGIN\r\n"},
@@ -78,7 +81,7 @@ TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) 
              "SPECIAL-USE CHILDREN] Logged in\r\n"},
             {"LOGIN alice secret", "T BAD LOGIN is not allowed after a login\r\n"},
             {"FETCH 1 FLAGS", "T BAD No mailbox selected\r\n"},
-            {"FROB", "T BAD Unknown command FROB\r\n"},
+            {"FROB", "T BAD Unknown command\r\n"},
             {"NAMESPACE", "* NAMESPACE ((\"\" \"/\")) NIL NIL\r\nT OK NAMESPACE completed\r\n"},
             {"ID NIL", "* ID (\"name\" \"Mirelink\" \"version\" \"3.6\")\r\nT OK ID completed\r\n"},
             {"CREATE Stuff",
@@ -166,6 +169,10 @@ TEST_F(ImapSessionTest, CredentialsNeverReachTheLog) {
     }
     ImapClient plain(Port());
     plain.Greeting();
+    // A password alone on a line is a tag without a command: it is answered
+    // so, but neither the line nor the reply's tag reaches the log.
+    plain.Send("secret\r\n");
+    EXPECT_EQ(plain.ReadLine(), "secret BAD Missing command\r\n");
     plain.Send("T AUTHENTICATE\tPLAIN\r\n");
     plain.ReadLine();
     plain.Send("AGFsaWNlAHNlY3JldA==\r\n");
@@ -339,6 +346,28 @@ TEST_F(ImapSessionTest, AnOverlongLineEndsTheSessionWithBye) {
     auto client = LoggedIn();
     client->Send("T NOOP " + std::string(20000, 'x') + "\r\n");
     EXPECT_EQ(client->ReadLine(), "* BYE Command line too long\r\n");
+    EXPECT_TRUE(client->ClosedByServer());
+}
+
+// RFC 3501 5.4: a logged-in client may stay silent far longer than the
+// Timeout a command line has; after the autologout time it hears why it is
+// logged out. (Times here: Timeout 1 s, autologout 2.5 s.)
+TEST_F(ImapSessionTest, ALoggedInClientOutlivesTheTimeoutUntilTheAutologout) {
+    ChangeSettings([](Config::Values& v) { v.timeout = 1; });
+    server->Stop();
+    testing_support::TestImapServer::TestOptions().autologoutMs = 2500;
+    StartServer();
+    ImapClient stranger(Port());
+    stranger.Greeting();
+    auto client = LoggedIn();
+    EXPECT_NE(client->Run("SELECT INBOX").find("T OK"), std::string::npos);
+    vxw::Sleep(1600);
+    EXPECT_EQ(client->Run("NOOP"), "T OK NOOP completed\r\n");
+    // Before a login the Timeout stays.
+    EXPECT_TRUE(stranger.ClosedByServer());
+    vxw::Sleep(2000);
+    EXPECT_EQ(client->Run("NOOP"), "T OK NOOP completed\r\n");
+    EXPECT_EQ(client->ReadLine(), "* BYE Autologout; idle for too long\r\n");
     EXPECT_TRUE(client->ClosedByServer());
 }
 
