@@ -1,7 +1,10 @@
 // COPY, MOVE and their UID forms (RFC 3501 6.4.7, RFC 6851), with the
-// COPYUID code of UIDPLUS (RFC 4315). A moved message keeps its flags: the
-// gateway gives it its UID in the target folder at once. The service may
-// lack COPY (it answers 405 or 501): COPY then answers NO and MOVE still works.
+// COPYUID code of UIDPLUS (RFC 4315). A moved or copied message keeps its
+// flags and its INTERNALDATE: the target folder's state is told of them
+// before the first message goes (so a crash half-way loses nothing) and
+// gives each its UID there at once. The service may lack COPY (it answers
+// 405 or 501): COPY then answers NO and MOVE still works. A message the
+// service no longer has is reported as expunged by the next refresh.
 #include <ctime>
 
 #include "imap/imap_failure.h"
@@ -23,6 +26,16 @@ vx::Str UidSet(const std::vector<uint32_t>& uids) {
     return out;
 }
 
+const char kGone[] = "[EXPUNGEISSUED] Some of the requested messages no longer exist";
+
+// The reply to a failure of the service with one message.
+vx::Str FailureText(const ServiceRefusal& refusal, bool move) {
+    if (MessageIsGone(refusal)) return kGone;
+    if (!move && (refusal.Status() == 405 || refusal.Status() == 501))
+        return "[CANNOT] The web mail service cannot copy messages; MOVE works";
+    return "[UNAVAILABLE] " + refusal.Message();
+}
+
 }  // namespace
 
 void ImapSession::CmdCopy(Request& request) {
@@ -38,32 +51,30 @@ void ImapSession::CmdCopy(Request& request) {
     if (indexes.empty()) return Tagged(request.tag, "OK", done);
 
     std::shared_ptr<ImapFolderState> targetState = context.store->Folder(user, target.folder.url);
+    CarriedMessages carried(*targetState);
+    for (size_t index : indexes) Carry(carried, index);
+    targetState->Save();
+
     std::vector<uint32_t> from, to;
     std::vector<size_t> moved;
     std::vector<vx::Str> copies;
     vx::Str failure;
-    for (size_t index : indexes) {
-        ImapViewMessage& view = selected->At(index);
+    for (size_t k = 0; k < indexes.size() && failure.empty(); ++k) {
+        ImapViewMessage& view = selected->At(indexes[k]);
         vx::Str href;
         try {
             href = move ? account->MoveMessage(view.listed.href, target.folder.url)
                         : account->CopyMessage(view.listed.href, target.folder.url);
         } catch (const ServiceRefusal& refusal) {
-            if (!move && (refusal.Status() == 405 || refusal.Status() == 501))
-                failure = "[CANNOT] The web mail service cannot copy messages; MOVE works";
-            else
-                failure = "[UNAVAILABLE] " + refusal.Message();
+            failure = FailureText(refusal, move);
             break;
         } catch (const vx::Exception& error) {
             failure = "[UNAVAILABLE] " + error.Message();
             break;
         }
-        uint64_t keywords = 0;
-        uint8_t flags = selected->Flags(index, keywords);
         from.push_back(view.uid);
-        to.push_back(targetState->Add(href, flags, selected->State().KeywordNames(keywords),
-                                      std::time(nullptr)));
-        if (move) moved.push_back(index);
+        to.push_back(carried.Arrive(k, href, std::time(nullptr)));
+        if (move) moved.push_back(indexes[k]);
         copies.push_back(href);
         if (!move) copiedElsewhere.insert(view.listed.href);
     }
@@ -79,6 +90,7 @@ void ImapSession::CmdCopy(Request& request) {
         }
         from.clear();
     }
+    carried.ForgetTheRest();
     targetState->Save();
     vx::Str copyUid;
     if (!from.empty())
@@ -95,5 +107,14 @@ void ImapSession::CmdCopy(Request& request) {
         copyUid.clear();
     }
     if (!failure.empty()) throw ImapFailure::No(failure);
+    if (!move && target.folder.url == selected->Mailbox().folder.url) RefreshSelected();
     Tagged(request.tag, "OK", copyUid + done);
+}
+
+void ImapSession::Carry(CarriedMessages& carried, size_t index, uint8_t dropFlags) {
+    ImapViewMessage& view = selected->At(index);
+    uint64_t keywords = 0;
+    uint8_t flags = selected->Flags(index, keywords) & ~dropFlags;
+    carried.Expect(view.listed.href, flags, selected->State().KeywordNames(keywords),
+                   ArrivalTime(view));
 }

@@ -2,7 +2,8 @@
 // removal CLOSE does: a message marked \Deleted goes to the deleted-items
 // folder with MOVE, as a POP3 DELE does at QUIT. In the deleted-items folder
 // itself it is deleted for good, where the service can; otherwise the
-// command answers NO and the message stays.
+// command answers NO and the message stays. A message the service no longer
+// has (another session expunged it) is expunged here too.
 #include <algorithm>
 #include <ctime>
 
@@ -19,6 +20,13 @@ void ImapSession::CmdExpunge(Request& request) {
 }
 
 void ImapSession::ExpungeDeleted(const std::vector<size_t>* only, bool tell) {
+    // Messages another session of this account removed meanwhile are gone
+    // already: this expunge reports them too.
+    for (size_t i = selected->Count(); i-- > 0;) {
+        if (!selected->Gone(i)) continue;
+        selected->Remove(i);
+        if (tell) out.Write("* " + std::to_string(i + 1) + " EXPUNGE\r\n");
+    }
     std::vector<size_t> doomed;
     for (size_t i = 0; i < selected->Count(); ++i) {
         uint64_t keywords = 0;
@@ -43,20 +51,28 @@ void ImapSession::ExpungeDeleted(const std::vector<size_t>* only, bool tell) {
             }
         }
     } save{selected->State(), trashState.get()};
+    std::unique_ptr<CarriedMessages> carried;
+    if (!inTrash) {
+        carried = std::make_unique<CarriedMessages>(*trashState);
+        for (size_t index : doomed) Carry(*carried, index, ImapFlag::kDeleted);
+        trashState->Save();
+    }
     // Highest first, so that each EXPUNGE names the number the client knows.
     for (size_t k = doomed.size(); k-- > 0;) {
         size_t index = doomed[k];
         ImapViewMessage& view = selected->At(index);
-        if (inTrash) {
-            DeleteForGood(view.listed.href);
-        } else if (copiedElsewhere.count(view.listed.href) && DeleteCopied(view.listed.href)) {
-            copiedElsewhere.erase(view.listed.href);
-        } else {
-            vx::Str moved = account->MoveMessage(view.listed.href, trash->folder.url);
-            uint64_t keywords = 0;
-            uint8_t flags = selected->Flags(index, keywords) & ~ImapFlag::kDeleted;
-            trashState->Add(moved, flags, selected->State().KeywordNames(keywords),
-                            std::time(nullptr));
+        try {
+            if (inTrash) {
+                DeleteForGood(view.listed.href);
+            } else if (copiedElsewhere.count(view.listed.href) &&
+                       DeleteCopied(view.listed.href)) {
+                copiedElsewhere.erase(view.listed.href);
+            } else {
+                vx::Str moved = account->MoveMessage(view.listed.href, trash->folder.url);
+                carried->Arrive(k, moved, std::time(nullptr));
+            }
+        } catch (const ServiceRefusal& refusal) {
+            if (!MessageIsGone(refusal)) throw;
         }
         selected->Remove(index);
         if (tell) out.Write("* " + std::to_string(index + 1) + " EXPUNGE\r\n");

@@ -203,11 +203,20 @@ void ImapSession::KeepUnread(ImapViewMessage& view, uint64_t downloadsBefore) {
         account->SetReadState(view.listed.href, false);
 }
 
-int64_t ImapSession::ArrivalTime(const ImapViewMessage& view) const {
-    int64_t received = 0;
-    if (!view.listed.received.empty() && ImapDate::ParseIsoDate(view.listed.received, received))
-        return received;
-    return view.firstSeen;
+// INTERNALDATE: when the message reached the service where its listing says
+// so, else what its header says, else when the gateway first saw it. Kept in
+// the state once known, so the header is read once, and a copy or move
+// takes it along.
+int64_t ImapSession::ArrivalTime(const ImapViewMessage& view) {
+    int64_t arrived = selected->State().Arrived(view.uid);
+    if (arrived != 0) return arrived;
+    if (view.listed.received.empty() || !ImapDate::ParseIsoDate(view.listed.received, arrived)) {
+        const vx::Str& header = messages.Structure(*account, view.listed.href, true).root.header;
+        if (!ImapDate::ArrivalFromHeader(header, arrived)) arrived = view.firstSeen;
+    }
+    if (arrived == 0) arrived = 1;  // 0 stands for unknown
+    selected->State().SetArrived(view.uid, arrived);
+    return arrived;
 }
 
 uint64_t ImapSession::MessageSize(const ImapViewMessage& view) {

@@ -163,6 +163,12 @@ void ImapSession::Execute(const ImapCommandText& text) {
         // The client's connection is gone, or the client was promised bytes
         // it did not get: nothing more can be said to it.
         if (out.LiteralOpen() || out.Broken() || clientLost) throw;
+        // A message another session (or the web mail site) removed: the
+        // next look at the folder reports it expunged (RFC 2180 4.1, RFC 5530).
+        auto* refusal = dynamic_cast<const ServiceRefusal*>(&failure);
+        if (refusal != nullptr && MessageIsGone(*refusal))
+            return Tagged(request.tag, "NO",
+                          "[EXPUNGEISSUED] Some of the requested messages no longer exist");
         Log("ImapSession::" + request.name + " - " + failure.Message());
         Tagged(request.tag, "NO", "[UNAVAILABLE] " + ReplyText(failure.Message()));
     }

@@ -20,6 +20,7 @@
 #include "core/str.h"
 #include "imap/imap_context.h"
 #include "imap/response_writer.h"
+#include "imap_state/carried_messages.h"
 #include "imap_state/mailbox_list.h"
 #include "imap_state/message_cache.h"
 #include "imap_state/selected_folder.h"
@@ -28,6 +29,11 @@
 #include "net/socket.h"
 #include "session/line_channel.h"
 #include "webmail/account.h"
+
+// Whether the service's refusal says the message is no longer there.
+inline bool MessageIsGone(const ServiceRefusal& refusal) {
+    return refusal.Status() == 404 || refusal.Status() == 410;
+}
 
 class ImapSession {
 public:
@@ -121,6 +127,9 @@ private:
     void CmdSearch(Request& request);
     void CmdCopy(Request& request);
     void CmdUid(Request& request);
+    // A message's flags (but dropFlags), keywords and arrival, told to the
+    // target before it is copied or moved there.
+    void Carry(CarriedMessages& carried, size_t index, uint8_t dropFlags = 0);
 
     // FETCH, for one message (cmd_fetch.cpp).
     struct FetchPiece;
@@ -131,7 +140,7 @@ private:
     // After downloads for a look that must not count as reading: the
     // service's read state back to unread where it was.
     void KeepUnread(ImapViewMessage& view, uint64_t downloadsBefore);
-    int64_t ArrivalTime(const ImapViewMessage& view) const;
+    int64_t ArrivalTime(const ImapViewMessage& view);
     uint64_t MessageSize(const ImapViewMessage& view);
 
     // Shared by CLOSE and EXPUNGE: removes the \Deleted messages (within

@@ -6,14 +6,19 @@
 
 #include "core/exception.h"
 #include "core/file_util.h"
+#include "core/log.h"
 #include "imap_state/state_file.h"
 #include "text/ascii.h"
 
 namespace {
 
-const char kMagic[] = "mirelink-imap-folder 1";
+// Version 2 adds each message's arrival and the expected messages; a
+// version 1 file is still read.
+const char kMagic1[] = "mirelink-imap-folder 1";
+const char kMagic[] = "mirelink-imap-folder 2";
 // A state file larger than this is taken as damaged rather than read.
 constexpr size_t kMaxFileSize = size_t{512} << 20;
+constexpr size_t kMaxExpected = 10000;
 
 template <class Number>
 bool ReadNumber(std::string_view text, Number& value, int base = 10) {
@@ -44,17 +49,26 @@ bool ValidKeyword(std::string_view keyword) {
     return true;
 }
 
-}  // namespace
-
-ImapFolderState::ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now)
-    : path(std::move(path)), folderUrl(std::move(folderUrl)) {
-    Load(now);
+// The last segment of a message URL: the name a moved message keeps.
+vx::Str LastSegment(const vx::Str& href) {
+    size_t end = href.size();
+    while (end > 0 && href[end - 1] == '/') --end;
+    size_t slash = href.rfind('/', end == 0 ? 0 : end - 1);
+    return href.substr(slash == vx::Str::npos ? 0 : slash + 1, end - (slash + 1));
 }
 
-void ImapFolderState::Load(int64_t now) {
+}  // namespace
+
+ImapFolderState::ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now, vx::Str account)
+    : path(std::move(path)), folderUrl(std::move(folderUrl)) {
+    Load(now, account);
+}
+
+void ImapFolderState::Load(int64_t now, const vx::Str& account) {
     vx::Str text;
     if (!LoadFile(path, text)) return StartAgain(0, now);
-    if (text.size() <= kMaxFileSize && Parse(text)) return;
+    const char* damage = text.size() > kMaxFileSize ? "larger than any folder's" : Parse(text);
+    if (damage == nullptr) return;
     // Whatever UIDVALIDITY the damaged file still shows, the new one lies
     // above it, so no client takes the new UIDs for the old ones.
     uint32_t old = 0;
@@ -65,12 +79,17 @@ void ImapFolderState::Load(int64_t now) {
         ReadNumber(rest, old);
     }
     StartAgain(old, now);
+    Log("ImapFolderState::Load - The saved state of folder " + folderUrl +
+        (account.empty() ? vx::Str() : " of " + account) + " was damaged (" + damage +
+        ") - the folder starts again with UIDVALIDITY " + std::to_string(uidValidity) +
+        ", so mail clients load it anew - " + path);
 }
 
 void ImapFolderState::StartAgain(uint32_t atLeast, int64_t now) {
     messages.clear();
     uidOfHref.clear();
     keywords.clear();
+    expected.clear();
     // Time-based, as most servers do: a folder started again later always
     // gets a larger value.
     uint32_t stamp = static_cast<uint32_t>(std::clamp<int64_t>(now, 1, UINT32_MAX));
@@ -80,7 +99,8 @@ void ImapFolderState::StartAgain(uint32_t atLeast, int64_t now) {
     dirty = true;
 }
 
-bool ImapFolderState::Parse(const vx::Str& text) {
+const char* ImapFolderState::Parse(const vx::Str& text) {
+    if (text.empty()) return "an empty file";
     std::string_view rest(text);
     auto nextLine = [&rest](std::string_view& line) {
         size_t end = rest.find('\n');
@@ -90,42 +110,71 @@ bool ImapFolderState::Parse(const vx::Str& text) {
         return true;
     };
     std::string_view line;
-    if (!nextLine(line) || line != kMagic) return false;
-    if (!nextLine(line) || NextField(line) != "url" || line != folderUrl) return false;
+    if (!nextLine(line) || (line != kMagic && line != kMagic1)) return "not a folder state";
+    const bool withArrival = line == kMagic;
+    if (!nextLine(line) || NextField(line) != "url") return "no folder URL";
+    if (line != folderUrl) return "the state of another folder";
     if (!nextLine(line) || NextField(line) != "uidvalidity" || !ReadNumber(line, uidValidity) ||
         uidValidity == 0)
-        return false;
+        return "a bad UIDVALIDITY";
     if (!nextLine(line) || NextField(line) != "uidnext" || !ReadNumber(line, uidNext) ||
         uidNext == 0)
-        return false;
+        return "a bad UIDNEXT";
     if (!nextLine(line) || NextField(line) != "recent" || !ReadNumber(line, recentFrom) ||
         recentFrom > uidNext)
-        return false;
+        return "a bad first recent UID";
     for (;;) {
-        if (!nextLine(line)) return false;
+        if (!nextLine(line)) return "cut short";
         std::string_view kind = NextField(line);
-        if (kind == "end") return rest.empty();
+        const char* damage = nullptr;
+        if (kind == "end") return rest.empty() ? nullptr : "more after its end";
         if (kind == "k") {
-            if (!ValidKeyword(line) || keywords.size() >= kMaxKeywords) return false;
+            if (!ValidKeyword(line) || keywords.size() >= kMaxKeywords) return "a bad keyword";
             keywords.emplace_back(line);
-            continue;
+        } else if (kind == "m") {
+            damage = ParseMessage(line, withArrival);
+        } else if (kind == "p" && withArrival) {
+            damage = ParseExpected(line);
+        } else {
+            damage = "a line of an unknown kind";
         }
-        uint32_t uid = 0;
-        Entry entry;
-        unsigned flags = 0;
-        if (kind != "m" || !ReadNumber(NextField(line), uid) || uid == 0 || uid >= uidNext ||
-            !ReadNumber(NextField(line), flags, 16) || flags > 0x1f ||
-            !ReadNumber(NextField(line), entry.keywords, 16) ||
-            !ReadNumber(NextField(line), entry.firstSeen))
-            return false;
-        entry.flags = static_cast<uint8_t>(flags);
-        entry.href = vx::Str(NextField(line, true));
-        if (entry.href.empty() || messages.size() >= kMaxFolderMessages ||
-            (!messages.empty() && messages.rbegin()->first >= uid) ||
-            !uidOfHref.emplace(entry.href, uid).second)
-            return false;
-        messages.emplace_hint(messages.end(), uid, std::move(entry));
+        if (damage != nullptr) return damage;
     }
+}
+
+const char* ImapFolderState::ParseMessage(std::string_view line, bool withArrival) {
+    uint32_t uid = 0;
+    Entry entry;
+    unsigned flags = 0;
+    if (!ReadNumber(NextField(line), uid) || uid == 0 || !ReadNumber(NextField(line), flags, 16) ||
+        flags > 0x1f || !ReadNumber(NextField(line), entry.keywords, 16) ||
+        !ReadNumber(NextField(line), entry.firstSeen) ||
+        (withArrival && !ReadNumber(NextField(line), entry.arrived)))
+        return "a bad message line";
+    if (uid >= uidNext) return "a UID at or above UIDNEXT";
+    if (!messages.empty() && messages.rbegin()->first >= uid) return "UIDs repeated or out of order";
+    entry.flags = static_cast<uint8_t>(flags);
+    entry.href = vx::Str(NextField(line, true));
+    if (entry.href.empty()) return "a message without its URL";
+    if (messages.size() >= kMaxFolderMessages) return "too many messages";
+    if (!uidOfHref.emplace(entry.href, uid).second) return "a URL listed twice";
+    messages.emplace_hint(messages.end(), uid, std::move(entry));
+    return nullptr;
+}
+
+const char* ImapFolderState::ParseExpected(std::string_view line) {
+    Expected entry;
+    unsigned flags = 0;
+    if (!ReadNumber(NextField(line), flags, 16) || flags > 0x1f ||
+        !ReadNumber(NextField(line), entry.keywords, 16) ||
+        !ReadNumber(NextField(line), entry.arrived))
+        return "a bad expected message";
+    entry.flags = static_cast<uint8_t>(flags);
+    entry.name = vx::Str(NextField(line, true));
+    if (entry.name.empty() || expected.size() >= kMaxExpected) return "a bad expected message";
+    entry.loaded = true;
+    expected.push_back(std::move(entry));
+    return nullptr;
 }
 
 vx::Str ImapFolderState::Serialize() const {
@@ -136,20 +185,32 @@ vx::Str ImapFolderState::Serialize() const {
            std::to_string(uidNext) + "\nrecent " + std::to_string(recentFrom) + "\n";
     for (const vx::Str& keyword : keywords) out += "k " + keyword + "\n";
     char number[32];
+    auto hex = [&](uint64_t value) {
+        auto result = std::to_chars(number, number + sizeof number, value, 16);
+        out += ' ';
+        out.append(number, result.ptr);
+    };
     for (const auto& [uid, entry] : messages) {
         out += "m ";
         out += std::to_string(uid);
-        auto hex = [&](uint64_t value) {
-            auto result = std::to_chars(number, number + sizeof number, value, 16);
-            out += ' ';
-            out.append(number, result.ptr);
-        };
         hex(entry.flags);
         hex(entry.keywords);
         out += ' ';
         out += std::to_string(entry.firstSeen);
         out += ' ';
+        out += std::to_string(entry.arrived);
+        out += ' ';
         out += entry.href;
+        out += '\n';
+    }
+    for (const Expected& entry : expected) {
+        out += "p";
+        hex(entry.flags);
+        hex(entry.keywords);
+        out += ' ';
+        out += std::to_string(entry.arrived);
+        out += ' ';
+        out += entry.name;
         out += '\n';
     }
     out += "end\n";
@@ -199,6 +260,12 @@ uint32_t ImapFolderState::AddLocked(const vx::Str& href, int64_t now) {
     entry.href = href;
     entry.firstSeen = now;
     entry.added = generation;
+    Expected moved;
+    if (TakeExpected(href, moved)) {
+        entry.flags = moved.flags;
+        entry.keywords = moved.keywords;
+        entry.arrived = moved.arrived;
+    }
     messages.emplace_hint(messages.end(), uid, std::move(entry));
     uidOfHref.emplace(href, uid);
     dirty = true;
@@ -228,7 +295,8 @@ std::vector<ImapFolderMessage> ImapFolderState::Sync(const std::vector<vx::Str>&
         while (next != listed.end() && next->first < it->first) ++next;
         const Entry& entry = it->second;
         if (next != listed.end() && next->first == it->first) {
-            out.push_back({it->first, next->second, entry.flags, entry.keywords, entry.firstSeen});
+            out.push_back({it->first, next->second, entry.flags, entry.keywords, entry.firstSeen,
+                           entry.arrived});
             ++it;
         } else if (entry.added <= listedAt) {
             uidOfHref.erase(entry.href);
@@ -238,12 +306,19 @@ std::vector<ImapFolderMessage> ImapFolderState::Sync(const std::vector<vx::Str>&
             ++it;
         }
     }
+    // A move the last run announced but did not finish shows in this
+    // listing or never will.
+    size_t kept = expected.size();
+    expected.erase(std::remove_if(expected.begin(), expected.end(),
+                                  [](const Expected& entry) { return entry.loaded; }),
+                   expected.end());
+    if (expected.size() != kept) dirty = true;
     ++generation;
     return out;
 }
 
 uint32_t ImapFolderState::Add(const vx::Str& href, uint8_t flags, const std::vector<vx::Str>& names,
-                              int64_t now) {
+                              int64_t now, int64_t arrived) {
     std::lock_guard<std::mutex> guard(lock);
     if (href.empty() || HasLineBreak(href)) return 0;
     ++generation;
@@ -252,8 +327,60 @@ uint32_t ImapFolderState::Add(const vx::Str& href, uint8_t flags, const std::vec
     entry.flags = flags;
     entry.keywords = 0;
     for (const vx::Str& name : names) entry.keywords |= KeywordBitLocked(name, true);
+    entry.arrived = arrived;
+    Expected taken;
+    TakeExpected(href, taken);
     dirty = true;
     return uid;
+}
+
+void ImapFolderState::Expect(const vx::Str& href, uint8_t flags, const std::vector<vx::Str>& names,
+                             int64_t arrived) {
+    std::lock_guard<std::mutex> guard(lock);
+    const vx::Str name = LastSegment(href);
+    if (name.empty() || HasLineBreak(name) || expected.size() >= kMaxExpected) return;
+    Expected entry;
+    entry.name = name;
+    entry.flags = flags;
+    for (const vx::Str& keyword : names) entry.keywords |= KeywordBitLocked(keyword, true);
+    entry.arrived = arrived;
+    expected.push_back(std::move(entry));
+    dirty = true;
+}
+
+void ImapFolderState::ForgetExpected(const vx::Str& href) {
+    std::lock_guard<std::mutex> guard(lock);
+    const vx::Str name = LastSegment(href);
+    auto found = std::find_if(expected.begin(), expected.end(),
+                              [&](const Expected& entry) { return entry.name == name; });
+    if (found == expected.end()) return;
+    expected.erase(found);
+    dirty = true;
+}
+
+bool ImapFolderState::TakeExpected(const vx::Str& href, Expected& taken) {
+    if (expected.empty()) return false;
+    const vx::Str name = LastSegment(href);
+    auto found = std::find_if(expected.begin(), expected.end(),
+                              [&](const Expected& entry) { return entry.name == name; });
+    if (found == expected.end()) return false;
+    taken = *found;
+    expected.erase(found);
+    return true;
+}
+
+int64_t ImapFolderState::Arrived(uint32_t uid) const {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = messages.find(uid);
+    return found == messages.end() ? 0 : found->second.arrived;
+}
+
+void ImapFolderState::SetArrived(uint32_t uid, int64_t arrived) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = messages.find(uid);
+    if (found == messages.end() || found->second.arrived == arrived) return;
+    found->second.arrived = arrived;
+    dirty = true;
 }
 
 void ImapFolderState::Remove(uint32_t uid) {

@@ -3,16 +3,24 @@
 // session of the account: the UID of each message (keyed by the message's URL
 // at the service) under the folder's UIDVALIDITY, the flags the service does
 // not keep (\Answered, \Flagged, \Deleted, \Draft, keywords, and \Seen where
-// the service has no read state), when the gateway first saw each message,
-// and where \Recent starts (RFC 3501, 2.3.1.1 and 2.3.2).
+// the service has no read state), when the gateway first saw each message and
+// when it arrived (its INTERNALDATE, once known), and where \Recent starts
+// (RFC 3501, 2.3.1.1, 2.3.2 and 2.3.3).
+//
+// Messages the gateway is moving into the folder are announced before the
+// move with the flags they are to keep: should the program die before it
+// learns the message's new URL, the next listing that shows a message of
+// that name gives it those flags, so a crash never loses them.
 //
 // It lives in one file, rewritten whole through a temporary file and a
 // rename whenever it changed. A file that cannot be read back completely is
-// not trusted: the folder starts again under a new UIDVALIDITY, so a client
-// throws away what it cached instead of mixing messages up.
+// not trusted: the folder starts again under a new UIDVALIDITY (and the log
+// says why), so a client throws away what it cached instead of mixing
+// messages up.
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -26,6 +34,7 @@ struct ImapFolderMessage {
     uint8_t flags = 0;
     uint64_t keywords = 0;  // bit i: keyword i of the folder
     int64_t firstSeen = 0;  // seconds since 1970, UTC
+    int64_t arrived = 0;    // its INTERNALDATE, the same way; 0 while unknown
 };
 
 class ImapFolderState {
@@ -36,9 +45,10 @@ public:
     static constexpr size_t kMaxFolderMessages = 2000000;
 
     // Loads path; a missing file starts the folder, a damaged one starts it
-    // again with a UIDVALIDITY above the damaged one's (where it is legible).
-    // folderUrl is checked against the file, so a file never serves another folder.
-    ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now);
+    // again with a UIDVALIDITY above the damaged one's (where it is legible)
+    // and a log line naming account, folder and the damage. folderUrl is
+    // checked against the file, so a file never serves another folder.
+    ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now, vx::Str account = "");
 
     uint32_t UidValidity() const;
     uint32_t UidNext() const;
@@ -53,9 +63,21 @@ public:
     std::vector<ImapFolderMessage> Sync(const std::vector<vx::Str>& hrefs, uint64_t generation,
                                         int64_t now);
     // A message the gateway itself just put into the folder (a COPY or MOVE),
-    // with the flags it had; returns its new UID, or the UID it already has.
+    // with the flags and arrival it had; returns its new UID, or the UID it
+    // already has.
     uint32_t Add(const vx::Str& href, uint8_t flags, const std::vector<vx::Str>& keywords,
-                 int64_t now);
+                 int64_t now, int64_t arrived);
+    // Before the gateway moves or copies the message at href into the
+    // folder: the flags and arrival it is to keep, for a listing after a
+    // crash, which knows the message by the last segment of its URL (the
+    // name a move keeps). Save afterwards, then move. Add takes the note
+    // back, and so does ForgetExpected(href).
+    void Expect(const vx::Str& href, uint8_t flags, const std::vector<vx::Str>& keywords,
+                int64_t arrived);
+    void ForgetExpected(const vx::Str& href);
+    // The INTERNALDATE of uid once it is known; 0 before.
+    int64_t Arrived(uint32_t uid) const;
+    void SetArrived(uint32_t uid, int64_t arrived);
     // A message removed from the folder by the gateway itself.
     void Remove(uint32_t uid);
 
@@ -79,11 +101,24 @@ public:
     void Save();
 
 private:
-    void Load(int64_t now);
-    bool Parse(const vx::Str& text);
+    struct Expected {
+        vx::Str name;
+        uint8_t flags = 0;
+        uint64_t keywords = 0;
+        int64_t arrived = 0;
+        bool loaded = false;  // from the file: a move the last run may have cut
+    };
+
+    void Load(int64_t now, const vx::Str& account);
+    // nullptr when text is a whole state of this folder, else what is wrong.
+    const char* Parse(const vx::Str& text);
+    const char* ParseMessage(std::string_view line, bool withArrival);
+    const char* ParseExpected(std::string_view line);
     vx::Str Serialize() const;
     void StartAgain(uint32_t atLeast, int64_t now);
     uint32_t AddLocked(const vx::Str& href, int64_t now);
+    // The expected message a new URL is, taken off the list; false for none.
+    bool TakeExpected(const vx::Str& href, Expected& expected);
     uint64_t KeywordBitLocked(const vx::Str& keyword, bool create);
 
     struct Entry {
@@ -91,6 +126,7 @@ private:
         uint8_t flags = 0;
         uint64_t keywords = 0;
         int64_t firstSeen = 0;
+        int64_t arrived = 0;
         uint64_t added = 0;  // the generation that added it
     };
 
@@ -105,5 +141,6 @@ private:
     std::vector<vx::Str> keywords;
     std::map<uint32_t, Entry> messages;               // by UID
     std::unordered_map<vx::Str, uint32_t> uidOfHref;  // the same, by URL
+    std::vector<Expected> expected;                   // moves under way, or cut by a crash
     bool dirty = false;
 };

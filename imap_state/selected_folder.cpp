@@ -147,6 +147,12 @@ std::vector<size_t> ImapSelectedFolder::Select(const SequenceSet& set, bool uid)
     return out;
 }
 
+bool ImapSelectedFolder::Gone(size_t index) const {
+    uint8_t flags = 0;
+    uint64_t keywords = 0;
+    return !state->Flags(messages[index].uid, flags, keywords);
+}
+
 uint8_t ImapSelectedFolder::Flags(size_t index, uint64_t& keywords) const {
     const ImapViewMessage& view = messages[index];
     uint8_t flags = 0;

@@ -64,6 +64,9 @@ public:
 
     // Drops a message the session removed and told the client of.
     void Remove(size_t index);
+    // Whether another session took the message out of the folder's state
+    // since this view was made (it expunged or moved it).
+    bool Gone(size_t index) const;
 
     // The FLAGS and PERMANENTFLAGS lists of the mailbox.
     vx::Str FlagsResponse() const;

@@ -71,7 +71,7 @@ std::shared_ptr<ImapFolderState> ImapStateStore::Folder(const vx::Str& account,
     vx::Str path = MakeAccountFolder(account) + Hex(Fnv1a(folderUrl), 16) + ".state";
     std::lock_guard<std::mutex> guard(lock);
     if (auto existing = folders[path].lock()) return existing;
-    auto state = std::make_shared<ImapFolderState>(path, folderUrl, std::time(nullptr));
+    auto state = std::make_shared<ImapFolderState>(path, folderUrl, std::time(nullptr), account);
     folders[path] = state;
     // Entries of folders no session uses any more go, so the map stays small.
     for (auto it = folders.begin(); it != folders.end();)

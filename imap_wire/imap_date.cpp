@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "mime/mime_header.h"
 #include "text/ascii.h"
 
 namespace ImapDate {
@@ -190,6 +191,18 @@ bool ParseIsoDate(std::string_view text, int64_t& utc) {
     utc = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * kDay +
           hour * 3600 + minute * 60 + second - int64_t{offset} * 60;
     return true;
+}
+
+bool ArrivalFromHeader(std::string_view header, int64_t& utc) {
+    int64_t day = 0;
+    vx::Str value;
+    if (MimeHeader::Find(header, "Received", value)) {
+        size_t semicolon = value.rfind(';');
+        if (semicolon != vx::Str::npos &&
+            ParseHeaderDate(std::string_view(value).substr(semicolon + 1), utc, day))
+            return true;
+    }
+    return MimeHeader::Find(header, "Date", value) && ParseHeaderDate(value, utc, day);
 }
 
 }  // namespace ImapDate

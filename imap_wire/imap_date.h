@@ -19,6 +19,9 @@ bool ParseSearchDate(std::string_view text, int64_t& day);
 bool ParseHeaderDate(std::string_view text, int64_t& utc, int64_t& day);
 // "2024-01-02T03:04:05Z" (fractions and offsets allowed).
 bool ParseIsoDate(std::string_view text, int64_t& utc);
+// When a message arrived, as its header tells: the date of the topmost
+// Received field (after its last ";", RFC 5322 3.6.7), else its Date field.
+bool ArrivalFromHeader(std::string_view header, int64_t& utc);
 // The first second of the day holding utc.
 int64_t DayOf(int64_t utc);
 

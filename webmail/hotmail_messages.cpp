@@ -21,8 +21,9 @@ void Hotmail::GetMessage(const vx::Str& url, MessageSink& sink) {
         // the retry) is no message: handed out, the mail client could delete
         // the real one on its word.
         if (lastStatus < 200 || lastStatus > 299)
-            throw vx::Exception("Hotmail::GetMessage::Status - Error getting message - " +
-                                vx::StrUtil::IntToStr(lastStatus) + " - " + url);
+            throw ServiceRefusal("Hotmail::GetMessage::Status - Error getting message - " +
+                                     vx::StrUtil::IntToStr(lastStatus) + " - " + url,
+                                 lastStatus);
         // A markup message was held to rule out a refresh page; keeping it in
         // lastBody as well would hold it twice.
         vx::Str held;

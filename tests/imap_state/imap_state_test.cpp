@@ -9,10 +9,12 @@
 #include "core/file_util.h"
 #include "imap_state/folder_state.h"
 #include "imap_state/state_store.h"
+#include "tests/support/log_watch.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
+using testing_support::LogWatch;
 using testing_support::TempDir;
 
 const char kUrl[] = "http://mail.example/alice/inbox/";
@@ -61,28 +63,90 @@ TEST(ImapFolderState, ADamagedFileStartsTheFolderAgainUnderAHigherUidValidity) {
     const std::string good =
         "mirelink-imap-folder 1\nurl http://mail.example/alice/inbox/\nuidvalidity 1800000000\n"
         "uidnext 3\nrecent 1\nk $Later\nm 1 5 1 1700000000 a\nm 2 0 0 1700000000 b\nend\n";
+    // What the log line says is wrong with each.
     const struct {
         const char* what;
         std::string text;
     } cases[] = {
         {"cut short", good.substr(0, good.size() - 4)},
-        {"another folder's", std::string(good).replace(good.find("inbox/"), 6, "junk/")},
-        {"UIDs out of order", std::string(good).replace(good.find("m 2"), 3, "m 1")},
-        {"a UID past uidnext", std::string(good).replace(good.find("m 2"), 3, "m 3")},
-        {"a URL twice", std::string(good).replace(good.find(" b\n"), 3, " a\n")},
-        {"flags out of range", std::string(good).replace(good.find("m 1 5"), 5, "m 1 ff")},
-        {"garbage after the end", good + "m 3 0 0 1 c\n"},
-        {"recent past uidnext", std::string(good).replace(good.find("recent 1"), 8, "recent 9")},
+        {"the state of another folder",
+         std::string(good).replace(good.find("inbox/"), 6, "junk/")},
+        {"UIDs repeated or out of order", std::string(good).replace(good.find("m 2"), 3, "m 1")},
+        {"a UID at or above UIDNEXT", std::string(good).replace(good.find("m 2"), 3, "m 3")},
+        {"a URL listed twice", std::string(good).replace(good.find(" b\n"), 3, " a\n")},
+        {"a bad message line", std::string(good).replace(good.find("m 1 5"), 5, "m 1 ff")},
+        {"more after its end", good + "m 3 0 0 1 c\n"},
+        {"a bad first recent UID",
+         std::string(good).replace(good.find("recent 1"), 8, "recent 9")},
+        {"an empty file", ""},
+        {"not a folder state", "\x7f\x45LF garbage\n"},
     };
     for (const auto& c : cases) {
+        LogWatch log;
         ASSERT_TRUE(SaveToFile(path, c.text));
-        ImapFolderState state(path, kUrl, kNow);
-        EXPECT_GT(state.UidValidity(), 1800000000u) << c.what;
+        ImapFolderState state(path, kUrl, kNow, "alice");
+        // Above the old one where it is legible, else from the clock.
+        if (c.text.find("uidvalidity") != std::string::npos)
+            EXPECT_GT(state.UidValidity(), 1800000000u) << c.what;
+        else
+            EXPECT_EQ(state.UidValidity(), static_cast<uint32_t>(kNow)) << c.what;
         EXPECT_EQ(Uids(state.Sync({"a", "b"}, state.Generation(), kNow)), (U{1, 2})) << c.what;
+        EXPECT_NE(log.NewText().find("The saved state of folder " + std::string(kUrl) +
+                                     " of alice was damaged (" + c.what + ")"),
+                  std::string::npos)
+            << c.what;
     }
+    // The older form of the file is still read whole.
     ASSERT_TRUE(SaveToFile(path, good));
     ImapFolderState state(path, kUrl, kNow);
     EXPECT_EQ(state.UidValidity(), 1800000000u);
+}
+
+// A move announces each message to the target before it goes; should the
+// program die before it learns the new URL, the next listing there gives the
+// message its flags, keywords and arrival. A move that never happened is
+// forgotten after that listing.
+TEST(ImapFolderState, MessagesExpectedByAMoveKeepTheirFlagsAcrossACrash) {
+    TempDir dir;
+    const std::string path = dir.File("trash.state");
+    {
+        ImapFolderState state(path, kUrl, kNow);
+        state.Sync({"http://mail.example/alice/trash/old"}, state.Generation(), kNow);
+        state.Expect("http://mail.example/alice/inbox/m7", ImapFlag::kFlagged, {"$Work"}, 1234);
+        state.Expect("http://mail.example/alice/inbox/m8", ImapFlag::kAnswered, {}, 5678);
+        state.Save();
+        // The program dies here, after m7 moved.
+    }
+    ImapFolderState state(path, kUrl, kNow);
+    std::vector<ImapFolderMessage> listed = state.Sync(
+        {"http://mail.example/alice/trash/old", "http://mail.example/alice/trash/m7"},
+        state.Generation(), kNow);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[1].flags, ImapFlag::kFlagged);
+    EXPECT_EQ(state.KeywordNames(listed[1].keywords), std::vector<std::string>{"$Work"});
+    EXPECT_EQ(listed[1].arrived, 1234);
+    EXPECT_EQ(listed[0].flags, 0);
+    // m8 never moved: a later arrival of that name is a message of its own.
+    listed = state.Sync({"http://mail.example/alice/trash/old", "http://mail.example/alice/trash/m7",
+                         "http://mail.example/alice/trash/m8"},
+                        state.Generation(), kNow);
+    EXPECT_EQ(listed[2].flags, 0);
+    EXPECT_EQ(listed[2].arrived, 0);
+}
+
+TEST(ImapFolderState, TheArrivalOfAMessageIsKept) {
+    TempDir dir;
+    const std::string path = dir.File("inbox.state");
+    {
+        ImapFolderState state(path, kUrl, kNow);
+        state.Sync({"a", "b"}, state.Generation(), kNow);
+        EXPECT_EQ(state.Arrived(1), 0);
+        state.SetArrived(2, 1600000000);
+        state.Save();
+    }
+    ImapFolderState state(path, kUrl, kNow);
+    EXPECT_EQ(state.Arrived(2), 1600000000);
+    EXPECT_EQ(state.Arrived(1), 0);
 }
 
 TEST(ImapFolderState, AMessagePutInWhileAListingWasUnderWayIsNotForgotten) {
@@ -90,7 +154,7 @@ TEST(ImapFolderState, AMessagePutInWhileAListingWasUnderWayIsNotForgotten) {
     ImapFolderState state(dir.File("s"), kUrl, kNow);
     state.Sync({"a"}, state.Generation(), kNow);
     uint64_t listingStarted = state.Generation();
-    uint32_t moved = state.Add("m", ImapFlag::kFlagged, {"$Later"}, kNow);
+    uint32_t moved = state.Add("m", ImapFlag::kFlagged, {"$Later"}, kNow, 0);
     EXPECT_EQ(moved, 2u);
     // The listing from before the move does not show it yet, and leaves it.
     uint8_t flags = 0;

@@ -22,7 +22,7 @@ std::string MemoryService::AddMessage(const std::string& user, const std::string
                                          std::to_string(nextId++) + ".eml"
                                    : href;
     int32_t size = reportedSize >= 0 ? reportedSize : static_cast<int32_t>(text.size());
-    StoredMessage stored{url, folder, text, size, keepReadState ? 0 : -1};
+    StoredMessage stored{url, folder, text, size, keepReadState ? 0 : -1, ""};
     mailboxes[user].push_back(std::make_shared<const StoredMessage>(std::move(stored)));
     return url;
 }
@@ -36,6 +36,18 @@ void MemoryService::FailNext(Operation operation, const std::string& text, int t
 void MemoryService::SetDownloadDelayMs(int milliseconds) {
     std::lock_guard<std::mutex> guard(lock);
     downloadDelayMs = milliseconds;
+}
+
+void MemoryService::SetReceived(const std::string& href, const std::string& when) {
+    std::lock_guard<std::mutex> guard(lock);
+    for (auto& box : mailboxes) {
+        for (auto& message : box.second) {
+            if (message->href != href) continue;
+            auto dated = std::make_shared<StoredMessage>(*message);
+            dated->received = when;
+            message = dated;
+        }
+    }
 }
 
 void MemoryService::SetPieceSize(size_t bytes) {
@@ -143,7 +155,7 @@ void MemoryAccount::GetMessage(const vx::Str& url, MessageSink& sink) {
         auto found =
             std::find_if(box.begin(), box.end(), [&](const auto& m) { return m->href == url; });
         if (found == box.end())
-            throw vx::Exception("MemoryAccount::GetMessage - No such message - " + url);
+            throw ServiceRefusal("MemoryAccount::GetMessage - No such message - " + url, 404);
         if (service.markReadOnDownload && (*found)->read == 0) {
             auto read = std::make_shared<MemoryService::StoredMessage>(**found);
             read->read = 1;

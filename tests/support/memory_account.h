@@ -39,6 +39,7 @@ public:
         std::string text;
         int32_t reportedSize;  // what the listing says; the text's size unless set
         int read = -1;         // the service's read state; -1 where it keeps none
+        std::string received;  // when it arrived (ISO 8601) as listings give it, or ""
     };
     struct Folder {
         std::string key;  // the folder of StoredMessage
@@ -58,6 +59,9 @@ public:
                            const std::string& text, int32_t reportedSize = -1,
                            const std::string& href = "");
 
+    // The arrival the listings give for the message at href; a move or
+    // copy dates the message anew (it then lists none), as some services do.
+    void SetReceived(const std::string& href, const std::string& when);
     // The next `times` calls of the operation throw vx::Exception(text), or
     // with a status the service's refusal (ServiceRefusal) with it.
     void FailNext(Operation operation, const std::string& text, int times = 1, int status = 0);

@@ -130,6 +130,7 @@ void MemoryAccount::ListFolder(const vx::Str& folderUrl, std::vector<ListedMessa
         listed.href = message.href;
         listed.size = message.reportedSize;
         listed.read = message.read;
+        listed.received = message.received;
         if (service.listHeaders) {
             listed.hasHeaders = true;
             listed.subject = HeaderField(message.text, "Subject");
@@ -156,6 +157,7 @@ vx::Str MemoryAccount::MoveMessage(const vx::Str& url, const vx::Str& folderUrl)
     Replace(Find(url, "MemoryAccount::MoveMessage"), [&](MemoryService::StoredMessage& m) {
         m.folder = key;
         m.href = moved;
+        m.received.clear();
     });
     return moved;
 }
@@ -169,6 +171,7 @@ vx::Str MemoryAccount::CopyMessage(const vx::Str& url, const vx::Str& folderUrl)
     MemoryService::StoredMessage copy = *Find(url, "MemoryAccount::CopyMessage");
     copy.folder = key;
     copy.href = folderUrl + "msg" + std::to_string(service.nextId++) + ".eml";
+    copy.received.clear();
     service.mailboxes[user].push_back(std::make_shared<const MemoryService::StoredMessage>(copy));
     return copy.href;
 }
