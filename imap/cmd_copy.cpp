@@ -99,10 +99,13 @@ void ImapSession::CmdCopy(Request& request) {
     if (move) {
         // RFC 6851: the code goes in an untagged OK ahead of the EXPUNGEs.
         if (!copyUid.empty()) Untagged("OK " + copyUid + "Moved");
+        const size_t recentBefore = selected->RecentCount();
         for (size_t k = moved.size(); k-- > 0;) {
             selected->Remove(moved[k]);
             Untagged(std::to_string(moved[k] + 1) + " EXPUNGE");
         }
+        if (selected->RecentCount() != recentBefore)
+            Untagged(std::to_string(selected->RecentCount()) + " RECENT");
         selected->State().Save();
         copyUid.clear();
     }

@@ -20,6 +20,14 @@ void ImapSession::CmdExpunge(Request& request) {
 }
 
 void ImapSession::ExpungeDeleted(const std::vector<size_t>* only, bool tell) {
+    const size_t recentBefore = selected->RecentCount();
+    ExpungeEach(only, tell);
+    // The count changes with the messages that left (Dovecot tells it too).
+    if (tell && selected->RecentCount() != recentBefore)
+        Untagged(std::to_string(selected->RecentCount()) + " RECENT");
+}
+
+void ImapSession::ExpungeEach(const std::vector<size_t>* only, bool tell) {
     // Messages another session of this account removed meanwhile are gone
     // already: this expunge reports them too.
     for (size_t i = selected->Count(); i-- > 0;) {

@@ -199,8 +199,7 @@ void ImapSession::PrepareSection(ImapViewMessage& view, const ImapFetchItem& ite
 void ImapSession::KeepUnread(ImapViewMessage& view, uint64_t downloadsBefore) {
     // A service that marks a message read when it is downloaded (as the
     // web mail service does) would otherwise turn every peek into a read.
-    if (view.listed.read == 0 && messages.Downloads() != downloadsBefore)
-        account->SetReadState(view.listed.href, false);
+    if (messages.Downloads() != downloadsBefore) selected->PutBackReadState(view, *account);
 }
 
 // INTERNALDATE: when the message reached the service where its listing says

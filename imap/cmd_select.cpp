@@ -61,9 +61,7 @@ void ImapSession::CmdSelect(Request& request) {
     selected = std::move(folder);
     state = State::Selected;
 
-    out.Write(selected->FlagsResponse());
-    out.Write(examine ? vx::Str("* OK [PERMANENTFLAGS ()] Read-only mailbox\r\n")
-                      : selected->PermanentFlagsResponse());
+    out.Write(selected->FlagsAnnouncement());
     Untagged(std::to_string(selected->Count()) + " EXISTS");
     Untagged(std::to_string(selected->RecentCount()) + " RECENT");
     for (size_t i = 0; i < selected->Count(); ++i) {
@@ -80,21 +78,38 @@ void ImapSession::CmdSelect(Request& request) {
 
 void ImapSession::CmdClose(Request& request) {
     RequireArgs(request, 0);
-    bool expunge = request.name == "CLOSE" && !selected->ReadOnly();
-    struct Deselect {
-        ImapSession& session;
-        ~Deselect() {
-            try {
-                session.selected->State().Save();
-            } catch (...) {
-            }
-            session.selected.reset();
-            session.state = State::Authenticated;
+    // CLOSE removes the \Deleted messages without telling the client. When
+    // that fails the mailbox stays selected, so the client can try again,
+    // and hears of the messages that did leave.
+    if (request.name == "CLOSE" && !selected->ReadOnly()) {
+        std::vector<uint32_t> before;
+        for (size_t i = 0; i < selected->Count(); ++i) before.push_back(selected->At(i).uid);
+        try {
+            ExpungeDeleted(nullptr, false);
+        } catch (...) {
+            ReportRemoved(before);
+            throw;
         }
-    } deselect{*this};
-    // CLOSE removes the \Deleted messages without telling the client.
-    if (expunge) ExpungeDeleted(nullptr, false);
+    }
+    try {
+        selected->State().Save();
+    } catch (...) {
+    }
+    selected.reset();
+    state = State::Authenticated;
     Tagged(request.tag, "OK", request.name + " completed");
+}
+
+void ImapSession::ReportRemoved(const std::vector<uint32_t>& before) {
+    size_t kept = selected->Count();
+    for (size_t seq = before.size(); seq-- > 0;) {
+        // Both lists are in UID order: what is left is a subsequence.
+        if (kept > 0 && selected->At(kept - 1).uid == before[seq]) {
+            --kept;
+            continue;
+        }
+        Untagged(std::to_string(seq + 1) + " EXPUNGE");
+    }
 }
 
 void ImapSession::CmdStatus(Request& request) {

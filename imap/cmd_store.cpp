@@ -62,6 +62,9 @@ void ImapSession::CmdStore(Request& request) {
             throw ImapFailure::Bad("Flag that cannot be stored: " + flag.text.substr(0, 50));
     }
 
+    // A keyword new to the folder is announced first (RFC 3501 7.2.6), so
+    // that no FETCH shows a flag the client was not told of.
+    WriteResponses(selected->KeywordNews());
     for (size_t index : indexes) {
         uint64_t oldKeywords = 0;
         uint8_t oldFlags = selected->Flags(index, oldKeywords);

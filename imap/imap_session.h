@@ -146,6 +146,10 @@ private:
     // Shared by CLOSE and EXPUNGE: removes the \Deleted messages (within
     // onlyUids when given); tells the client when tell is set.
     void ExpungeDeleted(const std::vector<size_t>* only, bool tell);
+    void ExpungeEach(const std::vector<size_t>* only, bool tell);
+    // Tells the client of the messages of before (the UIDs it knew, in
+    // order) that are no longer in the selected folder, highest first.
+    void ReportRemoved(const std::vector<uint32_t>& before);
     // DELETE at the service; NO when it has no such thing.
     void DeleteForGood(const vx::Str& href);
     // For a message copied elsewhere before: DELETE where the service has

@@ -440,6 +440,27 @@ uint64_t ImapFolderState::KeywordBitLocked(const vx::Str& keyword, bool create) 
     return uint64_t{1} << (keywords.size() - 1);
 }
 
+uint64_t ImapFolderState::ReadStamp() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return readStamp;
+}
+
+void ImapFolderState::NoteReadState(uint32_t uid, bool read) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = messages.find(uid);
+    if (found == messages.end()) return;
+    found->second.readStamp = ++readStamp;
+    found->second.read = read;
+}
+
+bool ImapFolderState::ReadStateSince(uint32_t uid, uint64_t stamp, bool& read) const {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = messages.find(uid);
+    if (found == messages.end() || found->second.readStamp <= stamp) return false;
+    read = found->second.read;
+    return true;
+}
+
 uint32_t ImapFolderState::RecentFrom(bool take) {
     std::lock_guard<std::mutex> guard(lock);
     uint32_t from = recentFrom;

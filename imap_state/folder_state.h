@@ -91,6 +91,18 @@ public:
     // there is room; 0 when there is none.
     uint64_t KeywordBit(const vx::Str& keyword, bool create);
 
+    // Changes of the service's read state made through the gateway, so that
+    // a session that only looked at a message (a download the service takes
+    // for a read) puts back the state another session set meanwhile, not
+    // the one it listed. Set and put back under ReadStateLock, which keeps
+    // each change and its note together. Kept in memory only.
+    std::mutex& ReadStateLock() { return readStateLock; }
+    uint64_t ReadStamp() const;
+    void NoteReadState(uint32_t uid, bool read);
+    // Sets read to the state last noted for uid after stamp; false when
+    // none was.
+    bool ReadStateSince(uint32_t uid, uint64_t stamp, bool& read) const;
+
     // The first UID that is \Recent to the session that asks (RFC 3501:
     // recent to exactly one session). With take, later sessions no longer see
     // the messages up to UidNext as recent.
@@ -127,13 +139,17 @@ private:
         uint64_t keywords = 0;
         int64_t firstSeen = 0;
         int64_t arrived = 0;
-        uint64_t added = 0;  // the generation that added it
+        uint64_t added = 0;      // the generation that added it
+        uint64_t readStamp = 0;  // when the gateway last set its read state, or 0
+        bool read = false;       // what it set then
     };
 
     const vx::Str path;
     const vx::Str folderUrl;
     mutable std::mutex lock;
     std::mutex saveLock;
+    std::mutex readStateLock;
+    uint64_t readStamp = 0;
     uint32_t uidValidity = 0;
     uint32_t uidNext = 1;
     uint32_t recentFrom = 1;

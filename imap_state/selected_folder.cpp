@@ -55,6 +55,7 @@ ImapSelectedFolder::ImapSelectedFolder(ImapMailbox mailbox, bool readOnly,
 ImapSelectedFolder::Listing ImapSelectedFolder::ListAndSync(WebmailAccount& account, int64_t now) {
     Listing listing;
     uint64_t generation = state->Generation();
+    listedAtReadStamp = state->ReadStamp();
     account.ListFolder(mailbox.folder.url, listing.listed);
     listing.hrefs.reserve(listing.listed.size());
     for (const ListedMessage& message : listing.listed) listing.hrefs.push_back(message.href);
@@ -101,6 +102,7 @@ void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& 
         responses += "* " + std::to_string(i + 1) + " EXPUNGE\r\n";
         messages.erase(messages.begin() + static_cast<std::ptrdiff_t>(i));
     }
+    responses += KeywordNews();
     for (size_t i = 0; i < messages.size(); ++i) {
         ImapViewMessage& view = messages[i];
         view.listed = std::move(listed[byUid[view.uid]->listed]);
@@ -181,7 +183,9 @@ void ImapSelectedFolder::SetFlags(size_t index, uint8_t flags, uint64_t keywords
     if (view.listed.read >= 0) {
         int read = (flags & ImapFlag::kSeen) ? 1 : 0;
         if (read != view.listed.read) {
+            std::lock_guard<std::mutex> guard(state->ReadStateLock());
             account.SetReadState(view.listed.href, read == 1);
+            state->NoteReadState(view.uid, read == 1);
             view.listed.read = read;
         }
         flags &= static_cast<uint8_t>(~ImapFlag::kSeen);
@@ -189,9 +193,29 @@ void ImapSelectedFolder::SetFlags(size_t index, uint8_t flags, uint64_t keywords
     state->SetFlags(view.uid, flags, keywords);
 }
 
+void ImapSelectedFolder::PutBackReadState(const ImapViewMessage& view, WebmailAccount& account) {
+    if (view.listed.read < 0) return;  // a service that keeps no read state
+    std::lock_guard<std::mutex> guard(state->ReadStateLock());
+    bool read = view.listed.read == 1;
+    state->ReadStateSince(view.uid, listedAtReadStamp, read);
+    if (!read) account.SetReadState(view.listed.href, false);
+}
+
 void ImapSelectedFolder::Remove(size_t index) {
     state->Remove(messages[index].uid);
     messages.erase(messages.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+vx::Str ImapSelectedFolder::FlagsAnnouncement() {
+    shownKeywordCount = state->Keywords().size();
+    return FlagsResponse() + (readOnly ? vx::Str("* OK [PERMANENTFLAGS ()] Read-only mailbox\r\n")
+                                       : PermanentFlagsResponse());
+}
+
+vx::Str ImapSelectedFolder::KeywordNews() {
+    // Keywords are only ever added while a folder's state lives.
+    if (state->Keywords().size() == shownKeywordCount) return vx::Str();
+    return FlagsAnnouncement();
 }
 
 vx::Str ImapSelectedFolder::FlagsResponse() const {

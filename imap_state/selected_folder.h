@@ -62,15 +62,22 @@ public:
     // the read state (throws what the service throws), the rest to the state.
     void SetFlags(size_t index, uint8_t flags, uint64_t keywords, WebmailAccount& account);
 
+    // After a download that was only a look: the service takes a download
+    // for a read, so the read state goes back to what this view's listing
+    // showed, or to what a session of the gateway set since.
+    void PutBackReadState(const ImapViewMessage& view, WebmailAccount& account);
+
     // Drops a message the session removed and told the client of.
     void Remove(size_t index);
     // Whether another session took the message out of the folder's state
     // since this view was made (it expunged or moved it).
     bool Gone(size_t index) const;
 
-    // The FLAGS and PERMANENTFLAGS lists of the mailbox.
-    vx::Str FlagsResponse() const;
-    vx::Str PermanentFlagsResponse() const;
+    // The FLAGS and PERMANENTFLAGS responses of the mailbox (SELECT), and
+    // again whenever a keyword was added since they were last sent (to this
+    // session or by another): "" when nothing is new.
+    vx::Str FlagsAnnouncement();
+    vx::Str KeywordNews();
 
 private:
     // A listing of the folder, taken by the state: the messages as listed,
@@ -84,10 +91,15 @@ private:
     ImapViewMessage MakeView(const ImapFolderMessage& stored, ListedMessage&& listed,
                              uint32_t recentFrom) const;
 
+    vx::Str FlagsResponse() const;
+    vx::Str PermanentFlagsResponse() const;
+
     ImapMailbox mailbox;
     bool readOnly;
     std::shared_ptr<ImapFolderState> state;
     std::vector<ImapViewMessage> messages;
+    size_t shownKeywordCount = 0;  // keywords the client was told of in FLAGS
+    uint64_t listedAtReadStamp = 0;  // the state's read stamp when the view was listed
 };
 
 // A flag list "(\Seen \Answered ...)" of system flags and keywords, the

@@ -45,7 +45,11 @@ TEST_F(ImapChangesTest, StoreChangesFlagsAndKeywordsThatLastAcrossSessions) {
     {
         auto client = LoggedIn();
         client->Run("SELECT INBOX");
+        // A keyword new to the folder is announced before it is used.
         EXPECT_EQ(client->Run("STORE 1:2 +FLAGS (\\Flagged $Work)"),
+                  "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft $Work)\r\n"
+                  "* OK [PERMANENTFLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft $Work \\*)] "
+                  "Flags permitted\r\n"
                   "* 1 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\n"
                   "* 2 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\nT OK STORE completed\r\n");
         EXPECT_EQ(client->Run("UID STORE 2 -FLAGS.SILENT (\\Flagged)"),
@@ -149,7 +153,7 @@ TEST_F(ImapChangesTest, ExpungeMovesTheDeletedMessagesToDeletedItemsAndTellsTheC
     client->Run("STORE 2,4 +FLAGS.SILENT (\\Deleted \\Flagged)");
     client->Run("STORE 3 +FLAGS.SILENT (\\Deleted)");
     EXPECT_EQ(client->Run("UID EXPUNGE 1:3"),
-              "* 3 EXPUNGE\r\n* 2 EXPUNGE\r\nT OK UID EXPUNGE completed\r\n");
+              "* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n* 2 RECENT\r\nT OK UID EXPUNGE completed\r\n");
     EXPECT_EQ(Folder("inbox"), (Subjects{"one", "four"}));
     EXPECT_EQ(Folder("deleted"), (Subjects{"two", "three"}));
     EXPECT_EQ(client->Run("FETCH 1:* UID"),
@@ -175,7 +179,7 @@ TEST_F(ImapChangesTest, InDeletedItemsExpungeNeedsTheServiceToDeleteForGood) {
               "stay in its deleted-items folder\r\n");
     EXPECT_EQ(Folder("deleted"), (Subjects{"old"}));
     service.OfferCopyAndDelete(true);
-    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\n* 0 RECENT\r\nT OK EXPUNGE completed\r\n");
     EXPECT_EQ(Folder("deleted"), Subjects{});
 }
 
@@ -188,7 +192,8 @@ TEST_F(ImapChangesTest, AFailedMoveStopsTheExpungeAndOnlyWhatMovedIsReported) {
     EXPECT_EQ(Folder("inbox").size(), 4u);
     EXPECT_EQ(
         client->Run("EXPUNGE"),
-        "* 4 EXPUNGE\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+        "* 4 EXPUNGE\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n* 1 EXPUNGE\r\n* 0 RECENT\r\n"
+        "T OK EXPUNGE completed\r\n");
 }
 
 // Two sessions expunging one message: the second finds it gone at the
@@ -201,7 +206,8 @@ TEST_F(ImapChangesTest, AMessageTheServiceNoLongerHasIsExpungedNotAFailure) {
         client->Run("SELECT INBOX");
         client->Run("STORE 1 +FLAGS.SILENT (\\Deleted)");
     }
-    EXPECT_EQ(first->Run("EXPUNGE"), "* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+    EXPECT_EQ(first->Run("EXPUNGE"), "* 1 EXPUNGE\r\n* 3 RECENT\r\nT OK EXPUNGE completed\r\n");
+    // The second session's \Recent are those the first did not take.
     EXPECT_EQ(second->Run("EXPUNGE"), "* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
     EXPECT_EQ(Folder("deleted"), (Subjects{"one"}));
     auto elsewhere = service.Factory()();
@@ -260,7 +266,7 @@ TEST_F(ImapChangesTest, MoveAndCopyGiveTheNewUidsAndKeepTheFlags) {
     EXPECT_EQ(client->Run("MOVE 1 INBOX"),
               "T NO [CANNOT] The messages are in that mailbox already\r\n");
     EXPECT_EQ(client->Run("UID MOVE 2:3 Work"),
-              "* OK [COPYUID V 2:3 1:2] Moved\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n"
+              "* OK [COPYUID V 2:3 1:2] Moved\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n* 2 RECENT\r\n"
               "T OK UID MOVE completed\r\n");
     EXPECT_EQ(Folder("work"), (Subjects{"two", "three"}));
     service.OfferCopyAndDelete(true);
@@ -279,14 +285,14 @@ TEST_F(ImapChangesTest, AMoveByCopyAndExpungeLeavesNoSecondCopyInDeletedItems) {
     client->Run("SELECT INBOX");
     EXPECT_EQ(client->Run("COPY 1 Work"), "T OK [COPYUID V 1 1] COPY completed\r\n");
     client->Run("STORE 1 +FLAGS.SILENT (\\Deleted)");
-    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\n* 3 RECENT\r\nT OK EXPUNGE completed\r\n");
     EXPECT_EQ(Folder("deleted"), Subjects{});
     EXPECT_EQ(Folder("work"), Subjects{"one"});
     // A service without DELETE: the message goes to the deleted items as ever.
     EXPECT_EQ(client->Run("COPY 1 Work"), "T OK [COPYUID V 2 2] COPY completed\r\n");
     service.OfferCopyAndDelete(false);
     client->Run("STORE 1 +FLAGS.SILENT (\\Deleted)");
-    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\nT OK EXPUNGE completed\r\n");
+    EXPECT_EQ(client->Run("EXPUNGE"), "* 1 EXPUNGE\r\n* 2 RECENT\r\nT OK EXPUNGE completed\r\n");
     EXPECT_EQ(Folder("deleted"), Subjects{"two"});
     EXPECT_EQ(Folder("work"), (Subjects{"one", "two"}));
 }
@@ -322,8 +328,33 @@ TEST_F(ImapChangesTest, NoopAndIdleReportWhatOtherSessionsAndTheServiceChanged) 
     service.AddMessage("alice", "inbox", "Subject: five\r\n\r\nfive\r\n");
     EXPECT_EQ(watcher->ReadLine(), "* 4 EXISTS\r\n");
     EXPECT_EQ(watcher->ReadLine(), "* 4 RECENT\r\n");
-    watcher->Send("DONE\r\n");
+    // DONE is a word of the grammar, which is case-insensitive.
+    watcher->Send("done\r\n");
     EXPECT_EQ(watcher->ReadLine(), "T OK IDLE terminated\r\n");
+    // A keyword another session adds is announced before it is shown; a
+    // COPY into the selected folder shows at once.
+    actor->Run("STORE 1 +FLAGS.SILENT ($Work)");
+    std::string news = watcher->Run("NOOP");
+    EXPECT_EQ(news.find("* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft $Work)\r\n"), 0u)
+        << news;
+    EXPECT_LT(news.find("PERMANENTFLAGS"), news.find("* 1 FETCH (FLAGS (\\Flagged \\Recent $Work))"))
+        << news;
+    service.OfferCopyAndDelete(true);
+    EXPECT_EQ(watcher->Run("COPY 2 INBOX"),
+              "* 5 EXISTS\r\n* 5 RECENT\r\nT OK [COPYUID V 3 6] COPY completed\r\n");
+}
+
+// A CLOSE whose expunge fails answers NO and leaves the mailbox selected, so
+// the client can try again.
+TEST_F(ImapChangesTest, ACloseThatCannotExpungeKeepsTheMailboxSelected) {
+    auto client = LoggedIn();
+    client->Run("SELECT INBOX");
+    client->Run("STORE 3:4 +FLAGS.SILENT (\\Deleted)");
+    service.FailNext(Operation::MoveMessage, "Hotmail::MoveMessage - refused");
+    EXPECT_EQ(client->Run("CLOSE"), "T NO [UNAVAILABLE] Hotmail::MoveMessage - refused\r\n");
+    EXPECT_EQ(client->Run("FETCH 4 UID"), "* 4 FETCH (UID 4)\r\nT OK FETCH completed\r\n");
+    EXPECT_EQ(client->Run("CLOSE"), "T OK CLOSE completed\r\n");
+    EXPECT_EQ(Folder("inbox"), (Subjects{"one", "two"}));
 }
 
 TEST_F(ImapChangesTest, AShutDownClosesASessionInIdleAtOnce) {

@@ -155,6 +155,34 @@ TEST_F(ImapFetchTest, APeekLeavesUnreadWhatTheServiceMarksReadOnDownload) {
     EXPECT_EQ(service.Mailbox("alice")[0].read, 0);
 }
 
+// Another session's \Seen (or its taking \Seen away) made while a peek's
+// download was under way is what the message keeps: the peek puts back the
+// read state another session set, not the one it listed.
+TEST_F(ImapFetchTest, APeekNeverUndoesAReadStateAnotherSessionSetMeanwhile) {
+    service.MarkReadOnDownload(true);
+    Start(true, false);
+    auto other = LoggedIn();
+    other->Run("SELECT INBOX");
+    // Message 1 unread, then message 2 read by a fetch first, so that each
+    // peek downloads.
+    Fetch("2 BODY[]");
+    other->Run("NOOP");
+    for (const bool seen : {true, false}) {
+        const std::string number = seen ? "1" : "2";
+        const std::string store = "STORE " + number + (seen ? " +" : " -") + "FLAGS (\\Seen)";
+        // The peek's download waits until the other session has stored.
+        bool once = true;
+        service.SetDownloadHook([&] {
+            if (!once) return;
+            once = false;
+            EXPECT_NE(other->Run(store).find("T OK"), std::string::npos);
+        });
+        client->Run("FETCH " + number + " BODY.PEEK[]");
+        service.SetDownloadHook(nullptr);
+        EXPECT_EQ(service.Mailbox("alice")[seen ? 0 : 1].read, seen ? 1 : 0) << store;
+    }
+}
+
 TEST_F(ImapFetchTest, HeaderFieldsTheListingCarriesNeedNoDownload) {
     Start(false, true);
     EXPECT_EQ(Fetch("1:2 (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])"),
