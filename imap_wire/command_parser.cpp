@@ -124,36 +124,53 @@ private:
         return true;
     }
 
-    // An atom; a "[" in it opens a stretch that runs to the matching "]".
+    // An atom; a "[" in it opens a stretch that runs to the matching "]"
+    // (a fetch item). "[" is an atom character too (RFC 3501 9): where no
+    // "]" closes it on the line, the atom ends at the next delimiter, as a
+    // mailbox name such as foo[bar does.
     bool ParseAtom(ImapArg& arg) {
         arg.kind = ImapArg::Kind::Atom;
+        const std::string_view rest = cursor.Rest();
+        bool tooDeep = false;
+        size_t length = BracketedLength(rest, tooDeep);
+        if (tooDeep) return Fail("Brackets nested too deep");
+        if (length == std::string_view::npos) {
+            length = 0;
+            while (length < rest.size() && !IsDelimiter(rest[length])) ++length;
+        }
+        if (length == 0) return Fail("Invalid characters in an atom");
+        arg.text = vx::Str(rest.substr(0, length));
+        cursor.Advance(length);
+        return true;
+    }
+
+    // The length of the atom at the start of text with its brackets closed;
+    // npos when a bracket stays open on the line.
+    static size_t BracketedLength(std::string_view text, bool& tooDeep) {
         int brackets = 0;
         bool quoted = false;
-        while (!cursor.AtLineEnd()) {
-            char c = cursor.Peek();
+        size_t at = 0;
+        for (; at < text.size(); ++at) {
+            char c = text[at];
             if (brackets == 0 && IsDelimiter(c)) break;
             if (brackets > 0 && static_cast<unsigned char>(c) < 0x20) break;
             if (quoted) {
-                if (c == '\\' && cursor.Rest().size() > 1) {
-                    arg.text += c;
-                    cursor.Skip();
-                    c = cursor.Peek();
-                } else if (c == '"') {
+                if (c == '\\' && at + 1 < text.size())
+                    ++at;
+                else if (c == '"')
                     quoted = false;
-                }
             } else if (c == '"') {
                 quoted = true;
             } else if (c == '[') {
-                if (++brackets > kMaxNesting) return Fail("Brackets nested too deep");
+                if (++brackets > kMaxNesting) {
+                    tooDeep = true;
+                    return 0;
+                }
             } else if (c == ']' && brackets > 0) {
                 --brackets;
             }
-            arg.text += c;
-            cursor.Skip();
         }
-        if (brackets > 0) return Fail("Missing ']'");
-        if (arg.text.empty()) return Fail("Invalid characters in an atom");
-        return true;
+        return brackets > 0 ? std::string_view::npos : at;
     }
 
     Cursor& cursor;

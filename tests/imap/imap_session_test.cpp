@@ -81,6 +81,7 @@ TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) 
              "SPECIAL-USE CHILDREN] Logged in\r\n"},
             {"LOGIN alice secret", "T BAD LOGIN is not allowed after a login\r\n"},
             {"FETCH 1 FLAGS", "T BAD No mailbox selected\r\n"},
+            {"SELECT foo[bar", "T NO [NONEXISTENT] No such mailbox\r\n"},
             {"FROB", "T BAD Unknown command\r\n"},
             {"NAMESPACE", "* NAMESPACE ((\"\" \"/\")) NIL NIL\r\nT OK NAMESPACE completed\r\n"},
             {"ID NIL", "* ID (\"name\" \"Mirelink\" \"version\" \"3.6\")\r\nT OK ID completed\r\n"},

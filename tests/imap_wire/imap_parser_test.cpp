@@ -53,7 +53,10 @@ TEST(ImapParser, CommandsAreSplitIntoTagNameAndArguments) {
         {{"a1 X \"a"}, {}, "! Missing '\"'"},
         {{"a1 X \"a\\b\""}, {}, "! Invalid escape in a quoted string"},
         {{std::string("a1 X \"a\0b\"", 10)}, {}, "! NUL in a quoted string"},
-        {{"a1 X BODY[a"}, {}, "! Missing ']'"},
+        // "[" is an atom character: unclosed on the line, it is no bracket.
+        {{"a1 X BODY[a"}, {}, "a1 X BODY[a"},
+        {{"a1 SELECT foo[bar (x)"}, {}, "a1 SELECT foo[bar (x)"},
+        {{"a1 X a" + std::string(40, '[') + std::string(40, ']')}, {}, "! Brackets nested too deep"},
         {{"a1 X {3}"}, {}, "! Missing literal"},
         {{"a1 X {3}", "", ""}, {"abc"}, "! Incomplete command"},
         {{"a1 X {x}", ""}, {"abc"}, "! Invalid literal"},
