@@ -145,6 +145,8 @@ void MainDialog::Exit() {
 
 void MainDialog::Confirm() {
     SaveControls();
+    // The fields show what was stored ("0" for the IMAP port reads as off).
+    LoadControls();
     ShowWindow(SW_HIDE);
     gateway.Restart();
 }

@@ -18,6 +18,7 @@ struct TextField {
 struct NumberField {
     int id;
     int32_t Values::*value;
+    bool emptyAtZero = false;  // 0 switches the service off: shown as an empty field
 };
 struct FlagField {
     int id;
@@ -32,6 +33,7 @@ const TextField kTextFields[] = {
 };
 const NumberField kNumberFields[] = {
     {IDC_POP_PORT, &Values::port},        {IDC_SMTP_PORT, &Values::portSmtp},
+    {IDC_IMAP_PORT, &Values::portImap, true},
     {IDC_TIMEOUT, &Values::timeout},      {IDC_DELAY, &Values::delay},
     {IDC_PROXY_PORT, &Values::proxyPort},
 };
@@ -60,8 +62,11 @@ void MainDialog::LoadControls() {
     Item(dialog, IDC_START_WITH_WINDOWS).SetChecked(StartupShortcut::Exists());
     Values values = Config::Instance().GetValues();
     for (const TextField& field : kTextFields) Item(dialog, field.id).SetText(values.*field.value);
-    for (const NumberField& field : kNumberFields)
-        Item(dialog, field.id).SetText(std::to_string(values.*field.value));
+    for (const NumberField& field : kNumberFields) {
+        int32_t value = values.*field.value;
+        Item(dialog, field.id)
+            .SetText(value == 0 && field.emptyAtZero ? vx::Str() : std::to_string(value));
+    }
     for (const FlagField& field : kFlagFields)
         Item(dialog, field.id).SetChecked(values.*field.value);
     UpdateFolderBoxes();

@@ -98,6 +98,23 @@ class ImapChain(unittest.TestCase):
             _, body = service.curl("GET", "http://services.msn.com/mail/alice/inbox/" + ident, ALICE)
             self.assertEqual(body, fetched.stdout)
 
+    def test_an_idle_client_stays_until_the_autologout_and_hears_of_it(self):
+        # Half an hour compressed: Timeout 1 s, autologout 3 s (the read-only
+        # setting ImapAutologout). Silences longer than the Timeout but short
+        # of the autologout are nothing; a longer one ends with a BYE and no
+        # error in the log.
+        with Service() as service, ImapGatewayRun(service, Timeout=1,
+                                                  ImapAutologout=3) as gateway:
+            client = gateway.imap()
+            client.select("INBOX")
+            for _ in range(3):
+                time.sleep(1.6)
+                self.assertEqual("OK", client.noop()[0])
+            time.sleep(4)
+            with self.assertRaises(imaplib.IMAP4.abort):
+                client.noop()
+            self.assertNotIn("::catch::", gateway.log())
+
 
 if __name__ == "__main__":
     unittest.main()

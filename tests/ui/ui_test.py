@@ -100,9 +100,11 @@ class ProgramCase(unittest.TestCase):
 
 class OptionsAndLife(ProgramCase):
     def test_options_show_save_cancel_and_exit(self):
-        desktop.set_settings(self.settings())
+        imap_port = free_port()
+        desktop.set_settings(self.settings(PortImap=imap_port))
         program = self.start_listening()
         self.assertTrue(greeting(self.smtp_port).startswith("220"))
+        self.assertTrue(wait_until(lambda: greeting(imap_port)), self.installation.log())
         desktop.drive("wait", OPTIONS, "1", "hidden")
         self.assertIn("/mirelink/checkforupdate", update_server.asked)
 
@@ -111,7 +113,8 @@ class OptionsAndLife(ProgramCase):
         desktop.screenshot("options-dialog", OPTIONS)
         shown = controls(OPTIONS)
         for ident, text in ((1000, "127.0.0.1"), (1003, str(self.pop_port)),
-                            (1013, str(self.smtp_port)), (1005, "10"), (1008, "0"),
+                            (1013, str(self.smtp_port)), (1029, str(imap_port)),
+                            (1005, "10"), (1008, "0"),
                             (1017, "proxy.example"), (1019, "8080"), (1021, "carol")):
             self.assertEqual(text, shown[ident][2], ident)
         for ident, checked in ((1024, True), (1025, False), (1027, True), (1010, True),
@@ -134,13 +137,16 @@ class OptionsAndLife(ProgramCase):
         self.assertEqual(("127.0.0.1", str(self.pop_port), True),
                          (shown[1000][2], shown[1003][2], shown[1010][1]))
 
-        # OK saves and both services listen again, POP3 on its new port.
+        # OK saves and the services listen again, POP3 on its new port; IMAP
+        # port 0 switches IMAP off (and shows as an empty field).
         new_port = free_port()
-        desktop.drive("set", OPTIONS, "1003", str(new_port))
+        desktop.drive("set", OPTIONS, "1003", str(new_port), ";", "set", OPTIONS, "1029", "0")
         self.press(OPTIONS, 1)
         desktop.drive("wait", OPTIONS, "5", "hidden")
         self.assertTrue(wait_until(lambda: greeting(new_port)), self.installation.log())
         self.assertEqual(hex(new_port), registry_value("Port"))
+        self.assertEqual("0x0", registry_value("PortImap"))
+        self.assertTrue(wait_until(lambda: greeting(imap_port) is None), self.installation.log())
         for name, stored in (("Address", "127.0.0.1"), ("CheckSentFolder", "0x1"),
                              ("CheckBulkFolder", "0x0"), ("ProxyUsername", "carol")):
             self.assertEqual(stored, registry_value(name), name)
@@ -151,6 +157,7 @@ class OptionsAndLife(ProgramCase):
 
         # The close box only hides; the services go on.
         self.show_options()
+        self.assertEqual("", controls(OPTIONS)[1029][2])
         desktop.drive("closebox", OPTIONS, ";", "wait", OPTIONS, "5", "hidden")
         self.assertTrue(greeting(self.pop_port).startswith("+OK"))
 
