@@ -1,5 +1,7 @@
 #include "mime/mime_address.h"
 
+#include <cctype>
+
 #include "mime/header_text.h"
 #include "mime/mime_scanner.h"
 

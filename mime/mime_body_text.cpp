@@ -4,8 +4,9 @@
 
 namespace {
 
-const vx::Str* CharsetOf(const MimePart& part) {
-    return FindMimeParam(part.params, "charset");
+std::string_view CharsetOf(const MimePart& part) {
+    const vx::Str* charset = FindMimeParam(part.params, "charset");
+    return charset != nullptr ? std::string_view(*charset) : std::string_view();
 }
 
 // Where a line too long to wait for may be cut: not inside a UTF-8
@@ -22,7 +23,7 @@ size_t CutPoint(const vx::Str& text, size_t at) {
 
 MimeBodyText::MimeBodyText(const MimePart& part, vx::TextFinder& finder)
     : transfer(part.encoding),
-      charset(CharsetOf(part) != nullptr ? *CharsetOf(part) : vx::Str()),
+      charset(CharsetOf(part)),
       finder(finder) {
     finder.Break();
 }
