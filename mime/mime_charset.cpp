@@ -72,5 +72,10 @@ void MimeCharset::AppendFolded(vx::Str& out, std::string_view bytes) {
         vx::AppendFolded(out, bytes);
         return;
     }
-    for (uint32_t point : points) vx::StrUtil::AppendUtf8(out, vx::FoldCase(point));
+    for (uint32_t point : points) {
+        if (point < 0x80)
+            out += static_cast<char>(point >= 'A' && point <= 'Z' ? point + 32 : point);
+        else
+            vx::StrUtil::AppendUtf8(out, vx::FoldCase(point));
+    }
 }

@@ -8,14 +8,16 @@ namespace {
 // wait for: it is passed on, so what is held stays bounded.
 constexpr size_t kMaxPending = 256;
 
-int Base64Value(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
+// The value of each base64 character; -1 for every other byte.
+struct Base64Table {
+    int8_t value[256];
+    Base64Table() {
+        const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int8_t& entry : value) entry = -1;
+        for (int8_t at = 0; at < 64; ++at) value[static_cast<unsigned char>(alphabet[at])] = at;
+    }
+};
+const Base64Table kBase64;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -52,13 +54,13 @@ void MimeTransferDecoder::Finish(vx::Str& out) {
 }
 
 void MimeTransferDecoder::DecodeBase64(std::string_view piece, vx::Str& out) {
+    out.reserve(out.size() + piece.size() / 4 * 3 + 3);
     for (unsigned char c : piece) {
-        if (c == '=') {
-            EndBase64Group(out);
+        int value = kBase64.value[c];
+        if (value < 0) {
+            if (c == '=') EndBase64Group(out);
             continue;
         }
-        int value = Base64Value(c);
-        if (value < 0) continue;
         bits = bits << 6 | static_cast<uint32_t>(value);
         if (++count < 4) continue;
         out += static_cast<char>(bits >> 16);
@@ -81,13 +83,17 @@ void MimeTransferDecoder::EndBase64Group(vx::Str& out) {
 }
 
 void MimeTransferDecoder::DecodeQuoted(std::string_view piece, vx::Str& out) {
+    out.reserve(out.size() + piece.size());
     for (size_t at = 0; at < piece.size();) {
         char c = piece[at];
         if (!pending.empty()) {
             if (ResolvePending(c, out)) ++at;
             continue;
         }
-        if (c == '=' || IsBlank(c))
+        // A blank with text after it on its line ends no line: the usual case.
+        char next = at + 1 < piece.size() ? piece[at + 1] : '\n';
+        bool trailing = IsBlank(next) || next == '\r' || next == '\n';
+        if (c == '=' || (IsBlank(c) && trailing))
             pending = c;
         else
             out += c;
