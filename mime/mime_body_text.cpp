@@ -22,9 +22,7 @@ size_t CutPoint(const vx::Str& text, size_t at) {
 }  // namespace
 
 MimeBodyText::MimeBodyText(const MimePart& part, vx::TextFinder& finder)
-    : transfer(part.encoding),
-      charset(CharsetOf(part)),
-      finder(finder) {
+    : transfer(part.encoding), charset(CharsetOf(part)), finder(finder) {
     finder.Break();
 }
 

@@ -48,7 +48,8 @@ void MimeTransferDecoder::Finish(vx::Str& out) {
     if (kind == Kind::Base64) EndBase64Group(out);
     // A lone "=" or blanks at the very end are a soft break and trailing
     // white space; "=X" is kept as written.
-    if (kind == Kind::QuotedPrintable && pending.size() == 2 && vx::Ascii::HexValue(pending[1]) >= 0)
+    if (kind == Kind::QuotedPrintable && pending.size() == 2 &&
+        vx::Ascii::HexValue(pending[1]) >= 0)
         out += pending;
     pending.clear();
 }

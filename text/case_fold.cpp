@@ -10,9 +10,9 @@ uint32_t FoldCase(uint32_t codePoint) {
     if (codePoint < 0x80) return codePoint >= 'A' && codePoint <= 'Z' ? codePoint + 32 : codePoint;
     using CaseFoldTable::Range;
     const Range* end = CaseFoldTable::kRanges + CaseFoldTable::kRangeCount;
-    const Range* range = std::upper_bound(
-        CaseFoldTable::kRanges, end, codePoint,
-        [](uint32_t value, const Range& r) { return value < r.first; });
+    const Range* range =
+        std::upper_bound(CaseFoldTable::kRanges, end, codePoint,
+                         [](uint32_t value, const Range& r) { return value < r.first; });
     if (range == CaseFoldTable::kRanges) return codePoint;
     --range;
     if (codePoint > range->last || (codePoint - range->first) % range->step != 0) return codePoint;

@@ -13,8 +13,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -221,13 +221,16 @@ void WriteSearchFolder(const testing_support::TempDir& folder) {
         std::snprintf(name, sizeof name, "/inbox/%04d.eml", i);
         std::ofstream out(account + name, std::ios::binary);
         out << "From: =?utf-8?q?Jos=C3=A9?= <jose@example.org>\r\nTo: bob@msn.com\r\n"
-               "Subject: =?utf-8?b?UsOpdW5pb24gZGUgbCfDqXF1aXBl?= " << i << "\r\n"
+               "Subject: =?utf-8?b?UsOpdW5pb24gZGUgbCfDqXF1aXBl?= "
+            << i
+            << "\r\n"
                "MIME-Version: 1.0\r\nContent-Type: multipart/alternative; boundary=\"a\"\r\n\r\n"
                "--a\r\nContent-Type: text/plain; charset=utf-8\r\n"
-               "Content-Transfer-Encoding: quoted-printable\r\n\r\n" << text
-            << (i == 1000 ? "=CE=A3=CE=BF=CF=86=CE=AF=CE=B1 zebra\r\n" : "")
+               "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+            << text << (i == 1000 ? "=CE=A3=CE=BF=CF=86=CE=AF=CE=B1 zebra\r\n" : "")
             << "--a\r\nContent-Type: text/html; charset=iso-8859-1\r\n"
-               "Content-Transfer-Encoding: base64\r\n\r\n" << html << "--a--\r\n";
+               "Content-Transfer-Encoding: base64\r\n\r\n"
+            << html << "--a--\r\n";
     }
 }
 
@@ -267,10 +270,12 @@ void Searches() {
         }
     }
     client->Run("LOGOUT");
-    std::printf("SEARCH TEXT of a non-ASCII word over 1,000 messages: %8.1f ms (%.1f ms processor)\n",
-                best[0], cpuBest[0]);
-    std::printf("SEARCH TEXT of an ASCII word over the same:          %8.1f ms (%.1f ms processor)\n",
-                best[1], cpuBest[1]);
+    std::printf(
+        "SEARCH TEXT of a non-ASCII word over 1,000 messages: %8.1f ms (%.1f ms processor)\n",
+        best[0], cpuBest[0]);
+    std::printf(
+        "SEARCH TEXT of an ASCII word over the same:          %8.1f ms (%.1f ms processor)\n",
+        best[1], cpuBest[1]);
     PrintFigure("imap_search_text_ms", best[0]);
     PrintFigure("imap_search_text_ascii_ms", best[1]);
 }

@@ -75,7 +75,7 @@ protected:
             {"FROM \"com (Bob\"", ""},
             {"HEADER FROM \"com (Bob\"", "2"},
             {"OR FROM ann TO dan", "1 2"},
-            {"BODY " + Literal("GR\xC3\x9C\xC3\x9F" "E"), "3"},
+            {"BODY " + Literal("GR\u00DC\u00DFE"), "3"},
             {"BODY " + Literal("caf\xC3\xA9 cr\xC3\xA8me"), "3"},
             {"BODY secretword", ""},
             {"BODY R3LDvMOf", ""},
@@ -88,8 +88,9 @@ protected:
             {"NOT BODY body", "3 4 5"},
         };
         for (const auto& [keys, found] : cases) {
-            EXPECT_EQ(client->Run("SEARCH " + keys),
-                      "* SEARCH" + (found.empty() ? "" : " " + found) + "\r\nT OK SEARCH completed\r\n")
+            EXPECT_EQ(
+                client->Run("SEARCH " + keys),
+                "* SEARCH" + (found.empty() ? "" : " " + found) + "\r\nT OK SEARCH completed\r\n")
                 << keys;
         }
         EXPECT_EQ(client->Run("UID SEARCH CHARSET US-ASCII SUBJECT parts"),

@@ -53,7 +53,8 @@ TEST(SearchQuery, HeaderKeysMatchTheDecodedText) {
         "From: bob@example.com (Bob Builder)\r\n"
         "To: =?utf-8?q?J=C3=B6rg?= <j@x.org>, \"Eve (x)\" <eve@y.org>\r\n"
         "Cc: c(inside)@x.org\r\n"
-        "Subject: =?UTF-8?B?UsOpc3Vtw6k=?=\r\n =?utf-8?q?_=CE=A3=CE=9F=CE=A6=CE=99=CE=A3?=  \t z\r\n"
+        "Subject: =?UTF-8?B?UsOpc3Vtw6k=?=\r\n =?utf-8?q?_=CE=A3=CE=9F=CE=A6=CE=99=CE=A3?=  \t "
+        "z\r\n"
         "X-Extra: first\r\nX-Extra: second\r\nX-Empty:\r\n"
         "X-Cyrillic: =?windows-1251?b?xM7M?=\r\n\r\n");
     const std::vector<std::pair<std::string, bool>> cases = {
@@ -103,14 +104,17 @@ TEST(SearchQuery, OnlyUsAsciiAndUtf8AreCharsetsOfASearch) {
     const struct {
         const char* keys;
         bool badCharset;
-    } cases[] = {{"CHARSET UTF-8 ALL", false}, {"CHARSET utf8 ALL", false},
-                 {"CHARSET US-ASCII ALL", false}, {"CHARSET KOI8-R ALL", true},
+    } cases[] = {{"CHARSET UTF-8 ALL", false},
+                 {"CHARSET utf8 ALL", false},
+                 {"CHARSET US-ASCII ALL", false},
+                 {"CHARSET KOI8-R ALL", true},
                  {"CHARSET ISO-8859-1 ALL", true}};
     for (const auto& c : cases) {
         ImapCommand command;
         vx::Str error;
         bool badCharset = false;
-        ASSERT_TRUE(ImapParser::ParseCommand({{std::string("T SEARCH ") + c.keys}, {}}, command, error));
+        ASSERT_TRUE(
+            ImapParser::ParseCommand({{std::string("T SEARCH ") + c.keys}, {}}, command, error));
         ImapSearchQuery query;
         EXPECT_EQ(query.Parse(command.args, 0, error, badCharset), !c.badCharset) << c.keys;
         EXPECT_EQ(badCharset, c.badCharset) << c.keys;

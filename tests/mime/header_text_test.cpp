@@ -39,7 +39,7 @@ TEST(HeaderText, EncodedWordsAreDecodedAndWhatIsMalformedStays) {
         {"=?utf-8?b?w6k!?=", "=?utf-8?b?w6k!?="},
         {"=?utf-8?q?two words?=", "=?utf-8?q?two words?="},
         {"=??q?nocharset?=", "=??q?nocharset?="},
-        {"=?utf-8?q?" "?=", ""},
+        {"=?utf-8?q?\?=", ""},
         // Charsets the tables lack: UTF-8 where it is, else ISO-8859-1.
         {"=?x-unknown?q?caf=E9?=", "caf\xC3\xA9"},
         {"=?koi8-r?q?caf=C3=A9?=", "caf\xC3\xA9"},

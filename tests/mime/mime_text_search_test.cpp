@@ -64,7 +64,7 @@ TEST(MimeTextSearch, OnlyTextPartsAndWithHeadersEveryHeaderCount) {
         bool body;  // BODY finds it
         bool text;  // TEXT finds it
     } cases[] = {
-        {"GR\xC3\x9C\xC3\x9F" "E AUS", true, true},     // base64, UTF-8, folded
+        {"GR\u00DC\u00DFE AUS", true, true},       // base64, UTF-8, folded
         {"caf\xC3\xA9 cr\xC3\xA8me", true, true},  // quoted-printable, ISO-8859-1
         {"inner body", true, true},
         {"unknown caf\xC3\xA9", true, true},  // a set the tables lack
@@ -100,11 +100,13 @@ TEST(MimeTextSearch, PlainAndHeaderOnlyMessages) {
 // A word across two blocks of the spool file, and across the cut of a
 // line too long to wait for, is found; nothing needs the whole body.
 TEST(MimeTextSearch, AMatchAcrossTwoBlocksIsFound) {
-    const std::string word = "\xC3\x89t\xC3\xA9 \xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1";  // Été Σοφία
+    const std::string word =
+        "\xC3\x89t\xC3\xA9 \xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1";  // Été Σοφία
     const std::string folded = vx::FoldCase(word);
     const std::string text = std::string(65530, 'x') + "\r\n" + word + "\r\n";
     std::string encoded;
-    for (size_t at = 0; at < text.size(); at += 57) encoded += vx::EncodeBase64(text.substr(at, 57)) + "\r\n";
+    for (size_t at = 0; at < text.size(); at += 57)
+        encoded += vx::EncodeBase64(text.substr(at, 57)) + "\r\n";
     std::string longLine;
     for (int i = 0; i < 50000; ++i) longLine += "\xC3\xA9";
     const std::string header = "Content-Type: text/plain; charset=utf-8\r\n";

@@ -39,7 +39,7 @@ TEST(MimeTransfer, BodiesDecodeAlikeWholeAndInPieces) {
         {"quoted-printable", "end=", "end"},
         {"quoted-printable", "end=4", "end=4"},
         {"quoted-printable", "cr=\rx", "cr=\rx"},
-        {"base64", "R3LDvMOfZSBhdXMgS8O2bG4K", "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\n"},
+        {"base64", "R3LDvMOfZSBhdXMgS8O2bG4K", "Gr\u00FC\u00DFe aus K\u00F6ln\n"},
         {"BASE64", "SGVs\r\nbG8=\r\n", "Hello"},
         {"base64", "SGVsbG8", "Hello"},  // padding left out
         {"base64", "SGVsbG8g\r\nd29y!bGQ*", "Hello world"},

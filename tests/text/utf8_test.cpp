@@ -79,13 +79,13 @@ TEST(Utf8, NextTakesOnlyWellFormedSequences) {
         {"\xF0\x9F\x98\x80", 4, 0x1F600},
         {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
         {"\xF4\x90\x80\x80", 0, 0},  // above U+10FFFF
-        {"\xC0\xAF", 0, 0},              // overlong
-        {"\xE0\x80\xAF", 0, 0},          // overlong
-        {"\xED\xA0\x80", 0, 0},          // a surrogate
-        {"\xC3", 0, 0},                  // cut off
-        {"\xC3\x41", 0, 0},              // no continuation byte
-        {"\xA9", 0, 0},                  // a continuation byte alone
-        {"\xE9t\xE9", 0, 0},             // ISO-8859-1
+        {"\xC0\xAF", 0, 0},          // overlong
+        {"\xE0\x80\xAF", 0, 0},      // overlong
+        {"\xED\xA0\x80", 0, 0},      // a surrogate
+        {"\xC3", 0, 0},              // cut off
+        {"\xC3\x41", 0, 0},          // no continuation byte
+        {"\xA9", 0, 0},              // a continuation byte alone
+        {"\xE9t\xE9", 0, 0},         // ISO-8859-1
         {"", 0, 0},
     };
     for (const Case& c : cases) {
