@@ -1,7 +1,8 @@
 // SEARCH and UID SEARCH (RFC 3501 6.4.4, 6.4.8) of ImapSession. Header
-// fields come from the service's listing where it carries them, otherwise
-// from the message's header (downloaded once, then cached); BODY and TEXT
-// read the message itself.
+// fields come from the service's listing where it carries them (one value
+// per field), otherwise from the message's header (downloaded once, then
+// cached); BODY and TEXT read the message itself from its spool file, one
+// block at a time.
 #include <algorithm>
 #include <functional>
 
@@ -9,7 +10,7 @@
 #include "imap/imap_session.h"
 #include "imap_wire/search_query.h"
 #include "mime/mime_header.h"
-#include "text/ascii.h"
+#include "mime/mime_text_search.h"
 
 namespace {
 
@@ -42,17 +43,21 @@ public:
     bool Recent() override { return view.recent; }
     uint64_t Size() override { return size(view); }
     int64_t InternalDate() override { return arrival(view); }
-    bool HeaderField(const vx::Str& name, vx::Str& value) override {
-        if (const vx::Str* listed = view.listed.Field(name)) {
-            value = *listed;
-            return !value.empty();
-        }
+    std::vector<vx::Str> HeaderFields(const vx::Str& name) override {
+        // The listing gives "" for a field the message lacks.
+        if (const vx::Str* listed = view.listed.Field(name))
+            return listed->empty() ? std::vector<vx::Str>() : std::vector<vx::Str>{*listed};
         const vx::Str& header = cache.Structure(account, view.listed.href, true).root.header;
-        return MimeHeader::Find(header, name, value);
+        return MimeHeader::FindAll(header, name);
     }
     bool Contains(const vx::Str& text, bool header) override {
-        const ImapMessageCache::Message& message = cache.Spooled(account, view.listed.href);
-        return cache.SpoolContains(view.listed.href, header ? 0 : message.root.bodyOffset, text);
+        const vx::Str& href = view.listed.href;
+        const ImapMessageCache::Message& message = cache.Spooled(account, href);
+        vx::TextFinder finder(text);
+        return MimeTextContains(message.root, header, finder,
+                                [&](uint64_t offset, uint64_t size, vxw::BodySink& sink) {
+                                    cache.SendRange(href, offset, size, sink);
+                                });
     }
     uint32_t LargestSequenceNumber() override { return static_cast<uint32_t>(folder.Count()); }
     uint32_t LargestUid() override {

@@ -136,31 +136,8 @@ void ImapMessageCache::SendRange(const vx::Str& href, uint64_t offset, uint64_t 
         if (got == 0)
             throw vx::Exception(
                 "ImapMessageCache::SendRange - The message is shorter than its parts");
-        out.Put(block.get(), got);
+        if (!out.Put(block.get(), got)) return;
         offset += got;
         size -= got;
-    }
-}
-
-bool ImapMessageCache::SpoolContains(const vx::Str& href, uint64_t offset, const vx::Str& needle) {
-    if (spooledHref != href || !spool)
-        throw vx::Exception(
-            "ImapMessageCache::SpoolContains - The message is not in the temporary file");
-    if (needle.empty()) return true;
-    auto lower = [](char c) { return vx::Ascii::ToLower(c); };
-    vx::Str wanted(needle.size(), '\0');
-    std::transform(needle.begin(), needle.end(), wanted.begin(), lower);
-    // Blocks overlap by the needle's length, so a match across two is found.
-    vx::Str window;
-    std::unique_ptr<char[]> block(new char[kCopyBlock]);
-    for (;;) {
-        size_t got = spool->ReadAt(offset, block.get(), kCopyBlock);
-        if (got == 0) return false;
-        offset += got;
-        size_t keep = std::min(window.size(), wanted.size() - 1);
-        window.erase(0, window.size() - keep);
-        window.append(block.get(), got);
-        std::transform(window.begin(), window.end(), window.begin(), lower);
-        if (window.find(wanted) != vx::Str::npos) return true;
     }
 }

@@ -35,12 +35,9 @@ public:
     // before announcing a literal: a failed download must come first.
     const Message& Spooled(WebmailAccount& account, const vx::Str& href);
     bool IsSpooled(const vx::Str& href) const { return spool && spooledHref == href; }
-    // Writes size bytes of the spooled message at href from offset as
-    // literal data.
+    // Writes size bytes of the spooled message at href from offset to out, a
+    // block at a time, until out wants no more.
     void SendRange(const vx::Str& href, uint64_t offset, uint64_t size, vxw::BodySink& out);
-    // Whether the spooled message at href holds needle at or after offset,
-    // without regard to ASCII letter case.
-    bool SpoolContains(const vx::Str& href, uint64_t offset, const vx::Str& needle);
     // Downloads so far: a session compares the count before and after a
     // command to learn whether the service was asked for the message.
     uint64_t Downloads() const { return downloads; }

@@ -2,24 +2,16 @@
 
 #include "imap_wire/imap_date.h"
 #include "imap_wire/imap_flags.h"
+#include "mime/header_text.h"
+#include "mime/mime_address.h"
 #include "text/ascii.h"
+#include "text/case_fold.h"
 
 namespace {
 
 vx::Str Upper(vx::Str text) {
     for (char& c : text) c = vx::Ascii::ToUpper(c);
     return text;
-}
-
-bool ContainsNoCase(const vx::Str& haystack, const vx::Str& needle) {
-    if (needle.empty()) return true;
-    auto lower = [](char c) { return vx::Ascii::ToLower(c); };
-    for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
-        size_t k = 0;
-        while (k < needle.size() && lower(haystack[i + k]) == lower(needle[k])) ++k;
-        if (k == needle.size()) return true;
-    }
-    return false;
 }
 
 enum class Op {
@@ -76,18 +68,30 @@ const struct {
     {"UID", Op::Uid},
 };
 
-// Keys that search one header field.
-const char* const kFieldKeys[] = {"BCC", "CC", "FROM", "SUBJECT", "TO"};
+// How a header field's value reads for a search.
+enum class Reading { Text, Addresses, Subject };
+
+// Keys that search one header field. HEADER reads any field as text, as
+// Dovecot does, so HEADER FROM sees the comments that FROM leaves out.
+const struct {
+    const char* name;
+    Reading reading;
+} kFieldKeys[] = {{"BCC", Reading::Addresses},
+                  {"CC", Reading::Addresses},
+                  {"FROM", Reading::Addresses},
+                  {"SUBJECT", Reading::Subject},
+                  {"TO", Reading::Addresses}};
 
 }  // namespace
 
 struct ImapSearchQuery::Key {
     Op op = Op::All;
     uint8_t bit = 0;
+    Reading reading = Reading::Text;
     uint64_t number = 0;
     int64_t day = 0;
     vx::Str field;
-    vx::Str text;
+    vx::Str text;  // folded, for the keys that search text
     SequenceSet set;
     std::vector<std::shared_ptr<Key>> children;
 };
@@ -119,6 +123,12 @@ private:
     bool Text(vx::Str& out, vx::Str& error) {
         if (at >= args.size() || !args[at].IsAString()) return Fail(error, "Missing search text");
         out = args[at++].text;
+        return true;
+    }
+
+    bool SearchText(vx::Str& out, vx::Str& error) {
+        if (!Text(out, error)) return false;
+        out = vx::FoldCase(out);
         return true;
     }
 
@@ -158,15 +168,16 @@ private:
             key.bit = flag.bit;
             return true;
         }
-        for (const char* field : kFieldKeys) {
-            if (name != field) continue;
+        for (const auto& field : kFieldKeys) {
+            if (name != field.name) continue;
             key.op = Op::Header;
-            key.field = field;
-            return Text(key.text, error);
+            key.field = field.name;
+            key.reading = field.reading;
+            return SearchText(key.text, error);
         }
         if (name == "HEADER") {
             key.op = Op::Header;
-            return Text(key.field, error) && Text(key.text, error);
+            return Text(key.field, error) && SearchText(key.text, error);
         }
         if (name == "NOT" || name == "OR") {
             key.op = name == "NOT" ? Op::Not : Op::Or;
@@ -208,6 +219,9 @@ private:
                 if (!Text(key.text, error)) return false;
                 if (!key.set.Parse(key.text)) return Fail(error, "Invalid UID set");
                 return true;
+            case Op::Body:
+            case Op::Text:
+                return SearchText(key.text, error);
             default:
                 return Text(key.text, error);
         }
@@ -218,9 +232,29 @@ private:
 };
 
 bool SentDay(ImapSearchSubject& message, int64_t& day) {
-    vx::Str date;
+    std::vector<vx::Str> dates = message.HeaderFields("Date");
     int64_t utc = 0;
-    return message.HeaderField("Date", date) && ImapDate::ParseHeaderDate(date, utc, day);
+    return !dates.empty() && ImapDate::ParseHeaderDate(dates.front(), utc, day);
+}
+
+vx::Str Readable(const vx::Str& value, Reading reading) {
+    switch (reading) {
+        case Reading::Addresses:
+            return MimeAddressText(value);
+        case Reading::Subject:
+            return SimplifyBlanks(DecodeHeaderText(value));
+        case Reading::Text:
+            break;
+    }
+    return DecodeHeaderText(value);
+}
+
+bool HeaderHolds(const Key& key, ImapSearchSubject& message) {
+    for (const vx::Str& value : message.HeaderFields(key.field)) {
+        if (key.text.empty()) return true;
+        if (vx::FoldCase(Readable(value, key.reading)).find(key.text) != vx::Str::npos) return true;
+    }
+    return false;
 }
 
 bool Test(const Key& key, ImapSearchSubject& message) {
@@ -270,14 +304,11 @@ bool Test(const Key& key, ImapSearchSubject& message) {
             return SentDay(message, day) && day == key.day;
         case Op::SentSince:
             return SentDay(message, day) && day >= key.day;
-        case Op::Header: {
-            vx::Str value;
-            return message.HeaderField(key.field, value) && ContainsNoCase(value, key.text);
-        }
+        case Op::Header:
+            return HeaderHolds(key, message);
         case Op::Body:
-            return message.Contains(key.text, false);
         case Op::Text:
-            return message.Contains(key.text, true);
+            return key.text.empty() || message.Contains(key.text, key.op == Op::Text);
     }
     return false;
 }
@@ -296,7 +327,7 @@ bool ImapSearchQuery::Parse(const std::vector<ImapArg>& args, size_t first, vx::
         const vx::Str& charset = args[first + 1].text;
         if (!vx::Ascii::IsUtf8Name(charset) && !vx::Ascii::EqualNoCase(charset, "US-ASCII")) {
             badCharset = true;
-            error = "[BADCHARSET (UTF-8 US-ASCII)] Unknown character set";
+            error = "[BADCHARSET (US-ASCII UTF-8)] Unknown character set";
             return false;
         }
         first += 2;

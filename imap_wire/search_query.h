@@ -4,6 +4,14 @@
 // of the message (its flags, its header fields, its text) is asked for
 // through ImapSearchSubject only when the key is tested, so a search on
 // flags never downloads anything.
+//
+// Texts are compared as a person reads them, letter case folded beyond
+// ASCII (vx::FoldCase): header fields with their encoded words decoded
+// (DecodeHeaderText); FROM, TO, CC and BCC as the addresses show
+// (MimeAddressText), so comments inside an address do not count; SUBJECT
+// with runs of blanks as one; BODY and TEXT through MimeTextContains. The
+// search text is UTF-8 (or US-ASCII); an empty one matches every message
+// that has the field.
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -23,10 +31,11 @@ public:
     virtual bool Recent() = 0;
     virtual uint64_t Size() = 0;
     virtual int64_t InternalDate() = 0;  // seconds, UTC
-    // The value of the first field named name; false when there is none.
-    virtual bool HeaderField(const vx::Str& name, vx::Str& value) = 0;
-    // Whether the body (or, with header, the whole message) holds text,
-    // without regard to ASCII letter case.
+    // The values of every field named name, in header order, line breaks
+    // removed and encoded words left as written; none when there is none.
+    virtual std::vector<vx::Str> HeaderFields(const vx::Str& name) = 0;
+    // Whether the text of the body (with header, and of every header too)
+    // holds text, which is folded (vx::FoldCase) and not empty.
     virtual bool Contains(const vx::Str& text, bool header) = 0;
     // The largest sequence number and UID in the mailbox, for "*".
     virtual uint32_t LargestSequenceNumber() = 0;
@@ -36,7 +45,8 @@ public:
 class ImapSearchQuery {
 public:
     // Reads the keys from args[first] on (after any CHARSET). False with a
-    // reason for BAD; badCharset is set when the charset is not one we read.
+    // reason for BAD; badCharset is set when the charset is not one we read
+    // (US-ASCII, UTF-8), the reason then being for NO.
     bool Parse(const std::vector<ImapArg>& args, size_t first, vx::Str& error, bool& badCharset);
     bool Matches(ImapSearchSubject& message) const;
 

@@ -1,5 +1,8 @@
 #include "mime/mime_address.h"
 
+#include <cctype>
+
+#include "mime/header_text.h"
 #include "mime/mime_scanner.h"
 
 namespace {
@@ -43,12 +46,16 @@ private:
 
     MimeScanner scanner;
     Token token;
-    vx::Str comment;  // the first comment of the current item
+    vx::Str comment;  // the last comment of the current item
 };
 
 void AddressReader::Advance() {
     size_t before = scanner.Position();
-    scanner.SkipSpace(&comment);
+    // The last comment of an item names it when nothing else does, as in
+    // Dovecot: "bob(x)@example(y).com" is y.
+    vx::Str skipped;
+    scanner.SkipSpace(&skipped);
+    if (!skipped.empty()) comment = skipped;
     token = Token();
     token.spaceBefore = scanner.Position() != before;
     if (scanner.AtEnd()) return;
@@ -200,6 +207,80 @@ vx::Str SimplifyBlanks(std::string_view text) {
         if (blank && !out.empty()) out += ' ';
         blank = false;
         out += c;
+    }
+    return out;
+}
+
+namespace {
+
+// RFC 5322 atom text, and every byte from 0x80 up (UTF-8 names).
+bool IsAtomText(char c, bool dotToo) {
+    static constexpr std::string_view kAtomSpecials = "!#$%&'*+-/=?^_`{|}~";
+    unsigned char byte = static_cast<unsigned char>(c);
+    return byte >= 0x80 || std::isalnum(byte) || kAtomSpecials.find(c) != std::string_view::npos ||
+           (dotToo && c == '.');
+}
+
+// text as it is, or quoted where it holds more than atom text.
+void AppendMaybeQuoted(vx::Str& out, const vx::Str& text, bool dotIsAtom) {
+    bool plain = !text.empty();
+    for (char c : text) plain = plain && IsAtomText(c, dotIsAtom);
+    if (plain) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+// A name with encoded words is decoded and shown without quotes: an encoded
+// word inside quotes would not be one.
+void AppendName(vx::Str& out, const vx::Str& name) {
+    if (name.find("=?") != vx::Str::npos)
+        out += DecodeHeaderText(name);
+    else
+        AppendMaybeQuoted(out, name, false);
+}
+
+void AppendMailbox(vx::Str& out, const MimeAddress& address) {
+    AppendMaybeQuoted(out, address.mailbox, true);
+    out += '@';
+    out += address.host;
+}
+
+}  // namespace
+
+vx::Str MimeAddressText(std::string_view value) {
+    vx::Str out;
+    const char* separator = "";
+    for (const MimeAddress& address : ParseMimeAddresses(value)) {
+        if (address.kind == MimeAddress::Kind::GroupEnd) {
+            out += ';';
+            separator = ", ";
+            continue;
+        }
+        out += separator;
+        separator = ", ";
+        if (address.kind == MimeAddress::Kind::GroupStart) {
+            AppendName(out, address.name);
+            out += ": ";
+            separator = "";
+        } else if (address.name.empty() && address.route.empty()) {
+            AppendMailbox(out, address);
+        } else {
+            if (!address.name.empty()) {
+                AppendName(out, address.name);
+                out += ' ';
+            }
+            out += '<';
+            if (!address.route.empty()) out += address.route + ":";
+            AppendMailbox(out, address);
+            out += '>';
+        }
     }
     return out;
 }

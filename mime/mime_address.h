@@ -20,6 +20,13 @@ struct MimeAddress {
 
 std::vector<MimeAddress> ParseMimeAddresses(std::string_view value);
 
+// An address list as a search reads it, written as Dovecot shows it:
+// "Name" <mailbox@domain> or mailbox@domain, <@route:mailbox@domain>,
+// groups as Name: ...; with ", " between. Comments are gone, but one that
+// stands in for a missing display name, and encoded words in names are
+// decoded (DecodeHeaderText).
+vx::Str MimeAddressText(std::string_view value);
+
 // Blanks and line breaks folded to single spaces, none at either end: how
 // names and subjects read.
 vx::Str SimplifyBlanks(std::string_view text);

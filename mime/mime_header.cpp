@@ -72,6 +72,15 @@ bool Find(std::string_view header, std::string_view name, vx::Str& value) {
     return false;
 }
 
+std::vector<vx::Str> FindAll(std::string_view header, std::string_view name) {
+    std::vector<vx::Str> values;
+    FieldReader reader(header);
+    Field field;
+    while (reader.Next(field))
+        if (vx::Ascii::EqualNoCase(field.name, name)) values.push_back(Unfold(field.value));
+    return values;
+}
+
 vx::Str Filter(std::string_view header, const std::vector<vx::Str>& names, bool keep) {
     vx::Str out;
     FieldReader reader(header);

@@ -32,6 +32,8 @@ vx::Str Unfold(std::string_view value);
 // The value of the first field named name (any letter case), unfolded;
 // false when the header has none.
 bool Find(std::string_view header, std::string_view name, vx::Str& value);
+// The values of every field named name, in header order, unfolded.
+std::vector<vx::Str> FindAll(std::string_view header, std::string_view name);
 
 // The fields named (keep) or not named (!keep) in names, in header order and
 // as written, then the empty line if the header ended with one:

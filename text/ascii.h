@@ -13,6 +13,13 @@ inline char ToUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// The value of a hexadecimal digit in either case, -1 for any other byte.
+inline int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    char lower = ToLower(c);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
 inline bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)

@@ -67,6 +67,12 @@ void CharsetMap::Decode(std::string_view charset, std::string_view bytes, CodePo
     CharsetDecoders::DecodeSingleByte(charsets[at < kCharsetCount ? at : 0].values, bytes, out);
 }
 
+bool CharsetMap::Knows(std::string_view charset) const {
+    for (const NamedDecoder& entry : kDecoders)
+        if (Ascii::EqualNoCase(charset, entry.name)) return true;
+    return IndexOf(charset) < kCharsetCount;
+}
+
 const std::vector<CharsetMap::ReverseEntry>& CharsetMap::ReverseMap(Charset& charset) {
     if (charset.reverseMapBuilt.load(std::memory_order_acquire)) return charset.reverseMap;
     std::lock_guard<std::mutex> guard(lock);

@@ -23,6 +23,9 @@ public:
     // Names are compared without regard to case; an unknown name is read as
     // ISO-8859-1. Never fails.
     void Decode(std::string_view charset, std::string_view bytes, CodePoints& out) const;
+    // Whether Decode reads the named set by its own table or decoder, rather
+    // than as ISO-8859-1 for want of one.
+    bool Knows(std::string_view charset) const;
 
     // Replaces out with the one byte that carries codePoint in a listed set, or
     // with its UTF-8 for "UTF-8". Throws the VX_CHARSETMAP_ENCODECHARACTER_*

@@ -54,6 +54,44 @@ CodePoints DecodeUtf8(std::string_view text) {
     return out;
 }
 
+size_t NextUtf8(std::string_view text, uint32_t& codePoint) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    if (text.empty()) return 0;
+    if (bytes[0] < 0x80) {
+        codePoint = bytes[0];
+        return 1;
+    }
+    // The smallest code point of each length, so that overlong forms fail.
+    static const uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (bytes[0] < 0xC2 || bytes[0] > 0xF4) return 0;
+    Lead lead = LeadOf(bytes[0]);
+    if (text.size() <= static_cast<size_t>(lead.following)) return 0;
+    uint32_t value = bytes[0] & lead.payload;
+    for (int i = 1; i <= lead.following; ++i) {
+        if ((bytes[i] & 0xC0) != 0x80) return 0;
+        value = value << 6 | (bytes[i] & 0x3F);
+    }
+    if (value < kSmallest[lead.following] || value > 0x10FFFF ||
+        (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    codePoint = value;
+    return 1 + lead.following;
+}
+
+bool IsUtf8(std::string_view text) {
+    uint32_t codePoint = 0;
+    for (size_t at = 0; at < text.size();) {
+        if (static_cast<uint8_t>(text[at]) < 0x80) {
+            ++at;
+            continue;
+        }
+        size_t length = NextUtf8(text.substr(at), codePoint);
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
+
 void AppendUtf8(Str& out, uint32_t codePoint) {
     if (codePoint < 0x80) {
         out += static_cast<char>(codePoint);

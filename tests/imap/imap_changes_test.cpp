@@ -141,7 +141,7 @@ TEST_F(ImapChangesTest, SearchFindsByFlagsSizeHeaderAndText) {
     }
     EXPECT_EQ(client->Run("UID SEARCH FLAGGED"), "* SEARCH 2\r\nT OK UID SEARCH completed\r\n");
     EXPECT_EQ(client->Run("SEARCH CHARSET KOI8-R ALL"),
-              "T NO [BADCHARSET (UTF-8 US-ASCII)] Unknown character set\r\n");
+              "T NO [BADCHARSET (US-ASCII UTF-8)] Unknown character set\r\n");
     EXPECT_EQ(client->Run("SEARCH FROB"), "T BAD Unknown search key FROB\r\n");
     EXPECT_EQ(client->Run("SEARCH SINCE yesterday"), "T BAD Invalid date\r\n");
     EXPECT_EQ(client->Run("SEARCH OR SEEN"), "T BAD Missing search key\r\n");

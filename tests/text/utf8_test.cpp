@@ -7,6 +7,8 @@ namespace {
 using vx::CodePoints;
 using vx::StrUtil::DecodeUtf8;
 using vx::StrUtil::EncodeUtf8;
+using vx::StrUtil::IsUtf8;
+using vx::StrUtil::NextUtf8;
 
 TEST(Utf8, DecodeSkipsWhatIsMalformed) {
     struct Case {
@@ -62,6 +64,41 @@ TEST(Utf8, EncodeLeavesTheOutputAloneForTopBitValues) {
     EXPECT_EQ(out, "kept");
     EncodeUtf8(out, 0xFFFFFFFF);
     EXPECT_EQ(out, "kept");
+}
+
+// What a charset guess trusts as UTF-8: only the forms RFC 3629 allows.
+TEST(Utf8, NextTakesOnlyWellFormedSequences) {
+    struct Case {
+        std::string text;
+        size_t length;  // 0: not well-formed
+        uint32_t codePoint;
+    } cases[] = {
+        {"A", 1, 0x41},
+        {"\xC3\xA9x", 2, 0xE9},
+        {"\xE2\x82\xAC", 3, 0x20AC},
+        {"\xF0\x9F\x98\x80", 4, 0x1F600},
+        {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
+        {"\xF4\x90\x80\x80", 0, 0},  // above U+10FFFF
+        {"\xC0\xAF", 0, 0},          // overlong
+        {"\xE0\x80\xAF", 0, 0},      // overlong
+        {"\xED\xA0\x80", 0, 0},      // a surrogate
+        {"\xC3", 0, 0},              // cut off
+        {"\xC3\x41", 0, 0},          // no continuation byte
+        {"\xA9", 0, 0},              // a continuation byte alone
+        {"\xE9t\xE9", 0, 0},         // ISO-8859-1
+        {"", 0, 0},
+    };
+    for (const Case& c : cases) {
+        uint32_t codePoint = 0;
+        EXPECT_EQ(NextUtf8(c.text, codePoint), c.length) << c.text;
+        if (c.length != 0) {
+            EXPECT_EQ(codePoint, c.codePoint) << c.text;
+        }
+    }
+    EXPECT_TRUE(IsUtf8("plain, R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x98\x80"));
+    EXPECT_TRUE(IsUtf8(""));
+    EXPECT_FALSE(IsUtf8("R\xE9sum\xE9"));
+    EXPECT_FALSE(IsUtf8("ok \xC3"));
 }
 
 }  // namespace
