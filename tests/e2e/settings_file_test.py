@@ -43,6 +43,25 @@ class SettingsFile(unittest.TestCase):
                                           "\"Address\"=\"127.0.0.1\"\r\n"), stored)
         self.assertEqual(stored.count('"Port"='), 1)
 
+    def test_a_number_written_as_text_is_the_number_it_says(self):
+        # Read as the registry reads it, "60" became 12,342 seconds and "abc"
+        # 6,513,249, silently after the first rewrite.
+        for text, used in (("60", 60), ("abc", 120)):
+            self.installation.write_settings(Timeout=text)
+            self.assertEqual(self.installation.run("--get", "Timeout"), (0, "%d\n" % used, ""))
+            process = self.installation.start_listening()
+            self.assertEqual(self.installation.stop(process)[0], 0)
+            warning = ("Config::LoadConfig::Type - %s - %s:8 - Timeout - read \"%s\" - used %d"
+                       % ("Not stored as a number, read as one" if text == "60" else
+                          "Not a number, the default is used", self.installation.settings_file, text, used))
+            # Said by the --get (which writes nothing) and the start, which
+            # stores the number used: from then on the file is right.
+            self.assertEqual(self.installation.log_texts().count(warning), 2, self.installation.log())
+            self.assertIn('"Timeout"=dword:%08x' % used, self.installation.settings())
+            self.assertEqual(self.installation.run("--get", "Timeout")[1], "%d\n" % used)
+            self.assertEqual(self.installation.log_texts().count(warning), 2)
+            os.remove(self.installation.log_file)
+
     def test_a_file_that_is_no_settings_file_is_moved_aside(self):
         utf16 = "Windows Registry Editor Version 5.00\r\n".encode("utf-16-le")  # without its mark
         self.installation.write_raw(utf16)
