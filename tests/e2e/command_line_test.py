@@ -9,6 +9,9 @@ import tempfile
 
 from gateway_fixture import ALICE, Installation, Service, free_port, reg_file
 
+COMPLETION = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging",
+                          "mirelink.bash-completion")
+
 
 class CommandLine(unittest.TestCase):
     def setUp(self):
@@ -143,6 +146,27 @@ class CommandLine(unittest.TestCase):
         reached = {"name resolution": 2, "connection": 3, "proxy authentication": 4, "credentials": 5}
         step = failure[len("Failed at "):failure.index(":")]
         return steps[:reached[step]] + [failure]
+
+    def complete(self, *words):
+        """What bash completion offers for the words, the last being typed."""
+        script = ('source "$1"; shift; COMP_WORDS=(mirelink "$@"); COMP_CWORD=$#; _mirelink; '
+                  'printf "%s\\n" "${COMPREPLY[@]}"')
+        done = subprocess.run(["bash", "-c", script, "complete", COMPLETION, *words], capture_output=True,
+                              timeout=30, text=True)
+        self.assertEqual(done.stderr, "")
+        return sorted(done.stdout.split())
+
+    def test_bash_completes_the_switches_and_every_setting_name(self):
+        names = [line.split("=")[0] for line in self.installation.run("--get")[1].splitlines()]
+        self.assertEqual(self.complete("--get", ""), sorted(names))
+        self.assertEqual(self.complete("--set", "Port=1", "Proxy"),
+                         sorted(name + "=" for name in names if name.startswith("Proxy")))
+        self.assertEqual(self.complete("--set", "Port=1"), [])
+        switches = self.complete("")
+        for switch in ("--config", "--log", "/detach", "/hklm", "--get", "--set", "--status", "--check",
+                       "--help", "--version"):
+            self.assertIn(switch, switches)
+        self.assertEqual(self.complete("--st"), ["--status"])
 
     def test_a_settings_file_of_ones_own(self):
         other = self.installation.folder + "/elsewhere/mine.reg"
