@@ -158,11 +158,11 @@ void ListEveryFolder(WebmailAccount& account) {
 
 int RunCheck(const Options& options, const vx::Str& settingsFile) {
     vx::Str name = options.account.empty() ? Ask("Account: ", false) : options.account;
-    vx::Str password = Ask(("Password for " + name + ": ").c_str(), true);
     if (name.empty()) {
         std::fprintf(stderr, "mirelink: --check needs an account\n");
         return 2;
     }
+    vx::Str password = Ask(("Password for " + name + ": ").c_str(), true);
     try {
         Say("Settings: " + settingsFile);
         Config& config = Config::Instance();

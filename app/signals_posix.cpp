@@ -9,8 +9,12 @@
 namespace app {
 namespace {
 
-// /dev/tty opens only for a process that has a controlling terminal.
-bool HasControllingTerminal() {
+// /dev/tty opens only for a process that has a controlling terminal. One
+// started with SIGHUP ignored (nohup) asked to outlive its terminal: a
+// hang-up then reloads, harmlessly, as without a terminal.
+bool HangUpMeansTerminalGone() {
+    struct sigaction inherited;
+    if (sigaction(SIGHUP, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) return false;
     int terminal = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
     if (terminal < 0) return false;
     close(terminal);
@@ -19,7 +23,7 @@ bool HasControllingTerminal() {
 
 }  // namespace
 
-SignalRequests::SignalRequests() : hangUpStops(HasControllingTerminal()) {
+SignalRequests::SignalRequests() : hangUpStops(HangUpMeansTerminalGone()) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);

@@ -7,8 +7,9 @@
 // a reload; sent by the kernel to a program that runs under a terminal it
 // says the terminal went away, and the program must not linger behind it.
 // Which one holds is decided once at start: whether the program has a
-// controlling terminal (a /detach copy and a service have none). Asking at
-// the signal would be too late: the hang-up takes the terminal away first.
+// controlling terminal (a /detach copy and a service have none) and was not
+// told to ignore hang-ups (nohup). Asking at the signal would be too late:
+// the hang-up takes the terminal away first.
 #include <signal.h>
 
 #include "app/headless.h"

@@ -191,18 +191,35 @@ class Lifecycle(unittest.TestCase):
         reader.join(20)
         self.assertFalse(reader.is_alive())
 
-    def test_a_terminal_that_hangs_up_stops_the_program(self):
-        # Run in the foreground of a terminal (its own, here), then the
-        # terminal goes away: the kernel's hang-up means "stop", not "reload".
+    def start_in_a_terminal(self, ignore_hang_up=False):
+        """The program in the foreground of a terminal of its own; the
+        terminal's other end, which the test closes to hang up."""
         master, slave = os.openpty()
-        process = self.installation.start(
-            stdin=slave, preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+
+        def take_terminal():
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+            if ignore_hang_up:
+                signal.signal(signal.SIGHUP, signal.SIG_IGN)
+        process = self.installation.start(stdin=slave, preexec_fn=take_terminal)
         os.close(slave)
         self.installation.assertListening(process, self.installation.values["PortSmtp"])
-        os.close(master)
+        return process, master
+
+    def test_a_terminal_that_hangs_up_stops_the_program(self):
+        # The kernel's hang-up means "the terminal went away", not "reload".
+        process, terminal = self.start_in_a_terminal()
+        os.close(terminal)
         code, out, errors = self.installation.stop(process, seconds=10)
         self.assertEqual((code, errors), (0, ""))
         self.assertEqual(out.splitlines(), self.report() + ["Stopped"])
+
+    def test_under_nohup_a_hang_up_reloads(self):
+        process, terminal = self.start_in_a_terminal(ignore_hang_up=True)
+        os.close(terminal)
+        self.assertTrue(wait_until(lambda: "Reloading the settings - " + self.installation.settings_file
+                                   in self.installation.log_texts()))
+        self.assertIsNone(process.poll())
+        self.assertEqual(self.installation.stop(process)[0], 0)
 
     def test_a_reload_listens_again_at_once_while_a_transfer_goes_on(self):
         # The download takes 4 s; the new port must listen long before it ends.
