@@ -23,6 +23,8 @@ class CommandLine(unittest.TestCase):
             code, out, errors = self.installation.run(*args)
             self.assertEqual((code, errors), (0, ""))
             self.assertTrue(out.startswith(expected))
+        # The mail clients it serves: all three protocols.
+        self.assertIn("POP3, SMTP or IMAP mail client", self.installation.run("--help")[1])
 
     def test_what_cannot_be_taken_gets_the_usage_and_exit_2(self):
         for args, why in ((["--bogus"], "unknown argument --bogus"),

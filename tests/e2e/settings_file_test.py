@@ -37,6 +37,8 @@ class SettingsFile(unittest.TestCase):
                       "%s:4 - \"Timeout\"=dward:0000000a" % where, log)
         self.assertIn("Config::LoadConfig::Name - A value the program does not know, ignored - "
                       "%s:5 - ProxyAdress" % where, log)
+        no_key = [line for line in log if line.startswith("vxw::RegistryKey::Create::NoKey - ")]
+        self.assertEqual(len(no_key), 1, log)
         stored = self.installation.settings()
         self.assertTrue(stored.startswith("Windows Registry Editor Version 5.00\r\n\r\n"
                                           "[HKEY_CURRENT_USER\\Software\\Palisandre\\Mirelink]\r\n"
