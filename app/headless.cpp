@@ -74,10 +74,13 @@ void ShutDown(Gateway& gateway, StopRequests& requests) {
     bool aborted = false;
     while (!done) {
         bool asked = requests.Wait(kStopPollMs) == StopRequests::Request::Stop;
+        if (aborted) continue;
         bool late = std::chrono::steady_clock::now() >= deadline;
-        if (aborted || (!asked && !late)) continue;
-        if (late && !asked) Log("app::RunHeadless::Stop - Sessions still running after the grace time are ended - " +
-                                std::to_string(kStopGrace.count()) + " s");
+        if (!asked && !late) continue;
+        if (!asked) {
+            Log("app::RunHeadless::Stop - Sessions still running after the grace time are ended - " +
+                std::to_string(kStopGrace.count()) + " s");
+        }
         gateway.AbortSessions();
         aborted = true;
     }
@@ -93,13 +96,13 @@ void Reload(Gateway& gateway, const HeadlessSetup& setup) {
     setup.notify(ServiceState::Reloading);
     try {
         Config::Instance().ReloadConfig();
-        gateway.Restart();
-        if (!ReportServices(gateway, setup)) setup.report("No service listens now");
     } catch (const vx::Exception& e) {
         setup.report("The settings could not be read again, the ones in use are kept - " + e.Message());
-    } catch (const std::exception& e) {
-        setup.report("The settings could not be read again, the ones in use are kept - " + vx::Str(e.what()));
+        setup.notify(ServiceState::Ready);
+        return;
     }
+    gateway.Restart();
+    if (!ReportServices(gateway, setup)) setup.report("No service listens now");
     setup.notify(ServiceState::Ready);
 }
 
