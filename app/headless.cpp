@@ -1,9 +1,10 @@
 #include "app/headless.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
-#include "core/boundary.h"
+#include "core/exception.h"
 #include "core/log.h"
 #include "core/thread.h"
 #include "gateway/gateway.h"
@@ -16,6 +17,10 @@ namespace {
 constexpr int32_t kStartWaitMs = 10000;
 constexpr int32_t kStartPollMs = 5;
 constexpr int32_t kStopPollMs = 50;
+// How long a stop lets transfers in progress finish before it ends them: a
+// client that reads slowly, or a service that trickles, must not hold the
+// program for minutes.
+constexpr std::chrono::seconds kStopGrace{30};
 
 bool Listening(const Gateway::Service& service) { return service.listener->ListeningPort() != 0; }
 
@@ -30,59 +35,75 @@ void WaitUntilSettled(const Gateway& gateway) {
     }
 }
 
-// One line per service; true when at least one listens.
+// One line per service: where it listens, that it is off, or why it could not listen.
+vx::Str ServiceLine(const Gateway::Service& service) {
+    Config& config = Config::Instance();
+    vx::Str name = service.name;
+    vx::Str where = config.Address() + ":" + std::to_string((config.*service.port)());
+    if (Gateway::IsOff(service)) return name + " off";
+    if (Listening(service))
+        return name + " on " + config.Address() + ":" + std::to_string(service.listener->ListeningPort());
+    if (service.listener->Ended()) return name + " could not listen on " + where + " - " + service.listener->Failure();
+    return name + " does not listen on " + where + " yet";
+}
+
+// Reports every service; true when at least one listens.
 bool ReportServices(const Gateway& gateway, const HeadlessSetup& setup) {
     WaitUntilSettled(gateway);
-    Config& config = Config::Instance();
     bool any = false;
+    std::vector<vx::Str> lines;
     for (const Gateway::Service& service : gateway.Services()) {
-        vx::Str name = service.name;
-        vx::Str where = config.Address() + ":" + std::to_string((config.*service.port)());
-        if (Gateway::IsOff(service)) {
-            setup.report(name + " off");
-        } else if (Listening(service)) {
-            any = true;
-            setup.report(name + " on " + config.Address() + ":" + std::to_string(service.listener->ListeningPort()));
-        } else if (service.listener->Ended()) {
-            setup.report(name + " could not listen on " + where + " - " + service.listener->Failure());
-        } else {
-            setup.report(name + " does not listen on " + where + " yet");
-        }
+        lines.push_back(ServiceLine(service));
+        setup.report(lines.back());
+        any = any || Listening(service);
     }
+    setup.onServices(lines);
     return any;
 }
 
 // Stops the services the way a stop request asks: listening ends, idle
-// sessions are closed and transfers finish. Returns how many stop requests
-// came meanwhile; from the abortAt-th on, every session is ended at once.
-int ShutDown(Gateway& gateway, StopRequests& requests, int abortAt) {
+// sessions are closed and transfers finish. A further stop request, or the
+// end of the grace time, ends every session at once.
+void ShutDown(Gateway& gateway, StopRequests& requests) {
     std::atomic<bool> done{false};
     std::thread stopper([&] {
         gateway.Shutdown();
         done = true;
     });
-    int stops = 0;
+    auto deadline = std::chrono::steady_clock::now() + kStopGrace;
+    bool aborted = false;
     while (!done) {
-        if (requests.Wait(kStopPollMs) != StopRequests::Request::Stop) continue;
-        if (++stops >= abortAt) gateway.AbortSessions();
+        bool asked = requests.Wait(kStopPollMs) == StopRequests::Request::Stop;
+        if (aborted) continue;
+        bool late = std::chrono::steady_clock::now() >= deadline;
+        if (!asked && !late) continue;
+        if (!asked) {
+            Log("app::RunHeadless::Stop - Sessions still running after the grace time are ended - " +
+                std::to_string(kStopGrace.count()) + " s");
+        }
+        gateway.AbortSessions();
+        aborted = true;
     }
     stopper.join();
-    return stops;
 }
 
-// Settings that cannot be read keep the services as they are; the next
-// reload may find them mended. A reload does not wait for idle sessions,
-// which could take the whole time-out: they are closed, as at a stop. True
-// when a stop request came meanwhile: the services then stay down.
-bool Reload(Gateway& gateway, const HeadlessSetup& setup, StopRequests& requests) {
+// A reload listens again at once on what the settings say now; sessions
+// already running go on under the settings they started with. Settings that
+// cannot be read keep the ones in use: the file stays as it is, for the user
+// to mend, and the next reload may find it mended.
+void Reload(Gateway& gateway, const HeadlessSetup& setup) {
     setup.report("Reloading the settings - " + setup.settingsFile);
-    bool loaded = vx::CatchAtBoundary("app::RunHeadless::Reload", vx::kUnexpected,
-                                      [] { Config::Instance().LoadConfig(); }, setup.report);
-    if (!loaded) return false;
-    if (ShutDown(gateway, requests, 2) > 0) return true;
-    gateway.Start();
+    setup.notify(ServiceState::Reloading);
+    try {
+        Config::Instance().ReloadConfig();
+    } catch (const vx::Exception& e) {
+        setup.report("The settings could not be read again, the ones in use are kept - " + e.Message());
+        setup.notify(ServiceState::Ready);
+        return;
+    }
+    gateway.Restart();
     if (!ReportServices(gateway, setup)) setup.report("No service listens now");
-    return false;
+    setup.notify(ServiceState::Ready);
 }
 
 }  // namespace
@@ -95,18 +116,22 @@ int RunHeadless(const HeadlessSetup& setup, StopRequests& requests) {
     if (config.TakeNewVersionFlag()) Log("Starting - " + Config::GetVersion());
     config.TakeFirstRunFlag();
     Gateway gateway(setup.makeAccount);
+    // A service that cannot listen is in the report, which the log keeps too.
+    gateway.LeaveFailuresToCaller();
     gateway.Start();
     if (!ReportServices(gateway, setup)) {
         setup.report("No service could listen - stopped");
         return 1;
     }
     setup.onRunning();
+    setup.notify(ServiceState::Ready);
     for (;;) {
         StopRequests::Request request = requests.Wait(-1);
         if (request == StopRequests::Request::Stop) break;
-        if (request == StopRequests::Request::Reload && Reload(gateway, setup, requests)) break;
+        if (request == StopRequests::Request::Reload) Reload(gateway, setup);
     }
-    ShutDown(gateway, requests, 1);
+    setup.notify(ServiceState::Stopping);
+    ShutDown(gateway, requests);
     setup.report("Stopped");
     return 0;
 }

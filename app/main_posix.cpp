@@ -4,19 +4,24 @@
 // does; SIGHUP reads the settings again, as OK in the options does.
 #include <limits.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/check_posix.h"
 #include "app/headless.h"
 #include "app/options.h"
 #include "app/relaunch.h"
+#include "app/run_status_posix.h"
+#include "app/service_notify_posix.h"
 #include "app/settings_command.h"
 #include "app/signals_posix.h"
 #include "app/single_instance.h"
 #include "core/boundary.h"
 #include "core/log.h"
+#include "core/log_priority.h"
 #include "core/thread_handlers.h"
 #include "settings/config.h"
 #include "settings/registry_key_posix.h"
@@ -27,16 +32,25 @@ namespace {
 using app::Options;
 
 bool logToStandardError = false;
+bool forJournal = false;  // standard error is a service manager's journal
 thread_local bool echoed = false;
 
 // Without a window, the terminal is where a user looks; and a line the log
-// file could not take would otherwise be lost without a trace.
-void EchoLogLine(const vx::Str& line, bool written) {
+// file could not take would otherwise be lost without a trace. A journal
+// gets the priority and no time stamp of ours: it keeps its own.
+void EchoLogLine(const vx::Str& line, const vx::Str& text, bool written) {
     static const bool terminal = isatty(STDERR_FILENO) == 1;
     if (!logToStandardError && !terminal && written) return;
-    ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+    const vx::Str& shown = forJournal ? JournalLine(text) : line;
+    ssize_t ignored = write(STDERR_FILENO, shown.data(), shown.size());
     (void)ignored;
     echoed = true;
+}
+
+// systemd hands a unit's standard error to the journal and says so in
+// JOURNAL_STREAM; "--log -" into anything but a terminal is read the same way.
+bool WritesToJournal() {
+    return getenv("JOURNAL_STREAM") != nullptr || (logToStandardError && isatty(STDERR_FILENO) != 1);
 }
 
 // A report line reaches the user once: through the echo when that showed it,
@@ -81,7 +95,7 @@ vx::Str SettingsFile(const Options& options) {
                                                       : vxw::RegistryKey::Root::CurrentUser);
 }
 
-int Serve(const Options& options, app::SignalRequests& requests) {
+int Serve(const Options& options, const vx::Str& instanceName, app::SignalRequests& requests) {
     vxw::InstallThreadHandlers();
     app::HeadlessSetup setup;
     setup.localMachine = options.localMachine;
@@ -90,6 +104,9 @@ int Serve(const Options& options, app::SignalRequests& requests) {
     setup.makeAccount = MakeHotmail;
     setup.report = Report;
     setup.onRunning = [] { app::TellLauncher(app::StartOutcome::Running); };
+    setup.notify = app::NotifyServiceManager;
+    app::RunStatus status(instanceName, setup.settingsFile, setup.logFile);
+    setup.onServices = [&status](const std::vector<vx::Str>& lines) { status.Services(lines); };
     return app::RunHeadless(setup, requests);
 }
 
@@ -102,7 +119,7 @@ int Run(const Options& options, const vx::Str& instanceName) {
         "WinMain", vx::kUnexpected,
         [&] {
             if (instance.Acquire()) {
-                result = Serve(options, requests);
+                result = Serve(options, instanceName, requests);
                 return;
             }
             long holder = static_cast<long>(app::SingleInstance::Holder(instanceName));
@@ -115,7 +132,17 @@ int Run(const Options& options, const vx::Str& instanceName) {
     return result;
 }
 
-int ChangeSettings(const Options& options, const vx::Str& instanceName) {
+// "--config" names a file; a folder that does not exist is a mistake in the
+// name, not one to make.
+bool FolderOfExists(const vx::Str& file) {
+    vx::Str folder = file.substr(0, file.rfind('/') + 1);
+    struct stat info;
+    return folder.empty() || (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+}
+
+int RunCommand(const Options& options, const vx::Str& instanceName) {
+    if (options.action == Options::Action::Status) return app::ShowStatus(instanceName, SettingsFile(options));
+    if (options.action == Options::Action::Check) return app::RunCheck(options, SettingsFile(options));
     int result = app::RunSettingsCommand(options);
     int64_t holder = app::SingleInstance::Holder(instanceName);
     if (result == 0 && options.action == Options::Action::Set && holder > 0) {
@@ -146,6 +173,11 @@ int main(int argc, char** argv) {
     }
     // A copy runs from another working folder's point of view: names made whole.
     if (!options.configFile.empty()) options.configFile = Absolute(options.configFile);
+    if (!options.configFile.empty() && !FolderOfExists(options.configFile)) {
+        std::fprintf(stderr, "mirelink: --config %s: the folder %s does not exist\n", options.configFile.c_str(),
+                     options.configFile.substr(0, options.configFile.rfind('/')).c_str());
+        return 2;
+    }
     if (options.logChosen && options.logFile != "-") options.logFile = Absolute(options.logFile);
     if (options.action == Options::Action::Detach) return app::RelaunchDetached(app::ArgumentsForCopy(options));
 
@@ -157,8 +189,10 @@ int main(int argc, char** argv) {
         logToStandardError = options.logFile == "-";
         SetLogFile(logToStandardError ? vx::Str() : options.logFile);
     }
-    SetLogEcho(EchoLogLine);
+    forJournal = WritesToJournal();
+    // --check speaks for itself; the log keeps the details.
+    if (options.action != Options::Action::Check) SetLogEcho(EchoLogLine);
     vx::Str instanceName = InstanceName(options, usualFile);
     if (options.action == Options::Action::Run) return Run(options, instanceName);
-    return ChangeSettings(options, instanceName);
+    return RunCommand(options, instanceName);
 }

@@ -44,6 +44,11 @@ void TakeGet(Options& options, const std::vector<vx::Str>& arguments, size_t& at
     if (at + 1 < arguments.size() && !IsSwitch(arguments[at + 1])) options.getName = arguments[++at];
 }
 
+void TakeCheck(Options& options, const std::vector<vx::Str>& arguments, size_t& at) {
+    SetAction(options, Action::Check, "--check");
+    if (at + 1 < arguments.size() && !IsSwitch(arguments[at + 1])) options.account = arguments[++at];
+}
+
 void TakeSet(Options& options, const std::vector<vx::Str>& arguments, size_t& at) {
     SetAction(options, Action::Set, "--set");
     while (at + 1 < arguments.size() && !IsSwitch(arguments[at + 1])) {
@@ -83,6 +88,10 @@ Options ParseOptions(const std::vector<vx::Str>& arguments) {
             TakeGet(options, arguments, at);
         } else if (argument == "--set") {
             TakeSet(options, arguments, at);
+        } else if (argument == "--status") {
+            SetAction(options, Action::Status, argument);
+        } else if (argument == "--check") {
+            TakeCheck(options, arguments, at);
         } else {
             throw UsageError{"unknown argument " + argument};
         }
@@ -106,12 +115,15 @@ const char kUsage[] =
     "Usage: mirelink [--config FILE | /hklm] [--log -|FILE] [/detach]\n"
     "       mirelink [--config FILE | /hklm] --get [NAME]\n"
     "       mirelink [--config FILE | /hklm] --set NAME=VALUE...\n"
+    "       mirelink [--config FILE | /hklm] --status\n"
+    "       mirelink [--config FILE | /hklm] --check [ACCOUNT]\n"
     "       mirelink --help | --version\n"
     "\n"
-    "Mirelink lets a POP3/SMTP mail client use a web mail account reached over HTTP.\n"
-    "It listens on the address and ports of its settings (on a first start\n"
-    "127.0.0.1, POP3 1110, SMTP 1025, IMAP 1143) and runs until SIGINT or SIGTERM;\n"
-    "SIGHUP makes it read its settings again and restart its services.\n"
+    "Mirelink lets a POP3, SMTP or IMAP mail client use a web mail account reached\n"
+    "over HTTP. It listens on the address and ports of its settings (on a first\n"
+    "start 127.0.0.1, POP3 1110, SMTP 1025, IMAP 1143) and runs until SIGINT or\n"
+    "SIGTERM; SIGHUP makes it read its settings again and listen anew (in the\n"
+    "foreground of a terminal a hang-up is the terminal going away: it stops).\n"
     "\n"
     "  --config FILE    use this settings file instead of the user's own\n"
     "  /hklm            use the machine-wide settings (/etc/Palisandre/Mirelink.reg)\n"
@@ -121,6 +133,11 @@ const char kUsage[] =
     "  --get [NAME]     print the settings in effect, or the value of one\n"
     "  --set NAME=VALUE...  change settings (numbers, flags 0/1, texts; the proxy\n"
     "                   password is stored protected); SIGHUP applies them\n"
+    "  --status         whether a gateway runs with these settings: its process,\n"
+    "                   ports, start and last error; exit 0 if it runs, 3 if not\n"
+    "  --check [ACCOUNT]  log in to the web mail service as ACCOUNT (the password\n"
+    "                   is asked for, or read from standard input) and list the\n"
+    "                   folders; says which step failed and why\n"
     "  --help           show this text\n"
     "  --version        show the version\n"
     "\n"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/exception.h"
+#include "settings/config_check.h"
 #include "settings/config_fields.h"
 
 namespace app {
@@ -49,6 +50,16 @@ bool HasControlCharacter(const vx::Str& text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
     }
     return false;
+}
+
+// What no single value shows: two services on one port, an address the
+// services cannot listen on.
+void CheckTogether(const Config::Values& values) {
+    vx::Str clash = PortClash(values);
+    if (!clash.empty()) throw UsageError{"two services cannot share a port: " + clash};
+    if (!CanListenOn(values.address))
+        throw UsageError{"Address takes an IPv4 address to listen on, such as 127.0.0.1, not \"" +
+                         values.address + "\""};
 }
 
 }  // namespace
@@ -97,15 +108,18 @@ void ApplyAssignment(Config::Values& values, const vx::Str& assignment) {
 
 int RunSettingsCommand(const Options& options) {
     try {
-        Config& config = Config::Instance();
-        if (options.localMachine) config.UseLocalMachine();
-        Config::Values values = config.GetValues();
         if (options.action == Options::Action::Get) {
+            // Shown, not changed: a store that does not exist yet stays so.
+            Config::Values values = Config(Config::ReadOnly{options.localMachine}).GetValues();
             vx::Str text = options.getName.empty() ? ListSettings(values) : ShowSetting(values, options.getName) + "\n";
             std::fputs(text.c_str(), stdout);
             return 0;
         }
+        Config& config = Config::Instance();
+        if (options.localMachine) config.UseLocalMachine();
+        Config::Values values = config.GetValues();
         for (const vx::Str& assignment : options.assignments) ApplyAssignment(values, assignment);
+        CheckTogether(values);
         config.SetValues(values);
         return 0;
     } catch (const UsageError& e) {

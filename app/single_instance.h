@@ -2,7 +2,8 @@
 // Only one copy of the program runs in the user's session for one settings
 // store. On Windows the named mutex "vx-mirelink-instance"; elsewhere an
 // exclusive lock on a file of the name in the user's runtime folder
-// ($XDG_RUNTIME_DIR, else /tmp), which holds the process id of its holder.
+// ($XDG_RUNTIME_DIR, else the user's state folder), which holds the process
+// id of its holder.
 #include <cstdint>
 
 #include "core/str.h"
@@ -26,6 +27,9 @@ public:
     // The process id of the copy that holds the name; 0 when none does or it
     // cannot be told.
     static int64_t Holder(const vx::Str& name);
+    // Where the lock file of that name lives (Linux); what the running copy
+    // tells --status goes beside it. Throws when the folder cannot be had.
+    static vx::Str Place(const vx::Str& name);
 
 private:
     vx::Str name;

@@ -73,7 +73,7 @@ bool Log(const vx::Str& text) {
         } catch (...) {
             // No folder for the log: the line can still reach the echo.
         }
-        if (LogEcho echo = logEcho.load()) echo(line, written);
+        if (LogEcho echo = logEcho.load()) echo(line, text, written);
         return written;
     } catch (...) {
         return false;

@@ -15,9 +15,10 @@ extern const char kLogLineEnd[];
 bool Log(const vx::Str& text);
 
 // An optional second reader of every line: called under the log lock with the
-// formatted line and whether the file took it. The Linux program uses it to
-// show lines on a terminal, and every line the file could not take.
-using LogEcho = void (*)(const vx::Str& line, bool written);
+// formatted line, the text it was made of, and whether the file took it. The
+// Linux program uses it to show lines on a terminal or hand them to the
+// journal, and every line the file could not take.
+using LogEcho = void (*)(const vx::Str& line, const vx::Str& text, bool written);
 void SetLogEcho(LogEcho echo);
 
 // Where the lines go from now on: a file, or none when path is empty (the

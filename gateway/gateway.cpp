@@ -51,10 +51,14 @@ void Gateway::Start() {
     }
 }
 
+void Gateway::LeaveFailuresToCaller() {
+    for (const Service& service : services) service.listener->LogFailures(false);
+}
+
 void Gateway::Restart() {
     for (const Service& service : services) {
         if (IsOff(service)) {
-            service.listener->Stop();
+            service.listener->StopListening();
         } else {
             service.listener->Restart();
         }
@@ -66,8 +70,10 @@ void Gateway::Stop() {
 }
 
 void Gateway::Shutdown() {
-    // Every service closes its idle sessions before any waits for its busy ones.
+    // Every service closes its idle sessions and stops listening before any
+    // waits for its busy ones.
     for (const Service& service : services) service.listener->CloseSessions();
+    for (const Service& service : services) service.listener->StopListening();
     Stop();
 }
 

@@ -31,7 +31,12 @@ public:
     Gateway& operator=(const Gateway&) = delete;
 
     void Start();
-    // After the settings changed: listens again on the new address and ports.
+    // A service that cannot listen is not logged by the service itself: the
+    // caller reports it (Service::listener->Failure()).
+    void LeaveFailuresToCaller();
+    // After the settings changed: listens again at once on the new address
+    // and ports; the sessions already running finish under the settings they
+    // started with.
     void Restart();
     // Stops listening and returns when every session has ended; an idle
     // session ends when its client's read times out.

@@ -5,6 +5,10 @@
 # how to read and send mail. Ctrl-C stops both.
 #
 #   bash scripts/demo.sh [POP3 port] [SMTP port] [IMAP port]   (1110 1025 1143)
+#
+# MIRELINK_DEMO_BUILD names a build folder to use instead of build-demo/;
+# one that is configured already is not configured again, only the two
+# programs are built there (the end-to-end test of the demo uses its own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 say() { echo "demo: $*"; }
@@ -12,18 +16,22 @@ refuse() { echo "demo: $*" >&2; exit 2; }
 
 ports=("${1:-1110}" "${2:-1025}" "${3:-1143}")
 [ $# -le 3 ] || refuse "usage: bash scripts/demo.sh [POP3 port] [SMTP port] [IMAP port]"
-for port in "${ports[@]}"; do
-  [[ $port =~ ^[0-9]{1,5}$ ]] && [ "$port" -ge 1 ] && [ "$port" -le 65535 ] \
-    || refuse "a port is a number from 1 to 65535, not '$port'"
+for i in 0 1 2; do
+  port=${ports[$i]}
+  [[ $port =~ ^0*[0-9]{1,5}$ ]] || refuse "a port is a number from 1 to 65535, not '$port'"
+  # Decimal, also with leading zeros (bash and printf would read 01110 as octal).
+  port=$((10#$port))
+  [ "$port" -ge 1 ] && [ "$port" -le 65535 ] || refuse "a port is a number from 1 to 65535, not '${ports[$i]}'"
   if [ "$port" -lt 1024 ] && [ "$(id -u)" -ne 0 ]; then
     refuse "port $port needs root; take one from 1024 up"
   fi
+  ports[$i]=$port
 done
 [ "${ports[0]}" != "${ports[1]}" ] && [ "${ports[0]}" != "${ports[2]}" ] && [ "${ports[1]}" != "${ports[2]}" ] \
   || refuse "the three ports must differ"
 pop_port=${ports[0]} smtp_port=${ports[1]} imap_port=${ports[2]}
 
-build=$PWD/build-demo
+build=${MIRELINK_DEMO_BUILD:-$PWD/build-demo}
 demo=$build/demo
 mkdir -p "$build"
 # One demo at a time: a second one must not wipe the folder of the first.
@@ -32,9 +40,11 @@ flock -n 9 || refuse "a demo already runs from this checkout (stop it with Ctrl-
 
 bash scripts/install-packages.sh demo g++ cmake ninja-build libssl-dev
 
-say "configuring the build in $build"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIRELINK_TESTS=OFF >"$build/cmake.log" \
-  || { cat "$build/cmake.log" >&2; exit 1; }
+if [ -z "${MIRELINK_DEMO_BUILD:-}" ] || [ ! -f "$build/CMakeCache.txt" ]; then
+  say "configuring the build in $build"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIRELINK_TESTS=OFF >"$build/cmake.log" \
+    || { cat "$build/cmake.log" >&2; exit 1; }
+fi
 say "building the gateway and the local HTTPMail service"
 # Ninja's own status line on a terminal; elsewhere one line in ten of its count.
 if [ -t 1 ]; then
@@ -79,24 +89,29 @@ mirelink=$build/app/mirelink
 say "starting the gateway"
 "$mirelink" >"$demo/gateway.out" 2>&1 &
 gateway=$!
-listening() { awk -v want="$(printf '0100007F:%04X' "$1")" '$2 == want && $4 == "0A" { found = 1 } END { exit !found }' /proc/net/tcp; }
-for _ in $(seq 200); do
-  if ! kill -0 "$gateway" 2>/dev/null || grep -q "could not listen" "$demo/gateway.out"; then break; fi
-  listening "$pop_port" && listening "$smtp_port" && break
+# The gateway's own start lines say where each service listens: a port that
+# another program listens on is one the gateway reports it could not have
+# (a look at the system's table of listening sockets cannot tell the two apart).
+names=(POP3 SMTP IMAP)
+reported() { grep -cE '^(POP3|SMTP|IMAP) ' "$demo/gateway.out" || true; }
+for _ in $(seq 400); do
+  kill -0 "$gateway" 2>/dev/null && [ "$(reported)" -lt 3 ] || break
   sleep 0.05
 done
-if ! listening "$pop_port" || ! listening "$smtp_port"; then
-  cat "$demo/gateway.out" >&2
-  echo "demo: the gateway does not listen on $pop_port and $smtp_port (is a port taken?)" >&2
+failed=()
+for i in 0 1 2; do
+  grep -qx "${names[$i]} on 127.0.0.1:${ports[$i]}" "$demo/gateway.out" || failed+=("$i")
+done
+if [ ${#failed[@]} -gt 0 ]; then
+  sed 's/^/  /' "$demo/gateway.out" >&2
+  for i in "${failed[@]}"; do
+    echo "demo: ${names[$i]} could not listen on 127.0.0.1:${ports[$i]} (is another program using the port?)" >&2
+  done
+  echo "demo: choose free ports: bash scripts/demo.sh <POP3 port> <SMTP port> <IMAP port>," \
+    "e.g. bash scripts/demo.sh 2110 2025 2143" >&2
   exit 1
 fi
 sed 's/^/  /' "$demo/gateway.out"
-imap=""
-if grep -q "^IMAP on " "$demo/gateway.out"; then
-  imap="
-Read mail by IMAP:
-  curl -s imap://127.0.0.1:$imap_port/INBOX -u alice:wonderland -X 'FETCH 1:* (FLAGS)'"
-fi
 
 cat <<INFO
 
@@ -109,9 +124,12 @@ Read mail:
   curl -s pop3://127.0.0.1:$pop_port/1 -u alice:wonderland         # message 1
 Send mail:
   printf 'Subject: hello\r\n\r\nHi Bob\r\n' | curl -s smtp://127.0.0.1:$smtp_port \\
-    -u alice:wonderland --mail-from alice@example.com --mail-rcpt bob@example.com -T -$imap
-A mail client: POP3 server 127.0.0.1 port $pop_port, SMTP server 127.0.0.1 port
-$smtp_port with authentication, user alice, password wonderland, no TLS.
+    -u alice:wonderland --mail-from alice@example.com --mail-rcpt bob@example.com -T -
+Read mail by IMAP:
+  curl -s imap://127.0.0.1:$imap_port/INBOX -u alice:wonderland -X 'FETCH 1:* (FLAGS)'
+A mail client: POP3 server 127.0.0.1 port $pop_port or IMAP server 127.0.0.1 port
+$imap_port, SMTP server 127.0.0.1 port $smtp_port with authentication, user alice,
+password wonderland, no TLS.
 
 Settings: $demo/config/Palisandre/Mirelink.reg   Log: $demo/state/Palisandre/mirelink.log
 Submitted mail: $demo/service/sent/

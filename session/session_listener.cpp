@@ -61,6 +61,13 @@ void SessionListener::Restart() {
     Worker::Restart();
 }
 
+void SessionListener::Stop() {
+    Worker::Stop();
+    WaitForSessions();
+}
+
+void SessionListener::StopListening() { Worker::Stop(); }
+
 void SessionListener::ServeNormally() {
     std::lock_guard<std::mutex> guard(sessionsLock);
     closing = false;
@@ -97,7 +104,8 @@ void SessionListener::DoWork() {
         vx::CatchAtBoundary(
             texts.acceptPlace, vx::kUnknownError, [this] { AcceptOne(); }, LogLine);
     }
-    WaitForSessions();
+    // The sessions are not waited for here: a restart listens again at once
+    // while they finish; Stop waits for them.
 }
 
 void SessionListener::AcceptOne() {
@@ -168,6 +176,9 @@ uint32_t SessionListener::SessionThread(void* argument) {
 void SessionListener::ServeSession(SocketHandle connection) {
     NotifyMainWindow(&MainWindowEvents::OnSessionStarted);
     {
+        // The session keeps the settings it started with, whatever a reload
+        // changes meanwhile.
+        Config::Pin settings(Config::Instance().GetValues());
         SessionControl control(texts.closingReply);
         Register(control);
         RunUnderControl(connection, control);
@@ -216,7 +227,7 @@ void SessionListener::Interrupt() {
 }
 
 void SessionListener::LogError(const vx::Str& text) {
-    Log(texts.logErrorPrefix + text);
+    if (logFailures) Log(texts.logErrorPrefix + text);
 }
 
 }  // namespace vxw

@@ -42,7 +42,13 @@ public:
 
     // A start, also after a shut-down, serves normally again.
     void Start() override;
+    // Listens again at once, on the address and port configured now; the
+    // sessions already running go on under the settings they started with.
     void Restart() override;
+    // Stops listening and returns when every session has ended.
+    void Stop() override;
+    // Stops listening and returns at once; the sessions go on.
+    void StopListening();
 
     // Closes the sessions that wait for their client's next command at once
     // and every other session at its next prompt, so that transfers in
@@ -54,6 +60,10 @@ public:
     // Ends every session at once, wherever it is, also those that start
     // meanwhile. Callable from any thread, also while Shutdown or Stop waits.
     void AbortSessions();
+
+    // Whether a failure that ends the listener (it cannot listen) is logged;
+    // else only Failure() tells it, for a caller that reports it itself.
+    void LogFailures(bool on) { logFailures = on; }
 
     // The most sessions at once; a connection beyond it gets the busy reply
     // and is closed.
@@ -90,6 +100,7 @@ private:
     bool refusing = false;  // accept thread: the limit was reached and logged
     Socket listening;
     std::atomic<bool> listenCalled{false};
+    std::atomic<bool> logFailures{true};
 
     std::mutex sessionsLock;  // guards the three below
     std::vector<SessionControl*> sessions;

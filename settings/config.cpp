@@ -1,6 +1,7 @@
 #include "settings/config.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/exception.h"
 #include "core/log.h"
@@ -19,27 +20,24 @@ const char kKeyPath[] = "Software\\Palisandre\\Mirelink";
 
 vx::Str VersionMarker() { return vx::Str("ver-") + kMirelinkVersion; }
 
+thread_local const Config::Values* pinnedValues = nullptr;
+
 // Reads every setting of the table that the key holds, the way the narrow
-// registry functions read it; a setting the key lacks keeps what values holds.
-void ReadPresent(const vxw::RegistryKey& key, Config::Values& values) {
+// registry functions read it; a setting the key lacks keeps what values
+// holds. True when a number was stored as something else.
+bool ReadPresent(const vxw::RegistryKey& key, Config::Values& values) {
     for (size_t i = 0; i < kConfigFieldCount; ++i) {
         const ConfigField& field = kConfigFields[i];
-        if (!key.HasValue(field.name)) continue;
-        int32_t number = 0;
-        switch (field.kind) {
-            case FieldKind::Text:
-            case FieldKind::Password:
-                // A value of another type reads as empty.
-                if (!key.QueryString(field.name, values.*field.text)) (values.*field.text).clear();
-                break;
-            case FieldKind::Number:
-                if (key.QueryNumber(field.name, number)) values.*field.number = number;
-                break;
-            case FieldKind::Flag:
-                values.*field.flag = key.QueryNumber(field.name, number) && number == 1;
-                break;
-        }
+        if (field.text == nullptr || !key.HasValue(field.name)) continue;
+        // A value of another type reads as empty.
+        if (!key.QueryString(field.name, values.*field.text)) (values.*field.text).clear();
     }
+    return ReadNumbers(key, values);
+}
+
+vxw::RegistryKey::Access AccessFor(bool reload, bool readOnly) {
+    using Access = vxw::RegistryKey::Access;
+    return reload ? Access::Existing : readOnly ? Access::Read : Access::Create;
 }
 
 int32_t ReadNumberOf(const vxw::RegistryKey& key, const vx::Str& name, int32_t fallback) {
@@ -81,6 +79,11 @@ Config::Config() {
     LoadConfig();
 }
 
+Config::Config(ReadOnly store) : useLocalMachine(store.localMachine), readOnly(true) {
+    vxw::OpenSsl::Instance();
+    LoadConfig();
+}
+
 Config& Config::Instance() { return qn::Singleton<Config>::Instance(); }
 
 vx::Str Config::GetVersion() { return kMirelinkVersion; }
@@ -111,6 +114,11 @@ void Config::LoadConfig() {
     LoadLocked();
 }
 
+void Config::ReloadConfig() {
+    std::lock_guard<std::mutex> guard(lock);
+    LoadLocked(Load::Reload);
+}
+
 void Config::SaveConfig() {
     std::lock_guard<std::mutex> guard(lock);
     SaveLocked();
@@ -123,15 +131,17 @@ void Config::SetValues(const Values& newValues) {
     if (!failure.empty()) throw vx::Exception(failure);
 }
 
-void Config::LoadLocked() {
+void Config::LoadLocked(Load how) {
     vxw::RegistryKey key;
+    key.SetAccess(AccessFor(how == Load::Reload, readOnly));
     if (!key.Create(RootFor(useLocalMachine), kKeyPath)) {
         throw vx::Exception(vx::Str("Config::LoadConfig::Create - Error creating key - ") + kKeyPath +
                             key.FailureDetail());
     }
-    for (const vx::Str& notice : key.TakeNotices()) Log(notice);
+    LogNotices(key);
     portImapStored = key.HasValue("PortImap");
     firstRun = !key.HasValue("Address");
+    bool rewrite = false;
     if (firstRun) {
         newVersion = true;
         values.address = "127.0.0.1";
@@ -147,16 +157,7 @@ void Config::LoadLocked() {
         // file a user began by hand) is kept, not overwritten by defaults.
         ReadPresent(key, values);
     } else {
-        LogStoreProblems(key);
-        newVersion = ReadNumberOf(key, VersionMarker(), 0) != 1;
-        Values read;
-        read.port = kDefaultPorts.pop;
-        read.portSmtp = kDefaultPorts.smtp;
-        read.portImap = 0;  // settings from before the IMAP service keep it off
-        read.timeout = 120;
-        ReadPresent(key, read);
-        CorrectUnusable(key, read);
-        values = read;
+        LoadExisting(key, rewrite);
     }
     storedPassword = values.proxyPassword;
     // Only a password the store holds needs protecting: a store without one
@@ -165,9 +166,33 @@ void Config::LoadLocked() {
     storedClear = values.proxyPassword;
     key.Close();
     // A first run stores the defaults; a clear-text password left by an older
-    // version is stored protected from now on. Why a password could not be
-    // protected is in the log; the start goes on.
-    if (firstRun || clearText) SaveLocked();
+    // version is stored protected from now on; numbers written as text are
+    // stored as the numbers used. Why a password could not be protected is
+    // in the log; the start goes on.
+    if (!readOnly && (firstRun || clearText || rewrite)) SaveLocked();
+}
+
+void Config::LoadExisting(const vxw::RegistryKey& key, bool& rewrite) {
+    LogStoreProblems(key);
+    newVersion = ReadNumberOf(key, VersionMarker(), 0) != 1;
+    Values read;
+    read.port = kDefaultPorts.pop;
+    read.portSmtp = kDefaultPorts.smtp;
+    read.portImap = 0;  // settings from before the IMAP service keep it off
+    read.timeout = 120;
+    rewrite = ReadPresent(key, read);
+    CorrectUnusable(key, read);
+    values = read;
+}
+
+void Config::LogNotices(vxw::RegistryKey& key) {
+    std::vector<vx::Str> notices = key.TakeNotices();
+    // A save right after a load opens the same file again: what the load
+    // said of it is not said twice.
+    for (const vx::Str& notice : notices) {
+        if (std::find(lastNotices.begin(), lastNotices.end(), notice) == lastNotices.end()) Log(notice);
+    }
+    lastNotices = std::move(notices);
 }
 
 bool Config::ReadPassword() {
@@ -188,7 +213,7 @@ vx::Str Config::SaveLocked() {
         throw vx::Exception(vx::Str("Config::SaveConfig::Create - Error creating key - ") + kKeyPath +
                             key.FailureDetail());
     }
-    for (const vx::Str& notice : key.TakeNotices()) Log(notice);
+    LogNotices(key);
     ValueWriter write(key);
     write.Text("Address", values.address, values.address);
     write.Number("Port", values.port);
@@ -236,10 +261,17 @@ vx::Str Config::PasswordToStore(vx::Str& failure) const {
     }
 }
 
-#define CONFIG_GETTER(Type, Name, field)            \
-    Type Config::Name() const {                     \
-        std::lock_guard<std::mutex> guard(lock);    \
-        return values.field;                        \
+Config::Pin::Pin(Values pinned) : values(std::move(pinned)), previous(pinnedValues) { pinnedValues = &values; }
+
+Config::Pin::~Pin() { pinnedValues = previous; }
+
+const Config::Values* Config::Pinned() { return pinnedValues; }
+
+#define CONFIG_GETTER(Type, Name, field)                       \
+    Type Config::Name() const {                                \
+        if (const Values* pinned = Pinned()) return pinned->field; \
+        std::lock_guard<std::mutex> guard(lock);               \
+        return values.field;                                   \
     }
 CONFIG_GETTER(vx::Str, Address, address)
 CONFIG_GETTER(int32_t, Port, port)
@@ -259,6 +291,7 @@ CONFIG_GETTER(vx::Str, ProxyPassword, proxyPassword)
 #undef CONFIG_GETTER
 
 Config::Values Config::GetValues() const {
+    if (const Values* pinned = Pinned()) return *pinned;
     std::lock_guard<std::mutex> guard(lock);
     return values;
 }

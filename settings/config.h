@@ -6,8 +6,13 @@
 // Values sit behind a lock so a string is never read half replaced.
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "core/str.h"
+
+namespace vxw {
+class RegistryKey;
+}
 
 class Config {
 public:
@@ -31,6 +36,14 @@ public:
 
     // Loads at once; throws what LoadConfig throws.
     Config();
+    // Reads the store of the current user, or of the machine, and writes
+    // nothing: no folder, no first-start defaults, no password protected
+    // anew (what --get needs). A store that does not exist reads as the
+    // defaults. Throws what LoadConfig throws.
+    struct ReadOnly {
+        bool localMachine = false;
+    };
+    explicit Config(ReadOnly store);
     Config(const Config&) = delete;
     Config& operator=(const Config&) = delete;
 
@@ -73,9 +86,33 @@ public:
     // can use it.
     void LoadConfig();
     void SaveConfig();
+    // Reads the store again while the program runs. A store that is gone or
+    // cannot be read at all throws, and the values in use stay as they were;
+    // nothing is moved aside (only a start does that).
+    void ReloadConfig();
+
+    // The values one session started with. While a Pin lives on a thread,
+    // every getter called on that thread answers from it, so that a reload
+    // meanwhile never changes a session halfway (a proxy, a time-out).
+    class Pin {
+    public:
+        explicit Pin(Values values);
+        ~Pin();
+        Pin(const Pin&) = delete;
+        Pin& operator=(const Pin&) = delete;
+
+    private:
+        Values values;
+        const Values* previous;
+    };
 
 private:
-    void LoadLocked();
+    enum class Load { Start, Reload, ReadOnly };
+    void LoadLocked(Load how = Load::Start);
+    void LoadExisting(const vxw::RegistryKey& key, bool& rewrite);
+    void LogNotices(vxw::RegistryKey& key);
+    // The values pinned on the calling thread, or null.
+    static const Values* Pinned();
     // Returns why the proxy password could not be stored, or empty.
     vx::Str SaveLocked();
     // Decrypts the password read; true when it was stored in clear text.
@@ -86,9 +123,11 @@ private:
     bool firstRun = false;
     bool newVersion = false;
     bool useLocalMachine = false;
+    bool readOnly = false;
     bool portImapStored = false;  // PortImap is written once the store has held it
     vx::Str storedPassword;       // the proxy password as the store holds it
     vx::Str storedClear;          // what that reads as
+    std::vector<vx::Str> lastNotices;  // what the last opening of the store said
     Values values;
 };
 

@@ -21,6 +21,14 @@ public:
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
 
+    // How Create treats the Linux file (the registry has no such cases).
+    enum class Access {
+        Create,    // makes its folder and the file as needed; bytes that are no settings file are moved aside
+        Existing,  // a reload: a file that is gone or cannot be read is a failure and stays where it is
+        Read,      // makes nothing: a file that does not exist reads as an empty key
+    };
+    void SetAccess(Access chosen) { access = chosen; }
+
     // Creates or opens path below root with full access; false on failure.
     bool Create(Root root, const vx::Str& path);
     void Close();
@@ -65,9 +73,13 @@ public:
 
 private:
     struct Impl;
+    // The Linux file's bytes into opened, as access asks; false on failure.
+    bool Read(Impl& opened);
+
     std::unique_ptr<Impl> impl;
     vx::Str failure;
     std::vector<vx::Str> notices;
+    Access access = Access::Create;
 };
 
 }  // namespace vxw

@@ -97,43 +97,59 @@ bool RegistryKey::Create(Root root, const vx::Str& path) {
     auto opened = std::make_unique<Impl>();
     opened->file = SettingsFilePath(root);
     opened->section = vx::Str(RootName(root)) + "\\" + path;
-    try {
-        DirUtil::CreatePath(Folder(opened->file));
-    } catch (...) {
-        failure = Detail(Folder(opened->file), errno);
-        return false;
+    if (access == Access::Create) {
+        try {
+            DirUtil::CreatePath(Folder(opened->file));
+        } catch (...) {
+            failure = Detail(Folder(opened->file), errno);
+            return false;
+        }
     }
     struct stat info;
     if (stat(opened->file.c_str(), &info) == 0) {
-        vx::Str bytes;
         if (!S_ISREG(info.st_mode)) {
             failure = Detail(opened->file, EISDIR);
             return false;
         }
-        if (!LoadFile(opened->file, bytes)) {
-            failure = Detail(opened->file, errno);
-            return false;
-        }
-        opened->document = RegFile::Parse(bytes);
-        if (!opened->document.Readable()) {
-            // Starting afresh on top of it would keep the bytes and append the
-            // defaults; aside, the user can still look at what it held.
-            vx::Str aside = opened->file + ".unreadable";
-            if (rename(opened->file.c_str(), aside.c_str()) != 0) {
-                failure = Detail(opened->file, errno);
-                return false;
-            }
-            opened->document = RegFile();
-            notices.push_back("vxw::RegistryKey::Create::Unreadable - The settings file could not be read "
-                              "and was moved aside - " + opened->file + " - " + aside);
-        } else if (opened->document.AdoptLooseValues(opened->section)) {
-            notices.push_back("vxw::RegistryKey::Create::NoKey - The settings file has values but no key "
-                              "line; they are read as the key's - " + opened->file + " - [" +
-                              opened->section + "]");
-        }
+        if (!Read(*opened)) return false;
+    } else if (access != Access::Create && (errno != ENOENT || access == Access::Existing)) {
+        // Only a start makes the file; a reload must not take its absence
+        // for a first start, and a reader must not take a folder it cannot
+        // search for an empty store.
+        failure = Detail(opened->file, errno);
+        return false;
     }
     impl = std::move(opened);
     failure.clear();
+    return true;
+}
+
+bool RegistryKey::Read(Impl& opened) {
+    vx::Str bytes;
+    if (!LoadFile(opened.file, bytes)) {
+        failure = Detail(opened.file, errno);
+        return false;
+    }
+    opened.document = RegFile::Parse(bytes);
+    if (!opened.document.Readable()) {
+        if (access == Access::Existing) {
+            failure = " - " + opened.file + " - No settings file: its bytes cannot be read as one";
+            return false;
+        }
+        // Starting afresh on top of it would keep the bytes and append the
+        // defaults; aside, the user can still look at what it held.
+        vx::Str aside = opened.file + ".unreadable";
+        if (rename(opened.file.c_str(), aside.c_str()) != 0) {
+            failure = Detail(opened.file, errno);
+            return false;
+        }
+        opened.document = RegFile();
+        notices.push_back("vxw::RegistryKey::Create::Unreadable - The settings file could not be read "
+                          "and was moved aside - " + opened.file + " - " + aside);
+    } else if (opened.document.AdoptLooseValues(opened.section)) {
+        notices.push_back("vxw::RegistryKey::Create::NoKey - The settings file has values but no key "
+                          "line; they are read as the key's - " + opened.file + " - [" + opened.section + "]");
+    }
     return true;
 }
 

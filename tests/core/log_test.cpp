@@ -79,7 +79,7 @@ TEST(Log, LogFileInPlaceOfADirectoryLosesLinesWithoutThrowing) {
 }
 
 std::vector<std::string> echoed;
-void KeepEcho(const vx::Str& line, bool written) { echoed.push_back((written ? "file: " : "") + line); }
+void KeepEcho(const vx::Str& line, const vx::Str&, bool written) { echoed.push_back((written ? "file: " : "") + line); }
 
 // With no file chosen ("--log -" of the Linux program) every line reaches
 // the echo, none a file; the platform's place comes back when chosen again.

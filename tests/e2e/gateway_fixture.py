@@ -190,6 +190,9 @@ class Installation:
         return dict(private_environment(self.folder), **extra)
 
     def start(self, *args, env=None, **popen):
+        # A session of its own: without a controlling terminal a hang-up asks
+        # for a reload, wherever the tests run.
+        popen.setdefault("start_new_session", True)
         process = subprocess.Popen([self.program, *args], env=env or self.environment(),
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, **popen)
         self.processes.append(process)

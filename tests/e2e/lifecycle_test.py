@@ -3,6 +3,7 @@ stops, one copy at a time per settings file, settings applied by a restart
 and by SIGHUP, stopping while clients hold sessions (idle, in a transfer, a
 second stop), /detach, and what it does when a port, the settings or the log
 cannot be had."""
+import fcntl
 import os
 import poplib
 import resource
@@ -10,6 +11,7 @@ import signal
 import smtplib
 import socket
 import stat
+import termios
 import threading
 import time
 import unittest
@@ -189,6 +191,113 @@ class Lifecycle(unittest.TestCase):
         reader.join(20)
         self.assertFalse(reader.is_alive())
 
+    def start_in_a_terminal(self, ignore_hang_up=False):
+        """The program in the foreground of a terminal of its own; the
+        terminal's other end, which the test closes to hang up."""
+        master, slave = os.openpty()
+
+        def take_terminal():
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+            if ignore_hang_up:
+                signal.signal(signal.SIGHUP, signal.SIG_IGN)
+        process = self.installation.start(stdin=slave, preexec_fn=take_terminal)
+        os.close(slave)
+        self.installation.assertListening(process, self.installation.values["PortSmtp"])
+        return process, master
+
+    def test_a_terminal_that_hangs_up_stops_the_program(self):
+        # The kernel's hang-up means "the terminal went away", not "reload".
+        process, terminal = self.start_in_a_terminal()
+        os.close(terminal)
+        code, out, errors = self.installation.stop(process, seconds=10)
+        self.assertEqual((code, errors), (0, ""))
+        self.assertEqual(out.splitlines(), self.report() + ["Stopped"])
+
+    def test_under_nohup_a_hang_up_reloads(self):
+        process, terminal = self.start_in_a_terminal(ignore_hang_up=True)
+        os.close(terminal)
+        self.assertTrue(wait_until(lambda: "Reloading the settings - " + self.installation.settings_file
+                                   in self.installation.log_texts()))
+        self.assertIsNone(process.poll())
+        self.assertEqual(self.installation.stop(process)[0], 0)
+
+    def test_a_reload_listens_again_at_once_while_a_transfer_goes_on(self):
+        # The download takes 4 s; the new port must listen long before it ends.
+        service, process, client = self.serve_alice("--fault", "get:slow=4000")
+        retrieved = []
+        reader = threading.Thread(target=lambda: retrieved.append(client.retr(1)))
+        reader.start()
+        self.assertTrue(wait_until(lambda: "GET " in service.admin("journal")))
+        old_port, new_port = self.installation.values["Port"], free_port()
+        self.installation.write_settings(Port=new_port, Timeout=30)
+        started = time.monotonic()
+        process.send_signal(signal.SIGHUP)
+        self.installation.assertListening(process, new_port)
+        self.assertLess(time.monotonic() - started, 3, "the reload waited for the transfer")
+        self.assertFalse(listening(old_port))
+        fresh = poplib.POP3("127.0.0.1", new_port, timeout=10)
+        self.assertTrue(fresh.getwelcome().startswith(b"+OK"))
+        fresh.quit()
+        reader.join(20)
+        self.assertTrue(retrieved[0][0].startswith(b"+OK"))
+        self.assertIn(b"Subject: Welcome to your mailbox", retrieved[0][1])
+        client.quit()  # the old session goes on to its end
+        self.assertEqual(self.installation.stop(process)[0], 0)
+
+    def test_a_stop_lets_transfers_finish_for_30_seconds_at_most(self):
+        service, process, client = self.serve_alice("--fault", "get:slow=120000", timeout=120)
+        reader = threading.Thread(target=lambda: self.assertRaises(Exception, client.retr, 1))
+        reader.start()
+        self.assertTrue(wait_until(lambda: "GET " in service.admin("journal")))
+        started = time.monotonic()
+        process.send_signal(signal.SIGTERM)
+        self.assertEqual(process.wait(60), 0)
+        self.assertGreater(time.monotonic() - started, 25)
+        reader.join(20)
+        self.assertIn("app::RunHeadless::Stop - Sessions still running after the grace time are ended - 30 s",
+                      self.installation.log_texts())
+
+    def test_a_reload_that_cannot_read_the_settings_keeps_the_ones_in_use(self):
+        process = self.installation.start_listening()
+        port = self.installation.values["Port"]
+        self.installation.write_raw("#!/bin/sh\necho no settings\n")
+        process.send_signal(signal.SIGHUP)
+        failure = ("The settings could not be read again, the ones in use are kept - Config::LoadConfig::Create - "
+                   "Error creating key - Software\\Palisandre\\Mirelink - %s - No settings file: its bytes "
+                   "cannot be read as one" % self.installation.settings_file)
+        self.assertTrue(wait_until(lambda: failure in self.installation.log_texts()), self.installation.log())
+        self.assertTrue(listening(port))
+        self.assertEqual(self.installation.settings(), "#!/bin/sh\necho no settings\n")
+        self.assertFalse(os.path.exists(self.installation.settings_file + ".unreadable"))
+        # Mended, the next reload takes it.
+        new_port = free_port()
+        self.installation.write_settings(Port=new_port)
+        process.send_signal(signal.SIGHUP)
+        self.installation.assertListening(process, new_port)
+        self.assertEqual(self.installation.stop(process)[0], 0)
+
+    def test_without_a_runtime_folder_the_lock_stays_out_of_the_shared_temporary_folder(self):
+        # Another user's link where the lock used to be: it is not followed,
+        # and the file it points to is not touched.
+        planted = "/tmp/vx-mirelink-instance-%d" % os.getuid()
+        if os.path.lexists(planted):
+            self.skipTest(planted + " exists on this machine")
+        victim = os.path.join(self.installation.folder, "victim")
+        self.installation.write_raw("precious", victim)
+        os.symlink(victim, planted)
+        self.addCleanup(os.remove, planted)
+        environment = self.installation.environment()
+        del environment["XDG_RUNTIME_DIR"]
+        process = self.installation.start(env=environment)
+        self.installation.assertListening(process, self.installation.values["Port"])
+        code, _, errors = self.installation.run(env=environment)
+        self.assertIn("already runs with", errors)
+        with open(victim) as f:
+            self.assertEqual(f.read(), "precious")
+        lock = os.path.join(self.installation.folder, "state/Palisandre/vx-mirelink-instance")
+        self.assertEqual(stat.S_IMODE(os.stat(os.path.dirname(lock)).st_mode), 0o700)
+        self.assertEqual(self.installation.stop(process)[0], 0)
+
     def test_a_taken_pop3_port_is_reported_and_smtp_serves_on(self):
         taken_port(self, self.installation.values["Port"])
         process = self.installation.start()
@@ -234,15 +343,20 @@ class Lifecycle(unittest.TestCase):
         time.sleep(0.3)
         code, _, errors = self.installation.stop(process)
         self.assertEqual(code, 0)
-        self.assertIn("\t-\tvxw::Worker::DoWork::catch::vx - vxw::Socket::Listen::bind", errors)
+        # Said once, in the report line that names the service.
+        self.assertIn("\t-\tPOP3 could not listen on 127.0.0.1:%d - vxw::Worker::DoWork::catch::vx - "
+                      "vxw::Socket::Listen::bind" % self.installation.values["Port"], errors)
+        self.assertEqual(errors.count("Error binding socket"), 1, errors)
 
     def test_log_to_standard_error_instead_of_a_file(self):
+        # Into anything but a terminal, as under a service manager: the
+        # journal's form, the syslog priority and no time stamp of ours.
         process = self.installation.start_listening("--log", "-")
         code, out, errors = self.installation.stop(process)
         self.assertEqual((code, out), (0, ""))
-        texts = [line.split("\t-\t", 1)[1] for line in errors.splitlines()]
-        self.assertEqual(texts, ["Settings - " + self.installation.settings_file, "Log - standard error"]
-                         + self.report()[2:] + ["Stopped"])
+        self.assertEqual(errors.splitlines(),
+                         ["<6>" + line for line in ["Settings - " + self.installation.settings_file,
+                                                    "Log - standard error"] + self.report()[2:] + ["Stopped"]])
         self.assertFalse(os.path.exists(self.installation.log_file))
 
     def test_detach_prints_the_pid_of_a_copy_that_runs_on_its_own(self):
@@ -253,6 +367,11 @@ class Lifecycle(unittest.TestCase):
         self.assertEqual(program_of(pid), self.installation.program)
         self.assertTrue(listening(self.installation.values["Port"]))
         self.assertEqual(errors.splitlines(), self.report())  # what the copy said while it started
+        # The copy has no terminal: a hang-up asks it to reload.
+        os.kill(pid, signal.SIGHUP)
+        self.assertTrue(wait_until(lambda: "Reloading the settings - " + self.installation.settings_file
+                                   in self.installation.log_texts()))
+        self.assertTrue(wait_until(lambda: self.installation.log_texts()[-1] == "IMAP off"))
         os.kill(pid, signal.SIGTERM)
         self.assertTrue(wait_until(lambda: program_of(pid) is None))
         self.assertFalse(listening(self.installation.values["Port"]))

@@ -116,7 +116,7 @@ TEST_F(ConfigFileTest, WhatCannotBeReadIsLoggedWithFileAndLine) {
         "\"Port\"=dward:0000045a\r\n"                 // 5: misspelt type
         "\"PortSmtp\"=dword:00000401\r\n"
         "\"Delay\"=dword:0000zz00\r\n"                // 7: bad hex
-        "\"Timeout\"=\"60\"\r\n"                      // 8: a text where a number belongs
+        "\"Timeout\"=\"6O\"\r\n"                      // 8: a text where a number belongs, a typo in it
         "\"ProxyAdress\"=\"proxy\"\r\n"               // 9: a name the program does not know
         "\"ProxyPassword\"=\"sec\"ret\r\n"            // 10: a quote too many
         "\"UpdateServer\"=\"localhost:8080\"\r\n"
@@ -126,6 +126,7 @@ TEST_F(ConfigFileTest, WhatCannotBeReadIsLoggedWithFileAndLine) {
     Config config;
     EXPECT_EQ(config.Port(), 1110);
     EXPECT_EQ(config.Delay(), 10);
+    EXPECT_EQ(config.Timeout(), 120);
     EXPECT_EQ(config.ProxyPassword(), "");
     const std::string file = StorePath();
     EXPECT_EQ(log.NewLines(),
@@ -136,10 +137,10 @@ TEST_F(ConfigFileTest, WhatCannotBeReadIsLoggedWithFileAndLine) {
                       ":7 - \"Delay\"=dword:0000zz00",
                   "Config::LoadConfig::Line - A line that is no value, its setting keeps its default - " + file +
                       ":10 - \"ProxyPassword\"=****",
-                  "Config::LoadConfig::Type - Not a number, read from its first four bytes or taken as the "
-                  "default - " + file + ":8 - Timeout",
                   "Config::LoadConfig::Name - A value the program does not know, ignored - " + file +
                       ":9 - ProxyAdress",
+                  "Config::LoadConfig::Type - Not a number, the default is used - " + file +
+                      ":8 - Timeout - read \"6O\" - used 120",
               }));
 }
 
@@ -238,6 +239,92 @@ TEST_F(ConfigFileTest, AFirstStartKeepsTheValuesTheFileHolds) {
     EXPECT_EQ(config.PortSmtp(), 1025);
     EXPECT_EQ(config.ProxyAddress(), "proxy");
     EXPECT_NE(ReadStore().find("\"Port\"=dword:00002b66\r\n"), std::string::npos);
+}
+
+// A reload while the program runs finds the file broken, or gone: the values
+// in use stay, the file stays where it is for the user to mend, and a
+// mended file is read at the next reload.
+TEST_F(ConfigFileTest, AReloadThatCannotReadTheFileKeepsTheValuesAndTheFile) {
+    WriteStore("\"Address\"=\"127.0.0.1\"\r\n\"Port\"=dword:00002b66\r\n\"ProxyAddress\"=\"proxy\"\r\n"
+               "\"ver-3.6\"=dword:00000001\r\n");
+    Config config;
+    for (const char* broken : {"#!/bin/sh\n", ""}) {
+        SCOPED_TRACE(broken);
+        ASSERT_TRUE(SaveToFile(StorePath(), broken));
+        try {
+            config.ReloadConfig();
+            ADD_FAILURE() << "no failure";
+        } catch (const vx::Exception& e) {
+            EXPECT_EQ(e.Message(), "Config::LoadConfig::Create - Error creating key - Software\\Palisandre\\Mirelink - " +
+                                       StorePath() + " - No settings file: its bytes cannot be read as one");
+        }
+        EXPECT_EQ(config.Port(), 11110);
+        EXPECT_EQ(config.ProxyAddress(), "proxy");
+        EXPECT_EQ(ReadStore(), broken);
+        EXPECT_FALSE(vxw::DirUtil::FileExists(StorePath() + ".unreadable"));
+    }
+    std::remove(StorePath().c_str());
+    EXPECT_THROW(config.ReloadConfig(), vx::Exception);
+    EXPECT_EQ(config.Port(), 11110);
+    EXPECT_FALSE(vxw::DirUtil::FileExists(StorePath()));
+    WriteStore("\"Address\"=\"127.0.0.1\"\r\n\"Port\"=dword:00002b67\r\n\"ver-3.6\"=dword:00000001\r\n");
+    config.ReloadConfig();
+    EXPECT_EQ(config.Port(), 11111);
+}
+
+// What --get reads: nothing is made, not the folder, not the defaults, not a
+// password protected anew.
+TEST_F(ConfigFileTest, AReadOnlyLoadWritesNothing) {
+    Config::Values first = Config(Config::ReadOnly{}).GetValues();
+    EXPECT_EQ(first.port, 1110);
+    EXPECT_FALSE(vxw::DirUtil::FolderExists(home.Path() + "/Palisandre"));
+    WriteStore("\"Address\"=\"127.0.0.1\"\r\n\"Timeout\"=\"60\"\r\n\"ProxyPassword\"=\"clear\"\r\n");
+    const std::string before = ReadStore();
+    Config::Values read = Config(Config::ReadOnly{}).GetValues();
+    EXPECT_EQ(read.timeout, 60);
+    EXPECT_EQ(read.proxyPassword, "clear");
+    EXPECT_EQ(ReadStore(), before);
+}
+
+// What --set refuses is refused in the file too, and said: a service on the
+// port of another keeps its default (IMAP is off), and an address the
+// services cannot listen on (they speak IPv4) is read as 127.0.0.1.
+TEST_F(ConfigFileTest, ClashingPortsAndAnAddressThatCannotBeListenedOnAreReadAsDefaults) {
+    WriteStore("\"Address\"=\"::1\"\r\n\"Port\"=dword:00002b66\r\n\"PortSmtp\"=dword:00002b66\r\n"
+               "\"PortImap\"=dword:00002b66\r\n\"ver-3.6\"=dword:00000001\r\n");
+    testing_support::LogWatch log;
+    Config config;
+    EXPECT_EQ(config.Address(), "127.0.0.1");
+    EXPECT_EQ(config.PortSmtp(), 1025);
+    EXPECT_EQ(config.PortImap(), 0);
+    const std::string file = StorePath();
+    EXPECT_EQ(log.NewLines(),
+              (std::vector<std::string>{
+                  "Config::LoadConfig::Address - An address the services cannot listen on, 127.0.0.1 is used - " +
+                      file + ":4 - ::1",
+                  "Config::LoadConfig::Port - A port another service has, the default is used - " + file +
+                      ":6 - PortSmtp - read 11110 - used 1025",
+                  "Config::LoadConfig::Port - A port another service has, the default is used - " + file +
+                      ":7 - PortImap - read 11110 - used 0",
+              }));
+}
+
+// A Windows path or a password with backslashes in it, written and read back.
+TEST_F(ConfigFileTest, TextsWithBackslashesComeBackUnchanged) {
+    Config::Values values;
+    {
+        Config config;
+        values = config.GetValues();
+        values.proxyUsername = "DOMAIN\\ann";
+        values.proxyAddress = "\\\\proxy\\share\\";
+        values.proxyPassword = "a\\\"b\\";
+        config.SetValues(values);
+    }
+    EXPECT_NE(ReadStore().find("\"ProxyUsername\"=\"DOMAIN\\\\ann\"\r\n"), std::string::npos) << ReadStore();
+    Config again;
+    EXPECT_EQ(again.ProxyUsername(), "DOMAIN\\ann");
+    EXPECT_EQ(again.ProxyAddress(), "\\\\proxy\\share\\");
+    EXPECT_EQ(again.ProxyPassword(), "a\\\"b\\");
 }
 
 TEST_F(ConfigFileTest, LocalMachineFirstRunKeepsTheCurrentUsersProxy) {

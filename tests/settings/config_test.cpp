@@ -68,14 +68,18 @@ TEST_F(ConfigTest, OlderVersionKeepsValuesAndMarksTheNewVersionOnce) {
     EXPECT_FALSE(config.TakeNewVersionFlag());
 }
 
-TEST_F(ConfigTest, NumbersAndFlagsReadAsTheRegistryReadsThem) {
+// A number written as text by hand is the number it says (the registry would
+// read the text's first four bytes: "60" became 12,342), other text keeps
+// the default, and the store is rewritten with the numbers used.
+TEST_F(ConfigTest, NumbersAndFlagsWrittenOtherwiseReadAsWhatTheySay) {
     store.Write(
-        "\"Address\"=\"a\"\r\n"
+        "\"Address\"=\"127.0.0.1\"\r\n"
         "\"ExtraLogging\"=dword:00000002\r\n"  // only exactly 1 is on
-        "\"OperaCompat\"=dword:00000001\r\n"
-        "\"Port\"=\"110\"\r\n"                 // four bytes "110\0": read as a number
-        "\"PortSmtp\"=\"2525\"\r\n"            // five bytes: too long, default
-        "\"Delay\"=hex:05\r\n"                 // one byte of any type
+        "\"OperaCompat\"=\"1\"\r\n"
+        "\"Port\"=\"110\"\r\n"
+        "\"PortSmtp\"=\"2525\"\r\n"
+        "\"PortImap\"=\"abc\"\r\n"            // no number: the default (off)
+        "\"Delay\"=hex:05\r\n"                 // one byte of another type: read as the registry does
         "\"Timeout\"=dword:zz\r\n"             // unreadable line: default
         "\"ProxyAddress\"=dword:00000001\r\n"  // a number where text belongs: empty
         "\"ProxyPassword\"=\" ~ ~ GkFce2gmE98=\"\r\n"
@@ -83,12 +87,41 @@ TEST_F(ConfigTest, NumbersAndFlagsReadAsTheRegistryReadsThem) {
     Config config;
     EXPECT_FALSE(config.ExtraLogging());
     EXPECT_TRUE(config.OperaCompat());
-    EXPECT_EQ(config.Port(), 0x00303131);
-    EXPECT_EQ(config.PortSmtp(), kDefaultPorts.smtp);
+    EXPECT_EQ(config.Port(), 110);
+    EXPECT_EQ(config.PortSmtp(), 2525);
+    EXPECT_EQ(config.PortImap(), 0);
     EXPECT_EQ(config.Delay(), 5);
     EXPECT_EQ(config.Timeout(), 120);
     EXPECT_EQ(config.ProxyAddress(), "");
     EXPECT_FALSE(config.TakeNewVersionFlag());
+    for (const char* line : {"\"OperaCompat\"=dword:00000001", "\"Port\"=dword:0000006e",
+                             "\"PortSmtp\"=dword:000009dd", "\"PortImap\"=dword:00000000", "\"Delay\"=dword:00000005"})
+        EXPECT_NE(Stored().find(line), std::string::npos) << line;
+}
+
+// A session keeps the values it started with while the settings change.
+TEST_F(ConfigTest, APinnedThreadReadsTheValuesItStartedWith) {
+    Config config;
+    Config::Values values = config.GetValues();
+    std::atomic<int> stage{0};
+    int32_t seenPort = 0;
+    std::string seenProxy;
+    std::thread session([&] {
+        Config::Pin pin(config.GetValues());
+        stage = 1;
+        while (stage != 2) std::this_thread::yield();
+        seenPort = config.Port();
+        seenProxy = config.GetValues().proxyAddress;
+    });
+    while (stage != 1) std::this_thread::yield();
+    values.port = 2110;
+    values.proxyAddress = "changed";
+    config.SetValues(values);
+    stage = 2;
+    session.join();
+    EXPECT_EQ(seenPort, kDefaultPorts.pop);
+    EXPECT_EQ(seenProxy, "");
+    EXPECT_EQ(config.Port(), 2110);
 }
 
 // Absent means off, and a store that never had the value is not given it;
