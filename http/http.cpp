@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "core/dir_util.h"
 #include "core/exception.h"
@@ -32,6 +33,20 @@ bool IsIdempotent(const vx::Str& method) {
         if (EqualNoCase(method, safe)) return true;
     return false;
 }
+
+// Gives the receive room back once a request is done, also on an
+// exception: a connection object that waits for the next request (an idle
+// mail session's, for hours maybe) holds no room for an answer.
+class ReleaseRoom {
+public:
+    explicit ReleaseRoom(ResponseBuffer& buffer) : buffer(buffer) {}
+    ~ReleaseRoom() { buffer.ReleaseIfEmpty(); }
+    ReleaseRoom(const ReleaseRoom&) = delete;
+    ReleaseRoom& operator=(const ReleaseRoom&) = delete;
+
+private:
+    ResponseBuffer& buffer;
+};
 
 }  // namespace
 
@@ -83,6 +98,7 @@ void Http::SendRequest(const vx::Str& path, const vx::Str& method, const char* b
                        bool allowAuth, bool allowProxyAuth, const vx::Str& output) {
     PartsSource source(body != nullptr ? vx::StrParts{{body, length}} : vx::StrParts());
     Restore<const SinkChooser*> noSink(chooseSink, nullptr);
+    ReleaseRoom release(receiveBuffer);
     Issue(Request{path, method, body != nullptr ? &source : nullptr, user, password},
           Budget{redirectsLeft, allowAuth, allowProxyAuth}, output);
 }
@@ -91,6 +107,7 @@ void Http::SendRequest(const vx::Str& path, const vx::Str& method, BodySource* b
                        const char* user, const char* password, int32_t redirectsLeft,
                        bool allowAuth, bool allowProxyAuth, const SinkChooser& choose) {
     Restore<const SinkChooser*> chosen(chooseSink, choose ? &choose : nullptr);
+    ReleaseRoom release(receiveBuffer);
     Issue(Request{path, method, body, user, password},
           Budget{redirectsLeft, allowAuth, allowProxyAuth}, "");
 }
@@ -265,16 +282,19 @@ void Http::WriteBody(BodySource& body) {
     body.Rewind();
     uint64_t left = body.Size();
     if (left == 0) return;
-    if (sendPiece.empty()) sendPiece.resize(kSendPiece);
+    // Taken for this body only, no larger than it: a connection object keeps
+    // no send room between requests.
+    size_t room = static_cast<size_t>(std::min<uint64_t>(left, kSendPiece));
+    std::unique_ptr<char[]> piece(new char[room]);
     while (left > 0) {
-        size_t got = body.Read(sendPiece.data(),
-                               static_cast<size_t>(std::min<uint64_t>(left, sendPiece.size())));
+        size_t got =
+            body.Read(piece.get(), static_cast<size_t>(std::min<uint64_t>(left, room)));
         // The Content-Length is out already: a body that comes up short
         // would leave the server waiting for the rest.
         if (got == 0)
             throw HttpError(
                 "Http::SendRequest::Body - The request body ended before its length - " + host, 0);
-        connection.Send(sendPiece.data(), got);
+        connection.Send(piece.get(), got);
         left -= got;
     }
 }

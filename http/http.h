@@ -202,7 +202,6 @@ private:
     bool askedFirst = false;       // the last request carried Expect: 100-continue
     bool bodyWithheld = false;     // its body never went: the server answered first
     bool expectRefused = false;    // the server answered an expectation 417
-    std::vector<char> sendPiece;   // a request body on its way out
 };
 
 }  // namespace vxw
