@@ -287,8 +287,7 @@ void Http::WriteBody(BodySource& body) {
     size_t room = static_cast<size_t>(std::min<uint64_t>(left, kSendPiece));
     std::unique_ptr<char[]> piece(new char[room]);
     while (left > 0) {
-        size_t got =
-            body.Read(piece.get(), static_cast<size_t>(std::min<uint64_t>(left, room)));
+        size_t got = body.Read(piece.get(), static_cast<size_t>(std::min<uint64_t>(left, room)));
         // The Content-Length is out already: a body that comes up short
         // would leave the server waiting for the rest.
         if (got == 0)

@@ -31,6 +31,7 @@ from gateway_fixture import ALICE, Gateway, Service, free_port, listening, wait_
 SESSIONS = 1000
 AT_ONCE = 10  # logins under way at a time, so the figure is the idle sessions'
 LATENCY_MS = 50
+LATENCY_RUNS = 3
 SUBMISSION = 20 * 1000 * 1000
 
 
@@ -278,7 +279,8 @@ def main():
     ratio, sent = submission_ratio()
     print("20 MB submission, Digest: %d bytes sent to the service, %.4f x the message"
           % (sent, ratio))
-    print("figure submission_wire_ratio %.6g" % ratio)
+    print("figure submission_wire_bytes %d" % sent)
+    print("figure submission_bytes %d" % SUBMISSION)
 
     fill = ("--fill", "1000x2000")
     for name, run, port_of in (("pop3", pop_session, lambda g: g.port),
@@ -288,8 +290,10 @@ def main():
                                                                  seconds * 1000))
         print("figure %s_requests %d" % (name, requests - challenges))
         print("figure %s_challenges %d" % (name, challenges))
-        seconds, requests, challenges = timed_session(run, port_of, "--latency",
-                                                      str(LATENCY_MS), *fill)
+        # Best of a few: the machine's other work only ever adds time.
+        seconds, requests, challenges = min(
+            timed_session(run, port_of, "--latency", str(LATENCY_MS), *fill)
+            for _ in range(LATENCY_RUNS))
         floor = requests * LATENCY_MS / 1000
         print("%s session, answers held %d ms: %d requests, %.0f ms, %.3f x the held time"
               % (name, LATENCY_MS, requests, seconds * 1000, seconds / floor))

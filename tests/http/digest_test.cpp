@@ -107,8 +107,8 @@ TEST(Digest, LaterAnswersToOneNonceCountItsUses) {
     DigestInput in = Rfc2617Example();
     in.qop = "auth", in.algorithm = "MD5-sess", in.nc = "01", in.cnonce = "first";
     EXPECT_EQ(GetResponseDigest(in, "h"),
-              Md5Hex("f1226eba1ce16bdc3ce3e70605879cf2:" + in.nonce + ":01:first:auth:" +
-                     Md5Hex("GET:/dir/index.html")));
+              Md5Hex("f1226eba1ce16bdc3ce3e70605879cf2:" + in.nonce +
+                     ":01:first:auth:" + Md5Hex("GET:/dir/index.html")));
 }
 
 TEST(Digest, HeaderLayoutWithQopOpaqueAndAlgorithm) {

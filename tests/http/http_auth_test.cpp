@@ -130,11 +130,10 @@ TEST_F(HttpAuth, ANonceServesLaterRequestsUntilTheServerAsksAgain) {
 // A 401 is an answer: a POST refused for its reused nonce did not reach the
 // service, so it goes once more with the new nonce, and only once.
 TEST_F(HttpAuth, APostRefusedForItsReusedNonceGoesOnceMore) {
-    ScriptedServer server(
-        {{{Sized("401 Unauthorized", "", Challenge("abc"))}},
-         {{Sized("200 OK", "in")}},
-         {{Sized("401 Unauthorized", "", Challenge("def", ", stale=true"))}},
-         {{Sized("200 OK", "sent")}}});
+    ScriptedServer server({{{Sized("401 Unauthorized", "", Challenge("abc"))}},
+                           {{Sized("200 OK", "in")}},
+                           {{Sized("401 Unauthorized", "", Challenge("def", ", stale=true"))}},
+                           {{Sized("200 OK", "sent")}}});
     Http http;
     Aim(http, server);
     Send(http, "GET", "/login");
@@ -238,7 +237,8 @@ TEST_F(HttpAuth, ABodyGoesOutOnceWhateverTheServerMakesOfTheExpectation) {
          false,
          1},
         {"no 100 over TLS", {step(Sized("200 OK", "done"), OnExpect::Ignore)}, true, 1},
-        {"100 after the body went", {step(Sized("200 OK", "done"), OnExpect::Continue, 1500)},
+        {"100 after the body went",
+         {step(Sized("200 OK", "done"), OnExpect::Continue, 1500)},
          false,
          1},
     };

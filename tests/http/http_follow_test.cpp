@@ -70,8 +70,8 @@ TEST_F(HttpFollow, TheLastSupportedChallengeIsAnsweredOnceAndAnsweredAgainUnaske
                            "nc=02, response=\"([0-9a-f]{32})\"")))
                 << next;
             EXPECT_NE(n[1], m[1]);
-            EXPECT_EQ(n[2], vxw::Md5Hex(ha1 + ":abc:02:" + n[1].str() + ":auth:" +
-                                        vxw::Md5Hex("GET:/next")));
+            EXPECT_EQ(n[2], vxw::Md5Hex(ha1 + ":abc:02:" + n[1].str() +
+                                        ":auth:" + vxw::Md5Hex("GET:/next")));
         } else {
             EXPECT_EQ(answer, "Basic dXNlcjpzZWNyZXQ=");
             EXPECT_EQ(HeaderOf(requests[2], "Authorization"), answer);
@@ -188,8 +188,7 @@ TEST_F(HttpFollow, RedirectsKeepMethodAndBodyAndReuseTheConnectionOnTheSameServe
 }
 
 // Credentials go only to the server (host and port) that asked for them.
-TEST_F(HttpFollow,
-       RedirectToAnotherPortOrSchemeReconnectsThereAndCarriesNoCredentialsThere) {
+TEST_F(HttpFollow, RedirectToAnotherPortOrSchemeReconnectsThereAndCarriesNoCredentialsThere) {
     ScriptedServer tls({{{Sized("200 OK", "secure")}}}, true);
     ScriptedServer other(
         {{{Sized("302 Found", "",

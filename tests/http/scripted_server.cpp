@@ -197,8 +197,8 @@ void ScriptedServer::Serve(std::vector<Step> steps, bool tls) {
             std::lock_guard<std::mutex> guard(lock);
             requests.push_back(request);
         }
-        bool answeredFirst = step.onExpect == OnExpect::AnswerFirst &&
-                             ContentLength(request) > 0 && ExpectsContinue(request);
+        bool answeredFirst = step.onExpect == OnExpect::AnswerFirst && ContentLength(request) > 0 &&
+                             ExpectsContinue(request);
         for (size_t i = 0; i < step.reply.size(); ++i) {
             if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
             if (i == 1 && step.beforeRest) step.beforeRest();

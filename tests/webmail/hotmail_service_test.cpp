@@ -65,8 +65,8 @@ TEST(HotmailService, SendMailHandsTheEnvelopeAndTheTextToTheService) {
 std::vector<std::string> Statuses(int port, const std::string& method) {
     std::istringstream lines(AdminPage(port, "journal"));
     std::vector<std::string> statuses;
-    for (std::string number, exchange, seen, target, status; lines >> number >> exchange >> seen >>
-                                                             target >> status;) {
+    for (std::string number, exchange, seen, target, status;
+         lines >> number >> exchange >> seen >> target >> status;) {
         lines.ignore(1 << 16, '\n');
         if (seen == method) statuses.push_back(status);
     }
