@@ -250,6 +250,8 @@ TEST_F(HttpAuth, ABodyGoesOutOnceWhateverTheServerMakesOfTheExpectation) {
         Send(http, "POST", "/send", body);
         EXPECT_EQ(http.GetStatusCode(), 200);
         EXPECT_EQ(http.GetPage(), "done");
+        // Whatever the client sent, up to its close, is in the record then.
+        http.Close();
         server.WaitUntilDone();
 
         auto requests = server.Requests();
