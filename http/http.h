@@ -3,8 +3,11 @@
 // service and the update check need it). One object holds one connection to
 // one server: direct, through a plain proxy (absolute request URIs), or
 // through a proxy's CONNECT tunnel for TLS targets. A request answers Basic
-// and Digest challenges once, follows redirects within a budget and keeps a
-// simple cookie jar. One thread at a time uses an object; it has no locks.
+// and Digest challenges once, and later requests to the same server or proxy
+// carry credentials before it asks (a Digest nonce counted on, RFC 7616
+// 3.4); a body that a challenge may still meet waits for 100 Continue. It
+// follows redirects within a budget and keeps a simple cookie jar. One
+// thread at a time uses an object; it has no locks.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
