@@ -30,6 +30,9 @@ def programs(build, xml_json):
         ("startup", [sys.executable, os.path.join(HERE, "app/startup_bench.py"),
                      os.path.join(build, "app/mirelink"),
                      os.path.join(build, "tools/httpmail/mirelink-httpmail")]),
+        ("sessions", [sys.executable, os.path.join(HERE, "app/session_bench.py"),
+                      os.path.join(build, "app/mirelink"),
+                      os.path.join(build, "tools/httpmail/mirelink-httpmail")]),
     ]
 
 
@@ -132,7 +135,27 @@ ROWS = [
      "MiB", None, "", not_above(3, "MiB")),
     ("Start-up until both ports listen", "startup_ms", "ms", None, "", ("-", None)),
     ("Idle gateway: resident memory", "idle_rss_mib", "MiB", None, "", ("-", None)),
+    ("1,000 idle POP3 sessions, logged in: peak resident memory added", "idle_pop3_peak_mib",
+     "MiB", None, "", not_above(64, "MiB")),
+    ("1,000 idle IMAP sessions, INBOX selected: peak resident memory added",
+     "idle_imap_peak_mib", "MiB", None, "", not_above(64, "MiB")),
+    ("SMTP submission of 20 MB, Digest account: bytes sent to the service",
+     "submission_wire_bytes", "B", "submission_bytes", "the message", at_most(1.01)),
+    ("POP3 session (log in, LIST, RETR 100, DELE 10, QUIT): requests / challenges",
+     "pop3_requests", "", None, "", ("112 / 1", None)),
+    ("POP3 session, every answer held 50 ms: wall time", "pop3_latency_ms", "ms", "pop3_held_ms",
+     "requests x 50 ms", at_most(1.1)),
+    ("IMAP session (LOGIN, SELECT of 1,000, FETCH 20 bodies, LOGOUT): requests / challenges",
+     "imap_requests", "", None, "", ("-", None)),
+    ("IMAP session, every answer held 50 ms: wall time", "imap_latency_ms", "ms", "imap_held_ms",
+     "requests x 50 ms", at_most(1.1)),
+    ("POP3 session, a service that takes each nonce once: requests / challenges",
+     "pop3_fresh_requests", "", None, "", ("112 / 112", None)),
 ]
+
+# Rows shown as "requests / challenges" and judged against the target's pair.
+COUNT_ROWS = {"pop3_requests": "pop3_challenges", "imap_requests": "imap_challenges",
+              "pop3_fresh_requests": "pop3_fresh_challenges"}
 
 
 def run(name, command, out_path):
@@ -189,6 +212,9 @@ def row_cells(row, figures):
     elif target.startswith("<"):
         limit = float(target.split()[1])
         met = "yes" if (value <= limit if target.startswith("<=") else value < limit) else "no"
+    if key in COUNT_ROWS:
+        shown = "%d / %d" % (value, figures.get(COUNT_ROWS[key], -1))
+        met = "-" if target == "-" else ("yes" if shown == target else "no")
     if key == "sessions_per_s":
         ok = figures["sessions_succeeded"] == figures["sessions_started"]
         shown = "%d of %d ok, %s" % (figures["sessions_succeeded"], figures["sessions_started"],

@@ -2,6 +2,7 @@
 
 #include <openssl/rand.h>
 
+#include <cstdio>
 #include <random>
 
 #include "core/exception.h"
@@ -47,6 +48,14 @@ vx::Str Escaped(const vx::Str& value) {
         out += c;
     }
     return out;
+}
+
+// MD5-sess keeps H(A1) of the first answer to a nonce for the later ones
+// (RFC 2617, 3.2.2.2): made from the nonce and that answer's cnonce.
+vx::Str SessionKey(const DigestInput& in) {
+    if (!in.sessionKey.empty()) return in.sessionKey;
+    return Md5Hex(Md5Hex(in.user + ":" + in.realm + ":" + in.password) + ":" + in.nonce + ":" +
+                  in.cnonce);
 }
 
 vx::Str BodyDigest(BodySource* body) {
@@ -99,47 +108,78 @@ bool HoldsControlCharacter(const vx::Str& text) {
     return false;
 }
 
-vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx::Str& challenge,
-                         const vx::Str& uri, const vx::Str& method, BodySource* body,
-                         const vx::Str& host) {
+void CheckDigestUserName(const vx::Str& user, const vx::Str& host) {
     if (HoldsControlCharacter(user))
         throw HttpError(
             "Http::HandleAuthDigest::Username - The user name holds a control character - " + host,
             0);
-    DigestOptions options = GetDigestOptions(challenge, host);
-    DigestInput in;
-    in.algorithm = Lookup(options, "algorithm");
-    if (!in.algorithm.empty() && !EqualNoCase(in.algorithm, "md5") &&
-        !EqualNoCase(in.algorithm, "md5-sess"))
-        throw HttpError("Http::HandleAuthDigest::Algorithm - Unsupported algorithm specified - " +
-                            in.algorithm + " - " + host,
-                        0);
-    in.realm = Lookup(options, "realm");
-    in.nonce = Lookup(options, "nonce");
-    in.user = user, in.password = password, in.method = method, in.uri = uri;
-    in.qop = ChooseQop(Lookup(options, "qop"));
-    in.body = body;
-    if (!in.qop.empty()) in.cnonce = MakeCnonce(), in.nc = "01";
+}
 
-    vx::Str value = "Digest " + Quoted("username", Escaped(user)) + ", " +
-                    Quoted("uri", Escaped(uri)) + ", " + Quoted("realm", in.realm) + ", " +
+DigestChallenge ReadDigestChallenge(const vx::Str& challenge, const vx::Str& host) {
+    DigestOptions options = GetDigestOptions(challenge, host);
+    DigestChallenge read;
+    read.algorithm = Lookup(options, "algorithm");
+    if (!read.algorithm.empty() && !EqualNoCase(read.algorithm, "md5") &&
+        !EqualNoCase(read.algorithm, "md5-sess"))
+        throw HttpError("Http::HandleAuthDigest::Algorithm - Unsupported algorithm specified - " +
+                            read.algorithm + " - " + host,
+                        0);
+    read.realm = Lookup(options, "realm");
+    read.nonce = Lookup(options, "nonce");
+    read.opaque = Lookup(options, "opaque");
+    read.qop = ChooseQop(Lookup(options, "qop"));
+    return read;
+}
+
+vx::Str FormatNonceCount(uint32_t count) {
+    char text[9];
+    std::snprintf(text, sizeof text, count <= 0xFF ? "%02x" : "%08x", count);
+    return text;
+}
+
+vx::Str AnswerDigest(const DigestChallenge& challenge, const DigestRequest& request,
+                     const vx::Str& host) {
+    CheckDigestUserName(request.user, host);
+    DigestInput in;
+    in.algorithm = challenge.algorithm, in.realm = challenge.realm, in.nonce = challenge.nonce;
+    in.user = request.user, in.password = request.password;
+    in.method = request.method, in.uri = request.uri;
+    in.qop = challenge.qop;
+    in.body = request.body;
+    if (!in.qop.empty()) in.cnonce = MakeCnonce(), in.nc = FormatNonceCount(request.nonceCount);
+    if (request.sessionKey != nullptr) in.sessionKey = *request.sessionKey;
+
+    vx::Str value = "Digest " + Quoted("username", Escaped(in.user)) + ", " +
+                    Quoted("uri", Escaped(in.uri)) + ", " + Quoted("realm", in.realm) + ", " +
                     Quoted("nonce", in.nonce);
-    vx::Str opaque = Lookup(options, "opaque");
-    if (!opaque.empty()) value += ", " + Quoted("opaque", opaque);
+    if (!challenge.opaque.empty()) value += ", " + Quoted("opaque", challenge.opaque);
     if (!in.algorithm.empty()) value += ", " + Quoted("algorithm", in.algorithm);
     if (!in.qop.empty())
         value +=
             ", " + Quoted("qop", in.qop) + ", " + Quoted("cnonce", in.cnonce) + ", nc=" + in.nc;
-    return value + ", " + Quoted("response", GetResponseDigest(in, host));
+    value += ", " + Quoted("response", GetResponseDigest(in, host));
+    if (request.sessionKey != nullptr && request.sessionKey->empty() &&
+        EqualNoCase(in.algorithm, "md5-sess"))
+        *request.sessionKey = SessionKey(in);
+    return value;
+}
+
+vx::Str HandleAuthDigest(const vx::Str& user, const vx::Str& password, const vx::Str& challenge,
+                         const vx::Str& uri, const vx::Str& method, BodySource* body,
+                         const vx::Str& host) {
+    CheckDigestUserName(user, host);
+    DigestRequest request;
+    request.user = user, request.password = password, request.uri = uri, request.method = method;
+    request.body = body;
+    return AnswerDigest(ReadDigestChallenge(challenge, host), request, host);
 }
 
 vx::Str GetResponseDigest(const DigestInput& in, const vx::Str& host) {
-    vx::Str secret = in.user + ":" + in.realm + ":" + in.password;
-    vx::Str a1;
+    vx::Str ha1;
     if (in.algorithm.empty() || EqualNoCase(in.algorithm, "md5"))
-        a1 = secret;
+        ha1 = Md5Hex(in.user + ":" + in.realm + ":" + in.password);
     else if (EqualNoCase(in.algorithm, "md5-sess"))
-        a1 = Md5Hex(secret) + ":" + in.nonce + ":" + in.cnonce;
+        ha1 = SessionKey(in);
     else
         throw HttpError("Http::GetResponseDigest::Algorithm - Unsupported algorithm - " +
                             in.algorithm + " - " + host + in.uri,
@@ -153,7 +193,7 @@ vx::Str GetResponseDigest(const DigestInput& in, const vx::Str& host) {
             "Http::GetResponseDigest::Qop - Unsupported qop - " + in.qop + " - " + host + in.uri,
             0);
 
-    vx::Str ha1 = Md5Hex(a1), ha2 = Md5Hex(a2);
+    vx::Str ha2 = Md5Hex(a2);
     if (in.qop.empty()) return Md5Hex(ha1 + ":" + in.nonce + ":" + ha2);
     return Md5Hex(ha1 + ":" + in.nonce + ":" + in.nc + ":" + in.cnonce + ":" + in.qop + ":" + ha2);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "core/dir_util.h"
 #include "core/exception.h"
@@ -33,6 +34,20 @@ bool IsIdempotent(const vx::Str& method) {
     return false;
 }
 
+// Gives the receive room back once a request is done, also on an
+// exception: a connection object that waits for the next request (an idle
+// mail session's, for hours maybe) holds no room for an answer.
+class ReleaseRoom {
+public:
+    explicit ReleaseRoom(ResponseBuffer& buffer) : buffer(buffer) {}
+    ~ReleaseRoom() { buffer.ReleaseIfEmpty(); }
+    ReleaseRoom(const ReleaseRoom&) = delete;
+    ReleaseRoom& operator=(const ReleaseRoom&) = delete;
+
+private:
+    ResponseBuffer& buffer;
+};
+
 }  // namespace
 
 Http::Http() {
@@ -50,6 +65,15 @@ void Http::SetServer(int32_t newPort, bool newTls, const vx::Str& newHost,
                 timeoutMs == timeout;
     if (same && connection.IsOpen()) return;
     receiveBuffer.Clear();
+    bool sameProxy = newProxyHost == proxyHost && newProxyPort == proxyPort &&
+                     newProxyUser == proxyUser && newProxyPassword == proxyPassword;
+    // What a server or proxy asked for is answered only to that server or
+    // proxy, with the credentials it was asked for.
+    if (!sameProxy) proxyAuth.Forget();
+    if (!sameProxy || newHost != host || newTls != useTls || newPort != port) {
+        serverAuth.Forget();
+        expectRefused = false;
+    }
     host = newHost, port = newPort, useTls = newTls;
     proxyHost = newProxyHost, proxyPort = newProxyPort;
     proxyUser = newProxyUser, proxyPassword = newProxyPassword;
@@ -74,6 +98,7 @@ void Http::SendRequest(const vx::Str& path, const vx::Str& method, const char* b
                        bool allowAuth, bool allowProxyAuth, const vx::Str& output) {
     PartsSource source(body != nullptr ? vx::StrParts{{body, length}} : vx::StrParts());
     Restore<const SinkChooser*> noSink(chooseSink, nullptr);
+    ReleaseRoom release(receiveBuffer);
     Issue(Request{path, method, body != nullptr ? &source : nullptr, user, password},
           Budget{redirectsLeft, allowAuth, allowProxyAuth}, output);
 }
@@ -82,6 +107,7 @@ void Http::SendRequest(const vx::Str& path, const vx::Str& method, BodySource* b
                        const char* user, const char* password, int32_t redirectsLeft,
                        bool allowAuth, bool allowProxyAuth, const SinkChooser& choose) {
     Restore<const SinkChooser*> chosen(chooseSink, choose ? &choose : nullptr);
+    ReleaseRoom release(receiveBuffer);
     Issue(Request{path, method, body, user, password},
           Budget{redirectsLeft, allowAuth, allowProxyAuth}, "");
 }
@@ -109,12 +135,17 @@ void Http::Exchange(const Request& request, const Budget& budget) {
     // server has already given up: checked before the first byte is written.
     if (!retryable && connection.IsOpen() && connectionUsed && !StillUsable()) CloseConnection();
     if (!connection.IsOpen()) Connect();
-    if (!SendAndReadHead(request, connectionUsed && retryable)) {
+    // A body goes out once: where the credentials that will be asked for
+    // cannot be given yet, the server is asked first and a challenge costs
+    // no body.
+    bool askFirst = request.body != nullptr && request.body->Size() > 0 && !expectRefused &&
+                    !CanAnswerAtOnce(request, budget);
+    if (!SendAndReadHead(request, connectionUsed && retryable, askFirst)) {
         // The server dropped the kept-alive connection before answering (it
         // closed an idle connection just as the request went out): the
         // request never reached it, so one attempt on a fresh connection is safe.
         Connect();
-        SendAndReadHead(request, false);
+        SendAndReadHead(request, false, askFirst);
     }
     ReadHead();
     sink = nullptr;
@@ -122,13 +153,21 @@ void Http::Exchange(const Request& request, const Budget& budget) {
     if (HasBody(request.method)) ReadBody(sink);
 }
 
-bool Http::SendAndReadHead(const Request& request, bool reused) {
+bool Http::SendAndReadHead(const Request& request, bool reused, bool askFirst) {
     bool clean = receiveBuffer.Empty();
     responseStarted = false;
+    askedFirst = askFirst;
+    bodyWithheld = false;
     try {
-        WriteRequest(request);
-        pace.Start(ReceivePace::Phase::Head, timeout);
-        ReadResponseHeaders();
+        WriteRequest(request, askFirst);
+        if (askFirst && FinalAnswerBeforeBody()) {
+            // The connection still expects the body the head announced.
+            bodyWithheld = true;
+        } else {
+            if (request.body != nullptr) WriteBody(*request.body);
+            pace.Start(ReceivePace::Phase::Head, timeout);
+            ReadResponseHeaders();
+        }
     } catch (const HttpError&) {
         throw;
     } catch (const SocketError&) {
@@ -139,6 +178,10 @@ bool Http::SendAndReadHead(const Request& request, bool reused) {
     if (reused && clean && !responseStarted && peerClosed) return false;
     connectionUsed = true;
     return true;
+}
+
+bool Http::RepeatsWithoutExpect() const {
+    return GetStatusCode() == 417 && askedFirst && !expectRefused;
 }
 
 bool Http::StillUsable() {
@@ -204,7 +247,7 @@ void Http::CloseConnection() {
     connectionUsed = false;
 }
 
-void Http::WriteRequest(const Request& request) {
+void Http::WriteRequest(const Request& request, bool askFirst) {
     if (request.body != nullptr)
         requestHeaders["Content-Length"] = std::to_string(request.body->Size());
     else
@@ -213,10 +256,14 @@ void Http::WriteRequest(const Request& request) {
         requestHeaders.erase("Cookie");
     else
         requestHeaders["Cookie"] = cookies.HeaderValue();
-    if (requestHeaders.count("Authorization") == 0) ApplyCachedAuthorization();
+    // Credentials are made for this request alone (a Digest answer names its
+    // path and counts its nonce's uses), so they never stay in requestHeaders.
+    NoCaseMap headers = requestHeaders;
+    AddCredentials(headers, request);
+    if (askFirst) headers["Expect"] = "100-continue";
 
     vx::Str head = request.method + " " + requestUriPrefix + request.path + " HTTP/1.1\r\n";
-    for (const auto& header : requestHeaders) {
+    for (const auto& header : headers) {
         // The proxy sees the tunnel request in clear text; what is meant for
         // the server behind it stays out.
         if (tunnelling &&
@@ -229,23 +276,24 @@ void Http::WriteRequest(const Request& request) {
     }
     head += "\r\n";
     connection.SendText(head);
-    if (request.body != nullptr) WriteBody(*request.body);
 }
 
 void Http::WriteBody(BodySource& body) {
     body.Rewind();
     uint64_t left = body.Size();
     if (left == 0) return;
-    if (sendPiece.empty()) sendPiece.resize(kSendPiece);
+    // Taken for this body only, no larger than it: a connection object keeps
+    // no send room between requests.
+    size_t room = static_cast<size_t>(std::min<uint64_t>(left, kSendPiece));
+    std::unique_ptr<char[]> piece(new char[room]);
     while (left > 0) {
-        size_t got = body.Read(sendPiece.data(),
-                               static_cast<size_t>(std::min<uint64_t>(left, sendPiece.size())));
+        size_t got = body.Read(piece.get(), static_cast<size_t>(std::min<uint64_t>(left, room)));
         // The Content-Length is out already: a body that comes up short
         // would leave the server waiting for the rest.
         if (got == 0)
             throw HttpError(
                 "Http::SendRequest::Body - The request body ended before its length - " + host, 0);
-        connection.Send(sendPiece.data(), got);
+        connection.Send(piece.get(), got);
         left -= got;
     }
 }
@@ -257,6 +305,8 @@ bool Http::Follows(const Request& request, const Budget& budget) const {
             return request.user != nullptr && request.password != nullptr && budget.allowAuth;
         case 407:
             return !proxyUser.empty() && budget.allowProxyAuth && TalkingToProxy();
+        case 417:
+            return RepeatsWithoutExpect();
         default:
             return status >= 300 && status <= 399 && budget.redirectsLeft > 0;
     }
@@ -268,16 +318,27 @@ void Http::DispatchStatus(const Request& request, const Budget& budget) {
         case 401:
             if (request.user != nullptr && request.password != nullptr && budget.allowAuth)
                 return AuthenticateRequest(request, budget, false);
+            // Refused as they are: not to be offered again unasked.
+            if (!tunnelling) serverAuth.Forget();
             throw HttpError("Http::SendRequest::Unauthorized - Unauthorized to access resource - " +
                                 host + request.path,
                             401);
         case 407:
             if (!proxyUser.empty() && budget.allowProxyAuth && TalkingToProxy())
                 return AuthenticateRequest(request, budget, true);
+            proxyAuth.Forget();
             throw HttpError(
                 "Http::SendRequest::ProxyUnauthorized - Unauthorized to access proxy server - " +
                     host + request.path,
                 407);
+        case 417:
+            // The expectation went through something that does not know it
+            // (RFC 9110, 10.1.1): the request goes again without it.
+            if (RepeatsWithoutExpect()) {
+                expectRefused = true;
+                Issue(request, budget, "");
+            }
+            return;
         case 304:
             if (budget.redirectsLeft > 0)
                 Issue(request, Budget{budget.redirectsLeft - 1, true, true}, "");

@@ -3,8 +3,11 @@
 // service and the update check need it). One object holds one connection to
 // one server: direct, through a plain proxy (absolute request URIs), or
 // through a proxy's CONNECT tunnel for TLS targets. A request answers Basic
-// and Digest challenges once, follows redirects within a budget and keeps a
-// simple cookie jar. One thread at a time uses an object; it has no locks.
+// and Digest challenges once, and later requests to the same server or proxy
+// carry credentials before it asks (a Digest nonce counted on, RFC 7616
+// 3.4); a body that a challenge may still meet waits for 100 Continue. It
+// follows redirects within a budget and keeps a simple cookie jar. One
+// thread at a time uses an object; it has no locks.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,6 +15,7 @@
 
 #include "core/body_stream.h"
 #include "core/str.h"
+#include "http/auth_session.h"
 #include "http/body_pieces.h"
 #include "http/cookie_jar.h"
 #include "http/no_case.h"
@@ -105,6 +109,10 @@ private:
     // How long the end of a chunked body's trailer is waited for once its
     // last chunk has arrived.
     static constexpr int32_t kTrailerWaitMs = 500;
+    // How long a request that asked with Expect: 100-continue waits for the
+    // server's word before its body goes out anyway (RFC 9110, 10.1.1): a
+    // server that does not know the expectation just waits for the body.
+    static constexpr int32_t kContinueWaitMs = 1000;
 
     struct Request {
         const vx::Str& path;
@@ -121,14 +129,16 @@ private:
 
     void Issue(const Request& request, const Budget& budget, const vx::Str& output);
     void Exchange(const Request& request, const Budget& budget);
-    bool SendAndReadHead(const Request& request, bool reused);
+    bool SendAndReadHead(const Request& request, bool reused, bool askFirst);
+    bool FinalAnswerBeforeBody();
+    bool AnswerArrivesWithin(int32_t ms);
     bool StillUsable();
     bool TalkingToProxy() const;
     void KeepCredentials(const char* user, const char* password);
     void Connect();
     void OpenTunnel(const vx::Str& portText);
     void CloseConnection();
-    void WriteRequest(const Request& request);
+    void WriteRequest(const Request& request, bool askFirst);
     void WriteBody(BodySource& body);
     void ReadHead();
     bool Follows(const Request& request, const Budget& budget) const;
@@ -154,7 +164,9 @@ private:
     void PutBody(const char* data, size_t count, const char* errorTag);
     bool Stopped() const { return sinkStopped; }
 
-    void ApplyCachedAuthorization();
+    void AddCredentials(NoCaseMap& headers, const Request& request);
+    bool CanAnswerAtOnce(const Request& request, const Budget& budget) const;
+    bool RepeatsWithoutExpect() const;
     void AuthenticateRequest(const Request& request, const Budget& budget, bool forProxy);
     void RedirectRequest(const Request& request, const Budget& budget);
 
@@ -179,8 +191,9 @@ private:
     BodySink* sink = nullptr;                 // where this response's body goes, or nullptr
     ReceivePace pace;
     NoCaseMultimap responseHeaders;
-    vx::Str authUser, authPassword;
-    NoCaseMap authCache;  // host to the last Authorization value built for it
+    vx::Str authUser, authPassword;  // of the last request
+    AuthSession serverAuth;          // what this server (host, port) asked for
+    AuthSession proxyAuth;           // what the proxy asked for
 
     bool tunnelling = false;       // the CONNECT request of a tunnel is under way
     bool connectionUsed = false;   // a response already came on this connection
@@ -189,7 +202,9 @@ private:
     bool framingBroken = false;    // the last body's length could not be trusted
     bool sinkStopped = false;      // the sink wanted no more of this body
     bool bodyCutShort = false;     // the connection closed before the Content-Length
-    std::vector<char> sendPiece;   // a request body on its way out
+    bool askedFirst = false;       // the last request carried Expect: 100-continue
+    bool bodyWithheld = false;     // its body never went: the server answered first
+    bool expectRefused = false;    // the server answered an expectation 417
 };
 
 }  // namespace vxw

@@ -104,6 +104,44 @@ void Http::ReadResponseHeaders() {
     }
 }
 
+bool Http::FinalAnswerBeforeBody() {
+    if (!AnswerArrivesWithin(std::min(timeout, kContinueWaitMs))) return false;
+    pace.Start(ReceivePace::Phase::Head, timeout);
+    ReadResponseHeaders();
+    int32_t status = GetStatusCode();
+    // 100 Continue (or another interim answer): the body is wanted. Anything
+    // else answers the request, a closed connection included.
+    return !(status >= 100 && status <= 199);
+}
+
+bool Http::AnswerArrivesWithin(int32_t ms) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start = Clock::now();
+    while (receiveBuffer.Empty() && !peerClosed) {
+        int32_t left = ms - static_cast<int32_t>(ElapsedMs(start));
+        if (left <= 0 || !connection.WaitUntilReadable(left)) return false;
+        // Readable may mean records of TLS itself: only answer bytes count.
+        left = std::max<int32_t>(ms - static_cast<int32_t>(ElapsedMs(start)), 1);
+        connection.SetTimeout(left);
+        Clock::time_point before = Clock::now();
+        size_t got = 0;
+        try {
+            got = receiveBuffer.ReceiveFrom(connection, kReceivePiece);
+        } catch (const SocketError&) {
+            connection.SetTimeout(timeout);
+            // Not the wait running out: a failure of its own.
+            if (ElapsedMs(before) + kClockSlackMs < left) throw;
+            return false;
+        }
+        connection.SetTimeout(timeout);
+        if (got == 0)
+            peerClosed = true;
+        else
+            responseStarted = true;
+    }
+    return true;
+}
+
 void Http::ReadHead() {
     if (GetStatusCode() == 100) ReadResponseHeaders();
     ParseHeaderLines(responseHead, responseHeaders);
@@ -119,7 +157,8 @@ bool Http::HasBody(const vx::Str& method) const {
 }
 
 bool Http::ShouldClose(const vx::Str& method) const {
-    if (peerClosed || framingBroken) return true;
+    // A body announced and never sent leaves the server waiting for it.
+    if (peerClosed || framingBroken || bodyWithheld) return true;
     const vx::Str* connectionHeader = FirstHeader("connection");
     if (connectionHeader != nullptr) {
         if (EqualNoCase(*connectionHeader, "keep-alive")) return false;

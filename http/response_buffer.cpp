@@ -17,14 +17,26 @@ void ResponseBuffer::Consume(size_t count) {
     if (begin == end) Clear();
 }
 
+void ResponseBuffer::ReleaseIfEmpty() {
+    if (!Empty()) return;
+    storage.reset();
+    room = 0;
+    Clear();
+}
+
 size_t ResponseBuffer::ReceiveFrom(Socket& socket, size_t max) {
-    if (storage.size() - end < max) {
+    if (room - end < max) {
         // Move the unconsumed bytes to the front before growing.
-        if (begin > 0 && Size() > 0) std::memmove(storage.data(), Data(), Size());
+        if (begin > 0 && Size() > 0) std::memmove(storage.get(), Data(), Size());
         end -= begin, begin = 0;
-        if (storage.size() - end < max) storage.resize(end + max);
+        if (room - end < max) {
+            std::unique_ptr<char[]> larger(new char[end + max]);
+            if (end > 0) std::memcpy(larger.get(), storage.get(), end);
+            storage = std::move(larger);
+            room = end + max;
+        }
     }
-    size_t got = socket.Receive(storage.data() + end, max);
+    size_t got = socket.Receive(storage.get() + end, max);
     end += got;
     return got;
 }

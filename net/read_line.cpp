@@ -43,6 +43,14 @@ private:
 // Receives at most receiveSize bytes behind the buffered ones. On failure the
 // buffer keeps exactly what it held.
 void ReceiveMore(vx::Str& bytes, Socket& socket, size_t receiveSize, LineDeadline& deadline) {
+    if (bytes.empty()) {
+        // Every line taken: a session that waits for its client (an idle one
+        // at its prompt, for hours maybe) waits without the room of a
+        // receive, and takes it again once bytes are there.
+        vx::Str().swap(bytes);
+        deadline.Arm();
+        socket.AwaitReadable();
+    }
     size_t held = bytes.size();
     bytes.resize(held + receiveSize);
     size_t received = 0;

@@ -232,12 +232,17 @@ size_t Socket::Receive(char* buffer, size_t size) {
     return ssl ? ReceiveTls(buffer, size) : ReceivePlain(buffer, size);
 }
 
-size_t Socket::ReceivePlain(char* buffer, size_t size) {
+void Socket::AwaitReadable() {
+    if (ssl) return;
     if (!WaitUntilReadable(timeout)) {
         ThrowLastError(
             "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data through "
             "the socket");
     }
+}
+
+size_t Socket::ReceivePlain(char* buffer, size_t size) {
+    AwaitReadable();
     long received = sys::Receive(handle.load(), buffer, size);
     if (received < 0) {
         ThrowLastError(

@@ -44,6 +44,10 @@ public:
     size_t Receive(char* buffer, size_t size);
 
     bool WaitUntilReadable(int32_t ms);
+    // Waits within the time-out until a receive finds bytes (or the peer's
+    // close), and throws as Receive does when none come. With TLS it returns
+    // at once: the TLS library may hold received bytes already.
+    void AwaitReadable();
     bool WaitUntilWriteable(int32_t ms);
 
     void SetTimeout(int32_t ms) { timeout = ms; }

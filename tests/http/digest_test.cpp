@@ -76,6 +76,41 @@ TEST(Digest, ResponseDigestMatchesIndependentComputations) {
               "Http::GetResponseDigest::Qop - Unsupported qop - auth-conf - h/dir/index.html");
 }
 
+// A nonce used again: the count goes into the digest as written (two digits
+// up to ff, eight beyond), and MD5-sess keeps the H(A1) of its first answer.
+// Expected values from an MD5 of the RFC 2617 example values made elsewhere.
+TEST(Digest, LaterAnswersToOneNonceCountItsUses) {
+    EXPECT_EQ(vxw::FormatNonceCount(1), "01");
+    EXPECT_EQ(vxw::FormatNonceCount(2), "02");
+    EXPECT_EQ(vxw::FormatNonceCount(255), "ff");
+    EXPECT_EQ(vxw::FormatNonceCount(256), "00000100");
+    EXPECT_EQ(vxw::FormatNonceCount(0xFFFFFFFF), "ffffffff");
+
+    struct Case {
+        const char* algorithm;
+        const char* nc;
+        const char* sessionKey;
+        const char* response;
+    } cases[] = {
+        {"", "02", "", "6b5c85e475e5721e222f762a7940b4da"},
+        {"MD5", "00000100", "", "2677711c806e0487dbcc982bbdea098e"},
+        // H(H(Mufasa:testrealm@host.com:Circle Of Life):nonce:first)
+        {"MD5-sess", "02", "f1226eba1ce16bdc3ce3e70605879cf2", "7d1489b8e78fc9cff2022e18d04b2639"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nc);
+        DigestInput in = Rfc2617Example();
+        in.qop = "auth", in.algorithm = c.algorithm, in.nc = c.nc, in.sessionKey = c.sessionKey;
+        EXPECT_EQ(GetResponseDigest(in, "h"), c.response);
+    }
+    // The first answer of MD5-sess makes that key from its own cnonce.
+    DigestInput in = Rfc2617Example();
+    in.qop = "auth", in.algorithm = "MD5-sess", in.nc = "01", in.cnonce = "first";
+    EXPECT_EQ(GetResponseDigest(in, "h"),
+              Md5Hex("f1226eba1ce16bdc3ce3e70605879cf2:" + in.nonce +
+                     ":01:first:auth:" + Md5Hex("GET:/dir/index.html")));
+}
+
 TEST(Digest, HeaderLayoutWithQopOpaqueAndAlgorithm) {
     vx::Str value = HandleAuthDigest(
         "Mufasa", "Circle Of Life",

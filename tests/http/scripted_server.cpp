@@ -27,14 +27,22 @@ Certificate& SharedCertificate() {
     return certificate;
 }
 
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 size_t ContentLength(const std::string& head) {
     for (size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2)) {
-        std::string name = head.substr(at + 2, 15);
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (name == "content-length:") return std::strtoul(head.c_str() + at + 17, nullptr, 10);
+        if (Lower(head.substr(at + 2, 15)) == "content-length:")
+            return std::strtoul(head.c_str() + at + 17, nullptr, 10);
     }
     return 0;
+}
+
+bool ExpectsContinue(const std::string& head) {
+    return Lower(head).find("\r\nexpect: 100-continue\r\n") != std::string::npos;
 }
 
 }  // namespace
@@ -115,7 +123,7 @@ const std::string& ScriptedServer::KeyFile() {
     return SharedCertificate().key;
 }
 
-bool ScriptedServer::ReadRequest(Connection& connection, std::string& request) {
+bool ScriptedServer::ReadRequest(Connection& connection, const Step& step, std::string& request) {
     char piece[16384];
     size_t headEnd;
     while ((headEnd = connection.pending.find("\r\n\r\n")) == std::string::npos) {
@@ -123,15 +131,39 @@ bool ScriptedServer::ReadRequest(Connection& connection, std::string& request) {
         if (got <= 0) return false;
         connection.pending.append(piece, static_cast<size_t>(got));
     }
-    size_t total = headEnd + 4 + ContentLength(connection.pending.substr(0, headEnd + 2));
+    std::string head = connection.pending.substr(0, headEnd + 2);
+    size_t length = ContentLength(head);
+    bool expects = length > 0 && ExpectsContinue(head);
+    size_t total = headEnd + 4 + length;
+    if (expects && step.onExpect == OnExpect::AnswerFirst) total = headEnd + 4;
+    if (!ReadBody(connection, step, total, expects)) return false;
+    request = connection.pending.substr(0, total);
+    connection.pending.erase(0, total);
+    return true;
+}
+
+bool ScriptedServer::ReadBody(Connection& connection, const Step& step, size_t total,
+                              bool expects) {
+    if (expects && step.onExpect == OnExpect::Continue) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(step.continueAfterMs));
+        if (!connection.Write("HTTP/1.1 100 Continue\r\n\r\n")) return false;
+    }
+    char piece[16384];
     while (connection.pending.size() < total) {
         long got = connection.Read(piece, sizeof piece);
         if (got <= 0) return false;
         connection.pending.append(piece, static_cast<size_t>(got));
     }
-    request = connection.pending.substr(0, total);
-    connection.pending.erase(0, total);
     return true;
+}
+
+void ScriptedServer::RecordUntilClosed(Connection& connection) {
+    std::string late = connection.pending;
+    char piece[16384];
+    for (long got; (got = connection.Read(piece, sizeof piece)) > 0;)
+        late.append(piece, static_cast<size_t>(got));
+    std::lock_guard<std::mutex> guard(lock);
+    requests.back() += late;
 }
 
 void ScriptedServer::Serve(std::vector<Step> steps, bool tls) {
@@ -155,20 +187,30 @@ void ScriptedServer::Serve(std::vector<Step> steps, bool tls) {
             continue;
         }
         std::string request;
-        if (!ReadRequest(*connection, request)) {
+        const Step& step = steps[index];
+        if (!ReadRequest(*connection, step, request)) {
             drop();
             continue;
         }
+        ++index;
         {
             std::lock_guard<std::mutex> guard(lock);
             requests.push_back(request);
         }
-        const Step& step = steps[index++];
+        bool answeredFirst = step.onExpect == OnExpect::AnswerFirst && ContentLength(request) > 0 &&
+                             ExpectsContinue(request);
         for (size_t i = 0; i < step.reply.size(); ++i) {
             if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
             if (i == 1 && step.beforeRest) step.beforeRest();
             // The client gave up: the rest of a trickle has nowhere to go.
             if (!connection->Write(step.reply[i])) break;
+        }
+        if (answeredFirst) {
+            // The body the head announced must never follow: whatever comes
+            // until the client closes shows up in the recorded request.
+            RecordUntilClosed(*connection);
+            drop();
+            continue;
         }
         if (step.after == After::Close) {
             drop();

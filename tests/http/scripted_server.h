@@ -1,7 +1,9 @@
 #pragma once
 // A scripted HTTP peer on an ephemeral loopback port, run on its own thread.
 // Each step reads one request (the head, then as many body bytes as its
-// Content-Length says) and records its exact bytes, writes its reply piece by
+// Content-Length says; a request that asks with Expect: 100-continue gets the
+// interim answer first, unless the step says otherwise) and records its
+// exact bytes, writes its reply piece by
 // piece with a pause between pieces (so the client meets them in separate
 // receives; a long pause makes a server that trickles), then keeps the
 // connection, closes it or starts TLS on it (as a proxy does after a CONNECT). When the client
@@ -22,6 +24,13 @@ namespace testing_support {
 class ScriptedServer {
 public:
     enum class After { Keep, Close, StartTls };
+    // What a step does with a request that has a body and Expect: 100-continue.
+    enum class OnExpect {
+        Continue,     // 100 Continue after continueAfterMs, then the body is read
+        Ignore,       // no interim answer: the body is waited for, as by an older server
+        AnswerFirst,  // the reply at once, the body unread; then all the client
+                      // sends until it closes is added to the recorded request
+    };
     struct Step {
         std::vector<std::string> reply;
         After after = After::Keep;
@@ -29,6 +38,8 @@ public:
         // Runs before the second piece goes out: a test may wait there until
         // the client has dealt with the first.
         std::function<void()> beforeRest = nullptr;
+        OnExpect onExpect = OnExpect::Continue;
+        int continueAfterMs = 0;
     };
 
     // tls: every connection starts with a TLS handshake.
@@ -55,7 +66,9 @@ private:
     class Connection;
     static constexpr RawSocket kAllServed = -2;
     void Serve(std::vector<Step> steps, bool tls);
-    bool ReadRequest(Connection& connection, std::string& request);
+    bool ReadRequest(Connection& connection, const Step& step, std::string& request);
+    bool ReadBody(Connection& connection, const Step& step, size_t total, bool expects);
+    void RecordUntilClosed(Connection& connection);
 
     RawSocket listener = kNoSocket;
     int port = 0;

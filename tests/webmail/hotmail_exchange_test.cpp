@@ -41,12 +41,14 @@ TEST_F(HotmailExchange, LoginAsksTheEndpointOfTheAccountWithTheNameInLowerCase) 
         auto requests = server.Requests();
         ASSERT_EQ(requests.size(), 3u);
         const vx::Str& body = request_bodies::Login();
+        // Nothing to answer a challenge with yet: the body waits for the go-ahead.
         EXPECT_EQ(requests[0],
                   "PROPFIND " + c.uri +
                       " HTTP/1.1\r\nAllow-rename: t\r\nBrief: t\r\nCache-control: no-cache\r\n"
                       "Connection: Keep-Alive\r\nContent-Length: " +
                       std::to_string(body.size()) +
-                      "\r\nContent-type: text/xml\r\nDepth: 0\r\nHost: " + c.host +
+                      "\r\nContent-type: text/xml\r\nDepth: 0\r\nExpect: 100-continue\r\nHost: " +
+                      c.host +
                       "\r\nUser-Agent: Outlook-Express/6.0 (MSIE 6.0; Windows NT 5.1; .NET CLR "
                       "1.0.3705; TmstmpExt)\r\n\r\n" +
                       body);

@@ -2,7 +2,9 @@
 // settings as in the program: the submission, which no POP3 session makes.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "http/http.h"
 #include "settings/config.h"
@@ -57,6 +59,52 @@ TEST(HotmailService, SendMailHandsTheEnvelopeAndTheTextToTheService) {
                   std::to_string(text.size()) +
                   "\r\n2 bob@msn.com <alice@hotmail.com> bob@msn.com,carol@example.org " +
                   std::to_string(text.size()) + "\r\n");
+}
+
+// The statuses the service's journal shows for one method, in order.
+std::vector<std::string> Statuses(int port, const std::string& method) {
+    std::istringstream lines(AdminPage(port, "journal"));
+    std::vector<std::string> statuses;
+    for (std::string number, exchange, seen, target, status;
+         lines >> number >> exchange >> seen >> target >> status;) {
+        lines.ignore(1 << 16, '\n');
+        if (seen == method) statuses.push_back(status);
+    }
+    return statuses;
+}
+
+// A Digest account: the login's nonce serves the submission, so the message
+// goes out once. A service that takes every nonce once answers the reused one
+// 401 stale=true: that answer says the message was not taken, so it goes once
+// more, and the service keeps it once.
+TEST(HotmailService, ASubmissionAfterTheLoginGoesOutOnceUnlessTheNonceIsRefused) {
+    for (bool fresh : {false, true}) {
+        SCOPED_TRACE(fresh ? "--fresh-nonce" : "nonces reused");
+        TempDir dir;
+        int port = FreeLoopbackPort();
+        std::vector<std::string> command = {HTTPMAIL_BIN, "--port", std::to_string(port)};
+        if (fresh) command.push_back("--fresh-nonce");
+        PeerProcess service(command, port, dir.File("service.log"));
+        Config::Values values;
+        values.proxyAddress = "127.0.0.1";
+        values.proxyPort = port;
+        values.timeout = 10;
+        Config::Instance().SetValues(values);
+
+        Hotmail hotmail;
+        ASSERT_TRUE(hotmail.Login("alice", "wonderland"));
+        vxw::PartsSource source({"Subject: once\r\n\r\ntext\r\n"});
+        hotmail.SendMail("alice@hotmail.com", {"bob@msn.com"}, source);
+        hotmail.Disconnect();
+
+        EXPECT_EQ(Statuses(port, "PROPFIND"), (std::vector<std::string>{"401", "207"}));
+        const std::vector<std::string> posts =
+            fresh ? std::vector<std::string>{"401", "200"} : std::vector<std::string>{"200"};
+        EXPECT_EQ(Statuses(port, "POST"), posts);
+        const std::string sent = AdminPage(port, "sent");
+        EXPECT_EQ(sent.rfind("1 alice <alice@hotmail.com> bob@msn.com ", 0), 0u) << sent;
+        EXPECT_EQ(sent.find("\r\n2 "), std::string::npos) << sent;
+    }
 }
 
 }  // namespace
