@@ -45,6 +45,10 @@ public:
 
     bool WaitUntilReadable(int32_t ms);
     bool WaitUntilWriteable(int32_t ms);
+    // Waits for room to send, up to ms after the last byte the peer took:
+    // a slow reader that takes bytes all along is waited for as long as it
+    // keeps taking them. False as WaitUntilWriteable is.
+    bool WaitForRoomToSend(int32_t ms);
 
     void SetTimeout(int32_t ms) { timeout = ms; }
     int32_t GetTimeout() const { return timeout; }
@@ -97,6 +101,9 @@ private:
     SslPtr ssl;
     int32_t timeout = 30000;
 };
+
+// Whether a failure of Send or Receive was a wait that ran out.
+bool IsTimeOut(const SocketError& error);
 
 // A line longer than the reader's limit.
 class LineTooLong : public vx::Exception {
