@@ -6,6 +6,7 @@
 #include "core/exception.h"
 #include "core/log.h"
 #include "imap/imap_failure.h"
+#include "session/session_report.h"
 #include "text/ascii.h"
 
 namespace {
@@ -83,7 +84,8 @@ vx::Str ImapSession::Capabilities(bool authenticated) {
 ImapSession::ImapSession(vxw::SocketHandle connection, const ImapContext& context)
     : channel(
           connection,
-          {"ImapSession::Client - ", "ImapSession::Server - ", "* BYE Command line too long\r\n"},
+          {"ImapSession::Client - ", "ImapSession::Server - ", "* BYE Command line too long\r\n",
+           "* BYE Timed out waiting for the client\r\n", nullptr},
           [this](const vx::Str& line) { return MaskCredentials(line); }),
       out(channel),
       context(context),
@@ -116,8 +118,12 @@ void ImapSession::Run() {
         ImapCommandText text;
         bool complete = ReadCommand(text);
         out.StartCommand();
+        bool wasAuthenticated = state != State::NotAuthenticated;
         if (complete) Execute(text);
         out.Flush();
+        // The log names the account from the login on.
+        vxw::SessionReport* report = vxw::SessionReport::Current();
+        if (!wasAuthenticated && !user.empty() && report) report->SetAccount(user);
     }
 }
 
