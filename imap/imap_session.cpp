@@ -6,7 +6,6 @@
 #include "core/exception.h"
 #include "core/log.h"
 #include "imap/imap_failure.h"
-#include "session/session_report.h"
 #include "text/ascii.h"
 
 namespace {
@@ -118,12 +117,8 @@ void ImapSession::Run() {
         ImapCommandText text;
         bool complete = ReadCommand(text);
         out.StartCommand();
-        bool wasAuthenticated = state != State::NotAuthenticated;
         if (complete) Execute(text);
         out.Flush();
-        // The log names the account from the login on.
-        vxw::SessionReport* report = vxw::SessionReport::Current();
-        if (!wasAuthenticated && !user.empty() && report) report->SetAccount(user);
     }
 }
 

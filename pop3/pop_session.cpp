@@ -80,9 +80,11 @@ vx::Str ListedId(const MessageEntry& entry) {
 }  // namespace
 
 // RFC 3206: the client may try again later, and must not take it for a
-// wrong password.
+// wrong password. Clients that know no response codes look for words: to
+// fetchmail an -ERR after PASS is a wrong password unless it speaks of a
+// lock or of a service that is "unavailable".
 const char PopSession::kServiceUnavailable[] =
-    "-ERR [SYS/TEMP] The web mail service is not available - try again later\r\n";
+    "-ERR [SYS/TEMP] The web mail service is unavailable - try again later\r\n";
 
 const PopSession::CommandEntry PopSession::kAuthorizationCommands[] = {
     {"USER", &PopSession::ProcessAuthUser},

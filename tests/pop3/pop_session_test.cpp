@@ -331,7 +331,7 @@ TEST_F(PopSessionTest, ADroppedConnectionMovesNothing) {
 // its refusal of the credentials reads as a wrong password.
 TEST_F(PopSessionTest, ServiceFailuresAreTemporaryAndKeepWhatWasNotMoved) {
     const std::string unavailable =
-        "-ERR [SYS/TEMP] The web mail service is not available - try again later\r\n";
+        "-ERR [SYS/TEMP] The web mail service is unavailable - try again later\r\n";
     struct Case {
         Operation failing;
         std::string error;
