@@ -123,13 +123,21 @@ void LineChannel::StartBody() {
 
 void LineChannel::EndBody() {
     inBody = false;
+    LogBodyTail();
+}
+
+void LineChannel::LogBodyTail() {
     if (logClientLines && bodyLog.Cut()) LogWithoutContext(texts.client + bodyLog.TailText());
+    bodyLog.Clear();
 }
 
 void LineChannel::LogBodyLine(std::string_view line) {
     // The lone dot ends the body (a dot of the text is doubled): it is no
-    // part of it.
-    if (line == ".") return LogClientLine(line);
+    // part of it, and comes after the line that stands for the rest.
+    if (line == ".") {
+        LogBodyTail();
+        return LogClientLine(line);
+    }
     std::string_view shown = bodyLog.Add(line);
     bool within = !shown.empty() || (line.empty() && !bodyLog.Cut());
     bodyLog.Add("\r\n");

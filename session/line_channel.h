@@ -105,6 +105,7 @@ private:
     [[noreturn]] void CloseAtPrompt();
     void LogClientLine(std::string_view line) const;
     void LogBodyLine(std::string_view line);
+    void LogBodyTail();
     // Runs a read or a send on the client's connection; a failure there is
     // the client's (gone, or too slow), which the report learns.
     template <class Operation>

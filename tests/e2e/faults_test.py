@@ -247,6 +247,27 @@ class Faults(unittest.TestCase):
                 g.wait_for_log("SMTP alice - no login - service not available after ")
                 self.assertIn(error, g.log())
 
+    def test_a_line_that_never_ends_is_answered_before_the_close(self):
+        # A bare LF or CR is no line end; an IMAP literal announced and never
+        # sent leaves the command open. The wait ends after Timeout, with why.
+        with Service() as s, Gateway(s, Timeout=1, PortImap=free_port()) as g:
+            cases = [(g.port, b"USER alice\nPASS wonderland", b"",
+                      b"-ERR Timed out waiting for the client\r\n"),
+                     (g.smtp_port, b"EHLO me\rAUTH PLAIN", b"",
+                      b"421 4.4.2 Timed out waiting for the client\r\n"),
+                     (g.values["PortImap"], b"a LOGIN alice {10}\r\n",
+                      b"+ Ready for literal data\r\n",
+                      b"* BYE Timed out waiting for the client\r\n")]
+            for port, sent, first, last in cases:
+                with self.subTest(last), socket.create_connection(("127.0.0.1", port),
+                                                                  timeout=30) as raw:
+                    stream = raw.makefile("rb")
+                    stream.readline()  # the greeting
+                    raw.sendall(sent)
+                    self.assertEqual(first + last, stream.read())
+            g.wait_for_log("\tIMAP - timed out waiting for the client after ")
+            self.assertNotIn("catch", g.log())
+
     def test_a_client_that_leaves_or_is_too_slow_is_no_error(self):
         with Service() as s, Gateway(s, Timeout=1) as g:
             pop = g.pop(ALICE)

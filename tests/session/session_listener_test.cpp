@@ -186,6 +186,7 @@ TEST_F(SessionListenerTest, AbortEndsEverySessionAtOnceEvenMidTransfer) {
     auto start = Clock::now();
     std::thread shutdown([&] { server->Shutdown(); });
     EXPECT_EQ(idle->ReadLine(), kClosing);
+    WaitForSessions(1);  // the idle one has ended, by the shut-down
     server->AbortSessions();
     shutdown.join();
     EXPECT_LT(SecondsSince(start), 20.0) << "the transfer would wait 60 s for the service";
