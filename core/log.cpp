@@ -12,6 +12,7 @@ namespace {
 // Constant-initialised, so it exists before any static constructor can log.
 std::mutex logLock;
 std::atomic<LogEcho> logEcho{nullptr};
+thread_local const vx::Str* logContext = nullptr;
 
 // Under logLock. The platform's place is asked for at the first line, not
 // before: the program may choose another place first.
@@ -62,10 +63,21 @@ void SetLogFile(const vx::Str& path) {
 
 void SetLogEcho(LogEcho echo) { logEcho.store(echo); }
 
-bool Log(const vx::Str& text) {
+namespace {
+
+// A text that holds line breaks (a service's answer, a client's bytes) would
+// make lines without a time stamp.
+vx::Str OneLine(vx::Str text) {
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') c = '\t';
+    }
+    return text;
+}
+
+bool WriteLine(const vx::Str& text) {
     try {
         std::lock_guard<std::mutex> guard(logLock);
-        vx::Str line = vxw::FormatLogLine(vxw::LocalNow(), text);
+        vx::Str line = vxw::FormatLogLine(vxw::LocalNow(), OneLine(text));
         bool written = false;
         try {
             vx::Str path = PathLocked();
@@ -78,6 +90,28 @@ bool Log(const vx::Str& text) {
     } catch (...) {
         return false;
     }
+}
+
+}  // namespace
+
+bool Log(const vx::Str& text) {
+    try {
+        return WriteLine(logContext == nullptr ? text : *logContext + " - " + text);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool LogWithoutContext(const vx::Str& text) {
+    return WriteLine(text);
+}
+
+LogContext::LogContext(const vx::Str& text) : previous(logContext) {
+    logContext = &text;
+}
+
+LogContext::~LogContext() {
+    logContext = previous;
 }
 
 void ClearLog() {

@@ -12,7 +12,26 @@
 extern const char kLogLineEnd[];
 
 // Appends one line; true when it was written. Callable from any thread; never throws.
+// A CR or LF inside text becomes a tab: every line of the log starts with
+// its time stamp. Within a LogContext the context's text comes first.
 bool Log(const vx::Str& text);
+// The same without the context: for lines that name their session already
+// (the conversation of ExtraLogging).
+bool LogWithoutContext(const vx::Str& text);
+
+// Puts "<text> - " before every line the constructing thread logs while the
+// object lives (a session's protocol and account). The text is read at each
+// line, so its owner may change it; contexts nest.
+class LogContext {
+public:
+    explicit LogContext(const vx::Str& text);
+    ~LogContext();
+    LogContext(const LogContext&) = delete;
+    LogContext& operator=(const LogContext&) = delete;
+
+private:
+    const vx::Str* previous;
+};
 
 // An optional second reader of every line: called under the log lock with the
 // formatted line, the text it was made of, and whether the file took it. The

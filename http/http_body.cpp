@@ -58,6 +58,16 @@ bool ReadChunkSize(const char* line, size_t length, uint64_t& size) {
     return true;
 }
 
+// Whether the last coding of a Transfer-Encoding list is chunked.
+bool ChunkedLast(const vx::Str& codings) {
+    size_t start = codings.rfind(',');
+    start = start == vx::Str::npos ? 0 : start + 1;
+    size_t end = codings.size();
+    while (start < end && IsSpace(codings[start])) ++start;
+    while (end > start && IsSpace(codings[end - 1])) --end;
+    return EqualNoCase(codings.substr(start, end - start), "chunked");
+}
+
 }  // namespace
 
 void Http::PutBody(const char* data, size_t count, const char* errorTag) {
@@ -79,9 +89,16 @@ void Http::PutBody(const char* data, size_t count, const char* errorTag) {
 
 void Http::ReadBody(BodySink* target) {
     sink = target;
-    pace.Start(ReceivePace::Phase::Body, timeout);
+    pace.Start(ReceivePace::Phase::Body, timeout, sink == nullptr && outputFile.empty());
+    // RFC 9112 6.3: a Transfer-Encoding overrides any Content-Length (a proxy
+    // may pass both on); chunked as the last coding frames the body, any
+    // other last coding leaves its end to the close.
     const vx::Str* encoding = FirstHeader("transfer-encoding");
-    if (encoding != nullptr && EqualNoCase(*encoding, "chunked")) {
+    if (encoding != nullptr) {
+        // Sent with both, the message was framed by a peer that may disagree
+        // with us about where it ends: the connection is not reused.
+        if (FirstHeader("content-length") != nullptr) framingBroken = true;
+        if (!ChunkedLast(*encoding)) return ReadUntilClose();
         while (ReadChunk()) {
         }
         return;

@@ -57,6 +57,10 @@ size_t Http::ReceiveMore(size_t max) {
 }
 
 void Http::ThrowTooSlow() const {
+    if (pace.PastDeadline())
+        throw HttpError("Http::ReadBody::Time - The answer took longer than " +
+                            std::to_string(pace.DeadlineMs()) + " ms - " + host,
+                        0);
     vx::Str limit = std::to_string(timeout) + " ms - " + host;
     if (pace.CurrentPhase() == ReceivePace::Phase::Head)
         throw HttpError(

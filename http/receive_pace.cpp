@@ -4,21 +4,32 @@
 
 namespace vxw {
 
-void ReceivePace::Start(Phase newPhase, int32_t newTimeoutMs) {
+void ReceivePace::Start(Phase newPhase, int32_t newTimeoutMs, bool whole) {
     phase = newPhase;
     timeoutMs = newTimeoutMs;
     waited = 0;
     bytes = 0;
+    deadlineMs = whole ? int64_t{kWholeBodyTimeouts} * newTimeoutMs : -1;
+    waitedInAll = 0;
     exhausted = false;
+    pastDeadline = false;
 }
 
 int32_t ReceivePace::NextWaitMs() const {
-    return static_cast<int32_t>(std::max<int64_t>(timeoutMs - waited, kMinWaitMs));
+    int64_t left = timeoutMs - waited;
+    if (deadlineMs >= 0) left = std::min(left, deadlineMs - waitedInAll);
+    return static_cast<int32_t>(std::max<int64_t>(left, kMinWaitMs));
 }
 
 void ReceivePace::Account(int64_t waitedMs, size_t got) {
     waited += waitedMs;
+    waitedInAll += waitedMs;
     bytes += got;
+    if (deadlineMs >= 0 && waitedInAll >= deadlineMs) {
+        exhausted = true;
+        pastDeadline = true;
+        return;
+    }
     if (waited < timeoutMs) return;
     if (phase == Phase::Body && bytes >= kBodyFloor) {
         // Enough moved: a new window begins.

@@ -3,6 +3,7 @@
 // POP3 PASS command does; the service judges them.
 #include "imap/imap_failure.h"
 #include "imap/imap_session.h"
+#include "session/session_report.h"
 #include "text/ascii.h"
 #include "text/base64.h"
 
@@ -29,6 +30,8 @@ void ImapSession::CmdLogin(Request& request) {
 }
 
 bool ImapSession::LogIn(const Request& request, const vx::Str& name, const vx::Str& password) {
+    // The log names the account tried from here on, a failure's line too.
+    if (vxw::SessionReport* report = vxw::SessionReport::Current()) report->SetAccount(name);
     if (!account->Login(name, password)) {
         throw ImapFailure::No("[AUTHENTICATIONFAILED] Invalid username or password specified");
     }

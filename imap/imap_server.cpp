@@ -15,6 +15,7 @@ const vxw::ListenerTexts kImapTexts = {
     "ImapServer::LogError - ",
     "* BYE Too many sessions, try again later\r\n",
     "* BYE Shutting down, try again later\r\n",
+    "IMAP",
 };
 
 ImapContext MakeContext(AccountFactory makeAccount, const ImapServer::Options& options) {

@@ -84,7 +84,8 @@ vx::Str ImapSession::Capabilities(bool authenticated) {
 ImapSession::ImapSession(vxw::SocketHandle connection, const ImapContext& context)
     : channel(
           connection,
-          {"ImapSession::Client - ", "ImapSession::Server - ", "* BYE Command line too long\r\n"},
+          {"ImapSession::Client - ", "ImapSession::Server - ", "* BYE Command line too long\r\n",
+           "* BYE Timed out waiting for the client\r\n", nullptr},
           [this](const vx::Str& line) { return MaskCredentials(line); }),
       out(channel),
       context(context),

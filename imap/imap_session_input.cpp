@@ -177,7 +177,7 @@ bool ImapSession::TakeLiteral(ImapCommandText& text, const vx::Str& tag, const v
     }
     text.literals.push_back(channel.ReadBlock(static_cast<size_t>(mark.size)));
     if (vxw::LineChannel::ExtraLogging())
-        Log("ImapSession::Client - (literal of " + std::to_string(mark.size) + " bytes)");
+        LogWithoutContext("ImapSession::Client - (literal of " + std::to_string(mark.size) + " bytes)");
     total += static_cast<size_t>(mark.size);
     return true;
 }

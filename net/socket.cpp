@@ -3,6 +3,8 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "core/exception.h"
@@ -22,6 +24,8 @@ namespace {
 
 constexpr int32_t kSendRetryPauseMs = 1000;
 constexpr int32_t kAcceptFailurePauseMs = 100;
+// How often a send that waits for room looks whether the peer took bytes.
+constexpr int32_t kSendProgressCheckMs = 1000;
 
 [[noreturn]] void ThrowLastError(const vx::Str& text) {
     int error = sys::LastError();
@@ -189,6 +193,37 @@ bool Socket::WaitUntilWriteable(int32_t ms) {
     return current != kInvalidSocket && sys::Wait(current, true, ms);
 }
 
+// A writeable wait on Linux wakes only once a third of the send buffer is
+// free; a client that reads a large message at a few KiB/s frees that much
+// only every minute or so, while it takes bytes all the time. So the wait
+// goes in slices, and each slice that saw the unacknowledged bytes shrink
+// starts the time-out again.
+bool Socket::WaitForRoomToSend(int32_t ms) {
+    using Clock = std::chrono::steady_clock;
+    SocketHandle current = handle.load();
+    if (current == kInvalidSocket) return false;
+    long queued = sys::UnacknowledgedBytes(current);
+    Clock::time_point moved = Clock::now();
+    for (;;) {
+        int64_t left =
+            ms - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - moved).count();
+        if (left <= 0) {
+            sys::SetLastError(sys::TimeOutError());
+            return false;
+        }
+        int32_t slice = static_cast<int32_t>(queued < 0 ? left : std::min<int64_t>(left, kSendProgressCheckMs));
+        if (sys::Wait(current, true, slice)) return true;
+        if (sys::LastError() != sys::TimeOutError()) return false;
+        long now = sys::UnacknowledgedBytes(current);
+        if (now >= 0 && now < queued) moved = Clock::now();
+        queued = now;
+    }
+}
+
+bool IsTimeOut(const SocketError& error) {
+    return error.Code() == sys::TimeOutError();
+}
+
 void Socket::Send(const char* data, size_t length) {
     if (ssl) {
         SendTls(data, length);
@@ -205,7 +240,7 @@ void Socket::SendPlain(const char* data, size_t length) {
     const int32_t budget = timeout / 1000 + 1;
     int32_t attempts = 0;
     while (length > 0) {
-        if (!WaitUntilWriteable(timeout)) {
+        if (!WaitForRoomToSend(timeout)) {
             ThrowLastError(
                 "vxw::Socket::Send::WaitUntilWriteable - There was an error sending the data "
                 "through the socket");

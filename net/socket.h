@@ -49,6 +49,10 @@ public:
     // at once: the TLS library may hold received bytes already.
     void AwaitReadable();
     bool WaitUntilWriteable(int32_t ms);
+    // Waits for room to send, up to ms after the last byte the peer took:
+    // a slow reader that takes bytes all along is waited for as long as it
+    // keeps taking them. False as WaitUntilWriteable is.
+    bool WaitForRoomToSend(int32_t ms);
 
     void SetTimeout(int32_t ms) { timeout = ms; }
     int32_t GetTimeout() const { return timeout; }
@@ -101,6 +105,9 @@ private:
     SslPtr ssl;
     int32_t timeout = 30000;
 };
+
+// Whether a failure of Send or Receive was a wait that ran out.
+bool IsTimeOut(const SocketError& error);
 
 // A line longer than the reader's limit.
 class LineTooLong : public vx::Exception {

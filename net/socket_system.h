@@ -21,6 +21,8 @@ vx::Str DescribeError(int error);
 // The error means "try again later": a non-blocking call that would block, or
 // a connect still in progress.
 bool WouldBlock(int error);
+// The error a wait that ran out reports.
+int TimeOutError();
 
 SocketHandle OpenStream();  // an IPv4 TCP socket, or kInvalidSocket
 int CloseHandle(SocketHandle handle);
@@ -61,6 +63,12 @@ long Receive(SocketHandle handle, char* buffer, size_t size);
 // time-out (LastError() is then the platform's time-out error), on an error
 // condition (LastError() is the socket's pending error) or a failed wait.
 bool Wait(SocketHandle handle, bool forWrite, int32_t ms);
+
+// Bytes sent on a connection that the peer has not acknowledged yet (queued
+// or in flight), or -1 where the platform cannot tell. A writeable wait may
+// sleep until much of the send buffer is free, however steadily a slow peer
+// takes bytes; this count shows that it does.
+long UnacknowledgedBytes(SocketHandle handle);
 
 }  // namespace sys
 }  // namespace vxw

@@ -4,7 +4,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -41,6 +43,9 @@ int PendingError(int fd) {
 
 int LastError() {
     return errno;
+}
+int TimeOutError() {
+    return ETIMEDOUT;
 }
 vx::Str ErrorWords(int error) {
     // The resolver's numbers (EAI_*) are negative; errno values positive.
@@ -190,6 +195,12 @@ bool Wait(SocketHandle handle, bool forWrite, int32_t ms) {
     }
     // An error or a hang-up is "readable": the next receive reports it (or 0).
     return (entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0;
+}
+
+long UnacknowledgedBytes(SocketHandle handle) {
+    int queued = 0;
+    if (::ioctl(ToFd(handle), SIOCOUTQ, &queued) != 0) return -1;
+    return queued;
 }
 
 }  // namespace sys

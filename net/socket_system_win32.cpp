@@ -150,6 +150,9 @@ int SelectOnce(SOCKET socket, bool forWrite, int32_t ms) {
 int LastError() {
     return WSAGetLastError();
 }
+int TimeOutError() {
+    return WSAETIMEDOUT;
+}
 vx::Str ErrorWords(int error) {
     char buffer[512] = {};
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -298,6 +301,12 @@ bool Wait(SocketHandle handle, bool forWrite, int32_t ms) {
     }
     SetLastError(WSAETIMEDOUT);
     return false;
+}
+
+// A writeable wait on Windows ends as soon as any room is free: there is no
+// long sleep to see through.
+long UnacknowledgedBytes(SocketHandle) {
+    return -1;
 }
 
 }  // namespace sys

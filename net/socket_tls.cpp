@@ -78,7 +78,7 @@ const TlsTexts kReceiveTexts = {
 
 bool Socket::WaitForTls(bool wantWrite) {
     Sleep(kTlsRetryPauseMs);
-    return wantWrite ? WaitUntilWriteable(timeout) : WaitUntilReadable(timeout);
+    return wantWrite ? WaitForRoomToSend(timeout) : WaitUntilReadable(timeout);
 }
 
 void Socket::SslConnect(const vx::Str& serverName) {

@@ -10,8 +10,6 @@ namespace {
 // stuffed copy stays small; a slice without a dot at a line start goes out
 // straight from the piece, uncopied (most of a Base64 attachment).
 constexpr size_t kSliceSize = 256 * 1024;
-// The conversation log takes a long text in lines of about this size.
-constexpr size_t kLogPieceSize = 256 * 1024;
 
 }  // namespace
 
@@ -25,7 +23,7 @@ MessageRelay::MessageRelay(vxw::LineChannel& channel, StatusLineWriter& statusLi
       logging(vxw::LineChannel::ExtraLogging()) {}
 
 MessageRelay::~MessageRelay() {
-    if (!logged.empty()) LogPending(true);
+    if (bodyLog.Total() > 0) LogPending();
 }
 
 void MessageRelay::Begin() {
@@ -65,7 +63,7 @@ void MessageRelay::End() {
     // The added CR LF comes even after a text that ended with one.
     block += "\r\n";
     Flush();
-    LogPending(true);
+    LogPending();
     channel.Reply(".\r\n");
 }
 
@@ -92,18 +90,17 @@ void MessageRelay::Flush() {
 void MessageRelay::Emit(const char* data, size_t size) {
     channel.Send(data, size);
     if (!logging) return;
-    logged.append(data, size);
-    if (logged.size() >= kLogPieceSize) LogPending(false);
+    std::string_view shown = bodyLog.Add(std::string_view(data, size));
+    logged.append(shown.data(), shown.size());
 }
 
-// The answer's text as one or more log lines: the line breaks become tabs,
-// and the last line loses the final CR LF as every logged reply does.
-void MessageRelay::LogPending(bool last) {
+// The answer's text as one log line, its line breaks as tabs and without the
+// final CR LF as every logged reply; past its first 4 KB a second line gives
+// the whole size.
+void MessageRelay::LogPending() {
     if (!logging) return;
-    if (last) {
-        channel.LogReply(logged);
-    } else {
-        channel.LogReplyPiece(logged);
-    }
+    channel.LogReply(logged);
+    if (bodyLog.Cut()) channel.LogReplyPiece(bodyLog.TailText());
     logged.clear();
+    bodyLog.Clear();
 }

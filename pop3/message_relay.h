@@ -11,6 +11,7 @@
 #include "pop3/dot_stuffer.h"
 #include "pop3/message_text.h"
 #include "pop3/status_line_writer.h"
+#include "session/body_log.h"
 #include "session/line_channel.h"
 #include "webmail/account.h"
 
@@ -28,12 +29,14 @@ public:
     bool Put(const char* data, size_t size) override;
     // The download is complete: the rest, CR LF and the terminating line.
     void End();
+    // Whether the service answered with the message (the status line ended).
+    bool Begun() const { return begun; }
 
 private:
     void Stuff(const char* data, size_t size);
     void Flush();
     void Emit(const char* data, size_t size);
-    void LogPending(bool last);
+    void LogPending();
 
     vxw::LineChannel& channel;
     StatusLineWriter& statusLine;
@@ -44,7 +47,8 @@ private:
     vx::Str block;    // stuffed bytes not yet sent
     vx::Str cutText;  // TOP: what of the last piece belongs to the answer
     const bool logging;
-    vx::Str logged;  // sent bytes not yet logged
+    vx::Str logged;  // what the log shows of the sent bytes: the first 4 KB
+    vxw::BodyLog bodyLog;
     bool begun = false;
     bool wanted = true;  // TOP: more of the text belongs to the answer
 };

@@ -13,6 +13,7 @@ const vxw::ListenerTexts kPopTexts = {
     "",
     "-ERR Too many sessions, try again later\r\n",
     "-ERR Shutting down, try again later\r\n",
+    "POP3",
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "core/clock.h"
 #include "core/exception.h"
 #include "pop3/message_text.h"
-#include "session/secret_mask.h"
+#include "session/session_report.h"
 #include "text/ascii.h"
 
 std::atomic<int32_t> TimestampCounter{0};
@@ -28,14 +28,24 @@ const vx::Str kErr = "-ERR";
 const vx::Str kUnknownCommand = kErr + " Don't understand that command\r\n";
 const vx::Str kInvalidNumber = kErr + " Invalid message number\r\n";
 const vx::Str kTooManyCommands = kErr + " Too many commands\r\n";
+const char kNotEnoughArguments[] = "-ERR Not enough arguments\r\n";
+const char kNotAllRemoved[] =
+    "-ERR [SYS/TEMP] Not every deleted message could be removed - try again later\r\n";
 
-// The password never reaches the log: a line whose command word starts with
-// those four letters, in any case, is shown as "PASS ****". POP3 has no AUTH
-// here, but a client that tries it sends its credentials along.
-vx::Str MaskSecrets(const vx::Str& line) {
-    vx::Str shown;
-    if (vxw::MaskPassCommand(line, shown) || vxw::MaskAuthCommand(line, shown)) return shown;
-    return line;
+// What the log shows of a client line (see CredentialMask): the commands of
+// RFC 1939 and its extensions with the arguments they take; APOP is not
+// among them, its digest stands for the password.
+const vxw::CredentialMask::Known kKnownCommands[] = {
+    {"USER", vxw::CredentialMask::OneWord},         {"QUIT", vxw::CredentialMask::None},
+    {"STAT", vxw::CredentialMask::None},            {"LIST", vxw::CredentialMask::OptionalNumber},
+    {"RETR", vxw::CredentialMask::OneNumber},       {"DELE", vxw::CredentialMask::OneNumber},
+    {"NOOP", vxw::CredentialMask::None},            {"RSET", vxw::CredentialMask::None},
+    {"TOP", vxw::CredentialMask::TwoNumbers},       {"UIDL", vxw::CredentialMask::OptionalNumber},
+    {"CAPA", vxw::CredentialMask::None},            {"STLS", vxw::CredentialMask::None},
+};
+
+vx::Str Counted(size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 // Splits at every blank: two blanks give an empty token between them, so the
@@ -69,6 +79,13 @@ vx::Str ListedId(const MessageEntry& entry) {
 
 }  // namespace
 
+// RFC 3206: the client may try again later, and must not take it for a
+// wrong password. Clients that know no response codes look for words: to
+// fetchmail an -ERR after PASS is a wrong password unless it speaks of a
+// lock or of a service that is "unavailable".
+const char PopSession::kServiceUnavailable[] =
+    "-ERR [SYS/TEMP] The web mail service is unavailable - try again later\r\n";
+
 const PopSession::CommandEntry PopSession::kAuthorizationCommands[] = {
     {"USER", &PopSession::ProcessAuthUser},
     {"PASS", &PopSession::ProcessAuthPass},
@@ -85,9 +102,14 @@ const PopSession::CommandEntry PopSession::kTransactionCommands[] = {
 };
 
 PopSession::PopSession(vxw::SocketHandle connection, const AccountFactory& makeAccount)
-    : channel(connection,
-              {"PopSession::Client - ", "PopSession::Server - ", "-ERR Line too long\r\n"},
-              MaskSecrets),
+    : mask(kKnownCommands),
+      channel(connection,
+              {"PopSession::Client - ", "PopSession::Server - ", "-ERR Line too long\r\n",
+               "-ERR Timed out waiting for the client\r\n",
+               "-ERR [SYS/TEMP] Local error in processing - try again later\r\n"},
+              [this](const vx::Str& line) {
+                  return mask.Shown(line, state != State::Authorization);
+              }),
       account(makeAccount()) {
     if (!account) throw vx::Exception("PopSession::PopSession - No web mail client");
 }
@@ -100,6 +122,7 @@ PopSession::~PopSession() {
 }
 
 void PopSession::Run() {
+    ReportActivity();
     MakeTimestamp();
     Reply(kOk + " Ready when you are " + timestamp + "\r\n");
     for (state = State::Authorization; state != State::Closed;) state = Enter(state);
@@ -141,7 +164,34 @@ PopSession::State PopSession::RunCommands(const CommandEntry* table, size_t tabl
     }
     // The client hears why, so that it does not retry the same way for ever.
     channel.ReplyBeforeClosing(kTooManyCommands);
+    if (vxw::SessionReport* report = vxw::SessionReport::Current())
+        report->EndAs("too many commands");
     return State::Closed;
+}
+
+void PopSession::EndSession(const char* reply, const vx::Str& error) {
+    channel.ReplyBeforeClosing(reply);
+    throw vx::Exception(error);
+}
+
+void PopSession::ServiceFailed(const char* reply) {
+    channel.ReplyBeforeClosing(reply);
+    if (vxw::SessionReport* report = vxw::SessionReport::Current()) {
+        ReportActivity();
+        report->FailAs("service not available");
+    }
+}
+
+void PopSession::ReportActivity() const {
+    vxw::SessionReport* report = vxw::SessionReport::Current();
+    if (report == nullptr) return;
+    if (state == State::Authorization) {
+        report->SetActivity(loginRefused ? "login refused" : "no login");
+        return;
+    }
+    report->SetActivity(Counted(messages.size(), "message", "messages") + ", " +
+                        std::to_string(retrieved) + " retrieved, " + std::to_string(removed) +
+                        " deleted");
 }
 
 int PopSession::TransactionLimit() const {
@@ -168,8 +218,8 @@ PopSession::Command PopSession::ReadCommand() {
     // The text names nothing the client sent beyond the line itself: what
     // follows it may be a password.
     if (command.empty()) {
-        throw vx::Exception("PopSession::ReadCommand::aOutCommand - Empty command found - " + line +
-                            " - ");
+        EndSession("-ERR Empty command line\r\n",
+                   "PopSession::ReadCommand::aOutCommand - Empty command found - " + line + " - ");
     }
     ToUpperAscii(command[0]);
     return command;
@@ -187,27 +237,39 @@ MessageEntry* PopSession::ValidMessage(const vx::Str& argument) {
 
 PopSession::Next PopSession::ProcessAuthUser(const Command& command) {
     if (command.size() < 2)
-        throw vx::Exception("PopSession::ProcessAuthUser::size - Not enough arguments");
+        EndSession(kNotEnoughArguments, "PopSession::ProcessAuthUser::size - Not enough arguments");
     // An empty name ("USER ") names no one: PASS then finds no user.
     username = command[1];
     haveUsername = !username.empty();
+    if (vxw::SessionReport* report = vxw::SessionReport::Current()) report->SetAccount(username);
     Reply(kOk + " Present\r\n");
     return Next::Stay;
 }
 
 PopSession::Next PopSession::ProcessAuthPass(const Command& command) {
     if (!haveUsername) {
-        throw vx::Exception(
-            "PopSession::ProcessAuthPass::username - No valid username specified yet");
+        EndSession("-ERR No valid username specified yet\r\n",
+                   "PopSession::ProcessAuthPass::username - No valid username specified yet");
     }
     // The rest of the line after "PASS ", blanks and all.
     vx::Str password;
     for (size_t i = 1; i < command.size(); ++i) password += (i > 1 ? " " : "") + command[i];
-    if (!account->Login(username, password)) {
-        Reply(kErr + " Invalid username or password specified\r\n");
-        return Next::Stay;
+    // Only the service's refusal of the credentials is a wrong password: a
+    // client told so forgets the saved password and asks the user again.
+    try {
+        if (!account->Login(username, password)) {
+            loginRefused = true;
+            ReportActivity();
+            Reply(kErr + " Invalid username or password specified\r\n");
+            return Next::Stay;
+        }
+        account->GetMessageList(messages);
+    } catch (...) {
+        ServiceFailed(kServiceUnavailable);
+        throw;
     }
-    account->GetMessageList(messages);
+    state = State::Transaction;
+    ReportActivity();
     Reply(kOk + " You may enter\r\n");
     return Next::Advance;
 }
@@ -262,8 +324,8 @@ PopSession::Next PopSession::ProcessTransUidl(const Command& command) {
 
 PopSession::Next PopSession::ProcessTransDele(const Command& command) {
     if (command.size() < 2) {
-        throw vx::Exception(
-            "PopSession::ProcessTransDele::aCommand::size - Not enough argument specified");
+        EndSession(kNotEnoughArguments,
+                   "PopSession::ProcessTransDele::aCommand::size - Not enough argument specified");
     }
     if (MessageEntry* entry = ValidMessage(command[1])) {
         entry->deleted = true;
@@ -289,10 +351,19 @@ PopSession::Next PopSession::ProcessTransQuit(const Command&) {
 
 void PopSession::Update() {
     // A failure here ends the session: what was moved stays moved, the rest
-    // stays at the service.
-    for (const MessageEntry& entry : messages) {
-        if (entry.deleted) account->SendMessageToTrash(entry.href);
+    // stays at the service. The client hears -ERR, so it takes none of them
+    // for removed and finds the rest again next time (RFC 1939 QUIT).
+    try {
+        for (const MessageEntry& entry : messages) {
+            if (!entry.deleted) continue;
+            account->SendMessageToTrash(entry.href);
+            ++removed;
+        }
+    } catch (...) {
+        ServiceFailed(kNotAllRemoved);
+        throw;
     }
     account->Disconnect();
+    ReportActivity();
     Reply(kOk + " Bye bye...\r\n");
 }

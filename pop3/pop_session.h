@@ -4,7 +4,10 @@
 // service's messages become one numbered maildrop, fixed at login; messages
 // marked with DELE go to the service's trash only in the UPDATE state, after
 // QUIT. Any failure (a closed connection, a time-out, misuse that ends the
-// session, a service error) leaves Run as an exception and moves nothing.
+// session, a service error) leaves Run as an exception and moves nothing;
+// the client hears why first, unless it is gone. Only a refusal of the
+// credentials by the service is a wrong password: a service that cannot be
+// reached or fails is a temporary failure ([SYS/TEMP], RFC 3206).
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -13,6 +16,7 @@
 #include "core/str.h"
 #include "net/socket.h"
 #include "session/line_channel.h"
+#include "session/secret_mask.h"
 #include "webmail/account.h"
 #include "webmail/message_list.h"
 
@@ -41,6 +45,7 @@ private:
         Handler handler;
     };
 
+    static const char kServiceUnavailable[];
     static const CommandEntry kAuthorizationCommands[];
     static const CommandEntry kTransactionCommands[];
 
@@ -52,6 +57,13 @@ private:
     void MakeTimestamp();
     Command ReadCommand();
     void Reply(const vx::Str& text) { channel.Reply(text); }
+    // Misuse that ends the session: the reply, then the exception.
+    [[noreturn]] void EndSession(const char* reply, const vx::Str& error);
+    // A failure of the service: the client hears it is temporary, then the
+    // exception goes on.
+    void ServiceFailed(const char* reply);
+    // What the log's end line says the session did.
+    void ReportActivity() const;
     // The entry for a message number argument, or null (after the -ERR reply)
     // when it names no message or a deleted one.
     MessageEntry* ValidMessage(const vx::Str& argument);
@@ -78,6 +90,7 @@ private:
     // cut to the header section and topLines body lines).
     void SendMessage(const MessageEntry& entry, bool top, int64_t topLines);
 
+    vxw::CredentialMask mask;
     vxw::LineChannel channel;
     std::unique_ptr<WebmailAccount> account;
     vx::Str timestamp;
@@ -85,4 +98,7 @@ private:
     bool haveUsername = false;
     MessageList messages;
     State state = State::Authorization;
+    bool loginRefused = false;
+    int retrieved = 0;  // RETRs answered whole
+    int removed = 0;    // messages moved to the deleted items at QUIT
 };

@@ -8,22 +8,24 @@
 
 namespace {
 
-[[noreturn]] void ThrowNotEnoughArguments() {
-    // TOP shares the text of RETR.
-    throw vx::Exception(
-        "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified");
-}
+// TOP shares the text of RETR.
+const char kNotEnoughArguments[] =
+    "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified";
 
 }  // namespace
 
 PopSession::Next PopSession::ProcessTransRetr(const Command& command) {
-    if (command.size() < 2) ThrowNotEnoughArguments();
-    if (MessageEntry* entry = ValidMessage(command[1])) SendMessage(*entry, false, 0);
+    if (command.size() < 2) EndSession("-ERR Not enough arguments\r\n", kNotEnoughArguments);
+    if (MessageEntry* entry = ValidMessage(command[1])) {
+        SendMessage(*entry, false, 0);
+        ++retrieved;
+        ReportActivity();
+    }
     return Next::Stay;
 }
 
 PopSession::Next PopSession::ProcessTransTop(const Command& command) {
-    if (command.size() < 3) ThrowNotEnoughArguments();
+    if (command.size() < 3) EndSession("-ERR Not enough arguments\r\n", kNotEnoughArguments);
     if (MessageEntry* entry = ValidMessage(command[1])) {
         SendMessage(*entry, true, std::atoi(command[2].c_str()));
     }
@@ -31,15 +33,23 @@ PopSession::Next PopSession::ProcessTransTop(const Command& command) {
 }
 
 // The status line trickles while the service has not answered; the message
-// then flows to the client as it arrives. A download that fails before the
-// service answered leaves a complete status line (the writer finishes it);
-// one that fails later leaves the answer without its terminating line, so
-// that no client takes a cut message for a whole one. Either failure ends
-// the session.
+// then flows to the client as it arrives. A download that fails before a
+// byte of the status line went out is answered -ERR as a temporary failure;
+// one that fails later leaves the answer without its terminating line (the
+// status line completed), so that no client takes a cut message for a whole
+// one. Either failure ends the session.
 void PopSession::SendMessage(const MessageEntry& entry, bool top, int64_t topLines) {
     channel.Pause();
     StatusLineWriter statusLine(channel);
     MessageRelay relay(channel, statusLine, entry.folder, top, topLines);
-    account->GetMessage(entry.href, relay);
+    try {
+        account->GetMessage(entry.href, relay);
+    } catch (...) {
+        if (!relay.Begun() && statusLine.Withdraw())
+            ServiceFailed(kServiceUnavailable);
+        else
+            channel.CloseWithoutReply();
+        throw;
+    }
     relay.End();
 }

@@ -30,6 +30,13 @@ StatusLineWriter::~StatusLineWriter() {
     }
 }
 
+bool StatusLineWriter::Withdraw() {
+    if (!thread) return false;
+    withdrawn = true;
+    Finish();
+    return sentNothing;
+}
+
 void StatusLineWriter::Finish() {
     if (!thread) return;
     downloadDone.exchange(1);
@@ -57,12 +64,17 @@ void StatusLineWriter::Write() {
     while (downloadDone.load() == 0) {
         if (!pending.empty()) {
             downloadEvent.WaitMs(kCharacterPauseMs);
+            if (withdrawn) break;
             channel.ReplyChar(pending[0]);
             pending.erase(0, 1);
         } else {
             downloadEvent.WaitMs(kDotPauseMs);
             channel.ReplyChar('.');
         }
+    }
+    if (withdrawn && pending == kStatusText) {
+        sentNothing = true;
+        return;
     }
     channel.Reply(pending + "\r\n");
 }

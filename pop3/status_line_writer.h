@@ -6,7 +6,8 @@
 // (clients that cannot take a slow status line), from the constructor.
 // Otherwise construction starts the writer; Finish (or destruction, on a
 // failed download) completes the line and waits for the writer, after which
-// the session may send again.
+// the session may send again. A download that failed before a byte of the
+// line went out withdraws it instead, so that the client hears -ERR.
 #include <atomic>
 #include <cstdint>
 
@@ -25,6 +26,9 @@ public:
     // The download has ended: the status line is complete, with its CR LF,
     // when this returns.
     void Finish();
+    // The download failed: stops the writer. True when not a byte of the
+    // line went out (nothing is sent then); otherwise the line is complete.
+    bool Withdraw();
 
 private:
     static uint32_t MessageFollowsWorker(void* self);
@@ -33,6 +37,8 @@ private:
     vxw::LineChannel& channel;
     vxw::SessionControl* control;  // the session's, taken on its own thread
     std::atomic<int32_t> downloadDone{0};
+    std::atomic<bool> withdrawn{false};
+    bool sentNothing = false;  // the writer withdrew the line whole
     vxw::Condition downloadEvent;
     vxw::ThreadHandle thread;
 };

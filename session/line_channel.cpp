@@ -1,9 +1,11 @@
 #include "session/line_channel.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "core/log.h"
 #include "core/thread.h"
+#include "session/session_report.h"
 #include "settings/config.h"
 
 namespace vxw {
@@ -27,8 +29,41 @@ LineChannel::LineChannel(SocketHandle handle, const Texts& texts, ClientLineMask
       mask(std::move(mask)),
       control(SessionControl::Current()),
       lineTimeoutMs(ConfiguredTimeoutMs()),
-      logClientLines(ExtraLogging()) {
+      logClientLines(ExtraLogging()),
+      unwindingAtStart(std::uncaught_exceptions()) {
     connection.SetTimeout(lineTimeoutMs);
+}
+
+LineChannel::~LineChannel() {
+    bool unwinding = std::uncaught_exceptions() > unwindingAtStart;
+    if (!unwinding || lastWordsSaid || clientGone || texts.failed == nullptr) return;
+    // An abort has shut the connection: there is nobody to tell.
+    if (control != nullptr && control->Aborted()) return;
+    ReplyBeforeClosing(texts.failed);
+}
+
+template <class Operation>
+auto LineChannel::WithClient(bool reading, Operation&& operation) -> decltype(operation()) {
+    try {
+        return operation();
+    } catch (const SocketError& failure) {
+        ClientFailed(failure, reading);
+        throw;
+    }
+}
+
+void LineChannel::ClientFailed(const SocketError& failure, bool reading) {
+    if (clientGone) return;
+    bool timedOut = IsTimeOut(failure);
+    if (SessionReport* report = SessionReport::Current()) {
+        report->NoteClient(timedOut ? SessionReport::Ending::ClientTimedOut
+                                    : SessionReport::Ending::ClientClosed);
+    }
+    // A client too slow to send its line hears why before the connection
+    // closes; one that is gone, or that does not take what it is sent,
+    // cannot.
+    if (timedOut && reading && texts.timedOut != nullptr) ReplyBeforeClosing(texts.timedOut);
+    clientGone = true;
 }
 
 bool LineChannel::ExtraLogging() {
@@ -59,6 +94,8 @@ vx::Str LineChannel::ReadCommandLine() {
 }
 
 void LineChannel::CloseAtPrompt() {
+    // A read that the shut-down woke failed for that reason, not the client's.
+    clientGone = false;
     if (!control->Aborted() && *control->ClosingReply() != '\0') {
         ReplyBeforeClosing(control->ClosingReply());
     }
@@ -71,18 +108,51 @@ vx::Str LineChannel::ReadLine() {
 
 std::string_view LineChannel::ReadLineView() {
     std::string_view line = ReadBoundedLine();
-    if (logClientLines) LogClientLine(line);
+    if (!logClientLines) return line;
+    if (inBody)
+        LogBodyLine(line);
+    else
+        LogClientLine(line);
     return line;
+}
+
+void LineChannel::StartBody() {
+    inBody = true;
+    bodyLog.Clear();
+}
+
+void LineChannel::EndBody() {
+    inBody = false;
+    LogBodyTail();
+}
+
+void LineChannel::LogBodyTail() {
+    if (logClientLines && bodyLog.Cut()) LogWithoutContext(texts.client + bodyLog.TailText());
+    bodyLog.Clear();
+}
+
+void LineChannel::LogBodyLine(std::string_view line) {
+    // The lone dot ends the body (a dot of the text is doubled): it is no
+    // part of it, and comes after the line that stands for the rest.
+    if (line == ".") {
+        LogBodyTail();
+        return LogClientLine(line);
+    }
+    std::string_view shown = bodyLog.Add(line);
+    bool within = !shown.empty() || (line.empty() && !bodyLog.Cut());
+    bodyLog.Add("\r\n");
+    if (within) LogClientLine(shown);
 }
 
 vx::Str LineChannel::ReadSecretLine() {
     vx::Str line(ReadBoundedLine());
-    if (logClientLines) Log(texts.client + vx::Str("****"));
+    if (logClientLines) LogWithoutContext(texts.client + vx::Str("****"));
     return line;
 }
 
 vx::Str LineChannel::ReadBlock(size_t count) {
-    return vxw::ReadBlock(received, connection, count, kReceiveSize, lineTimeoutMs);
+    return WithClient(true,
+        [&] { return vxw::ReadBlock(received, connection, count, kReceiveSize, lineTimeoutMs); });
 }
 
 bool LineChannel::WaitForInput(int32_t ms) {
@@ -98,8 +168,10 @@ bool LineChannel::WaitForInput(int32_t ms) {
 
 std::string_view LineChannel::ReadBoundedLine() {
     try {
-        return vxw::ReadLineView(received, connection, kMaxLineLength, kReceiveSize,
-                                 lineTimeoutMs);
+        return WithClient(true, [&] {
+            return vxw::ReadLineView(received, connection, kMaxLineLength, kReceiveSize,
+                                     lineTimeoutMs);
+        });
     } catch (const LineTooLong&) {
         ReplyBeforeClosing(texts.lineTooLong);
         throw;
@@ -120,7 +192,7 @@ void LineChannel::LogClientLine(std::string_view line) const {
         shown += '\t';
         start = end + 1;
     }
-    Log(texts.client + shown);
+    LogWithoutContext(texts.client + shown);
 }
 
 void LineChannel::Reply(const vx::Str& text) {
@@ -130,15 +202,21 @@ void LineChannel::Reply(const vx::Str& text) {
 
 void LineChannel::ReplyNow(const vx::Str& text) {
     if (ExtraLogging()) LogReply(text);
-    connection.SendText(text);
+    WithClient(false, [&] { connection.SendText(text); });
 }
 
 void LineChannel::ReplyChar(char byte) {
-    if (ExtraLogging()) Log(texts.server + vx::Str(1, byte));
-    connection.Send(&byte, 1);
+    if (ExtraLogging()) LogWithoutContext(texts.server + vx::Str(1, byte));
+    WithClient(false, [&] { connection.Send(&byte, 1); });
+}
+
+void LineChannel::Send(const char* data, size_t length) {
+    WithClient(false, [&] { connection.Send(data, length); });
 }
 
 void LineChannel::ReplyBeforeClosing(const vx::Str& text) {
+    lastWordsSaid = true;
+    if (clientGone) return;
     try {
         ReplyNow(text);
     } catch (...) {
@@ -146,11 +224,11 @@ void LineChannel::ReplyBeforeClosing(const vx::Str& text) {
 }
 
 void LineChannel::LogReply(const vx::Str& text) const {
-    Log(texts.server + ReplyLogText(text));
+    LogWithoutContext(texts.server + ReplyLogText(text));
 }
 
 void LineChannel::LogReplyPiece(const vx::Str& text) const {
-    Log(texts.server + LineBreaksAsTabs(text));
+    LogWithoutContext(texts.server + LineBreaksAsTabs(text));
 }
 
 vx::Str LineChannel::ReplyLogText(const vx::Str& text) {

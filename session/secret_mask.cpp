@@ -55,7 +55,12 @@ bool MaskPassCommand(std::string_view line, vx::Str& shown) {
 
 bool MaskAuthCommand(std::string_view line, vx::Str& shown) {
     std::string_view rest = SkipBlanks(line);
-    if (!vx::Ascii::EqualNoCase(TakeWord(rest), "AUTH")) return false;
+    std::string_view word = TakeWord(rest);
+    if (word.size() > 4 && word[4] == '=' && StartsWithNoCase(word, "AUTH")) {
+        shown = "AUTH=****";
+        return true;
+    }
+    if (!vx::Ascii::EqualNoCase(word, "AUTH")) return false;
     shown = "AUTH";
     if (rest.empty()) return true;
     const char* mechanism = KnownMechanism(TakeWord(rest));
@@ -66,6 +71,75 @@ bool MaskAuthCommand(std::string_view line, vx::Str& shown) {
     shown += vx::Str(" ") + mechanism;
     if (!rest.empty()) shown += " ****";
     return true;
+}
+
+namespace {
+
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+}  // namespace
+
+vx::Str CredentialMask::Shown(const vx::Str& line, bool authenticated) {
+    vx::Str shown;
+    if (MaskPassCommand(line, shown)) return shown;
+    if (MaskAuthCommand(line, shown)) {
+        afterAuth = true;
+        return shown;
+    }
+    bool known = IsKnown(line);
+    if (afterAuth) {
+        if (!known) return "****";
+        afterAuth = false;
+    }
+    return known || authenticated ? line : "****";
+}
+
+// As the sessions split a command: the word up to the first blank, the
+// arguments after it.
+bool CredentialMask::IsKnown(std::string_view line) const {
+    size_t blank = line.find(' ');
+    std::string_view word = line.substr(0, blank);
+    bool hasArguments = blank != std::string_view::npos;
+    std::string_view arguments = hasArguments ? line.substr(blank + 1) : std::string_view();
+    for (size_t i = 0; i < count; ++i) {
+        if (vx::Ascii::EqualNoCase(word, table[i].word))
+            return table[i].arguments(arguments, hasArguments);
+    }
+    return false;
+}
+
+bool CredentialMask::None(std::string_view, bool hasArguments) {
+    return !hasArguments;
+}
+
+bool CredentialMask::OneWord(std::string_view arguments, bool hasArguments) {
+    if (!hasArguments || arguments.empty()) return false;
+    for (char c : arguments)
+        if (IsBlank(c)) return false;
+    return true;
+}
+
+bool CredentialMask::AnyText(std::string_view, bool) {
+    return true;
+}
+
+bool CredentialMask::OptionalNumber(std::string_view arguments, bool hasArguments) {
+    return !hasArguments || AllDigits(arguments);
+}
+
+bool CredentialMask::OneNumber(std::string_view arguments, bool hasArguments) {
+    return hasArguments && AllDigits(arguments);
+}
+
+bool CredentialMask::TwoNumbers(std::string_view arguments, bool hasArguments) {
+    size_t blank = arguments.find(' ');
+    return hasArguments && blank != std::string_view::npos &&
+           AllDigits(arguments.substr(0, blank)) && AllDigits(arguments.substr(blank + 1));
 }
 
 }  // namespace vxw

@@ -10,6 +10,7 @@
 #include "core/thread.h"
 #include "core/thread_handlers.h"
 #include "session/line_channel.h"
+#include "session/session_report.h"
 #include "settings/config.h"
 
 namespace vxw {
@@ -161,7 +162,8 @@ void SessionListener::StartSession(SocketHandle connection) {
         CloseThreadHandle(thread);
     } catch (...) {
         --activeSessions;
-        Socket unserved(connection);  // closes the connection nobody will serve
+        // Nobody will serve the connection: the client hears to come back.
+        Refuse(connection, texts.busyReply);
         throw;
     }
 }
@@ -189,21 +191,31 @@ void SessionListener::ServeSession(SocketHandle connection) {
     if (--activeSessions == 0) NotifyMainWindow(&MainWindowEvents::OnAllSessionsEnded);
 }
 
-// A session closed or aborted by its listener ends without a log line: the
-// failures that follow from an abort are the abort's, not the session's.
+// Every session ends with one line that says how and what it did. An error
+// gets its own line before it, unless it was the client's leaving (or its
+// time-out) or followed from an abort: those are no failures of the
+// session's.
 void SessionListener::RunUnderControl(SocketHandle connection, SessionControl& control) {
     SessionControl::Scope scope(control);
+    SessionReport report(texts.protocol);
+    SessionReport::Scope reported(report);
+    using Ending = SessionReport::Ending;
     vx::CatchAtBoundary(
         texts.sessionPlace, vx::kUnknownError,
         [&] {
             try {
                 RunSession(connection);
             } catch (const SessionClosed&) {
+                report.NoteEnding(control.Aborted() ? Ending::Aborted : Ending::ShutDown);
             }
         },
-        [&control](const vx::Str& text) {
-            if (!control.Aborted()) Log(text);
+        [&](const vx::Str& text) {
+            if (control.Aborted()) return report.NoteEnding(Ending::Aborted);
+            if (report.ClientEnded()) return;
+            report.NoteEnding(Ending::Failed);
+            Log(text);
         });
+    LogWithoutContext(report.EndLine());
 }
 
 void SessionListener::Register(SessionControl& control) {

@@ -26,6 +26,7 @@ struct ListenerTexts {
     const char* logErrorPrefix;  // put before a failure that escaped DoWork ("" for none)
     const char* busyReply;       // to a connection beyond the session limit, CR LF included
     const char* closingReply;    // to a client closed by a shut-down, CR LF included
+    const char* protocol;        // what the log calls the service ("POP3")
 };
 
 class SessionListener : public Worker {

@@ -13,6 +13,7 @@ const vxw::ListenerTexts kSmtpTexts = {
     "SmtpServer::LogError - ",
     "421 Too many sessions, try again later\r\n",
     "421 Shutting down, try again later\r\n",
+    "SMTP",
 };
 
 }  // namespace

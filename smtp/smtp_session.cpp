@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/exception.h"
-#include "session/secret_mask.h"
+#include "session/session_report.h"
 #include "settings/config.h"
 #include "text/ascii.h"
 
@@ -25,10 +25,31 @@ const char* const kExtensions[] = {
     "SIZE 50000000",
 };
 
-// Credentials never reach the log (see MaskAuthCommand).
-vx::Str MaskCredentials(const vx::Str& line) {
-    vx::Str shown;
-    return vxw::MaskAuthCommand(line, shown) ? shown : line;
+bool StartsWithNoCase(std::string_view text, const char* prefix) {
+    std::string_view start(prefix);
+    return text.size() >= start.size() && vx::Ascii::EqualNoCase(text.substr(0, start.size()), start);
+}
+
+bool SenderArgument(std::string_view arguments, bool) {
+    return StartsWithNoCase(arguments, "FROM:");
+}
+
+bool RecipientArgument(std::string_view arguments, bool) {
+    return StartsWithNoCase(arguments, "TO:");
+}
+
+// What the log shows of a client line before AUTH (see CredentialMask): the
+// commands of RFC 5321 and its extensions with the arguments they take.
+using Mask = vxw::CredentialMask;
+const Mask::Known kKnownCommands[] = {
+    {"HELO", Mask::OneWord}, {"EHLO", Mask::OneWord},       {"MAIL", SenderArgument},
+    {"RCPT", RecipientArgument}, {"DATA", Mask::None},      {"RSET", Mask::None},
+    {"NOOP", Mask::None},    {"QUIT", Mask::None},          {"VRFY", Mask::OneWord},
+    {"HELP", Mask::None},    {"STARTTLS", Mask::None},
+};
+
+vx::Str Counted(size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 }  // namespace
@@ -58,9 +79,12 @@ const SmtpSession::StageCommands SmtpSession::kStages[kStageCount] = {
 };
 
 SmtpSession::SmtpSession(vxw::SocketHandle connection, const AccountFactory& makeAccount)
-    : channel(connection,
-              {"SmtpSession::Client - ", "SmtpSession::Server - ", "500 Line too long\r\n"},
-              MaskCredentials),
+    : mask(kKnownCommands),
+      channel(connection,
+              {"SmtpSession::Client - ", "SmtpSession::Server - ", "500 Line too long\r\n",
+               "421 4.4.2 Timed out waiting for the client\r\n",
+               "421 4.3.0 Local error in processing - try again later\r\n"},
+              [this](const vx::Str& line) { return MaskCredentials(line); }),
       account(makeAccount()) {
     if (!account) throw vx::Exception("SmtpSession::SmtpSession - No web mail client");
 }
@@ -73,12 +97,15 @@ SmtpSession::~SmtpSession() {
 }
 
 void SmtpSession::Run() {
+    ReportActivity();
     Reply(220, Config::Instance().Address() + " SMTP ready to roll");
     for (stage = Stage::NotAuthenticated; stage != Stage::Ended;) {
         Command command = ReadCommand();
         if (!CountCommand(command)) {
             // The client hears why, so that it does not retry the same way for ever.
             channel.ReplyBeforeClosing("500 Too many commands\r\n");
+            if (vxw::SessionReport* report = vxw::SessionReport::Current())
+                report->EndAs("too many commands");
             break;
         }
         Stage next = Dispatch(command);
@@ -88,6 +115,28 @@ void SmtpSession::Run() {
         }
         stage = next;
     }
+}
+
+// Credentials never reach the log. A message's text is the client's mail,
+// not commands: only what reads as a credential line is hidden there.
+vx::Str SmtpSession::MaskCredentials(const vx::Str& line) {
+    vx::Str shown;
+    if (readingText) {
+        return vxw::MaskAuthCommand(line, shown) || vxw::MaskPassCommand(line, shown) ? shown
+                                                                                      : line;
+    }
+    return mask.Shown(line, stage != Stage::NotAuthenticated);
+}
+
+void SmtpSession::ReportActivity() const {
+    vxw::SessionReport* report = vxw::SessionReport::Current();
+    if (report == nullptr) return;
+    if (stage == Stage::NotAuthenticated) {
+        report->SetActivity(loginRefused ? "login refused" : "no login");
+        return;
+    }
+    report->SetActivity(Counted(messagesSent, "message", "messages") + " sent, " +
+                        Counted(recipientsServed, "recipient", "recipients"));
 }
 
 bool SmtpSession::CountCommand(const Command& command) {

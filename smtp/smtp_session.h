@@ -7,7 +7,9 @@
 // answers 250 only once the service has taken it. Any failure (a closed
 // connection, a time-out, a service error, an oversized message) leaves Run as
 // an exception; a failed submission is answered first (552, 554 or 451), so
-// the mail client keeps the message and knows why.
+// the mail client keeps the message and knows why. Only the service's refusal
+// of the credentials fails an AUTH (501); a service that cannot be reached or
+// fails is a temporary failure (454, RFC 4954), and the session closes.
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -18,6 +20,7 @@
 #include "net/socket.h"
 #include "session/line_channel.h"
 #include "session/message_spool.h"
+#include "session/secret_mask.h"
 #include "smtp/address_argument.h"
 #include "webmail/account.h"
 
@@ -66,6 +69,9 @@ private:
     static const StageCommands kStages[kStageCount];
     static const MechanismEntry kMechanisms[];
 
+    vx::Str MaskCredentials(const vx::Str& line);
+    // What the log's end line says the session did.
+    void ReportActivity() const;
     Command ReadCommand();
     // Counts the command against its limit; false past it.
     bool CountCommand(const Command& command);
@@ -101,6 +107,8 @@ private:
     void Submit(vxw::BodySource& text);
     void ClearEnvelope();
 
+    vxw::CredentialMask mask;
+    bool readingText = false;  // the lines of a DATA are read
     vxw::LineChannel channel;
     std::unique_ptr<WebmailAccount> account;
     vx::Str sender;                   // empty until a MAIL is accepted
@@ -109,4 +117,7 @@ private:
     Stage stage = Stage::NotAuthenticated;
     int commandsRead[kStageCount] = {};  // in the current run of each stage, RCPT apart
     int recipientCommands = 0;           // RCPT commands of the current message
+    bool loginRefused = false;
+    size_t messagesSent = 0;
+    size_t recipientsServed = 0;  // of the messages sent
 };

@@ -1,6 +1,7 @@
 // AUTH PLAIN (RFC 4616) and AUTH LOGIN, with or without an initial response.
 #include <iterator>
 
+#include "session/session_report.h"
 #include "smtp/smtp_session.h"
 #include "text/ascii.h"
 #include "text/str_util.h"
@@ -52,10 +53,26 @@ vx::Str SmtpSession::Challenge(const vx::Str& text) {
 }
 
 bool SmtpSession::LogIn(const vx::Str& user, const vx::Str& password) {
-    if (!account->Login(user, password)) {
+    vxw::SessionReport* report = vxw::SessionReport::Current();
+    if (report != nullptr) report->SetAccount(user);
+    bool accepted = false;
+    // Only the service's refusal of the credentials fails them: a client
+    // told 501 may forget the saved password and ask the user again.
+    try {
+        accepted = account->Login(user, password);
+    } catch (...) {
+        channel.ReplyBeforeClosing("454 4.7.0 Temporary authentication failure\r\n");
+        if (report != nullptr) report->FailAs("service not available");
+        throw;
+    }
+    if (!accepted) {
+        loginRefused = true;
+        ReportActivity();
         Reply(501, "Authentication failed");
         return false;
     }
+    stage = Stage::Authenticated;
+    ReportActivity();
     Reply(235, "Authentication successful");
     return true;
 }

@@ -81,6 +81,9 @@ SmtpSession::Stage SmtpSession::ProcessData(const Command&) {
     }
     Submit(text);
     text.Clear();
+    ++messagesSent;
+    recipientsServed += recipients.size();
+    ReportActivity();
     ClearEnvelope();
     Reply(250, "OK");
     return Stage::Authenticated;
@@ -107,6 +110,18 @@ void SmtpSession::Submit(vxw::BodySource& text) {
 uint64_t SmtpSession::ReadMessageText(std::exception_ptr& spoolFailure) {
     text.Clear();
     uint64_t size = 0;
+    // The log keeps the start of the text, not all of it.
+    struct Text {
+        SmtpSession& session;
+        explicit Text(SmtpSession& session) : session(session) {
+            session.readingText = true;
+            session.channel.StartBody();
+        }
+        ~Text() {
+            session.readingText = false;
+            session.channel.EndBody();
+        }
+    } reading(*this);
     for (;;) {
         std::string_view line = channel.ReadLineView();
         if (line == ".") break;

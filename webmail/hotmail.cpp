@@ -136,14 +136,20 @@ void Hotmail::SetOrRemoveHeader(const char* name, const vx::Str& value) {
         http.SetHeader(name, value);
 }
 
+// Only the service's refusal of the credentials is a wrong password: the
+// mail client then forgets the saved one and asks the user. Anything else (no
+// connection, a time-out, a 5xx, a proxy's refusal, an answer without the
+// folders) is a failure the session reports as temporary.
 bool Hotmail::Login(const vx::Str& user, const vx::Str& pass) {
     try {
         return OpenAccount(user, pass);
     } catch (const vx::Exception& failure) {
-        ReportLoginFailure(failure);
-        // The service refused the credentials (the HTTP client had no
-        // further answer to its challenge): a wrong password, not an error.
-        if (failure.Code() >= 400 && failure.Code() <= 499) return false;
+        // A 401 that the HTTP client could not answer further: the service
+        // has seen the credentials and refused them.
+        bool refused =
+            failure.Code() == 401 && dynamic_cast<const vxw::HttpError*>(&failure) != nullptr;
+        ReportLoginFailure(failure, refused);
+        if (refused) return false;
         throw;
     } catch (...) {
         Logged(kLoginTag).LogCurrent();
@@ -163,24 +169,42 @@ bool Hotmail::OpenAccount(const vx::Str& user, const vx::Str& pass) {
     password = pass;
     serverUrl = Endpoint(username);
     MakeRequest(serverUrl, "PROPFIND", "0", "", {request_bodies::Login()}, true);
+    // A 403 to credentials sent is a refusal too (an account the service
+    // bars); without them, a proxy's 403 says nothing of the account.
+    if (lastStatus == 403 && http.HasHeader("Authorization")) {
+        Log("Hotmail::Login - The service refused the account - " +
+            FailureLog::AnswerText(lastHeaders, lastBody));
+        return false;
+    }
+    if (lastStatus < 200 || lastStatus > 299)
+        throw vx::Exception("Hotmail::Login::Status - The service answered the login with " +
+                            FailureLog::AnswerText(lastHeaders, lastBody));
     vx::Xml answer(lastBody);
     vx::Str& inbox = folderUrls["inbox"];
     inbox = answer.FindFirst("hm:inbox").GetValue();
     sendUrl = answer.FindFirst("hm:sendmsg").GetValue();
     trashUrl = answer.FindFirst("hm:deleteditems").GetValue();
     folderRootUrl = answer.FindFirst("hm:msgfolderroot").GetValue();
+    // An answer without them is none the client can use, not a refusal.
     if (inbox.empty() || sendUrl.empty() || trashUrl.empty() || folderRootUrl.empty()) {
-        Log("Hotmail::Login - Error getting folder locations - " + lastHeaders + lastBody);
-        return false;
+        throw vx::Exception("Hotmail::Login - Error getting folder locations - " +
+                            FailureLog::AnswerText(lastHeaders, lastBody));
     }
     if (Config::Instance().CheckOtherFolders()) GetOtherFolderUrls();
     return true;
 }
 
-// Only inside Login's handler for vx::Exception.
-void Hotmail::ReportLoginFailure(const vx::Exception& failure) const {
+// Only inside Login's handler for vx::Exception. The line says why: the
+// reason phrase of the service's refusal or error status, otherwise what
+// failed (no connection, a time-out, an answer without the folders).
+void Hotmail::ReportLoginFailure(const vx::Exception& failure, bool refused) const {
     if (Config::Instance().ExtraLogging()) return Logged(kLoginTag).LogCurrent();
-    vx::Str text = "Error logging in to Hotmail - " + http.GetReasonPhrase();
+    // A socket failure leaves the status of an earlier answer behind.
+    bool answered = dynamic_cast<const vxw::HttpError*>(&failure) != nullptr ||
+                    dynamic_cast<const vxw::SocketError*>(&failure) == nullptr;
+    int32_t status = http.GetStatusCode();
+    vx::Str reason = refused || (answered && status >= 300) ? http.GetReasonPhrase() : vx::Str();
+    vx::Str text = "Error logging in to Hotmail - " + (reason.empty() ? failure.Message() : reason);
     Log(text);
     MainWindowEvents* window = GetMainWindow();
     if (window != nullptr && dynamic_cast<const vxw::HttpError*>(&failure) == nullptr)

@@ -31,8 +31,10 @@ public:
     Hotmail& operator=(const Hotmail&) = delete;
 
     // True when the service took the account and named all four folder
-    // locations; false when it refused the credentials (a 4xx failure) or
-    // left a location out. Other failures are raised.
+    // locations; false when it refused the credentials (its 401 to the
+    // answered challenge, its 403 to credentials sent). Every other outcome
+    // (no connection, a time-out, another status, an answer without the
+    // locations) is raised.
     bool Login(const vx::Str& user, const vx::Str& password) override;
     // The messages of every folder, folders in the byte order of their keys.
     void GetMessageList(MessageList& list) override;
@@ -89,7 +91,7 @@ private:
     void SetOrRemoveHeader(const char* name, const vx::Str& value);
 
     bool OpenAccount(const vx::Str& user, const vx::Str& password);
-    void ReportLoginFailure(const vx::Exception& failure) const;
+    void ReportLoginFailure(const vx::Exception& failure, bool refused) const;
     void GetOtherFolderUrls();
     void AddOtherFolder(const vx::Xml& response);
     void AppendList(MessageList& list, const vx::Str& key, const vx::Str& url);

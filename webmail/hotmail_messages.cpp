@@ -40,7 +40,8 @@ void Hotmail::SendMessageToTrash(const vx::Str& url) {
         MakeRequest(url, "MOVE", "", destination, {}, true);
         if (lastStatus != 201)
             throw vx::Exception("Hotmail::SendMessageToTrash::Response - Error moving message - " +
-                                vx::StrUtil::IntToStr(lastStatus) + " - " + lastHeaders + lastBody);
+                                vx::StrUtil::IntToStr(lastStatus) + " - " +
+                                FailureLog::AnswerText(lastHeaders, lastBody));
     });
 }
 
@@ -58,6 +59,7 @@ void Hotmail::SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipi
     MakeRequest(sendUrl, "POST", "", "", body, true);
     if (lastStatus < 200 || lastStatus > 299)
         throw ServiceRefusal("Hotmail::SendMail::Code - Error sending message - " + sender + " - " +
-                                 vx::StrUtil::IntToStr(lastStatus) + " - " + lastHeaders + lastBody,
+                                 vx::StrUtil::IntToStr(lastStatus) + " - " +
+                                 FailureLog::AnswerText(lastHeaders, lastBody),
                              lastStatus);
 }

@@ -22,12 +22,34 @@ TEST(Log, LineHasTimeStampTabHyphenTabTextLineEnd) {
     EXPECT_EQ(vxw::FormatLogLine({2009, 3, 7, 8, 5, 9}, "Starting - 3.6"),
               std::string("2009-03-07 08:05:09\t-\tStarting - 3.6") + kLogLineEnd);
     LogWatch watch;
-    ASSERT_TRUE(Log("first\r\nsecond"));  // written unchanged, so it spans two physical lines
+    // A text with line breaks (an error page) stays one line with its stamp.
+    ASSERT_TRUE(Log("first\r\nsecond\nthird"));
     std::string text = watch.NewText();
     EXPECT_TRUE(std::regex_match(
-        text, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\t-\tfirst\r\nsecond" +
+        text, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\t-\tfirst\t\tsecond\tthird" +
                          std::string(kLogLineEnd))))
         << text;
+}
+
+// A session's protocol and account go before every line its thread logs,
+// and before no other thread's; the conversation's lines go without them.
+TEST(Log, AContextNamesTheLinesOfItsThreadOnly) {
+    LogWatch watch;
+    vx::Str context = "POP3";
+    {
+        LogContext session(context);
+        Log("before the login");
+        context = "POP3 alice";
+        Log("after it");
+        LogWithoutContext("PopSession::Client - QUIT");
+        std::thread other([] { Log("another thread"); });
+        other.join();
+    }
+    Log("afterwards");
+    EXPECT_EQ(watch.NewLines(),
+              (std::vector<std::string>{"POP3 - before the login", "POP3 alice - after it",
+                                        "PopSession::Client - QUIT", "another thread",
+                                        "afterwards"}));
 }
 
 TEST(Log, TwoThreadsNeverInterleaveWithinALine) {

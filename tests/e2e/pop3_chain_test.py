@@ -182,7 +182,11 @@ class Pop3Chain(unittest.TestCase):
                     raw.sendall(command + b"\r\n")
                     self.assertEqual(reply + b"\r\n", stream.readline())
                 stream.close()
-            g.wait_for_log("PopServer::SessionWorker::catch::vx - ")
+            # The client's leaving is no error: the end line says so.
+            g.wait_for_log("\tPOP3 alice - ")
+            self.assertRegex(g.log(), r"\tPOP3 alice - \d+ messages, 0 retrieved, 0 deleted - "
+                                      r"closed by the client after ")
+            self.assertNotIn("catch", g.log())
             self.assertEqual(before, mailbox(s, "alice"))
             self.assertNotIn("MOVE", s.admin("journal"))
 

@@ -89,6 +89,42 @@ TEST(GatewayTest, ShutdownClosesWaitingSessionsOfEveryServiceAtOnce) {
     EXPECT_EQ(ActivePopSessions.load() + ActiveSmtpSessions.load(), 0);
 }
 
+// At its session cap each service answers one more connection with its own
+// refusal line, byte for byte, and closes it; mail clients show that line.
+TEST(GatewayTest, EachServiceRefusesPastItsCapWithItsOwnLine) {
+    Config::Values values = testing_support::FastServiceSettings();
+    {
+        vxw::Socket probe;  // a port free for IMAP
+        probe.Listen("127.0.0.1", 0, 1);
+        values.portImap = probe.LocalPort();
+    }
+    Config::Instance().SetValues(values);
+    testing_support::MemoryService service;
+    app::Gateway gateway(service.Factory());
+    gateway.Start();
+    ASSERT_TRUE(WaitUntil([&] {
+        return gateway.Pop().ListeningPort() != 0 && gateway.Smtp().ListeningPort() != 0 &&
+               gateway.Imap().ListeningPort() != 0;
+    }));
+    struct {
+        vxw::SessionListener& listener;
+        std::string refusal;
+    } cases[] = {
+        {gateway.Pop(), "-ERR Too many sessions, try again later\r\n"},
+        {gateway.Smtp(), "421 Too many sessions, try again later\r\n"},
+        {gateway.Imap(), "* BYE Too many sessions, try again later\r\n"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        c.listener.SetSessionLimit(1);
+        LineClient served(c.listener.ListeningPort());
+        served.ReadLine();
+        LineClient refused(c.listener.ListeningPort());
+        EXPECT_EQ(refused.ReadToClose(), c.refusal);
+    }
+    gateway.Stop();
+}
+
 // Spool files have no name while a session holds them; only a machine that
 // went down between a file's creation and its unlinking leaves one behind,
 // and the next start removes it.

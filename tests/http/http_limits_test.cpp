@@ -70,6 +70,34 @@ TEST_F(HttpLimits, ABodyThatMovesMayTakeLongerThanTheTimeOut) {
               std::string::npos);
 }
 
+// A body held whole in memory (a listing, a login answer) must arrive within
+// four time-outs in all, however steadily it moves; one that goes to a sink
+// (a message on its way to the mail client) may take as long as it moves.
+TEST_F(HttpLimits, AnAnswerHeldWholeHasADeadline) {
+    const int32_t timeout = 500;
+    const std::string piece(2048, 'x');
+    const Step trickle{Repeated("HTTP/1.1 200 OK\r\nContent-Length: " +
+                                    std::to_string(30 * piece.size()) + "\r\n\r\n",
+                                piece, 30),
+                       After::Keep, 100};
+    {
+        ScriptedServer server({trickle, {{Sized("200 OK", "next")}}});
+        Http http;
+        http.SetServer(server.Port(), false, "127.0.0.1", "", 0, "", "", timeout);
+        EXPECT_EQ(ErrorText([&] { Get(http, "/"); }),
+                  "Http::ReadBody::Time - The answer took longer than 2000 ms - 127.0.0.1");
+        Get(http, "/");  // on a new connection
+        EXPECT_EQ(http.GetPage(), "next");
+    }
+    ScriptedServer server({trickle});
+    Http http;
+    http.SetServer(server.Port(), false, "127.0.0.1", "", 0, "", "", timeout);
+    Collector sink;
+    http.SendRequest("/", "GET", nullptr, nullptr, nullptr, 20, true, true,
+                     [&](const Http&) { return &sink; });
+    EXPECT_EQ(sink.body.size(), 30 * piece.size());
+}
+
 // A body kept in memory has a ceiling; one that goes to a sink has none.
 TEST_F(HttpLimits, ABodyInMemoryFailsPastItsCeiling) {
     const size_t ceiling = Http::kMaxBodyInMemory;

@@ -69,11 +69,10 @@ TEST_F(PopServerTest, StopWaitsForAnIdleSessionToTimeOut) {
     server->Stop();
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(700));
     EXPECT_EQ(ActivePopSessions.load(), 0);
-    EXPECT_EQ(log.NewLines(),
-              std::vector<std::string>{
-                  "PopServer::SessionWorker::catch::vx - vxw::Socket::Receive::WaitUntilReadable - "
-                  "There was an error receiving data through the socket - " +
-                  vxw::sys::DescribeError(testing_support::kTimedOutError)});
+    EXPECT_EQ(idle.ReadLine(), "-ERR Timed out waiting for the client\r\n");
+    ASSERT_EQ(log.NewLines().size(), 1u);
+    EXPECT_EQ(log.NewLines()[0].rfind("POP3 - no login - timed out waiting for the client after ", 0),
+              0u);
 }
 
 TEST_F(PopServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
@@ -102,41 +101,52 @@ TEST_F(PopServerTest, APortInUseIsLoggedOnceAndRestartTakesANewPort) {
     ExpectServed();
 }
 
-// Bad clients end their own session with one log line; others go on being served.
+// Bad clients end their own session, told why where they still listen; the
+// log has the session's end line, and an error line only for what is one.
+// Others go on being served.
 TEST_F(PopServerTest, BadClientsEndOnlyTheirOwnSession) {
     ChangeSettings([](Config::Values& v) { v.timeout = 1; });
     StartServer();
-    const std::string catchVx = "PopServer::SessionWorker::catch::vx - ";
     struct Case {
         const char* name;
         void (*act)(LineClient& client);
-        std::string logged;
+        std::string heard;
+        std::vector<std::string> logged;  // the start of each new line
     } cases[] = {
-        {"silent", [](LineClient&) {},
-         "vxw::Socket::Receive::WaitUntilReadable - There was an error receiving data through the "
-         "socket - " +
-             vxw::sys::DescribeError(testing_support::kTimedOutError)},
+        {"silent", [](LineClient&) {}, "-ERR Timed out waiting for the client\r\n",
+         {"POP3 - no login - timed out waiting for the client after "}},
         {"no line end", [](LineClient& c) { c.Send(std::string(60000, 'x')); },
-         "SOCKETUTIL_READLINE_BUFFERLEN: The buffer exceeds the maximum line length allowed - "},
+         "-ERR Line too long\r\n",
+         {"POP3 - PopServer::SessionWorker::catch::vx - SOCKETUTIL_READLINE_BUFFERLEN: The "
+          "buffer exceeds the maximum line length allowed - ",
+          "POP3 - no login - ended on an error after "}},
         {"vanished",
          [](LineClient& c) {
              c.Send("USER alice\r\n");
              c.Close();
          },
-         "SOCKETUTIL_READLINE_RECEIVE: Socket was closed"},
+         "", {"POP3 alice - no login - closed by the client after "}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         LogWatch log;
         {
             LineClient bad(Port());
             bad.ReadLine();
             c.act(bad);
-            ASSERT_TRUE(log.WaitFor(catchVx, 5000)) << c.name;
+            if (!c.heard.empty()) {
+                EXPECT_EQ(bad.ReadToClose(), c.heard);
+            }
+            ASSERT_TRUE(log.WaitFor(c.logged.back(), 5000)) << log.NewText();
         }
         ExpectServed();
+        ASSERT_TRUE(log.WaitFor("POP3 alice - 1 message, "));
         std::vector<std::string> lines = log.NewLines();
-        ASSERT_EQ(lines.size(), 1u) << c.name;
-        EXPECT_EQ(lines[0].rfind(catchVx + c.logged, 0), 0u) << lines[0];
+        ASSERT_EQ(lines.size(), c.logged.size() + 1);
+        for (size_t i = 0; i < c.logged.size(); ++i)
+            EXPECT_EQ(lines[i].rfind(c.logged[i], 0), 0u) << lines[i];
+        EXPECT_EQ(lines.back().rfind("POP3 alice - 1 message, 0 retrieved, 0 deleted - ", 0), 0u)
+            << lines.back();
     }
 }
 
@@ -154,7 +164,10 @@ TEST_F(PopServerTest, AClientThatVanishesDuringRetrLosesNothing) {
         client.Command("DELE 1");
         client.Send("RETR 2\r\n");
     }
-    ASSERT_TRUE(log.WaitFor("PopServer::SessionWorker::catch::vx - vxw::Socket::Send::", 5000));
+    // A client that leaves is no error of the session's.
+    ASSERT_TRUE(log.WaitFor("POP3 alice - 2 messages, 0 retrieved, 0 deleted - closed by the client",
+                            5000));
+    EXPECT_EQ(log.NewText().find("catch"), std::string::npos) << log.NewText();
     service.SetDownloadDelayMs(0);
     ExpectServed();
     EXPECT_TRUE(service.Trashed().empty());

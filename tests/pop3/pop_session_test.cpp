@@ -180,33 +180,43 @@ TEST_F(PopSessionTest, RetrAndTopSendTheFolderLineAndStuffedText) {
          });
 }
 
-// Misuse that ends the session: one log line, nothing moved, and no reply
-// but for an over-long line, which the client is told about.
-TEST_F(PopSessionTest, MisuseEndsTheSession) {
+// Misuse that ends the session: the client hears why, the log has the error
+// and the session's end, and nothing moves.
+TEST_F(PopSessionTest, MisuseEndsTheSessionWithAReply) {
+    const std::string noArguments = "-ERR Not enough arguments\r\n";
+    const std::string noUser = "-ERR No valid username specified yet\r\n";
+    const std::string empty = "-ERR Empty command line\r\n";
     struct Case {
         bool login;
+        std::string context;  // what names the session in the log
         std::string lines;
         std::string logged;
-        std::string answers = "";  // everything the lines get before the connection closes
+        std::string answers;  // everything the lines get before the connection closes
     } cases[] = {
-        {false, "USER\r\n", "PopSession::ProcessAuthUser::size - Not enough arguments"},
-        {false, "PASS secret\r\n",
-         "PopSession::ProcessAuthPass::username - No valid username specified yet"},
+        {false, "POP3", "USER\r\n", "PopSession::ProcessAuthUser::size - Not enough arguments",
+         noArguments},
+        {false, "POP3", "PASS secret\r\n",
+         "PopSession::ProcessAuthPass::username - No valid username specified yet", noUser},
         // An empty argument names no one; it also forgets an earlier name.
-        {false, "USER alice\r\nUSER \r\nPASS open sesame\r\n",
+        {false, "POP3", "USER alice\r\nUSER \r\nPASS open sesame\r\n",
          "PopSession::ProcessAuthPass::username - No valid username specified yet",
-         "+OK Present\r\n+OK Present\r\n"},
+         "+OK Present\r\n+OK Present\r\n" + noUser},
         // What follows the empty line (a password) stays out of the text.
-        {false, "USER alice\r\n\r\nPASS secret\r\n",
-         "PopSession::ReadCommand::aOutCommand - Empty command found -  - ", "+OK Present\r\n"},
-        {true, "DELE\r\n",
-         "PopSession::ProcessTransDele::aCommand::size - Not enough argument specified"},
-        {true, "RETR\r\n",
-         "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified"},
-        {true, "TOP 1\r\n",
-         "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified"},
-        {true, "\r\nNOOP\r\n", "PopSession::ReadCommand::aOutCommand - Empty command found -  - "},
-        {false, std::string(10001, 'x') + "\r\n",
+        {false, "POP3 alice", "USER alice\r\n\r\nPASS secret\r\n",
+         "PopSession::ReadCommand::aOutCommand - Empty command found -  - ",
+         "+OK Present\r\n" + empty},
+        {true, "POP3 alice", "DELE\r\n",
+         "PopSession::ProcessTransDele::aCommand::size - Not enough argument specified",
+         noArguments},
+        {true, "POP3 alice", "RETR\r\n",
+         "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified",
+         noArguments},
+        {true, "POP3 alice", "TOP 1\r\n",
+         "PopSession::ProcessTransRetr::aCommand::size - Not enough argument specified",
+         noArguments},
+        {true, "POP3 alice", "\r\nNOOP\r\n", "PopSession::ReadCommand::aOutCommand - Empty command found -  - ",
+         empty},
+        {false, "POP3", std::string(10001, 'x') + "\r\n",
          "SOCKETUTIL_READLINE_LINEEND: The line the maximum line length allowed - 10003",
          "-ERR Line too long\r\n"},
     };
@@ -227,10 +237,13 @@ TEST_F(PopSessionTest, MisuseEndsTheSession) {
             for (;;) answers += client->ReadLine();
         } catch (const vxw::SocketError&) {
         }
-        ASSERT_TRUE(log.WaitFor(kSessionCatch));
+        ASSERT_TRUE(log.WaitFor(" - ended on an error after "));
         EXPECT_EQ(answers, c.answers);
-        // The one new line, after its time stamp "YYYY-MM-DD hh:mm:ss\t-\t".
-        EXPECT_EQ(log.NewText().substr(22), kSessionCatch + c.logged + kLogLineEnd);
+        // The error, named by protocol and account, and the end line.
+        std::vector<std::string> lines = log.NewLines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0], c.context + " - " + kSessionCatch + c.logged);
+        EXPECT_EQ(lines[1].rfind(c.context + " - ", 0), 0u) << lines[1];
     }
     EXPECT_TRUE(service.Trashed().empty());
 }
@@ -257,7 +270,11 @@ TEST_F(PopSessionTest, CommandLimitsEndTheSessionWithAReplyAndMoveNothing) {
     EXPECT_EQ(client->ReadLine(), "-ERR Too many commands\r\n");
     EXPECT_TRUE(client->ClosedByServer());
     EXPECT_TRUE(service.Trashed().empty());
-    EXPECT_EQ(log.NewText(), "");
+    // No error: each session's end line says how it ended.
+    for (int i = 0; i < 500 && log.NewLines().size() < 2; ++i) vxw::Sleep(10);
+    for (const std::string& line : log.NewLines())
+        EXPECT_NE(line.find(" - too many commands after "), std::string::npos) << line;
+    EXPECT_EQ(log.NewLines().size(), 2u);
 }
 
 // A client that fetches and deletes every message of a large mailbox, one
@@ -309,40 +326,99 @@ TEST_F(PopSessionTest, ADroppedConnectionMovesNothing) {
     EXPECT_EQ(service.Mailbox("alice").size(), 3u);
 }
 
-TEST_F(PopSessionTest, ServiceFailuresEndTheSessionAndKeepWhatWasNotMoved) {
-    {
+// A service that fails (unreachable, a 5xx, a listing it cannot give) is a
+// temporary failure the client is told about before the session closes; only
+// its refusal of the credentials reads as a wrong password.
+TEST_F(PopSessionTest, ServiceFailuresAreTemporaryAndKeepWhatWasNotMoved) {
+    const std::string unavailable =
+        "-ERR [SYS/TEMP] The web mail service is unavailable - try again later\r\n";
+    struct Case {
+        Operation failing;
+        std::string error;
+        std::string reply;
+    } atLogin[] = {
+        {Operation::Login, "Hotmail::Login - service down", unavailable},
+        {Operation::GetMessageList, "Hotmail::AppendList - 500", unavailable},
+    };
+    for (const Case& c : atLogin) {
+        SCOPED_TRACE(c.error);
         LogWatch log;
-        service.FailNext(Operation::Login, "Hotmail::Login - service down");
+        service.FailNext(c.failing, c.error);
         LineClient client(Port());
         client.ReadLine();
         client.Command("USER alice");
-        client.Send("PASS open sesame\r\n");
+        EXPECT_EQ(client.Command("PASS open sesame"), c.reply);
         EXPECT_TRUE(client.ClosedByServer());
-        EXPECT_TRUE(log.WaitFor(kSessionCatch + "Hotmail::Login - service down"));
+        EXPECT_TRUE(log.WaitFor("POP3 alice - " + kSessionCatch + c.error));
+        EXPECT_TRUE(log.WaitFor("POP3 alice - no login - service not available after "));
     }
     {
+        // Two of three moved: the client hears -ERR and takes none as gone.
         LogWatch log;
         auto client = LoggedIn();
         client->Command("DELE 1");
         client->Command("DELE 2");
         client->Command("DELE 3");
         service.FailNext(Operation::SendMessageToTrash, "Hotmail::SendMessageToTrash - refused");
-        client->Send("QUIT\r\n");
+        EXPECT_EQ(client->Command("QUIT"),
+                  "-ERR [SYS/TEMP] Not every deleted message could be removed - try again "
+                  "later\r\n");
         EXPECT_TRUE(client->ClosedByServer());
         EXPECT_TRUE(log.WaitFor(kSessionCatch + "Hotmail::SendMessageToTrash - refused"));
         EXPECT_TRUE(service.Trashed().empty());
         EXPECT_EQ(service.Mailbox("alice").size(), 3u);
     }
     {
-        // The status line is complete before the connection closes.
+        // Before a byte of the status line went out, the client hears -ERR.
         LogWatch log;
         service.FailNext(Operation::GetMessage, "Hotmail::GetMessage - gone");
         auto client = LoggedIn();
-        client->Send("RETR 1\r\n");
-        EXPECT_EQ(client->ReadLine(), "+OK Message follows\r\n");
+        ChangeSettings([](Config::Values& v) { v.operaCompat = false; });
+        EXPECT_EQ(client->Command("RETR 1"), unavailable);
         EXPECT_TRUE(client->ClosedByServer());
         EXPECT_TRUE(log.WaitFor(kSessionCatch + "Hotmail::GetMessage - gone"));
     }
+    {
+        // Once the status line went out, the answer stays cut: no client
+        // takes it for a whole message.
+        LogWatch log;
+        ChangeSettings([](Config::Values& v) { v.operaCompat = true; });
+        service.FailNext(Operation::GetMessage, "Hotmail::GetMessage - gone");
+        auto client = LoggedIn();
+        client->Send("RETR 1\r\n");
+        EXPECT_EQ(client->ReadToClose(), "+OK Message follows\r\n");
+        EXPECT_TRUE(log.WaitFor(kSessionCatch + "Hotmail::GetMessage - gone"));
+    }
+}
+
+// One line when a session ends: protocol, account, what it did, how it
+// ended; and never a word of the password.
+TEST_F(PopSessionTest, EachSessionEndsWithOneLogLine) {
+    LogWatch log;
+    {
+        auto client = LoggedIn();
+        client->MultiLine("RETR 2");
+        client->MultiLine("TOP 1 0");
+        client->Command("DELE 3");
+        client->Command("QUIT");
+        EXPECT_TRUE(client->ClosedByServer());
+    }
+    {
+        LineClient refused(Port());
+        refused.ReadLine();
+        refused.Command("USER alice");
+        refused.Command("PASS wrong secret");
+        refused.Close();
+    }
+    ASSERT_TRUE(log.WaitFor("closed by the client after "));
+    std::vector<std::string> lines = log.NewLines();
+    ASSERT_EQ(lines.size(), 2u) << log.NewText();
+    EXPECT_EQ(lines[0].rfind("POP3 alice - 3 messages, 1 retrieved, 1 deleted - ", 0), 0u)
+        << lines[0];
+    EXPECT_EQ(lines[0].back(), 's');
+    EXPECT_EQ(lines[1].rfind("POP3 alice - login refused - closed by the client after ", 0), 0u)
+        << lines[1];
+    EXPECT_EQ(log.NewText().find("secret"), std::string::npos);
 }
 
 // Blanks around the command word, or a bare LF that puts a second command in
@@ -374,6 +450,71 @@ TEST_F(PopSessionTest, ExtraLoggingMasksSecretsWhateverTheBlanks) {
     EXPECT_EQ(log.NewText().find("secret"), std::string::npos);
 }
 
+// Before a login, a line that is no command the session knows with the
+// arguments it takes may be a password sent astray, and after an AUTH every
+// line of its exchange may be one: each shows as "****", whether the password
+// was right or not. Commands still show.
+TEST_F(PopSessionTest, ExtraLoggingMasksPasswordsSentAstray) {
+    ChangeSettings([](Config::Values& v) { v.extraLogging = true; });
+    for (const char* password : {"open sesame", "wrong guess"}) {
+        SCOPED_TRACE(password);
+        const std::string secret = password;
+        const std::string base64 = "AGFsaWNlAG9wZW4gc2VzYW1l";
+        const struct {
+            std::string line;
+            std::string logged;
+        } cases[] = {
+            {"CAPA", "CAPA"},
+            {"USER alice", "USER alice"},
+            {secret, "****"},                     // the password alone after USER
+            {"USER alice " + secret, "****"},     // name and password on one line
+            {"AUTH PLAIN", "AUTH PLAIN"},
+            {base64, "****"},                     // its continuation
+            {"*", "****"},
+            {"USER alice", "USER alice"},
+            {"PASS " + secret, "PASS ****"},
+        };
+        LogWatch log;
+        LineClient client(Port());
+        client.ReadLine();
+        for (const auto& c : cases) client.Command(c.line);
+        client.Command("QUIT");
+        std::vector<std::string> logged;
+        for (const std::string& line : log.NewLines()) {
+            if (line.rfind("PopSession::Client - ", 0) == 0) logged.push_back(line.substr(21));
+        }
+        ASSERT_EQ(logged.size(), std::size(cases) + 1);
+        for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(logged[i], cases[i].logged) << i;
+        EXPECT_EQ(log.NewText().find("sesame"), std::string::npos);
+        EXPECT_EQ(log.NewText().find("guess"), std::string::npos);
+        EXPECT_EQ(log.NewText().find(base64), std::string::npos);
+    }
+}
+
+// A large message is logged by its start and its size, not whole.
+TEST_F(PopSessionTest, ExtraLoggingKeepsTheStartOfALargeMessage) {
+    ChangeSettings([](Config::Values& v) { v.extraLogging = true; });
+    const std::string text = "Subject: big\r\n\r\n" + std::string(300000, 'b') + "\r\n";
+    const std::string folderLine = "X-Mirelink-Folder: inbox\r\n";
+    service.AddMessage("alice", "inbox", text);
+    LogWatch log;
+    auto client = LoggedIn();
+    EXPECT_EQ(client->MultiLine("RETR 4"),
+              "+OK Message follows\r\n" + folderLine + text + "\r\n.\r\n");
+    client->Command("QUIT");
+    std::vector<std::string> lines = log.NewLines();
+    auto shown = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind("PopSession::Server - X-Mirelink-Folder: inbox", 0) == 0;
+    });
+    ASSERT_NE(shown, lines.end());
+    EXPECT_EQ(shown->size(), std::string("PopSession::Server - ").size() + 4096);
+    // The whole size: the folder line, the text and the CR LF put after it.
+    const size_t sent = folderLine.size() + text.size() + 2;
+    EXPECT_EQ(*(shown + 1), "PopSession::Server - \xE2\x80\xA6 (" + std::to_string(sent) + " bytes)");
+    EXPECT_EQ(*(shown + 2), "PopSession::Server - .");
+    EXPECT_LT(log.NewText().size(), 10000u);
+}
+
 TEST_F(PopSessionTest, ExtraLoggingShowsTheConversationWithoutThePassword) {
     ChangeSettings([](Config::Values& v) { v.extraLogging = true; });
     LogWatch log;
@@ -397,9 +538,13 @@ TEST_F(PopSessionTest, ExtraLoggingShowsTheConversationWithoutThePassword) {
         "PopSession::Client - QUIT",
         "PopSession::Server - +OK Bye bye...",
     };
-    ASSERT_GE(lines.size(), 1u);
+    // Then the session's end line, which may come a moment later.
+    ASSERT_TRUE(log.WaitFor("POP3 alice - 3 messages, 1 retrieved, 0 deleted - "));
+    lines = log.NewLines();
+    ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0].rfind("PopSession::Server - +OK Ready when you are ", 0), 0u);
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), expected);
+    EXPECT_EQ(lines.back().rfind("POP3 alice - ", 0), 0u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end() - 1), expected);
 }
 
 }  // namespace

@@ -261,7 +261,11 @@ TEST_F(SmtpSessionTest, ExtraLoggingNeverShowsCredentials) {
     EXPECT_TRUE(client->ClosedByServer());
     WaitForNoSessions();
     const std::string c = "SmtpSession::Client - ", s = "SmtpSession::Server - ";
-    EXPECT_EQ(log.NewLines(), (std::vector<std::string>{
+    std::vector<std::string> lines = log.NewLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("SMTP alice - 0 messages sent, 0 recipients - ", 0), 0u);
+    lines.pop_back();
+    EXPECT_EQ(lines, (std::vector<std::string>{
                                   s + "220 127.0.0.1 SMTP ready to roll",
                                   c + "EHLO me",
                                   s + "250-127.0.0.1",
@@ -290,6 +294,59 @@ TEST_F(SmtpSessionTest, ExtraLoggingNeverShowsCredentials) {
                               }));
 }
 
+// Before AUTH, a line that is no command with the arguments it takes may be
+// a password sent astray; after an AUTH, each line of its exchange may be
+// one. Whether the password was right or wrong, none reaches the log.
+TEST_F(SmtpSessionTest, ExtraLoggingMasksCredentialsSentAstray) {
+    ChangeSettings([](Config::Values& v) { v.extraLogging = true; });
+    for (const std::string& plain : {std::string(kPlainAlice), std::string("AGFsaWNlAHdyb25n")}) {
+        SCOPED_TRACE(plain);
+        const struct {
+            std::string line;
+            std::string logged;
+        } cases[] = {
+            {"HELO me", "HELO me"},
+            {"AUTH=" + plain, "AUTH=****"},
+            {plain, "****"},
+            {"AUTH PLAIN", "AUTH PLAIN"},
+            {"", "****"},      // an empty answer to the challenge
+            {plain, "****"},   // the credentials after all, as a command
+            {"NOOP", "NOOP"},
+        };
+        LogWatch log;
+        auto client = Connect(false);
+        for (const auto& c : cases) client->Command(c.line);
+        client->Command("QUIT");
+        std::vector<std::string> logged;
+        for (const std::string& line : log.NewLines()) {
+            if (line.rfind("SmtpSession::Client - ", 0) == 0) logged.push_back(line.substr(22));
+        }
+        ASSERT_EQ(logged.size(), std::size(cases) + 1) << log.NewText();
+        for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(logged[i], cases[i].logged) << i;
+        EXPECT_EQ(log.NewText().find(plain), std::string::npos);
+    }
+}
+
+// A message's text is logged by its first 4 KB and its size.
+TEST_F(SmtpSessionTest, ExtraLoggingKeepsTheStartOfALargeMessage) {
+    ChangeSettings([](Config::Values& v) { v.extraLogging = true; });
+    const std::string line = std::string(98, 'x') + "\r\n";
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += line;
+    LogWatch log;
+    auto client = Connect(true);
+    Play(*client, {{"MAIL FROM:<a@b.example>", kOk}, {"RCPT TO:<c@d.example>", kOk},
+                   {"DATA", kGoOn}, {text + ".", kOk}, {"QUIT", kBye}});
+    std::vector<std::string> shown;
+    for (const std::string& logged : log.NewLines()) {
+        if (logged == "SmtpSession::Client - " + line.substr(0, 98)) shown.push_back(logged);
+    }
+    EXPECT_EQ(shown.size(), 4096u / 100);
+    EXPECT_TRUE(log.WaitFor("SmtpSession::Client - \xE2\x80\xA6 (300000 bytes)"));
+    EXPECT_TRUE(log.WaitFor("SmtpSession::Client - QUIT"));
+    EXPECT_LT(log.NewText().size(), 20000u);
+}
+
 // The client keeps a message the service did not take: no 250 ever comes,
 // and a failed submission is answered before the connection closes.
 TEST_F(SmtpSessionTest, ServiceFailuresEndTheSessionAndNeverAcknowledge) {
@@ -311,8 +368,9 @@ TEST_F(SmtpSessionTest, ServiceFailuresEndTheSessionAndNeverAcknowledge) {
         {"unreachable service", Operation::SendMail, 0, toData,
          "Subject: kept\r\n\r\nbody\r\n.\r\n",
          "451 Requested action aborted: the service could not be reached\r\n"},
+        // Not a wrong password: the client must keep it (RFC 4954 454).
         {"login error", Operation::Login, 0, {}, std::string("AUTH PLAIN ") + kPlainAlice + "\r\n",
-         ""},
+         "454 4.7.0 Temporary authentication failure\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -327,9 +385,11 @@ TEST_F(SmtpSessionTest, ServiceFailuresEndTheSessionAndNeverAcknowledge) {
             }
             EXPECT_TRUE(client->ClosedByServer());
         }
-        ASSERT_TRUE(log.WaitFor(kSessionCatch));
-        EXPECT_EQ(log.NewLines(),
-                  std::vector<std::string>{kSessionCatch + "Hotmail::Failure - service said no"});
+        ASSERT_TRUE(log.WaitFor(" after "));
+        std::vector<std::string> lines = log.NewLines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0], "SMTP alice - " + kSessionCatch + "Hotmail::Failure - service said no");
+        EXPECT_EQ(lines[1].rfind("SMTP alice - ", 0), 0u);
         EXPECT_TRUE(service.Sent().empty());
     }
     ExpectServed();
@@ -359,11 +419,11 @@ TEST_F(SmtpSessionTest, MessageTextIsLimitedToFiftyMillionBytes) {
             EXPECT_EQ(client->ReadLine(),
                       "552 Message size exceeds fixed maximum message size\r\n");
             EXPECT_TRUE(client->ClosedByServer());
-            ASSERT_TRUE(log.WaitFor(kSessionCatch));
-            EXPECT_EQ(log.NewLines(),
-                      std::vector<std::string>{
-                          kSessionCatch + "SmtpSession::ProcessCommandData::GetLength - Message "
-                                          "size exceeded limit - 50001000"});
+            ASSERT_TRUE(log.WaitFor(" - ended on an error after "));
+            EXPECT_EQ(log.NewLines().front(),
+                      "SMTP alice - " + kSessionCatch +
+                          "SmtpSession::ProcessCommandData::GetLength - Message size exceeded "
+                          "limit - 50001000");
             EXPECT_EQ(service.Sent().size(), 1u);
         }
     }
