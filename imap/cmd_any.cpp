@@ -26,6 +26,7 @@ void ImapSession::CmdCheck(Request& request) {
 void ImapSession::CmdLogout(Request& request) {
     RequireArgs(request, 0);
     Untagged("BYE Mirelink logging out");
+    EndAs("logged out");
     Tagged(request.tag, "OK", "LOGOUT completed");
     state = State::Logout;
 }

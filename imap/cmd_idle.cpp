@@ -26,6 +26,7 @@ void ImapSession::CmdIdle(Request& request) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
         if (left.count() <= 0) {
             out.Write("* BYE Idle for too long\r\n");
+            EndAs("autologout in IDLE");
             state = State::Logout;
             return;
         }

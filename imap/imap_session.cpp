@@ -6,6 +6,7 @@
 #include "core/exception.h"
 #include "core/log.h"
 #include "imap/imap_failure.h"
+#include "session/session_report.h"
 #include "text/ascii.h"
 
 namespace {
@@ -117,6 +118,7 @@ void ImapSession::Run() {
         }
         if (state != State::NotAuthenticated && !AwaitCommand()) {
             // An ordinary end (RFC 3501 5.4), said before closing.
+            EndAs("autologout");
             out.StartCommand();
             out.Write("* BYE Autologout; idle for too long\r\n");
             out.Flush();
@@ -198,6 +200,10 @@ void ImapSession::CmdUid(Request& request) {
     request.uid = true;
     request.args.erase(request.args.begin());
     (this->*entry->handler)(request);
+}
+
+void ImapSession::EndAs(const char* how) {
+    if (vxw::SessionReport* report = vxw::SessionReport::Current()) report->EndAs(how);
 }
 
 void ImapSession::Tagged(const vx::Str& tag, const char* status, const vx::Str& text) {

@@ -83,6 +83,9 @@ private:
     void Dispatch(Request& request);
     static const CommandEntry* FindCommand(const vx::Str& name);
 
+    // The session's own word for its end, for the log's end line.
+    static void EndAs(const char* how);
+
     // Replies.
     void Tagged(const vx::Str& tag, const char* status, const vx::Str& text);
     void Untagged(const vx::Str& text);

@@ -113,7 +113,11 @@ class ImapChain(unittest.TestCase):
             time.sleep(4)
             with self.assertRaises(imaplib.IMAP4.abort):
                 client.noop()
+            gateway.wait_for_log("IMAP alice - autologout after ")
             self.assertNotIn("::catch::", gateway.log())
+            other = gateway.imap()
+            other.logout()
+            gateway.wait_for_log("IMAP alice - logged out after ")
 
 
 if __name__ == "__main__":
