@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -244,9 +245,33 @@ TEST_F(ImapChangesTest, TheInternalDateIsWhenTheMessageArrivedAndTravelsWithIt) 
         "* 5 FETCH (INTERNALDATE \" 2-Jan-2024 10:00:00 +0000\")\r\n"
         "* 6 FETCH (INTERNALDATE \"29-Dec-2023 11:00:00 +0000\")\r\nT OK FETCH completed\r\n";
     EXPECT_EQ(dates("FETCH 1,5:6 INTERNALDATE"), expected);
-    EXPECT_EQ(client->Run("SEARCH BEFORE 2-Jan-2024"), "* SEARCH 6\r\nT OK SEARCH completed\r\n");
-    EXPECT_EQ(client->Run("SEARCH SINCE 2-Jan-2024 BEFORE 5-Mar-2024"),
-              "* SEARCH 1 5\r\nT OK SEARCH completed\r\n");
+    // The boundary days: SINCE and ON take the day itself, BEFORE does not;
+    // messages 2 to 4 arrived today (first seen now), and a client's sync
+    // window "SINCE today" must find them. SENT* go by the Date field's day
+    // as written (message 6: the 29th at 12:00 +0100).
+    char today[16];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(today, sizeof today, "%d-%b-%Y", std::gmtime(&now));
+    const std::string day(today);
+    const std::vector<std::pair<std::string, std::string>> searches = {
+        {"BEFORE 2-Jan-2024", "6"},
+        {"SINCE 2-Jan-2024 BEFORE 5-Mar-2024", "1 5"},
+        {"ON 4-Mar-2024", "1"},
+        {"BEFORE 4-Mar-2024", "5 6"},
+        {"SINCE 4-Mar-2024", "1 2 3 4"},
+        {"SINCE " + day, "2 3 4"},
+        {"ON " + day, "2 3 4"},
+        {"BEFORE " + day, "1 5 6"},
+        {"SENTON 29-Dec-2023", "6"},
+        {"SENTBEFORE 29-Dec-2023", ""},
+        {"SENTBEFORE 30-Dec-2023", "6"},
+        {"SENTSINCE 29-Dec-2023", "5 6"},
+        {"SENTSINCE 31-Dec-2023", "5"},
+    };
+    for (const auto& [keys, found] : searches)
+        EXPECT_EQ(client->Run("SEARCH " + keys),
+                  "* SEARCH" + (found.empty() ? "" : " " + found) + "\r\nT OK SEARCH completed\r\n")
+            << keys;
     client->Run("COPY 1 Work");
     client->Run("MOVE 5:6 Work");
     client->Run("SELECT Work");
