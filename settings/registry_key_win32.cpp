@@ -18,10 +18,6 @@ struct RegistryKey::Impl {
 RegistryKey::RegistryKey() = default;
 RegistryKey::~RegistryKey() = default;
 
-const char* RegistryKey::RootName(Root root) {
-    return root == Root::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
-}
-
 bool RegistryKey::Create(Root root, const vx::Str& path) {
     Close();
     HKEY parent = root == Root::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
