@@ -42,6 +42,9 @@ public:
     void SetHeader(const vx::Str& name, const vx::Str& value);
     void RemoveHeader(const vx::Str& name);
     bool HasHeader(const vx::Str& name) const;
+    // Whether requests to this server carry credentials now: a challenge was
+    // answered (and is answered unasked since), or the caller set them.
+    bool SendsCredentials() const { return serverAuth.Known() || HasHeader("Authorization"); }
 
     // Closes the connection; the next request opens a new one. Headers,
     // cookies and remembered credentials stay.

@@ -15,7 +15,9 @@ constexpr uint32_t kDotPauseMs = 5000;
 
 // A line that goes out whole at once needs no thread of its own.
 StatusLineWriter::StatusLineWriter(vxw::LineChannel& channel)
-    : channel(channel), control(vxw::SessionControl::Current()) {
+    : channel(channel),
+      control(vxw::SessionControl::Current()),
+      settings(Config::Instance().GetValues()) {
     if (Config::Instance().OperaCompat()) {
         channel.Reply(kStatusText + "\r\n");
         return;
@@ -47,6 +49,8 @@ void StatusLineWriter::Finish() {
 uint32_t StatusLineWriter::MessageFollowsWorker(void* self) {
     vxw::InstallThreadHandlers();
     auto* writer = static_cast<StatusLineWriter*>(self);
+    // The settings the session runs under, not a reload's meanwhile.
+    Config::Pin pin(writer->settings);
     // A send that fails because the listener aborted the session is the
     // abort's doing, as for the session itself.
     vx::CatchAtBoundary(

@@ -15,6 +15,7 @@
 #include "core/thread.h"
 #include "net/session_control.h"
 #include "session/line_channel.h"
+#include "settings/config.h"
 
 class StatusLineWriter {
 public:
@@ -36,6 +37,7 @@ private:
 
     vxw::LineChannel& channel;
     vxw::SessionControl* control;  // the session's, taken on its own thread
+    const Config::Values settings;  // the session's, for the writer's thread too
     std::atomic<int32_t> downloadDone{0};
     std::atomic<bool> withdrawn{false};
     bool sentNothing = false;  // the writer withdrew the line whole

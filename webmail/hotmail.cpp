@@ -171,7 +171,7 @@ bool Hotmail::OpenAccount(const vx::Str& user, const vx::Str& pass) {
     MakeRequest(serverUrl, "PROPFIND", "0", "", {request_bodies::Login()}, true);
     // A 403 to credentials sent is a refusal too (an account the service
     // bars); without them, a proxy's 403 says nothing of the account.
-    if (lastStatus == 403 && http.HasHeader("Authorization")) {
+    if (lastStatus == 403 && http.SendsCredentials()) {
         Log("Hotmail::Login - The service refused the account - " +
             FailureLog::AnswerText(lastHeaders, lastBody));
         return false;

@@ -365,6 +365,7 @@ TEST_F(ImapSessionTest, ALoggedInClientOutlivesTheTimeoutUntilTheAutologout) {
     vxw::Sleep(1600);
     EXPECT_EQ(client->Run("NOOP"), "T OK NOOP completed\r\n");
     // Before a login the Timeout stays.
+    EXPECT_EQ(stranger.ReadLine(), "* BYE Timed out waiting for the client\r\n");
     EXPECT_TRUE(stranger.ClosedByServer());
     vxw::Sleep(2000);
     EXPECT_EQ(client->Run("NOOP"), "T OK NOOP completed\r\n");

@@ -372,8 +372,9 @@ TEST_F(PopSessionTest, ServiceFailuresAreTemporaryAndKeepWhatWasNotMoved) {
         // Before a byte of the status line went out, the client hears -ERR.
         LogWatch log;
         service.FailNext(Operation::GetMessage, "Hotmail::GetMessage - gone");
-        auto client = LoggedIn();
+        // A session keeps the settings it started with.
         ChangeSettings([](Config::Values& v) { v.operaCompat = false; });
+        auto client = LoggedIn();
         EXPECT_EQ(client->Command("RETR 1"), unavailable);
         EXPECT_TRUE(client->ClosedByServer());
         EXPECT_TRUE(log.WaitFor(kSessionCatch + "Hotmail::GetMessage - gone"));
