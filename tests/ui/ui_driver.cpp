@@ -215,6 +215,10 @@ void Run(const Args& a) {
 
 }  // namespace
 
+// Not 1: Wine itself ends with 1 when a start fails before the driver ran,
+// and the test tells the two apart to know whether a command may be repeated.
+constexpr int kDriverFailed = 2;
+
 int main(int argc, char** argv) {
     std::vector<Args> commands(1);
     for (int i = 1; i < argc; ++i) {
@@ -230,10 +234,10 @@ int main(int argc, char** argv) {
             Run(command);
         } catch (const Failure& failure) {
             std::fprintf(stderr, "ui_driver: %s\n", failure.text.c_str());
-            return 1;
+            return kDriverFailed;
         } catch (const std::out_of_range&) {
             std::fprintf(stderr, "ui_driver: %s needs more arguments\n", command[0].c_str());
-            return 1;
+            return kDriverFailed;
         }
     }
     std::fflush(stdout);
