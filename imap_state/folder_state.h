@@ -47,8 +47,10 @@ public:
     // Loads path; a missing file starts the folder, a damaged one starts it
     // again with a UIDVALIDITY above the damaged one's (where it is legible)
     // and a log line naming account, folder and the damage. folderUrl is
-    // checked against the file, so a file never serves another folder.
-    ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now, vx::Str account = "");
+    // checked against the file, so a file never serves another folder. A
+    // folder that starts gets a UIDVALIDITY above uidValidityFloor as well.
+    ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now, vx::Str account = "",
+                    uint32_t uidValidityFloor = 0);
 
     uint32_t UidValidity() const;
     uint32_t UidNext() const;
@@ -100,6 +102,15 @@ public:
     // vx::Exception when it cannot be written.
     void Save();
 
+    // The folder moved at the service (a RENAME): its file goes to newPath,
+    // and every message URL below the old folder URL now lies below newUrl,
+    // so each message keeps its UID and flags. Throws vx::Exception when the
+    // new file cannot be written (the old one then stays).
+    void MoveTo(vx::Str newPath, vx::Str newUrl);
+    // The folder is gone at the service: the file is removed, and nothing
+    // is written any more by sessions that still hold this state.
+    void Drop();
+
 private:
     struct Expected {
         vx::Str name;
@@ -109,7 +120,7 @@ private:
         bool loaded = false;  // from the file: a move the last run may have cut
     };
 
-    void Load(int64_t now, const vx::Str& account);
+    void Load(int64_t now, const vx::Str& account, uint32_t floor);
     // nullptr when text is a whole state of this folder, else what is wrong.
     const char* Parse(const vx::Str& text);
     const char* ParseMessage(std::string_view line, bool withArrival);
@@ -130,8 +141,9 @@ private:
         uint64_t added = 0;  // the generation that added it
     };
 
-    const vx::Str path;
-    const vx::Str folderUrl;
+    vx::Str path;       // under lock; changed by MoveTo
+    vx::Str folderUrl;  // the same
+    bool dropped = false;
     mutable std::mutex lock;
     std::mutex saveLock;
     uint32_t uidValidity = 0;

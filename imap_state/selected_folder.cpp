@@ -124,6 +124,14 @@ void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& 
     state->Save();
 }
 
+void ImapSelectedFolder::MoveTo(const ImapMailbox& box) {
+    const vx::Str from = mailbox.folder.url;
+    for (ImapViewMessage& view : messages)
+        if (view.listed.href.compare(0, from.size(), from) == 0)
+            view.listed.href = box.folder.url + view.listed.href.substr(from.size());
+    mailbox = box;
+}
+
 size_t ImapSelectedFolder::RecentCount() const {
     return static_cast<size_t>(std::count_if(messages.begin(), messages.end(),
                                              [](const ImapViewMessage& m) { return m.recent; }));

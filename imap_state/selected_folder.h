@@ -37,6 +37,9 @@ public:
     void Refresh(WebmailAccount& account, int64_t now, vx::Str& responses);
 
     const ImapMailbox& Mailbox() const { return mailbox; }
+    // The folder moved at the service (a RENAME): the view follows it, so
+    // its messages stay what they were.
+    void MoveTo(const ImapMailbox& box);
     bool ReadOnly() const { return readOnly; }
     ImapFolderState& State() { return *state; }
     std::shared_ptr<ImapFolderState> SharedState() const { return state; }
