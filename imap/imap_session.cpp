@@ -56,9 +56,9 @@ const ImapSession::CommandEntry ImapSession::kCommands[] = {
     {"STATUS", &ImapSession::CmdStatus, kAuthed, false},
     {"SUBSCRIBE", &ImapSession::CmdSubscribe, kAuthed, false},
     {"UNSUBSCRIBE", &ImapSession::CmdSubscribe, kAuthed, false},
-    {"CREATE", &ImapSession::CmdMailboxChange, kAuthed, false},
-    {"DELETE", &ImapSession::CmdMailboxChange, kAuthed, false},
-    {"RENAME", &ImapSession::CmdMailboxChange, kAuthed, false},
+    {"CREATE", &ImapSession::CmdCreate, kAuthed, false},
+    {"DELETE", &ImapSession::CmdDelete, kAuthed, false},
+    {"RENAME", &ImapSession::CmdRename, kAuthed, false},
     {"APPEND", &ImapSession::CmdAppend, kAuthed, false},
     {"IDLE", &ImapSession::CmdIdle, kAuthed, false},
     {"CHECK", &ImapSession::CmdCheck, kSelected, false},
@@ -75,8 +75,9 @@ const ImapSession::CommandEntry ImapSession::kCommands[] = {
 
 vx::Str ImapSession::Capabilities(bool authenticated) {
     vx::Str words =
-        "IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
-        "SPECIAL-USE CHILDREN";
+        "IMAP4rev1 LITERAL+ SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
+        "SPECIAL-USE CHILDREN LIST-EXTENDED APPENDLIMIT=" +
+        std::to_string(vxw::kMaxMessageSize);
     if (!authenticated) words += " AUTH=PLAIN";
     return words;
 }

@@ -254,6 +254,8 @@ TEST_F(ImapChangesTest, MoveAndCopyGiveTheNewUidsAndKeepTheFlags) {
     auto client = LoggedIn();
     client->Run("SELECT INBOX");
     client->Run("STORE 2 +FLAGS (\\Flagged $Later)");
+    // Without COPY and PUT at the service.
+    service.OfferPut(false);
     EXPECT_EQ(client->Run("COPY 1 Work"),
               "T NO [CANNOT] The web mail service cannot copy messages; MOVE works\r\n");
     EXPECT_EQ(client->Run("MOVE 1 Nowhere"), "T NO [TRYCREATE] No such mailbox\r\n");
