@@ -286,9 +286,12 @@ uint32_t ImapFolderState::UidNext() const {
     return uidNext;
 }
 
-uint64_t ImapFolderState::Generation() const {
+uint64_t ImapFolderState::Generation() {
     std::lock_guard<std::mutex> guard(lock);
-    return generation;
+    // Two listings asked for at one generation could not be told apart: the
+    // one asked for before a message arrived would forget what the other
+    // added for it.
+    return generation++;
 }
 
 uint32_t ImapFolderState::AddLocked(const vx::Str& href, int64_t now) {
@@ -416,12 +419,15 @@ int64_t ImapFolderState::Arrived(uint32_t uid) const {
     return found == messages.end() ? 0 : found->second.arrived;
 }
 
-void ImapFolderState::SetArrived(uint32_t uid, int64_t arrived) {
+int64_t ImapFolderState::SetArrived(uint32_t uid, int64_t arrived) {
     std::lock_guard<std::mutex> guard(lock);
     auto found = messages.find(uid);
-    if (found == messages.end() || found->second.arrived == arrived) return;
-    found->second.arrived = arrived;
-    dirty = true;
+    if (found == messages.end()) return 0;
+    if (found->second.arrived == 0 && arrived != 0) {
+        found->second.arrived = arrived;
+        dirty = true;
+    }
+    return found->second.arrived;
 }
 
 void ImapFolderState::Remove(uint32_t uid) {

@@ -54,8 +54,10 @@ public:
 
     uint32_t UidValidity() const;
     uint32_t UidNext() const;
-    // Changes made since the listing started must survive a Sync with it.
-    uint64_t Generation() const;
+    // Taken when a listing is asked for: changes made since then, and
+    // messages another listing asked for later added, survive a Sync with
+    // it. Each call gives a number of its own.
+    uint64_t Generation();
 
     // Takes a listing of the folder (message URLs in the service's order)
     // that was requested at generation: known messages keep their UID, new
@@ -79,7 +81,10 @@ public:
     void ForgetExpected(const vx::Str& href);
     // The INTERNALDATE of uid once it is known; 0 before.
     int64_t Arrived(uint32_t uid) const;
-    void SetArrived(uint32_t uid, int64_t arrived);
+    // Keeps arrived as uid's INTERNALDATE unless one is known already (a
+    // session that worked one out may find another session was quicker);
+    // returns the one in effect, 0 for a message the folder does not hold.
+    int64_t SetArrived(uint32_t uid, int64_t arrived);
     // A message removed from the folder by the gateway itself.
     void Remove(uint32_t uid);
 

@@ -68,12 +68,14 @@ ImapViewMessage ImapSelectedFolder::MakeView(const ImapFolderMessage& stored,
     view.uid = stored.uid;
     view.listed = std::move(listed);
     view.firstSeen = stored.firstSeen;
+    view.arrived = stored.arrived;
     view.recent = stored.uid >= recentFrom;
     return view;
 }
 
 void ImapSelectedFolder::Load(WebmailAccount& account, int64_t now) {
     Listing listing = ListAndSync(account, now);
+    announcedKeywords = state->Keywords().size();
     uint32_t recentFrom = state->RecentFrom(!readOnly);
     messages.clear();
     messages.reserve(listing.stored.size());
@@ -103,7 +105,9 @@ void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& 
     }
     for (size_t i = 0; i < messages.size(); ++i) {
         ImapViewMessage& view = messages[i];
-        view.listed = std::move(listed[byUid[view.uid]->listed]);
+        const ImapFolderMessage& stored = *byUid[view.uid];
+        view.listed = std::move(listed[stored.listed]);
+        if (stored.arrived != 0) view.arrived = stored.arrived;
         uint64_t keywords = 0;
         uint8_t flags = Flags(i, keywords);
         if (flags != view.shownFlags || keywords != view.shownKeywords)
@@ -204,6 +208,13 @@ void ImapSelectedFolder::Remove(size_t index) {
 
 vx::Str ImapSelectedFolder::FlagsResponse() const {
     return "* FLAGS (" + Join(kAllSystemFlags, state->Keywords()) + ")\r\n";
+}
+
+vx::Str ImapSelectedFolder::NewKeywordsResponse() {
+    const size_t keywords = state->Keywords().size();
+    if (keywords == announcedKeywords) return vx::Str();
+    announcedKeywords = keywords;
+    return FlagsResponse() + (readOnly ? vx::Str() : PermanentFlagsResponse());
 }
 
 vx::Str ImapSelectedFolder::PermanentFlagsResponse() const {

@@ -19,6 +19,9 @@ struct ImapViewMessage {
     uint32_t uid = 0;
     ListedMessage listed;  // href, size, read state, header properties
     int64_t firstSeen = 0;
+    // Its arrival as the state knew it at the last listing, for a message
+    // another session removes before this one learns of it.
+    int64_t arrived = 0;
     bool recent = false;
     // The flags the client was last told, to report changes made elsewhere.
     uint8_t shownFlags = 0;
@@ -74,6 +77,10 @@ public:
     // The FLAGS and PERMANENTFLAGS lists of the mailbox.
     vx::Str FlagsResponse() const;
     vx::Str PermanentFlagsResponse() const;
+    // Both again when keywords were added to the folder (by this session or
+    // another) since the client was last told: a client meets no keyword
+    // in a FETCH that its FLAGS did not name (RFC 3501 7.2.6). "" otherwise.
+    vx::Str NewKeywordsResponse();
 
 private:
     // A listing of the folder, taken by the state: the messages as listed,
@@ -89,6 +96,7 @@ private:
 
     ImapMailbox mailbox;
     bool readOnly;
+    size_t announcedKeywords = 0;  // keywords of the folder the client was told of
     std::shared_ptr<ImapFolderState> state;
     std::vector<ImapViewMessage> messages;
 };
