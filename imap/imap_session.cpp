@@ -245,5 +245,10 @@ std::vector<size_t> ImapSession::SelectMessages(const Request& request, size_t i
 void ImapSession::RefreshSelected() {
     vx::Str responses;
     selected->Refresh(*account, std::time(nullptr), responses);
+    AnnounceKeywords();
     WriteResponses(responses);
+}
+
+void ImapSession::AnnounceKeywords() {
+    if (selected) WriteResponses(selected->NewKeywordsResponse());
 }

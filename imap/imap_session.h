@@ -202,6 +202,9 @@ private:
     std::vector<size_t> SelectMessages(const Request& request, size_t index);
     // A refresh of the selected folder, reported to the client.
     void RefreshSelected();
+    // FLAGS again for keywords added to the selected folder since the
+    // client was last told, before a response shows one.
+    void AnnounceKeywords();
 
     vxw::LineChannel channel;
     ImapResponseWriter out;

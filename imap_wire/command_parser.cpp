@@ -23,6 +23,7 @@ public:
     void Skip() { ++at; }
     std::string_view Rest() const { return line.substr(at); }
     void Advance(size_t count) { at += count; }
+    void Back(size_t count) { at -= count; }
 
     // After a literal announcement ended the line: its bytes, and the cursor
     // moves to the line that follows it.
@@ -125,6 +126,8 @@ private:
     }
 
     // An atom; a "[" in it opens a stretch that runs to the matching "]".
+    // Without one the "[" is an atom character like any other (a mailbox
+    // name may hold it) and the atom ends where a plain one does.
     bool ParseAtom(ImapArg& arg) {
         arg.kind = ImapArg::Kind::Atom;
         int brackets = 0;
@@ -151,7 +154,12 @@ private:
             arg.text += c;
             cursor.Skip();
         }
-        if (brackets > 0) return Fail("Missing ']'");
+        if (brackets > 0) {
+            size_t plain = 0;
+            while (plain < arg.text.size() && !IsDelimiter(arg.text[plain])) ++plain;
+            cursor.Back(arg.text.size() - plain);
+            arg.text.resize(plain);
+        }
         if (arg.text.empty()) return Fail("Invalid characters in an atom");
         return true;
     }

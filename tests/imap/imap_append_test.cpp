@@ -100,6 +100,32 @@ TEST_F(ImapAppendTest, AnAppendToTheSelectedMailboxIsReportedBeforeItsOk) {
               "T OK FETCH completed\r\n");
 }
 
+// A session that has not yet learnt that another one moved a message away
+// still sees the date it was appended with.
+TEST_F(ImapAppendTest, TheDateGivenLastsForASessionThatStillShowsTheMessage) {
+    auto watcher = LoggedIn();
+    watcher->Run("SELECT Work");
+    Append("Work \" 5-Mar-2024 10:00:00 +0000\"", kNote);
+    watcher->Run("NOOP");
+    client->Run("SELECT Work");
+    EXPECT_EQ(client->Run("MOVE 1 INBOX").substr(0, 6), "* OK [");
+    EXPECT_EQ(watcher->RunRaw("FETCH 1 INTERNALDATE"),
+              "* 1 FETCH (INTERNALDATE \" 5-Mar-2024 10:00:00 +0000\")\r\nT OK FETCH completed\r\n");
+}
+
+// RFC 2180 4.2.1: a STORE on a message another session or the web mail site
+// removed meanwhile changes nothing and is no failure (imaptest counts a NO
+// as one); the next look reports the message expunged.
+TEST_F(ImapAppendTest, AStoreOnAMessageGoneAtTheServiceIsNoFailure) {
+    client->Run("SELECT INBOX");
+    auto elsewhere = service.Factory()();
+    ASSERT_TRUE(elsewhere->Login("alice", "secret"));
+    elsewhere->SendMessageToTrash(In("inbox")[0].href);
+    EXPECT_EQ(client->Run("STORE 1:2 +FLAGS (\\Seen)"),
+              "* 2 FETCH (FLAGS (\\Seen \\Recent))\r\nT OK STORE completed\r\n");
+    EXPECT_EQ(client->Run("NOOP"), "* 1 EXPUNGE\r\nT OK NOOP completed\r\n");
+}
+
 TEST_F(ImapAppendTest, BadAppendsAreRefusedAndLeaveNothing) {
     const std::pair<std::string, std::string> cases[] = {
         {"Work (\\Recent)", "T BAD Flag that cannot be stored: \\Recent\r\n"},
@@ -146,6 +172,8 @@ TEST_F(ImapAppendTest, AMessageWhoseReadStateTheServiceRefusesIsTakenBack) {
 // flags, keywords and arrival; the original stays unread.
 TEST_F(ImapAppendTest, CopyWithoutCopyAtTheServiceGoesByGetAndPut) {
     service.MarkReadOnDownload(true);
+    auto watcher = LoggedIn();
+    watcher->Run("EXAMINE Work");
     client->Run("SELECT INBOX");
     client->Run("STORE 1 +FLAGS (\\Seen \\Answered $Done)");
     std::string dates = client->Run("FETCH 1:2 INTERNALDATE");
@@ -163,6 +191,10 @@ TEST_F(ImapAppendTest, CopyWithoutCopyAtTheServiceGoesByGetAndPut) {
               "* 1 FETCH (FLAGS (\\Answered \\Seen \\Recent $Done))\r\n"
               "* 2 FETCH (FLAGS (\\Recent))\r\nT OK FETCH completed\r\n");
     EXPECT_EQ(service.Count(Operation::CopyMessage), 1);
+    // Another session learns of the copies, and of their keyword first.
+    EXPECT_EQ(watcher->Run("NOOP"),
+              "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft $Done)\r\n"
+              "* 2 EXISTS\r\n* 0 RECENT\r\nT OK NOOP completed\r\n");
 }
 
 TEST_F(ImapAppendTest, ACopyByPutThatFailsHalfWayIsTakenBack) {

@@ -45,7 +45,11 @@ TEST_F(ImapChangesTest, StoreChangesFlagsAndKeywordsThatLastAcrossSessions) {
     {
         auto client = LoggedIn();
         client->Run("SELECT INBOX");
+        // A new keyword is announced before a response shows it.
         EXPECT_EQ(client->Run("STORE 1:2 +FLAGS (\\Flagged $Work)"),
+                  "* FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft $Work)\r\n"
+                  "* OK [PERMANENTFLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft $Work \\*)] "
+                  "Flags permitted\r\n"
                   "* 1 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\n"
                   "* 2 FETCH (FLAGS (\\Flagged \\Recent $Work))\r\nT OK STORE completed\r\n");
         EXPECT_EQ(client->Run("UID STORE 2 -FLAGS.SILENT (\\Flagged)"),
@@ -192,8 +196,9 @@ TEST_F(ImapChangesTest, AFailedMoveStopsTheExpungeAndOnlyWhatMovedIsReported) {
 }
 
 // Two sessions expunging one message: the second finds it gone at the
-// service, which is what it asked for. A message gone before a FETCH or
-// STORE gets NO [EXPUNGEISSUED], and the next look reports it expunged.
+// service, which is what it asked for. A message gone before a FETCH gets
+// NO [EXPUNGEISSUED] (a STORE changes nothing of it, and succeeds), and the
+// next look reports it expunged.
 TEST_F(ImapChangesTest, AMessageTheServiceNoLongerHasIsExpungedNotAFailure) {
     auto first = LoggedIn();
     auto second = LoggedIn();
