@@ -51,18 +51,6 @@ private:
 
 }  // namespace
 
-// One COPY or MOVE: what to carry, how, and what came of it.
-struct ImapSession::Transfer {
-    bool move = false;
-    bool byPut = false;  // a copy made by GET and PUT
-    std::vector<size_t> indexes;
-    std::vector<uint32_t> from, to;  // UIDs of what arrived, here and there
-    std::vector<size_t> moved;       // indexes of the messages moved away
-    std::vector<vx::Str> copies;     // URLs of the copies made
-    vx::Str failure;                 // the reply text of what stopped it
-    bool lacksCopy = false;          // the service has no COPY; nothing was done
-};
-
 void ImapSession::CmdCopy(Request& request) {
     RequireArgs(request, 2);
     Transfer transfer;
@@ -72,11 +60,13 @@ void ImapSession::CmdCopy(Request& request) {
     if (!target.Selectable()) throw ImapFailure::No("[TRYCREATE] That name is no folder");
     if (transfer.move && selected->ReadOnly())
         throw ImapFailure::No("[READ-ONLY] The mailbox is read-only");
-    if (transfer.move && target.folder.url == selected->Mailbox().folder.url)
-        throw ImapFailure::No("[CANNOT] The messages are in that mailbox already");
+    const bool within = target.folder.url == selected->Mailbox().folder.url;
     const vx::Str done = vx::Str(request.uid ? "UID " : "") + request.name + " completed";
     if (transfer.indexes.empty()) return Tagged(request.tag, "OK", done);
-    TransferMessages(transfer, target);
+    if (transfer.move && within)
+        MoveWithin(transfer, target);
+    else
+        TransferMessages(transfer, target);
     if (transfer.lacksCopy) {
         if (serviceLacksPut) throw ImapFailure::No(kCannotCopy);
         transfer.lacksCopy = false;
@@ -98,8 +88,8 @@ void ImapSession::CmdCopy(Request& request) {
         selected->State().Save();
         copyUid.clear();
     }
+    if (within) RefreshSelected();
     if (!transfer.failure.empty()) throw ImapFailure::No(transfer.failure);
-    if (!transfer.move && target.folder.url == selected->Mailbox().folder.url) RefreshSelected();
     Tagged(request.tag, "OK", copyUid + done);
 }
 

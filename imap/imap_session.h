@@ -171,12 +171,26 @@ private:
     // copy that goes by PUT), else under the message's own name.
     void Carry(CarriedMessages& carried, size_t index, uint8_t dropFlags = 0,
                const vx::Str& href = vx::Str());
-    // COPY, MOVE: the messages carried to target one by one (cmd_copy.cpp).
-    struct Transfer;
+    // COPY, MOVE: the messages carried to target one by one (cmd_copy.cpp):
+    // what to carry, how, and what came of it.
+    struct Transfer {
+        bool move = false;
+        bool byPut = false;  // a copy made by GET and PUT
+        std::vector<size_t> indexes;
+        std::vector<uint32_t> from, to;  // UIDs of what arrived, here and there
+        std::vector<size_t> moved;       // indexes of the messages moved away
+        std::vector<vx::Str> copies;     // URLs of the copies made
+        vx::Str failure;                 // the reply text of what stopped it
+        bool lacksCopy = false;          // the service has no COPY; nothing was done
+    };
     void TransferMessages(Transfer& transfer, const ImapMailbox& target);
     // A copy where the service has no COPY: GET into a spool, PUT from it
     // to href; the source stays unread where it was.
     vx::Str CopyByPut(ImapViewMessage& view, const vx::Str& href);
+    // MOVE into the selected mailbox itself (cmd_move_within.cpp).
+    void MoveWithin(Transfer& transfer, const ImapMailbox& box);
+    // NO [CANNOT] unless the service deletes messages for good.
+    void RequireDeleteForGood(const ImapMailbox& box);
 
     // FETCH, for one message (cmd_fetch.cpp).
     struct FetchPiece;

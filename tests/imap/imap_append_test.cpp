@@ -216,6 +216,28 @@ TEST_F(ImapAppendTest, ACopyByPutThatFailsHalfWayIsTakenBack) {
     EXPECT_EQ(In("work").size(), 0u);
 }
 
+// RFC 6851: a MOVE into the mailbox itself gives each message a new UID.
+TEST_F(ImapAppendTest, AMoveWithinTheMailboxGivesNewUidsWhereTheServiceCanDelete) {
+    service.OfferCopyAndDelete(true);
+    client->Run("SELECT INBOX");
+    client->Run("STORE 2 +FLAGS.SILENT (\\Flagged)");
+    EXPECT_EQ(client->Run("MOVE 2 INBOX"),
+              "* OK [COPYUID V 2 3] Moved\r\n* 2 EXPUNGE\r\n* 2 EXISTS\r\n* 2 RECENT\r\n"
+              "T OK MOVE completed\r\n");
+    EXPECT_EQ(client->Run("FETCH 1:2 (UID FLAGS)"),
+              "* 1 FETCH (UID 1 FLAGS (\\Recent))\r\n* 2 FETCH (UID 3 FLAGS (\\Flagged \\Recent))"
+              "\r\nT OK FETCH completed\r\n");
+    ASSERT_EQ(In("inbox").size(), 2u);
+    EXPECT_EQ(In("inbox")[1].text, "Subject: two\r\n\r\nbody two\r\n");
+    // Where the service cannot delete, nothing is copied in vain.
+    service.OfferCopyAndDelete(false);
+    EXPECT_EQ(client->Run("MOVE 1 INBOX"),
+              "T NO [CANNOT] The web mail service cannot delete messages for good, so they "
+              "cannot move within their mailbox\r\n");
+    EXPECT_EQ(service.Count(Operation::PutMessage), 0);
+    EXPECT_EQ(In("inbox").size(), 2u);
+}
+
 // What the SMTP service submitted, the service filed in its sent folder: the
 // client's own sent copy answers with that message instead of a second one.
 TEST_F(ImapAppendTest, ASentCopyTheServiceKeepsAlreadyIsNotStoredTwice) {

@@ -265,7 +265,8 @@ TEST_F(ImapChangesTest, MoveAndCopyGiveTheNewUidsAndKeepTheFlags) {
               "T NO [CANNOT] The web mail service cannot copy messages; MOVE works\r\n");
     EXPECT_EQ(client->Run("MOVE 1 Nowhere"), "T NO [TRYCREATE] No such mailbox\r\n");
     EXPECT_EQ(client->Run("MOVE 1 INBOX"),
-              "T NO [CANNOT] The messages are in that mailbox already\r\n");
+              "T NO [CANNOT] The web mail service cannot delete messages for good, so they "
+              "cannot move within their mailbox\r\n");
     EXPECT_EQ(client->Run("UID MOVE 2:3 Work"),
               "* OK [COPYUID V 2:3 1:2] Moved\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n"
               "T OK UID MOVE completed\r\n");
