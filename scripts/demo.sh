@@ -59,9 +59,12 @@ trap stop EXIT
 trap 'exit 0' INT TERM
 
 say "starting the local HTTPMail service with its sample accounts"
-# The service prints its port on its first line of output.
+# The service prints its port on its first line of output. Every method is
+# on (PUT and the folder changes are by default; COPY and DELETE of messages
+# on request), as the README's IMAP section describes the gateway; it files a
+# copy of each submission in the sent folder, as the web mail service does.
 "$build/tools/httpmail/mirelink-httpmail" --port 0 --state-dir "$demo/service" --copy-to-sent \
-  >"$demo/service.port" 2>"$demo/service.log" &
+  --copy-and-delete >"$demo/service.port" 2>"$demo/service.log" &
 service=$!
 for _ in $(seq 100); do
   [ -s "$demo/service.port" ] && break
@@ -94,7 +97,7 @@ sed 's/^/  /' "$demo/gateway.out"
 imap=""
 if grep -q "^IMAP on " "$demo/gateway.out"; then
   imap="
-Read mail by IMAP:
+Read mail by IMAP (a mail client: IMAP server 127.0.0.1 port $imap_port, no TLS):
   curl -s imap://127.0.0.1:$imap_port/INBOX -u alice:wonderland -X 'FETCH 1:* (FLAGS)'"
 fi
 
