@@ -143,9 +143,12 @@ bool ImapSession::ReadCommand(ImapCommandText& text) {
         ImapLiteralMark mark = ImapParser::FindLiteralMark(text.lines.back());
         if (mark.kind == ImapLiteralMark::Kind::None || mark.kind == ImapLiteralMark::Kind::Bad)
             return true;
-        bool taken = !messageSpooled && IsMessageLiteral(text, word)
-                         ? TakeMessageLiteral(text, tag, mark)
-                         : TakeLiteral(text, tag, mark, total);
+        // Before a login a literal is a literal: no stranger gets to fill
+        // the spool.
+        bool message = !messageSpooled && state != State::NotAuthenticated &&
+                       IsMessageLiteral(text, word);
+        bool taken = message ? TakeMessageLiteral(text, tag, mark)
+                             : TakeLiteral(text, tag, mark, total);
         if (!taken) return false;
         if (secret) {
             text.lines.push_back(channel.ReadSecretLine());

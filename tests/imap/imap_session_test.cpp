@@ -72,6 +72,7 @@ TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) 
              "CAPABILITY completed\r\n"},
             {"noop", "T OK NOOP completed\r\n"},
             {"STARTTLS", "T BAD TLS is not offered\r\n"},
+            {"APPEND INBOX {65537}", "T NO [TOOBIG] Literal too large\r\n"},
             {"FROB", "T BAD Unknown command\r\n"},
             {"SELECT INBOX", "T BAD Log in first\r\n"},
             {"FETCH 1 FLAGS", "T BAD Log in first\r\n"},
