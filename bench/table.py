@@ -127,6 +127,10 @@ ROWS = [
      "ms", "imap_sweep_downloaded_ms", "a listing without them: one GET each", ("-", None)),
     ("IMAP: FETCH of a 200 MB message: peak resident memory added", "imap_big_fetch_peak_mib",
      "MiB", None, "", not_above(3, "MiB")),
+    ("IMAP: APPEND of a 20 MB message (a PUT at the service)", "imap_append_ms", "ms",
+     "imap_append_curl_ms", "curl PUT of it straight to the service", at_most(1.2)),
+    ("IMAP: APPEND of 20 MB: peak resident memory added", "imap_append_peak_mib", "MiB", None, "",
+     not_above(3, "MiB")),
     ("Start-up until both ports listen", "startup_ms", "ms", None, "", ("-", None)),
     ("Idle gateway: resident memory", "idle_rss_mib", "MiB", None, "", ("-", None)),
 ]
