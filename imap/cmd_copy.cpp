@@ -35,6 +35,14 @@ bool LacksCopy(const ServiceRefusal& refusal) {
     return refusal.Status() == 405 || refusal.Status() == 501;
 }
 
+// The reply to the service's refusal of one message's transfer.
+vx::Str RefusalText(const ServiceRefusal& refusal, bool move, bool byPut) {
+    if (MessageIsGone(refusal)) return kGone;
+    bool cannot = LacksCopy(refusal) || (byPut && OperationRefused(refusal));
+    if (!move && cannot) return kCannotCopy;
+    return "[UNAVAILABLE] " + refusal.Message();
+}
+
 // The sink of a download into the session's spool.
 class SpoolSink : public MessageSink {
 public:
@@ -105,34 +113,15 @@ void ImapSession::TransferMessages(Transfer& transfer, const ImapMailbox& target
     }
     targetState->Save();
     for (size_t k = 0; k < transfer.indexes.size() && transfer.failure.empty(); ++k) {
-        const size_t index = transfer.indexes[k];
-        ImapViewMessage& view = selected->At(index);
         try {
-            vx::Str href = transfer.move ? account->MoveMessage(view.listed.href, target.folder.url)
-                           : transfer.byPut
-                               ? CopyByPut(view, planned[k])
-                               : account->CopyMessage(view.listed.href, target.folder.url);
-            uint32_t uid = carried.Arrive(k, href, std::time(nullptr));
-            if (transfer.byPut) {
-                uint64_t keywords = 0;
-                KeepReadState(href, uid, selected->Flags(index, keywords), *targetState);
-            }
-            transfer.from.push_back(view.uid);
-            transfer.to.push_back(uid);
-            if (transfer.move) transfer.moved.push_back(index);
-            transfer.copies.push_back(href);
-            if (!transfer.move) copiedElsewhere.insert(view.listed.href);
+            TransferOne(transfer, k, target, planned[k], carried, *targetState);
         } catch (const ServiceRefusal& refusal) {
             if (!transfer.move && !transfer.byPut && k == 0 && LacksCopy(refusal)) {
                 transfer.lacksCopy = true;
                 return;
             }
             if (transfer.byPut && OperationRefused(refusal)) serviceLacksPut = true;
-            transfer.failure = MessageIsGone(refusal) ? vx::Str(kGone)
-                               : !transfer.move && (LacksCopy(refusal) ||
-                                                    (transfer.byPut && OperationRefused(refusal)))
-                                   ? vx::Str(kCannotCopy)
-                                   : "[UNAVAILABLE] " + refusal.Message();
+            transfer.failure = RefusalText(refusal, transfer.move, transfer.byPut);
         } catch (const vx::Exception& error) {
             transfer.failure = "[UNAVAILABLE] " + error.Message();
         }
@@ -151,6 +140,26 @@ void ImapSession::TransferMessages(Transfer& transfer, const ImapMailbox& target
     }
     carried.ForgetTheRest();
     targetState->Save();
+}
+
+void ImapSession::TransferOne(Transfer& transfer, size_t k, const ImapMailbox& target,
+                              const vx::Str& planned, CarriedMessages& carried,
+                              ImapFolderState& targetState) {
+    const size_t index = transfer.indexes[k];
+    ImapViewMessage& view = selected->At(index);
+    vx::Str href = transfer.move    ? account->MoveMessage(view.listed.href, target.folder.url)
+                   : transfer.byPut ? CopyByPut(view, planned)
+                                    : account->CopyMessage(view.listed.href, target.folder.url);
+    uint32_t uid = carried.Arrive(k, href, std::time(nullptr));
+    if (transfer.byPut) {
+        uint64_t keywords = 0;
+        KeepReadState(href, uid, selected->Flags(index, keywords), targetState);
+    }
+    transfer.from.push_back(view.uid);
+    transfer.to.push_back(uid);
+    if (transfer.move) transfer.moved.push_back(index);
+    transfer.copies.push_back(href);
+    if (!transfer.move) copiedElsewhere.insert(view.listed.href);
 }
 
 vx::Str ImapSession::CopyByPut(ImapViewMessage& view, const vx::Str& href) {

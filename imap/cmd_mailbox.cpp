@@ -142,9 +142,7 @@ void ImapSession::CmdRename(Request& request) {
     for (const auto& [box, target] : moves) {
         const ImapMailbox* moved = now.Find(Mutf7::Encode(target));
         if (moved == nullptr || !moved->Selectable()) {
-            Log("ImapSession::RENAME - The service did not list the moved folder under its name "
-                "- " +
-                target);
+            Log("ImapSession::RENAME - The service did not list the moved folder - " + target);
             continue;
         }
         context.store->MoveFolder(user, box.folder.url, moved->folder.url);
@@ -158,27 +156,29 @@ void ImapSession::MoveFolders(const std::vector<std::pair<ImapMailbox, vx::Str>>
     for (size_t k = 0; k < moves.size(); ++k) {
         try {
             account->RenameFolder(moves[k].first.folder.url, moves[k].second);
+        } catch (const ServiceRefusal& refusal) {
+            MoveBack(moves, k);
+            AnswerRefusal(refusal, "RENAME");
+            throw;
         } catch (const vx::Exception&) {
-            // Those moved go back, found under their new names.
-            for (size_t back = k; back-- > 0;) {
-                try {
-                    const ImapMailbox* moved =
-                        Mailboxes(true).Find(Mutf7::Encode(moves[back].second));
-                    if (moved != nullptr)
-                        account->RenameFolder(moved->folder.url,
-                                              moves[back].first.folder.displayName);
-                } catch (const vx::Exception& failure) {
-                    Log("ImapSession::RENAME - A folder could not be moved back - " +
-                        moves[back].second + " - " + failure.Message());
-                }
-            }
-            mailboxes.reset();
-            try {
-                throw;
-            } catch (const ServiceRefusal& refusal) {
-                AnswerRefusal(refusal, "RENAME");
-                throw;
-            }
+            MoveBack(moves, k);
+            throw;
         }
     }
+}
+
+// The first count moves undone, each folder found under its new name.
+void ImapSession::MoveBack(const std::vector<std::pair<ImapMailbox, vx::Str>>& moves,
+                           size_t count) {
+    for (size_t back = count; back-- > 0;) {
+        try {
+            const ImapMailbox* moved = Mailboxes(true).Find(Mutf7::Encode(moves[back].second));
+            if (moved != nullptr)
+                account->RenameFolder(moved->folder.url, moves[back].first.folder.displayName);
+        } catch (const vx::Exception& failure) {
+            Log("ImapSession::RENAME - A folder could not be moved back - " + moves[back].second +
+                " - " + failure.Message());
+        }
+    }
+    mailboxes.reset();
 }

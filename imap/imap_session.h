@@ -137,6 +137,7 @@ private:
     std::vector<ImapMailbox> FoldersAtAndBelow(const ImapMailbox& box);
     // Each folder to its new display name; all or none.
     void MoveFolders(const std::vector<std::pair<ImapMailbox, vx::Str>>& moves);
+    void MoveBack(const std::vector<std::pair<ImapMailbox, vx::Str>>& moves, size_t count);
     // APPEND (cmd_append.cpp).
     void CmdAppend(Request& request);
     struct AppendArgs {
@@ -184,6 +185,10 @@ private:
         bool lacksCopy = false;          // the service has no COPY; nothing was done
     };
     void TransferMessages(Transfer& transfer, const ImapMailbox& target);
+    // Message k of the transfer to target, at planned where it goes by PUT.
+    void TransferOne(Transfer& transfer, size_t k, const ImapMailbox& target,
+                     const vx::Str& planned, CarriedMessages& carried,
+                     ImapFolderState& targetState);
     // A copy where the service has no COPY: GET into a spool, PUT from it
     // to href; the source stays unread where it was.
     vx::Str CopyByPut(ImapViewMessage& view, const vx::Str& href);
