@@ -75,6 +75,7 @@ void ImapSession::CmdFetch(Request& request) {
     vx::Str error;
     if (!ImapFetchItems::Parse(request.args[1], request.uid, items, error))
         throw ImapFailure::Bad(error);
+    AnnounceKeywords();
     for (size_t index : indexes) FetchOne(index, items);
     Tagged(request.tag, "OK", request.uid ? "UID FETCH completed" : "FETCH completed");
 }
@@ -209,13 +210,16 @@ void ImapSession::KeepUnread(ImapViewMessage& view, uint64_t downloadsBefore) {
 int64_t ImapSession::ArrivalTime(const ImapViewMessage& view) {
     int64_t arrived = selected->State().Arrived(view.uid);
     if (arrived != 0) return arrived;
+    // Removed by another session meanwhile: as it was when last listed.
+    if (view.arrived != 0) return view.arrived;
     if (view.listed.received.empty() || !ImapDate::ParseIsoDate(view.listed.received, arrived)) {
         const vx::Str& header = messages.Structure(*account, view.listed.href, true).root.header;
         if (!ImapDate::ArrivalFromHeader(header, arrived)) arrived = view.firstSeen;
     }
     if (arrived == 0) arrived = 1;  // 0 stands for unknown
-    selected->State().SetArrived(view.uid, arrived);
-    return arrived;
+    // Another session may have known it meanwhile (a message just put here).
+    int64_t kept = selected->State().SetArrived(view.uid, arrived);
+    return kept != 0 ? kept : arrived;
 }
 
 uint64_t ImapSession::MessageSize(const ImapViewMessage& view) {

@@ -64,7 +64,7 @@ void ImapSession::CmdStore(Request& request) {
 
     // A keyword new to the folder is announced first (RFC 3501 7.2.6), so
     // that no FETCH shows a flag the client was not told of.
-    WriteResponses(selected->KeywordNews());
+    AnnounceKeywords();
     for (size_t index : indexes) {
         uint64_t oldKeywords = 0;
         uint8_t oldFlags = selected->Flags(index, oldKeywords);
@@ -74,7 +74,14 @@ void ImapSession::CmdStore(Request& request) {
         uint64_t newKeywords = change == Change::Replace ? keywords
                                : change == Change::Add   ? oldKeywords | keywords
                                                          : oldKeywords & ~keywords;
-        selected->SetFlags(index, newFlags, newKeywords, *account);
+        try {
+            selected->SetFlags(index, newFlags, newKeywords, *account);
+        } catch (const ServiceRefusal& refusal) {
+            // Expunged meanwhile by another session or at the service: its
+            // flags are gone with it (RFC 2180 4.2.1), the next look reports it.
+            if (!MessageIsGone(refusal)) throw;
+            continue;
+        }
         if (silent) continue;
         vx::Str line = "* " + std::to_string(index + 1) + " FETCH (";
         if (request.uid) line += "UID " + std::to_string(selected->At(index).uid) + " ";

@@ -57,9 +57,9 @@ const ImapSession::CommandEntry ImapSession::kCommands[] = {
     {"STATUS", &ImapSession::CmdStatus, kAuthed, false},
     {"SUBSCRIBE", &ImapSession::CmdSubscribe, kAuthed, false},
     {"UNSUBSCRIBE", &ImapSession::CmdSubscribe, kAuthed, false},
-    {"CREATE", &ImapSession::CmdMailboxChange, kAuthed, false},
-    {"DELETE", &ImapSession::CmdMailboxChange, kAuthed, false},
-    {"RENAME", &ImapSession::CmdMailboxChange, kAuthed, false},
+    {"CREATE", &ImapSession::CmdCreate, kAuthed, false},
+    {"DELETE", &ImapSession::CmdDelete, kAuthed, false},
+    {"RENAME", &ImapSession::CmdRename, kAuthed, false},
     {"APPEND", &ImapSession::CmdAppend, kAuthed, false},
     {"IDLE", &ImapSession::CmdIdle, kAuthed, false},
     {"CHECK", &ImapSession::CmdCheck, kSelected, false},
@@ -76,8 +76,9 @@ const ImapSession::CommandEntry ImapSession::kCommands[] = {
 
 vx::Str ImapSession::Capabilities(bool authenticated) {
     vx::Str words =
-        "IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
-        "SPECIAL-USE CHILDREN";
+        "IMAP4rev1 LITERAL+ SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
+        "SPECIAL-USE CHILDREN LIST-EXTENDED APPENDLIMIT=" +
+        std::to_string(vxw::kMaxMessageSize);
     if (!authenticated) words += " AUTH=PLAIN";
     return words;
 }
@@ -252,4 +253,8 @@ void ImapSession::RefreshSelected() {
     vx::Str responses;
     selected->Refresh(*account, std::time(nullptr), responses);
     WriteResponses(responses);
+}
+
+void ImapSession::AnnounceKeywords() {
+    if (selected) WriteResponses(selected->KeywordNews());
 }

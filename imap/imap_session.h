@@ -12,6 +12,7 @@
 // of the connection, or of the service in the middle of a literal the client
 // was promised, ends the session.
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -28,6 +29,7 @@
 #include "imap_wire/fetch_items.h"
 #include "net/socket.h"
 #include "session/line_channel.h"
+#include "session/message_spool.h"
 #include "webmail/account.h"
 
 // Whether the service's refusal says the message is no longer there.
@@ -70,8 +72,16 @@ private:
     // Reading.
     vx::Str MaskCredentials(const vx::Str& line) const;
     bool ReadCommand(ImapCommandText& text);
-    bool TakeLiteral(ImapCommandText& text, const vx::Str& tag, const vx::Str& word,
-                     const ImapLiteralMark& mark, size_t& total);
+    bool TakeLiteral(ImapCommandText& text, const vx::Str& tag, const ImapLiteralMark& mark,
+                     size_t& total);
+    // An APPEND's message: bounded by the message size, not the literal
+    // bounds, and spooled as it arrives (imap_session_input.cpp).
+    static bool IsMessageLiteral(const ImapCommandText& text, const vx::Str& word);
+    bool TakeMessageLiteral(ImapCommandText& text, const vx::Str& tag, const ImapLiteralMark& mark);
+    void SpoolMessage(uint64_t size);
+    // Why an APPEND is refused before the client sends its message; "" when
+    // it is not (cmd_append.cpp).
+    vx::Str RefuseBeforeMessage(const ImapCommandText& text);
     // A line or a wait for the client within a command (AUTHENTICATE, IDLE);
     // a failure there is the client's, and ends the session.
     vx::Str ReadContinuation(bool secret);
@@ -114,13 +124,43 @@ private:
     // Authenticated.
     void CmdSelect(Request& request);
     void CmdList(Request& request);
+    void ListSubscribed(Request& request);
     void CmdNamespace(Request& request);
     void CmdStatus(Request& request);
     void CmdSubscribe(Request& request);
-    void CmdMailboxChange(Request& request);
-    void CmdAppend(Request& request);
-    void RefuseAppend(const vx::Str& tag);
     void CmdIdle(Request& request);
+    // Mailbox changes (cmd_mailbox.cpp).
+    void CmdCreate(Request& request);
+    void CmdDelete(Request& request);
+    void CmdRename(Request& request);
+    // The mailbox a CREATE or RENAME names (trailing delimiter dropped) as
+    // the display name of a folder; NO for one that cannot be a folder.
+    vx::Str NewFolderName(const vx::Str& wire);
+    // The folders at or below box, the box itself first where it is one.
+    std::vector<ImapMailbox> FoldersAtAndBelow(const ImapMailbox& box);
+    // Each folder to its new display name; all or none.
+    void MoveFolders(const std::vector<std::pair<ImapMailbox, vx::Str>>& moves);
+    void MoveBack(const std::vector<std::pair<ImapMailbox, vx::Str>>& moves, size_t count);
+    // APPEND (cmd_append.cpp).
+    void CmdAppend(Request& request);
+    struct AppendArgs {
+        vx::Str mailbox;  // as the client named it
+        uint8_t flags = 0;
+        std::vector<vx::Str> keywords;
+        int64_t arrived = 0;  // the date given; 0 for none (then: when it was appended)
+    };
+    AppendArgs ReadAppendArgs(const Request& request);
+    // The message of the APPEND into the folder of box: stored at the
+    // service with the flags and arrival asked for; returns its UID there.
+    uint32_t StoreMessage(const ImapMailbox& box, const AppendArgs& args, ImapFolderState& state);
+    // A sent copy the service made itself of a message this gateway
+    // submitted: its UID in the sent folder, or 0 (append_sent_copy.cpp).
+    uint32_t ServiceSentCopy(const ImapMailbox& box, const AppendArgs& args,
+                             ImapFolderState& state);
+    // \Seen of a message just PUT at href (and given uid in state): set at
+    // the service, which stores it unread. Where that fails the message is
+    // taken back (DELETE, where the service can) and the failure thrown.
+    void KeepReadState(const vx::Str& href, uint32_t uid, uint8_t flags, ImapFolderState& state);
     // Selected.
     void CmdCheck(Request& request);
     void CmdClose(Request& request);
@@ -131,8 +171,34 @@ private:
     void CmdCopy(Request& request);
     void CmdUid(Request& request);
     // A message's flags (but dropFlags), keywords and arrival, told to the
-    // target before it is copied or moved there.
-    void Carry(CarriedMessages& carried, size_t index, uint8_t dropFlags = 0);
+    // target before it is copied or moved there; at href when given (a
+    // copy that goes by PUT), else under the message's own name.
+    void Carry(CarriedMessages& carried, size_t index, uint8_t dropFlags = 0,
+               const vx::Str& href = vx::Str());
+    // COPY, MOVE: the messages carried to target one by one (cmd_copy.cpp):
+    // what to carry, how, and what came of it.
+    struct Transfer {
+        bool move = false;
+        bool byPut = false;  // a copy made by GET and PUT
+        std::vector<size_t> indexes;
+        std::vector<uint32_t> from, to;  // UIDs of what arrived, here and there
+        std::vector<size_t> moved;       // indexes of the messages moved away
+        std::vector<vx::Str> copies;     // URLs of the copies made
+        vx::Str failure;                 // the reply text of what stopped it
+        bool lacksCopy = false;          // the service has no COPY; nothing was done
+    };
+    void TransferMessages(Transfer& transfer, const ImapMailbox& target);
+    // Message k of the transfer to target, at planned where it goes by PUT.
+    void TransferOne(Transfer& transfer, size_t k, const ImapMailbox& target,
+                     const vx::Str& planned, CarriedMessages& carried,
+                     ImapFolderState& targetState);
+    // A copy where the service has no COPY: GET into a spool, PUT from it
+    // to href; the source stays unread where it was.
+    vx::Str CopyByPut(ImapViewMessage& view, const vx::Str& href);
+    // MOVE into the selected mailbox itself (cmd_move_within.cpp).
+    void MoveWithin(Transfer& transfer, const ImapMailbox& box);
+    // NO [CANNOT] unless the service deletes messages for good.
+    void RequireDeleteForGood(const ImapMailbox& box);
 
     // FETCH, for one message (cmd_fetch.cpp).
     struct FetchPiece;
@@ -162,6 +228,9 @@ private:
     std::vector<size_t> SelectMessages(const Request& request, size_t index);
     // A refresh of the selected folder, reported to the client.
     void RefreshSelected();
+    // FLAGS again for keywords added to the selected folder since the
+    // client was last told, before a response shows one.
+    void AnnounceKeywords();
 
     vxw::LineChannel channel;
     ImapResponseWriter out;
@@ -177,4 +246,13 @@ private:
     // Messages this session copied to another folder: a client that moves
     // by COPY and EXPUNGE leaves no second copy in the deleted items.
     std::unordered_set<vx::Str> copiedElsewhere;
+    // A message on its way to the service (an APPEND's literal, a copy made
+    // by GET and PUT): in memory up to kSpoolMemory, beyond in a spool file.
+    static constexpr size_t kSpoolMemory = 256 * 1024;
+    vxw::MessageSpool spool{kSpoolMemory};
+    bool messageSpooled = false;      // this command's APPEND message is in spool
+    std::exception_ptr spoolFailure;  // the spool could not take it (a full disk)
+    // The service answered PUT as not offered: a later APPEND is refused
+    // before the client sends its message.
+    bool serviceLacksPut = false;
 };

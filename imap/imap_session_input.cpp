@@ -1,26 +1,40 @@
 // Reading one command of ImapSession: its line, and for each literal it
-// announces (RFC 3501 4.3, RFC 7888 LITERAL-) the literal's bytes and the
+// announces (RFC 3501 4.3, RFC 7888 LITERAL+) the literal's bytes and the
 // line that goes on after it. Every size is bounded; a literal beyond the
 // bounds is refused before the client sends it, where the protocol allows.
+// An APPEND's message is no argument to keep in memory: it goes to the
+// session's spool as it arrives, bounded by the largest message instead.
 #include <algorithm>
 #include <ctime>
 
 #include "core/exception.h"
 #include "core/log.h"
-#include "settings/config.h"
 #include "imap/imap_session.h"
 #include "session/secret_mask.h"
+#include "settings/config.h"
 #include "text/ascii.h"
 
 namespace {
 
-// Literals carry names, search strings and credentials here (APPEND is
-// refused before its literal is sent), so they are kept small.
+// Other literals carry names, search strings and credentials, so they are
+// kept small.
 constexpr uint64_t kMaxLiteral = 64 * 1024;
 constexpr size_t kMaxCommandBytes = 256 * 1024;
 constexpr size_t kMaxLiterals = 64;
-// RFC 7888 LITERAL-: a larger literal must wait for the continuation.
-constexpr uint64_t kMaxNonSyncLiteral = 4096;
+// A message literal reaches its spool in pieces of this size.
+constexpr size_t kMessagePiece = 64 * 1024;
+
+// Why a literal cannot be taken: the reply's text, and the BYE's when the
+// client sends it without waiting.
+struct LiteralRefusal {
+    const char* reply;
+    const char* bye;
+};
+const LiteralRefusal kTooMany = {"[LIMIT] Too many literals in one command",
+                                 "* BYE Too many literals\r\n"};
+const LiteralRefusal kTooLarge = {"[TOOBIG] Literal too large", "* BYE Literal too large\r\n"};
+const LiteralRefusal kMessageTooLarge = {"[TOOBIG] The message exceeds the size limit",
+                                         "* BYE Message too large\r\n"};
 
 // The tag and command word of a command's first line, for a reply before
 // the command is read whole.
@@ -111,6 +125,8 @@ vx::Str ImapSession::MaskCredentials(const vx::Str& line) const {
 }
 
 bool ImapSession::ReadCommand(ImapCommandText& text) {
+    messageSpooled = false;
+    spoolFailure = nullptr;
     // An over-long line ends the session after the channel's BYE: the rest
     // of it is still on its way, so there is no telling where the next
     // command starts.
@@ -127,7 +143,13 @@ bool ImapSession::ReadCommand(ImapCommandText& text) {
         ImapLiteralMark mark = ImapParser::FindLiteralMark(text.lines.back());
         if (mark.kind == ImapLiteralMark::Kind::None || mark.kind == ImapLiteralMark::Kind::Bad)
             return true;
-        if (!TakeLiteral(text, tag, word, mark, total)) return false;
+        // Before a login a literal is a literal: no stranger gets to fill
+        // the spool.
+        bool message = !messageSpooled && state != State::NotAuthenticated &&
+                       IsMessageLiteral(text, word);
+        bool taken = message ? TakeMessageLiteral(text, tag, mark)
+                             : TakeLiteral(text, tag, mark, total);
+        if (!taken) return false;
         if (secret) {
             text.lines.push_back(channel.ReadSecretLine());
         } else {
@@ -144,42 +166,106 @@ bool ImapSession::ReadCommand(ImapCommandText& text) {
     }
 }
 
+namespace {
+
+// Answers a literal that cannot be taken: before its bytes when the client
+// waits for the go-ahead; otherwise the bytes come whatever is said, and
+// past the bounds there is no reading them safely, so the session ends.
+void RefuseLiteral(ImapResponseWriter& out, const vx::Str& tag, bool sync,
+                   const LiteralRefusal& why, uint64_t size) {
+    out.StartCommand();
+    if (sync) {
+        out.Write(tag + " NO " + why.reply + "\r\n");
+        out.Flush();
+        return;
+    }
+    if (!tag.empty()) out.Write(tag + " BAD " + why.reply + "\r\n");
+    out.Write(why.bye);
+    out.Flush();
+    throw vx::Exception("ImapSession::TakeLiteral::Size - " + vx::Str(why.reply) + " - " +
+                        std::to_string(size));
+}
+
+}  // namespace
+
 // Reads the literal mark announces; false when the command was answered
 // instead (the client then sends no literal).
-bool ImapSession::TakeLiteral(ImapCommandText& text, const vx::Str& tag, const vx::Str& word,
+bool ImapSession::TakeLiteral(ImapCommandText& text, const vx::Str& tag,
                               const ImapLiteralMark& mark, size_t& total) {
     bool sync = mark.kind == ImapLiteralMark::Kind::Sync;
-    bool tooLarge = mark.size > kMaxLiteral || total + mark.size > kMaxCommandBytes ||
-                    text.literals.size() >= kMaxLiterals;
+    const LiteralRefusal* refusal = nullptr;
+    if (text.literals.size() >= kMaxLiterals)
+        refusal = &kTooMany;
+    else if (mark.size > kMaxLiteral || total + mark.size > kMaxCommandBytes)
+        refusal = &kTooLarge;
+    if (refusal != nullptr) {
+        RefuseLiteral(out, tag, sync, *refusal, mark.size);
+        return false;
+    }
     if (sync) {
         out.StartCommand();
-        if (vx::Ascii::EqualNoCase(word, "APPEND")) {
-            RefuseAppend(tag);
-            out.Flush();
-            return false;
-        }
-        if (tooLarge) {
-            Tagged(tag, "NO", "[TOOBIG] Literal too large");
-            out.Flush();
-            return false;
-        }
         out.Write("+ Ready for literal data\r\n");
         out.Flush();
-    } else if (tooLarge || mark.size > kMaxNonSyncLiteral) {
-        // The bytes come whatever we say; past our bounds there is no
-        // reading them safely.
-        out.StartCommand();
-        if (!tag.empty()) Tagged(tag, "BAD", "[TOOBIG] Non-synchronizing literal too large");
-        out.Write("* BYE Literal too large\r\n");
-        out.Flush();
-        throw vx::Exception("ImapSession::TakeLiteral::Size - Literal too large - " +
-                            std::to_string(mark.size));
     }
     text.literals.push_back(channel.ReadBlock(static_cast<size_t>(mark.size)));
     if (vxw::LineChannel::ExtraLogging())
         LogWithoutContext("ImapSession::Client - (literal of " + std::to_string(mark.size) + " bytes)");
     total += static_cast<size_t>(mark.size);
     return true;
+}
+
+// APPEND mailbox [flags] [date] message: every literal of an APPEND but a
+// mailbox name that comes first is its message.
+bool ImapSession::IsMessageLiteral(const ImapCommandText& text, const vx::Str& word) {
+    if (!vx::Ascii::EqualNoCase(word, "APPEND")) return false;
+    if (!text.literals.empty()) return true;
+    const vx::Str& line = text.lines.front();
+    size_t mailbox = line.find(' ', line.find(' ') + 1);  // after the tag and the word
+    return mailbox != vx::Str::npos && line[mailbox + 1] != '{';
+}
+
+bool ImapSession::TakeMessageLiteral(ImapCommandText& text, const vx::Str& tag,
+                                     const ImapLiteralMark& mark) {
+    bool sync = mark.kind == ImapLiteralMark::Kind::Sync;
+    if (mark.size > vxw::kMaxMessageSize) {
+        RefuseLiteral(out, tag, sync, kMessageTooLarge, mark.size);
+        return false;
+    }
+    if (sync) {
+        vx::Str refusal = RefuseBeforeMessage(text);
+        out.StartCommand();
+        out.Write(refusal.empty() ? "+ Ready for literal data\r\n"
+                                  : tag + " NO " + refusal + "\r\n");
+        out.Flush();
+        if (!refusal.empty()) return false;
+    }
+    SpoolMessage(mark.size);
+    // The message is an argument like any other to the parser, which does
+    // not look at its bytes: an empty one stands in for it.
+    text.literals.emplace_back();
+    if (vxw::LineChannel::ExtraLogging())
+        Log("ImapSession::Client - (message of " + std::to_string(mark.size) + " bytes)");
+    return true;
+}
+
+// The bytes go to the spool as they arrive, each piece within the time-out;
+// a spool that fails (a full disk) still has every byte read, so that the
+// client hears the refusal at the end of its command.
+void ImapSession::SpoolMessage(uint64_t size) {
+    spool.Clear();
+    messageSpooled = true;
+    for (uint64_t left = size; left > 0;) {
+        size_t piece = static_cast<size_t>(std::min<uint64_t>(left, kMessagePiece));
+        vx::Str bytes = channel.ReadBlock(piece);
+        left -= piece;
+        if (spoolFailure) continue;
+        try {
+            spool.Append(bytes.data(), bytes.size());
+        } catch (...) {
+            spoolFailure = std::current_exception();
+            spool.Clear();
+        }
+    }
 }
 
 vx::Str ImapSession::ReadContinuation(bool secret) {

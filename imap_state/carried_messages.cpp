@@ -16,8 +16,11 @@ void CarriedMessages::Expect(const vx::Str& href, uint8_t flags, std::vector<vx:
 uint32_t CarriedMessages::Arrive(size_t k, const vx::Str& newHref, int64_t now) {
     Message& message = messages.at(k);
     message.done = true;
+    // Added before the note goes: a listing of another session that finds
+    // the message in between still finds its flags and arrival.
+    uint32_t uid = target.Add(newHref, message.flags, message.keywords, now, message.arrived);
     target.ForgetExpected(message.href);
-    return target.Add(newHref, message.flags, message.keywords, now, message.arrived);
+    return uid;
 }
 
 void CarriedMessages::ForgetTheRest() {

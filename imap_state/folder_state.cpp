@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <string_view>
 
 #include "core/exception.h"
@@ -59,14 +60,15 @@ vx::Str LastSegment(const vx::Str& href) {
 
 }  // namespace
 
-ImapFolderState::ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now, vx::Str account)
+ImapFolderState::ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now, vx::Str account,
+                                 uint32_t uidValidityFloor)
     : path(std::move(path)), folderUrl(std::move(folderUrl)) {
-    Load(now, account);
+    Load(now, account, uidValidityFloor);
 }
 
-void ImapFolderState::Load(int64_t now, const vx::Str& account) {
+void ImapFolderState::Load(int64_t now, const vx::Str& account, uint32_t floor) {
     vx::Str text;
-    if (!LoadFile(path, text)) return StartAgain(0, now);
+    if (!LoadFile(path, text)) return StartAgain(floor, now);
     const char* damage = text.size() > kMaxFileSize ? "larger than any folder's" : Parse(text);
     if (damage == nullptr) return;
     // Whatever UIDVALIDITY the damaged file still shows, the new one lies
@@ -78,14 +80,14 @@ void ImapFolderState::Load(int64_t now, const vx::Str& account) {
         rest = rest.substr(0, rest.find('\n'));
         ReadNumber(rest, old);
     }
-    StartAgain(old, now);
+    StartAgain(std::max(old, floor), now);
     Log("ImapFolderState::Load - The saved state of folder " + folderUrl +
         (account.empty() ? vx::Str() : " of " + account) + " was damaged (" + damage +
         ") - the folder starts again with UIDVALIDITY " + std::to_string(uidValidity) +
         ", so mail clients load it anew - " + path);
 }
 
-void ImapFolderState::StartAgain(uint32_t atLeast, int64_t now) {
+void ImapFolderState::StartAgain(uint32_t above, int64_t now) {
     messages.clear();
     uidOfHref.clear();
     keywords.clear();
@@ -93,7 +95,7 @@ void ImapFolderState::StartAgain(uint32_t atLeast, int64_t now) {
     // Time-based, as most servers do: a folder started again later always
     // gets a larger value.
     uint32_t stamp = static_cast<uint32_t>(std::clamp<int64_t>(now, 1, UINT32_MAX));
-    uidValidity = std::max(stamp, atLeast == UINT32_MAX ? atLeast : atLeast + 1);
+    uidValidity = std::max(stamp, above == UINT32_MAX ? above : above + 1);
     uidNext = 1;
     recentFrom = 1;
     dirty = true;
@@ -221,18 +223,57 @@ void ImapFolderState::Save() {
     // One save at a time, each writing what was current when it began: a
     // slower save can never put an older state over a newer one.
     std::lock_guard<std::mutex> saving(saveLock);
-    vx::Str text;
+    vx::Str text, file;
     {
         std::lock_guard<std::mutex> guard(lock);
-        if (!dirty) return;
+        if (!dirty || dropped) return;
+        text = Serialize();
+        file = path;
+        dirty = false;
+    }
+    if (!ImapStateFile::WriteAtomically(file, text)) {
+        std::lock_guard<std::mutex> guard(lock);
+        dirty = true;
+        throw vx::Exception("ImapFolderState::Save - Error writing the folder state - " + file);
+    }
+}
+
+void ImapFolderState::MoveTo(vx::Str newPath, vx::Str newUrl) {
+    std::lock_guard<std::mutex> saving(saveLock);
+    vx::Str text, oldPath;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (dropped) return;
+        for (auto& [uid, entry] : messages) {
+            if (entry.href.compare(0, folderUrl.size(), folderUrl) != 0) continue;
+            vx::Str moved = newUrl + entry.href.substr(folderUrl.size());
+            uidOfHref.erase(entry.href);
+            uidOfHref[moved] = uid;
+            entry.href = std::move(moved);
+        }
+        oldPath = std::move(path);
+        path = std::move(newPath);
+        folderUrl = std::move(newUrl);
         text = Serialize();
         dirty = false;
     }
     if (!ImapStateFile::WriteAtomically(path, text)) {
         std::lock_guard<std::mutex> guard(lock);
         dirty = true;
-        throw vx::Exception("ImapFolderState::Save - Error writing the folder state - " + path);
+        throw vx::Exception("ImapFolderState::MoveTo - Error writing the folder state - " + path);
     }
+    if (oldPath != path) std::remove(oldPath.c_str());
+}
+
+void ImapFolderState::Drop() {
+    std::lock_guard<std::mutex> saving(saveLock);
+    vx::Str file;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        dropped = true;
+        file = path;
+    }
+    std::remove(file.c_str());
 }
 
 uint32_t ImapFolderState::UidValidity() const {
@@ -245,9 +286,12 @@ uint32_t ImapFolderState::UidNext() const {
     return uidNext;
 }
 
-uint64_t ImapFolderState::Generation() const {
+uint64_t ImapFolderState::Generation() {
     std::lock_guard<std::mutex> guard(lock);
-    return generation;
+    // Two listings asked for at one generation could not be told apart: the
+    // one asked for before a message arrived would forget what the other
+    // added for it.
+    return generation++;
 }
 
 uint32_t ImapFolderState::AddLocked(const vx::Str& href, int64_t now) {
@@ -375,12 +419,15 @@ int64_t ImapFolderState::Arrived(uint32_t uid) const {
     return found == messages.end() ? 0 : found->second.arrived;
 }
 
-void ImapFolderState::SetArrived(uint32_t uid, int64_t arrived) {
+int64_t ImapFolderState::SetArrived(uint32_t uid, int64_t arrived) {
     std::lock_guard<std::mutex> guard(lock);
     auto found = messages.find(uid);
-    if (found == messages.end() || found->second.arrived == arrived) return;
-    found->second.arrived = arrived;
-    dirty = true;
+    if (found == messages.end()) return 0;
+    if (found->second.arrived == 0 && arrived != 0) {
+        found->second.arrived = arrived;
+        dirty = true;
+    }
+    return found->second.arrived;
 }
 
 void ImapFolderState::Remove(uint32_t uid) {

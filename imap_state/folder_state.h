@@ -47,13 +47,17 @@ public:
     // Loads path; a missing file starts the folder, a damaged one starts it
     // again with a UIDVALIDITY above the damaged one's (where it is legible)
     // and a log line naming account, folder and the damage. folderUrl is
-    // checked against the file, so a file never serves another folder.
-    ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now, vx::Str account = "");
+    // checked against the file, so a file never serves another folder. A
+    // folder that starts gets a UIDVALIDITY above uidValidityFloor as well.
+    ImapFolderState(vx::Str path, vx::Str folderUrl, int64_t now, vx::Str account = "",
+                    uint32_t uidValidityFloor = 0);
 
     uint32_t UidValidity() const;
     uint32_t UidNext() const;
-    // Changes made since the listing started must survive a Sync with it.
-    uint64_t Generation() const;
+    // Taken when a listing is asked for: changes made since then, and
+    // messages another listing asked for later added, survive a Sync with
+    // it. Each call gives a number of its own.
+    uint64_t Generation();
 
     // Takes a listing of the folder (message URLs in the service's order)
     // that was requested at generation: known messages keep their UID, new
@@ -77,7 +81,10 @@ public:
     void ForgetExpected(const vx::Str& href);
     // The INTERNALDATE of uid once it is known; 0 before.
     int64_t Arrived(uint32_t uid) const;
-    void SetArrived(uint32_t uid, int64_t arrived);
+    // Keeps arrived as uid's INTERNALDATE unless one is known already (a
+    // session that worked one out may find another session was quicker);
+    // returns the one in effect, 0 for a message the folder does not hold.
+    int64_t SetArrived(uint32_t uid, int64_t arrived);
     // A message removed from the folder by the gateway itself.
     void Remove(uint32_t uid);
 
@@ -112,6 +119,15 @@ public:
     // vx::Exception when it cannot be written.
     void Save();
 
+    // The folder moved at the service (a RENAME): its file goes to newPath,
+    // and every message URL below the old folder URL now lies below newUrl,
+    // so each message keeps its UID and flags. Throws vx::Exception when the
+    // new file cannot be written (the old one then stays).
+    void MoveTo(vx::Str newPath, vx::Str newUrl);
+    // The folder is gone at the service: the file is removed, and nothing
+    // is written any more by sessions that still hold this state.
+    void Drop();
+
 private:
     struct Expected {
         vx::Str name;
@@ -121,7 +137,7 @@ private:
         bool loaded = false;  // from the file: a move the last run may have cut
     };
 
-    void Load(int64_t now, const vx::Str& account);
+    void Load(int64_t now, const vx::Str& account, uint32_t floor);
     // nullptr when text is a whole state of this folder, else what is wrong.
     const char* Parse(const vx::Str& text);
     const char* ParseMessage(std::string_view line, bool withArrival);
@@ -144,8 +160,9 @@ private:
         bool read = false;       // what it set then
     };
 
-    const vx::Str path;
-    const vx::Str folderUrl;
+    vx::Str path;       // under lock; changed by MoveTo
+    vx::Str folderUrl;  // the same
+    bool dropped = false;
     mutable std::mutex lock;
     std::mutex saveLock;
     std::mutex readStateLock;

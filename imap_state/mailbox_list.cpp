@@ -20,8 +20,9 @@ const struct {
 
 const char kInbox[] = "INBOX";
 
-// A display name as a mailbox name: no control characters, no empty levels.
-vx::Str CleanName(const vx::Str& displayName) {
+}  // namespace
+
+vx::Str ImapMailboxList::CleanName(const vx::Str& displayName) {
     vx::Str name;
     for (char c : displayName) {
         unsigned char u = static_cast<unsigned char>(c);
@@ -42,6 +43,8 @@ vx::Str CleanName(const vx::Str& displayName) {
     }
     return clean;
 }
+
+namespace {
 
 vx::Str LastSegment(const vx::Str& url) {
     vx::Str path = url;

@@ -35,6 +35,10 @@ public:
     // INBOX first, then the rest in name order.
     const std::vector<ImapMailbox>& All() const { return mailboxes; }
 
+    // A display name as the list shows it: control characters as blanks,
+    // each level without blanks around it, no empty levels.
+    static vx::Str CleanName(const vx::Str& displayName);
+
     // LIST matching (RFC 3501 6.3.8) of a wire name: "*" matches anything,
     // "%" anything but the delimiter; INBOX matches in any case.
     static bool Matches(std::string_view pattern, std::string_view wireName);

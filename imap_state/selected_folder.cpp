@@ -69,6 +69,7 @@ ImapViewMessage ImapSelectedFolder::MakeView(const ImapFolderMessage& stored,
     view.uid = stored.uid;
     view.listed = std::move(listed);
     view.firstSeen = stored.firstSeen;
+    view.arrived = stored.arrived;
     view.recent = stored.uid >= recentFrom;
     return view;
 }
@@ -105,7 +106,9 @@ void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& 
     responses += KeywordNews();
     for (size_t i = 0; i < messages.size(); ++i) {
         ImapViewMessage& view = messages[i];
-        view.listed = std::move(listed[byUid[view.uid]->listed]);
+        const ImapFolderMessage& stored = *byUid[view.uid];
+        view.listed = std::move(listed[stored.listed]);
+        if (stored.arrived != 0) view.arrived = stored.arrived;
         uint64_t keywords = 0;
         uint8_t flags = Flags(i, keywords);
         if (flags != view.shownFlags || keywords != view.shownKeywords)
@@ -124,6 +127,14 @@ void ImapSelectedFolder::Refresh(WebmailAccount& account, int64_t now, vx::Str& 
         responses += "* " + std::to_string(RecentCount()) + " RECENT\r\n";
     }
     state->Save();
+}
+
+void ImapSelectedFolder::MoveTo(const ImapMailbox& box) {
+    const vx::Str from = mailbox.folder.url;
+    for (ImapViewMessage& view : messages)
+        if (view.listed.href.compare(0, from.size(), from) == 0)
+            view.listed.href = box.folder.url + view.listed.href.substr(from.size());
+    mailbox = box;
 }
 
 size_t ImapSelectedFolder::RecentCount() const {

@@ -19,6 +19,9 @@ struct ImapViewMessage {
     uint32_t uid = 0;
     ListedMessage listed;  // href, size, read state, header properties
     int64_t firstSeen = 0;
+    // Its arrival as the state knew it at the last listing, for a message
+    // another session removes before this one learns of it.
+    int64_t arrived = 0;
     bool recent = false;
     // The flags the client was last told, to report changes made elsewhere.
     uint8_t shownFlags = 0;
@@ -37,6 +40,9 @@ public:
     void Refresh(WebmailAccount& account, int64_t now, vx::Str& responses);
 
     const ImapMailbox& Mailbox() const { return mailbox; }
+    // The folder moved at the service (a RENAME): the view follows it, so
+    // its messages stay what they were.
+    void MoveTo(const ImapMailbox& box);
     bool ReadOnly() const { return readOnly; }
     ImapFolderState& State() { return *state; }
     std::shared_ptr<ImapFolderState> SharedState() const { return state; }

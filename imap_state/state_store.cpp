@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "core/dir_util.h"
@@ -13,6 +14,7 @@
 namespace {
 
 const char kSubscriptionsFile[] = "subscriptions";
+const char kUidValidityFile[] = "uidvalidity";
 
 uint64_t Fnv1a(const vx::Str& text) {
     uint64_t hash = 14695981039346656037ull;
@@ -66,17 +68,67 @@ vx::Str ImapStateStore::MakeAccountFolder(const vx::Str& account) const {
     return folder;
 }
 
-std::shared_ptr<ImapFolderState> ImapStateStore::Folder(const vx::Str& account,
-                                                        const vx::Str& folderUrl) {
-    vx::Str path = MakeAccountFolder(account) + Hex(Fnv1a(folderUrl), 16) + ".state";
-    std::lock_guard<std::mutex> guard(lock);
+vx::Str ImapStateStore::StatePath(const vx::Str& account, const vx::Str& folderUrl) const {
+    return MakeAccountFolder(account) + Hex(Fnv1a(folderUrl), 16) + ".state";
+}
+
+uint32_t ImapStateStore::LastUidValidity(const vx::Str& account) const {
+    vx::Str text;
+    if (!LoadFile(AccountFolder(account) + kUidValidityFile, text)) return 0;
+    unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+    return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+}
+
+void ImapStateStore::KeepUidValidity(const vx::Str& account, uint32_t value) const {
+    vx::Str path = MakeAccountFolder(account) + kUidValidityFile;
+    if (!ImapStateFile::WriteAtomically(path, std::to_string(value) + "\n"))
+        throw vx::Exception("ImapStateStore::Folder - Error writing the last UIDVALIDITY - " +
+                            path);
+}
+
+std::shared_ptr<ImapFolderState> ImapStateStore::FolderLocked(const vx::Str& account,
+                                                              const vx::Str& folderUrl) {
+    vx::Str path = StatePath(account, folderUrl);
     if (auto existing = folders[path].lock()) return existing;
-    auto state = std::make_shared<ImapFolderState>(path, folderUrl, std::time(nullptr), account);
+    const uint32_t last = LastUidValidity(account);
+    auto state =
+        std::make_shared<ImapFolderState>(path, folderUrl, std::time(nullptr), account, last);
+    if (state->UidValidity() > last) KeepUidValidity(account, state->UidValidity());
     folders[path] = state;
     // Entries of folders no session uses any more go, so the map stays small.
     for (auto it = folders.begin(); it != folders.end();)
         it = it->second.expired() ? folders.erase(it) : std::next(it);
     return state;
+}
+
+std::shared_ptr<ImapFolderState> ImapStateStore::Folder(const vx::Str& account,
+                                                        const vx::Str& folderUrl) {
+    std::lock_guard<std::mutex> guard(lock);
+    return FolderLocked(account, folderUrl);
+}
+
+void ImapStateStore::MoveFolder(const vx::Str& account, const vx::Str& oldUrl,
+                                const vx::Str& newUrl) {
+    std::lock_guard<std::mutex> guard(lock);
+    const vx::Str oldPath = StatePath(account, oldUrl), newPath = StatePath(account, newUrl);
+    if (oldPath == newPath) return;
+    // Whatever state the new URL had (a folder deleted behind the gateway's
+    // back) is replaced by the moved folder's.
+    if (auto stale = folders[newPath].lock()) stale->Drop();
+    std::shared_ptr<ImapFolderState> state = FolderLocked(account, oldUrl);
+    state->MoveTo(newPath, newUrl);
+    folders.erase(oldPath);
+    folders[newPath] = state;
+}
+
+void ImapStateStore::ForgetFolder(const vx::Str& account, const vx::Str& folderUrl) {
+    std::lock_guard<std::mutex> guard(lock);
+    const vx::Str path = StatePath(account, folderUrl);
+    if (auto state = folders[path].lock())
+        state->Drop();
+    else
+        std::remove(path.c_str());
+    folders.erase(path);
 }
 
 std::vector<vx::Str> ImapStateStore::LoadSubscriptions(const vx::Str& account) const {
@@ -114,10 +166,35 @@ void ImapStateStore::SetSubscribed(const vx::Str& account, const vx::Str& name, 
     } else {
         names.erase(found);
     }
+    SaveSubscriptions(account, names);
+}
+
+void ImapStateStore::SaveSubscriptions(const vx::Str& account,
+                                       const std::vector<vx::Str>& names) const {
     vx::Str text;
     for (const vx::Str& each : names) text += each + "\n";
     vx::Str path = MakeAccountFolder(account) + kSubscriptionsFile;
     if (!ImapStateFile::WriteAtomically(path, text))
         throw vx::Exception("ImapStateStore::SetSubscribed - Error writing the subscriptions - " +
                             path);
+}
+
+void ImapStateStore::RenameSubscriptions(const vx::Str& account, const vx::Str& oldName,
+                                         const vx::Str& newName) {
+    std::lock_guard<std::mutex> guard(lock);
+    std::vector<vx::Str> names = LoadSubscriptions(account), renamed;
+    bool changed = false;
+    for (const vx::Str& name : names) {
+        vx::Str now = name;
+        if (name == oldName)
+            now = newName;
+        else if (name.size() > oldName.size() && name.compare(0, oldName.size(), oldName) == 0 &&
+                 name[oldName.size()] == '/')
+            now = newName + name.substr(oldName.size());
+        changed |= now != name;
+        if (now.size() <= kMaxMailboxName &&
+            std::find(renamed.begin(), renamed.end(), now) == renamed.end())
+            renamed.push_back(now);
+    }
+    if (changed) SaveSubscriptions(account, renamed);
 }

@@ -23,6 +23,7 @@ public:
     void Skip() { ++at; }
     std::string_view Rest() const { return line.substr(at); }
     void Advance(size_t count) { at += count; }
+    void Back(size_t count) { at -= count; }
 
     // After a literal announcement ended the line: its bytes, and the cursor
     // moves to the line that follows it.

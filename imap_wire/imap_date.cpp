@@ -103,6 +103,35 @@ vx::Str InternalDate(int64_t utc) {
     return text;
 }
 
+bool ParseInternalDate(std::string_view text, int64_t& utc) {
+    Take(text, ' ');  // the blank of a day below 10
+    int day = 0, year = 0, hour = 0, minute = 0, second = 0, zone = 0;
+    if (!TakeNumber(text, day, 2) || !Take(text, '-') || text.size() < 4) return false;
+    int month = MonthOf(text.substr(0, 3));
+    text.remove_prefix(3);
+    if (!Take(text, '-') || !TakeNumber(text, year, 4) || !Take(text, ' ') ||
+        !TakeNumber(text, hour, 2) || !Take(text, ':') || !TakeNumber(text, minute, 2) ||
+        !Take(text, ':') || !TakeNumber(text, second, 2) || !Take(text, ' ') || text.size() != 5 ||
+        (text.front() != '+' && text.front() != '-'))
+        return false;
+    const bool east = text.front() == '+';
+    text.remove_prefix(1);
+    const std::string_view digits = text;
+    if (!TakeNumber(text, zone, 4) || !text.empty() || digits.size() != 4 ||
+        !ValidDate(year, month, day) || hour > 23 || minute > 59 || second > 60 || zone % 100 > 59)
+        return false;
+    // A day the month does not have ("31-Feb") would read as another date.
+    const int64_t days =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+    int64_t y = 0;
+    unsigned m = 0, d = 0;
+    CivilFromDays(days, y, m, d);
+    if (d != static_cast<unsigned>(day)) return false;
+    const int offset = (zone / 100 * 60 + zone % 100) * (east ? 1 : -1);
+    utc = days * kDay + hour * 3600 + minute * 60 + second - int64_t{offset} * 60;
+    return true;
+}
+
 bool ParseSearchDate(std::string_view text, int64_t& dayStart) {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);

@@ -12,6 +12,9 @@ namespace ImapDate {
 
 // "\"02-Jan-2024 03:04:05 +0000\"" (day with a leading blank below 10).
 vx::Str InternalDate(int64_t utc);
+// The same read back, without its quotes: " 2-Jan-2024 03:04:05 +0000"
+// (an APPEND's date); false for anything else.
+bool ParseInternalDate(std::string_view text, int64_t& utc);
 // "1-Feb-1994" or "01-Feb-1994" (quoted or not); the day's first second.
 bool ParseSearchDate(std::string_view text, int64_t& day);
 // "Tue, 1 Feb 1994 10:20:30 +0100" and its variants; utc is the instant,

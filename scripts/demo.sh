@@ -69,9 +69,12 @@ trap stop EXIT
 trap 'exit 0' INT TERM
 
 say "starting the local HTTPMail service with its sample accounts"
-# The service prints its port on its first line of output.
+# The service prints its port on its first line of output. Every method is
+# on (PUT and the folder changes are by default; COPY and DELETE of messages
+# on request), as the README's IMAP section describes the gateway; it files a
+# copy of each submission in the sent folder, as the web mail service does.
 "$build/tools/httpmail/mirelink-httpmail" --port 0 --state-dir "$demo/service" --copy-to-sent \
-  >"$demo/service.port" 2>"$demo/service.log" &
+  --copy-and-delete >"$demo/service.port" 2>"$demo/service.log" &
 service=$!
 for _ in $(seq 100); do
   [ -s "$demo/service.port" ] && break

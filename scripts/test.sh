@@ -30,7 +30,13 @@ run_leg() {
 
 linux() {
   bash scripts/build.sh build
-  ctest --test-dir build -j2 --output-on-failure
+  # Dovecot's imaptest, where its source lies beside the repository.
+  local imaptest=../shared/tools/imaptest
+  if [ -d "$imaptest" ]; then
+    MIRELINK_IMAPTEST_SOURCE=$(cd "$imaptest" && pwd) ctest --test-dir build -j2 --output-on-failure
+  else
+    ctest --test-dir build -j2 --output-on-failure
+  fi
 }
 
 run_leg linux linux

@@ -13,6 +13,10 @@
 
 namespace vxw {
 
+// The largest message a mail client may hand the gateway (an SMTP
+// submission, an IMAP APPEND).
+constexpr uint64_t kMaxMessageSize = 50000000;
+
 class MessageSpool : public BodySource {
 public:
     static constexpr size_t kDefaultMemoryLimit = 1 << 20;

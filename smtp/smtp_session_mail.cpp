@@ -1,15 +1,17 @@
 // The mail transaction: MAIL, RCPT and DATA.
+#include <ctime>
 #include <exception>
 #include <string>
 #include <string_view>
 
 #include "core/exception.h"
 #include "smtp/smtp_session.h"
+#include "webmail/submission_registry.h"
 
 namespace {
 
 // A larger message is refused; so is a MAIL that declares a larger size.
-constexpr uint64_t kMaxMessageSize = 50000000;
+using vxw::kMaxMessageSize;
 constexpr int kMaxRecipients = 100;  // RFC 5321 asks servers to take at least 100
 
 }  // namespace
@@ -80,6 +82,11 @@ SmtpSession::Stage SmtpSession::ProcessData(const Command&) {
             std::to_string(size));
     }
     Submit(text);
+    // So that the client's own copy of it in the sent folder (IMAP) is not
+    // stored a second time where the service keeps one.
+    SubmissionRegistry::Instance().Record(account->AccountName(),
+                                          SubmissionRegistry::MessageId(text), text.Size(),
+                                          std::time(nullptr));
     text.Clear();
     ++messagesSent;
     recipientsServed += recipients.size();

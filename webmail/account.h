@@ -109,6 +109,9 @@ public:
     virtual void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
                           vxw::BodySource& text) = 0;
     virtual void Disconnect() = 0;
+    // The account logged in to ("" before a login), for what the services
+    // remember per account.
+    virtual vx::Str AccountName() const { return vx::Str(); }
 
     // What the IMAP service needs beyond POP3 and SMTP. A client that does
     // not offer one throws vx::Exception; one whose service refuses it throws
@@ -128,6 +131,16 @@ public:
     virtual vx::Str CopyMessage(const vx::Str&, const vx::Str&) { NotOffered("CopyMessage"); }
     // Deletes a message for good.
     virtual void DeleteMessage(const vx::Str&) { NotOffered("DeleteMessage"); }
+    // Stores a new message, unread, at url (a fresh name in a folder, see
+    // NewMessageUrl): WebDAV PUT. Returns the URL the service gives it.
+    virtual vx::Str PutMessage(const vx::Str&, vxw::BodySource&) { NotOffered("PutMessage"); }
+    // The user's own folders (WebDAV MKCOL, MOVE and DELETE of collections):
+    // a new folder of that display name (UTF-8, "/" allowed) under the folder
+    // root; a folder under a new display name; a folder with its messages.
+    // Where the result lands is learnt by listing the folders again.
+    virtual void MakeFolder(const vx::Str&) { NotOffered("MakeFolder"); }
+    virtual void RenameFolder(const vx::Str&, const vx::Str&) { NotOffered("RenameFolder"); }
+    virtual void DeleteFolder(const vx::Str&) { NotOffered("DeleteFolder"); }
 
 private:
     [[noreturn]] static void NotOffered(const char* operation) {
@@ -135,6 +148,17 @@ private:
                             " - Not offered by this web mail client");
     }
 };
+
+// Whether a refusal says the service has no such operation at all (WebDAV
+// answers 405 Method Not Allowed or 501 Not Implemented) or forbids it (403).
+inline bool OperationRefused(const ServiceRefusal& refusal) {
+    return refusal.Status() == 405 || refusal.Status() == 501 || refusal.Status() == 403;
+}
+
+// A URL in the folder at folderUrl that no message has yet: the place a new
+// message is PUT. The name is the gateway's own choice, so a message on its
+// way can be known by it.
+vx::Str NewMessageUrl(const vx::Str& folderUrl);
 
 // Makes the web mail client of one new session.
 using AccountFactory = std::function<std::unique_ptr<WebmailAccount>()>;

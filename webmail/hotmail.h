@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/str.h"
@@ -47,6 +48,7 @@ public:
     void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
                   vxw::BodySource& text) override;
     void Disconnect() override;
+    vx::Str AccountName() const override { return username; }
 
     // The IMAP operations (hotmail_imap.cpp).
     void ListFolders(std::vector<WebmailFolder>& folders) override;
@@ -55,6 +57,11 @@ public:
     vx::Str MoveMessage(const vx::Str& url, const vx::Str& folderUrl) override;
     vx::Str CopyMessage(const vx::Str& url, const vx::Str& folderUrl) override;
     void DeleteMessage(const vx::Str& url) override;
+    // The folder operations (hotmail_mailboxes.cpp).
+    vx::Str PutMessage(const vx::Str& url, vxw::BodySource& text) override;
+    void MakeFolder(const vx::Str& name) override;
+    void RenameFolder(const vx::Str& folderUrl, const vx::Str& newName) override;
+    void DeleteFolder(const vx::Str& folderUrl) override;
 
     // URL pieces: the host; the path from the first "/" after the host (with
     // any query; empty when there is none); the port after the host's ":",
@@ -68,6 +75,12 @@ public:
     static vx::Str GetLastPathSegment(const vx::Str& url);
     // The bare address in an SMTP MAIL or RCPT argument.
     static vx::Str ExtractAddress(const vx::Str& argument);
+    // Every byte but the unreserved characters of RFC 3986 percent-encoded:
+    // a name as one path segment ("/" too).
+    static vx::Str EncodePathSegment(const vx::Str& text);
+    // A Location header's URL against the URL of the request it answered
+    // (absolute, or a path on the same server); the request's URL for none.
+    static vx::Str ResolveLocation(const vx::Str& requestUrl, std::string_view location);
     // The quoted target of a meta refresh (HTTP-EQUIV="REFRESH" ... URL="...")
     // in a markup page; false when there is none.
     static bool GetRefreshUrl(const vx::Str& page, vx::Str& target);
@@ -100,6 +113,10 @@ private:
                      const vx::Str& folderUrl);
     // A status outside 200-299 as a ServiceRefusal naming the operation.
     void RequireSuccess(const char* place, const vx::Str& url) const;
+    // A refusal naming the status of the last answer unless done.
+    void RequireStatus(const char* place, const vx::Str& url, bool done) const;
+    // Where a user folder of that display name is asked for: under the folder root.
+    vx::Str FolderUrlFor(const vx::Str& name) const;
     // A listing answered outside 2xx is a failure, not an empty folder.
     void CheckListingStatus(const char* place, const vx::Str& url) const;
 

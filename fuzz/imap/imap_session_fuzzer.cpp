@@ -1,7 +1,8 @@
 // An IMAP session driven by any command stream from the mail client against
 // the in-memory web mail service: it answers or ends with an exception, never
 // crashes or waits, the greeting comes first, no message leaves its folder
-// unless the client asked for an expunge or a move, and no LOGIN password nor
+// unless the client asked for an expunge or a move, or for its folder to be
+// deleted or renamed, and no LOGIN password nor
 // AUTHENTICATE PLAIN response reaches the conversation log.
 //
 // Input: byte 0 makes service operations fail (see kFailures) and its top bit
@@ -152,7 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!AllInPlace(before, service.Mailbox("user")) || !service.Trashed().empty()) {
         FUZZ_CHECK(fuzz_support::HoldsWord(commands, "EXPUNGE") ||
                    fuzz_support::HoldsWord(commands, "CLOSE") ||
-                   fuzz_support::HoldsWord(commands, "MOVE"));
+                   fuzz_support::HoldsWord(commands, "MOVE") ||
+                   fuzz_support::HoldsWord(commands, "DELETE") ||
+                   fuzz_support::HoldsWord(commands, "RENAME"));
     }
     FUZZ_CHECK(service.Disconnects() >= 1);
     return 0;

@@ -5,13 +5,14 @@ and the service's mailbox shows what the gateway did (moves, deletions,
 read state)."""
 import imaplib
 import re
+import shutil
 import subprocess
+import time
 import unittest
 
+import imap_clients
 from gateway_fixture import ALICE, Gateway, Service, free_port, listening
 from pop3_chain_test import mailbox
-
-import time
 
 
 class ImapGatewayRun(Gateway):
@@ -118,6 +119,51 @@ class ImapChain(unittest.TestCase):
             other = gateway.imap()
             other.logout()
             gateway.wait_for_log("IMAP alice - logged out after ")
+
+
+def message_bytes(service, folder, ident):
+    status, body = service.curl(
+        "GET", "http://services.msn.com/mail/alice/%s/%s" % (folder, ident), ALICE)
+    assert status == 200, (folder, ident, status)
+    return body
+
+
+class ImapClientsOnTheChain(unittest.TestCase):
+    """Clients that need what only the whole chain has: an SMTP service
+    beside IMAP, a service without COPY, folders made and removed."""
+
+    @unittest.skipUnless(shutil.which("neomutt"), "neomutt is not installed")
+    def test_neomutt_files_a_message_and_keeps_one_sent_copy(self):
+        # The service files a copy of what it sends, and has no COPY.
+        with Service("--copy-to-sent") as service, ImapGatewayRun(service) as gateway:
+            inbox = {m[1]: message_bytes(service, "inbox", m[1])
+                     for m in mailbox(service, "alice") if m[0] == "inbox"}
+            sent_before = [m for m in mailbox(service, "alice") if m[0] == "sent"]
+            result = imap_clients.neomutt_workflow(gateway.imap_port, gateway.smtp_port, *ALICE)
+            self.assertEqual((0, 0), (result["send"], result["save"]), result["screens"])
+            held = mailbox(service, "alice")
+            # One copy of the message sent, the service's own.
+            sent = [m for m in held if m[0] == "sent"]
+            self.assertEqual(len(sent_before) + 1, len(sent), held)
+            self.assertIn(b"Subject: Kept once", message_bytes(service, "sent", sent[-1][1]))
+            self.assertIn("The service keeps a copy of this sent message already", gateway.log())
+            # The message saved (neomutt starts at the first unread one) left
+            # the inbox and is in Work, byte for byte.
+            left = set(inbox) - {m[1] for m in held if m[0] == "inbox"}
+            self.assertEqual(1, len(left), held)
+            work = [message_bytes(service, "folders/Work", m[1]) for m in held
+                    if m[0] == "folders/Work"]
+            self.assertIn(inbox[left.pop()], work)
+
+    @unittest.skipUnless(shutil.which("mbsync"), "isync is not installed")
+    def test_mbsync_makes_and_removes_a_folder(self):
+        with Service() as service, ImapGatewayRun(service) as gateway:
+            made, listed, removed, left = imap_clients.mbsync_folder_workflow(
+                gateway.imap_port, *ALICE)
+            self.assertEqual((0, 0), (made, removed))
+            self.assertIn("Trips", listed)
+            self.assertNotIn("Trips", left)
+            self.assertEqual([name for name in listed if name != "Trips"], left)
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@ import os
 import pty
 import re
 import select
+import shutil
 import subprocess
 import tempfile
 import time
@@ -352,17 +353,89 @@ def mutt_workflow(port, user, password):
         return {"exit": code, "saved": maildir_state(saved)}
 
 
-def in_terminal(command, timeout=120):
-    """Runs a full-screen program in a pseudo-terminal until it ends."""
+NEOMUTT_CONFIG = (
+    'set folder="imap://{user}@127.0.0.1:{port}/"\nset imap_pass="{password}"\n'
+    'set spoolfile="+INBOX"\nset record="=Sent Items"\n'
+    'set smtp_url="smtp://{user}@127.0.0.1:{smtp_port}/"\nset smtp_pass="{password}"\n'
+    'set from="{user}@example.com"\nset ssl_force_tls=no\nset ssl_starttls=no\n'
+    'set header_cache=""\nset message_cachedir=""\nset mail_check=0\nset timeout=0\n'
+    "set imap_check_subscribed=no\nset confirmappend=no\nset confirmcreate=no\n"
+    'set editor="true"\nset abort_unmodified=no\nset edit_headers=no\nset wait_key=no\n'
+    "set beep=no\nset quit=yes\nset delete=yes\nset move=no\nset sort=mailbox-order\n"
+    "set fast_reply=yes\nset copy=yes\n")
+
+
+def neomutt_workflow(port, smtp_port, user, password):
+    """neomutt with an IMAP folder and a sent copy in "Sent Items", as a
+    user has it: a message written and sent (the sent copy saved by IMAP),
+    then the first message of the inbox saved ("s") to Work and the inbox
+    synchronised. Returns the exit codes and the last screens."""
+    with tempfile.TemporaryDirectory() as home:
+        config = os.path.join(home, "neomuttrc")
+        body = os.path.join(home, "body")
+        with open(config, "w") as f:
+            f.write(NEOMUTT_CONFIG.format(user=user, password=password, port=port,
+                                          smtp_port=smtp_port))
+        with open(body, "w") as f:
+            f.write("Hello Bob\n")
+        neomutt = ["neomutt", "-n", "-F", config]
+        sent = in_terminal(neomutt + ["-i", body, "-s", "Kept once", "bob@example.com"],
+                           steps=[("NeoMutt: Compose", "y")], home=home, timeout=60)
+        saved = in_terminal(neomutt + ["-f", "=INBOX"],
+                            steps=[("NeoMutt: ", "s"), ("Save to mailbox", "=Work\r"),
+                                   ("", "$"), ("", "q")], home=home, timeout=60)
+        return {"send": sent[0], "save": saved[0], "screens": sent[1][-300:] + saved[1][-300:]}
+
+
+def mbsync_folder_workflow(port, user, password):
+    """mbsync with Create Both and Remove Both: a folder made in the local
+    Maildir is made on the server, and removed there once removed here.
+    Returns the exit codes of the two runs."""
+    with tempfile.TemporaryDirectory() as scratch:
+        local = os.path.join(scratch, "mail")
+        for sub in ("cur", "new", "tmp"):
+            os.makedirs(os.path.join(local, "Trips", sub))
+        config = os.path.join(scratch, "config")
+        with open(config, "w") as f:
+            # The sync state apart from the folders: a folder removed with
+            # its state would look new, not removed.
+            f.write(MBSYNC_CONFIG.format(local=local, port=port, user=user, password=password)
+                    .replace("Patterns *", "Patterns Trips")
+                    .replace("SyncState *", "SyncState %s/state/" % scratch) + "Remove Both\n")
+        made = run(["mbsync", "-q", "-c", config, "-a"])[0]
+        listed = imaplib_folders(port, user, password)
+        shutil.rmtree(os.path.join(local, "Trips"))
+        removed = run(["mbsync", "-q", "-c", config, "-a"])[0]
+        return made, listed, removed, imaplib_folders(port, user, password)
+
+
+def imaplib_folders(port, user, password):
+    client = imaplib.IMAP4("127.0.0.1", port, timeout=60)
+    client.login(user, password)
+    names = [re.search(rb'"/" (.*)$', line).group(1).strip(b'"').decode("latin-1")
+             for line in client.list()[1]]
+    client.logout()
+    return sorted(names)
+
+
+def in_terminal(command, timeout=120, steps=(), home=None):
+    """Runs a full-screen program in a pseudo-terminal until it ends. Each
+    step (text, keys) waits until text is on the screen, then types keys."""
     pid, fd = pty.fork()
     if pid == 0:
-        os.environ.update(TERM="vt100", COLUMNS="120", LINES="40", HOME=os.environ.get("HOME", "/"))
+        os.environ.update(TERM="vt100", COLUMNS="120", LINES="40",
+                          HOME=home or os.environ.get("HOME", "/"))
         os.execvp(command[0], command)
     screen = b""
+    steps = list(steps)
+    seen = 0  # the screen up to here has answered the last step
     deadline = time.monotonic() + timeout
     try:
         while time.monotonic() < deadline:
-            ready, _, _ = select.select([fd], [], [], 0.5)
+            if steps and steps[0][0].encode() in screen[seen:]:
+                seen = len(screen)
+                os.write(fd, steps.pop(0)[1].encode())
+            ready, _, _ = select.select([fd], [], [], 0.2)
             if ready:
                 try:
                     data = os.read(fd, 65536)

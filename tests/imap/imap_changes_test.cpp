@@ -198,8 +198,9 @@ TEST_F(ImapChangesTest, AFailedMoveStopsTheExpungeAndOnlyWhatMovedIsReported) {
 }
 
 // Two sessions expunging one message: the second finds it gone at the
-// service, which is what it asked for. A message gone before a FETCH or
-// STORE gets NO [EXPUNGEISSUED], and the next look reports it expunged.
+// service, which is what it asked for. A message gone before a FETCH gets
+// NO [EXPUNGEISSUED] (a STORE changes nothing of it, and succeeds), and the
+// next look reports it expunged.
 TEST_F(ImapChangesTest, AMessageTheServiceNoLongerHasIsExpungedNotAFailure) {
     auto first = LoggedIn();
     auto second = LoggedIn();
@@ -285,11 +286,14 @@ TEST_F(ImapChangesTest, MoveAndCopyGiveTheNewUidsAndKeepTheFlags) {
     auto client = LoggedIn();
     client->Run("SELECT INBOX");
     client->Run("STORE 2 +FLAGS (\\Flagged $Later)");
+    // Without COPY and PUT at the service.
+    service.OfferPut(false);
     EXPECT_EQ(client->Run("COPY 1 Work"),
               "T NO [CANNOT] The web mail service cannot copy messages; MOVE works\r\n");
     EXPECT_EQ(client->Run("MOVE 1 Nowhere"), "T NO [TRYCREATE] No such mailbox\r\n");
     EXPECT_EQ(client->Run("MOVE 1 INBOX"),
-              "T NO [CANNOT] The messages are in that mailbox already\r\n");
+              "T NO [CANNOT] The web mail service cannot delete messages for good, so they "
+              "cannot move within their mailbox\r\n");
     EXPECT_EQ(client->Run("UID MOVE 2:3 Work"),
               "* OK [COPYUID V 2:3 1:2] Moved\r\n* 3 EXPUNGE\r\n* 2 EXPUNGE\r\n* 2 RECENT\r\n"
               "T OK UID MOVE completed\r\n");

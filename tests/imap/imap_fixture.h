@@ -36,6 +36,11 @@ public:
         line.Send("T " + command + "\r\n");
         return Normalize(ReadResponse("T"));
     }
+    // The same as they came.
+    std::string RunRaw(const std::string& command) {
+        line.Send("T " + command + "\r\n");
+        return ReadResponse("T");
+    }
     // The responses up to and including the line that starts with tag and a
     // blank, literals read whole.
     std::string ReadResponse(const std::string& tag) {
@@ -63,6 +68,7 @@ public:
     static std::string Normalize(std::string text) {
         ReplaceValues(text, "UIDVALIDITY ", "0123456789", "V");
         ReplaceValues(text, "COPYUID ", "0123456789", "V");
+        ReplaceValues(text, "APPENDUID ", "0123456789", "V");
         ReplaceValues(text, "INTERNALDATE \"", "", "D");
         return text;
     }
@@ -86,8 +92,8 @@ private:
         for (size_t at = text.find(marker); at != std::string::npos;
              at = text.find(marker, at + 1)) {
             size_t start = at + marker.size();
-            size_t end = allowed.empty() ? text.find('"', start)
-                                         : text.find_first_not_of(allowed, start);
+            size_t end =
+                allowed.empty() ? text.find('"', start) : text.find_first_not_of(allowed, start);
             if (end == std::string::npos) end = text.size();
             text.replace(start, end - start, shown);
         }

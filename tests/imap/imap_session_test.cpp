@@ -56,8 +56,9 @@ protected:
 TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) {
     ImapClient client(Port());
     EXPECT_EQ(client.Greeting(),
-              "* OK [CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS "
-              "MOVE SPECIAL-USE CHILDREN AUTH=PLAIN] Mirelink IMAP4rev1 ready\r\n");
+              "* OK [CAPABILITY IMAP4rev1 LITERAL+ SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS "
+              "MOVE SPECIAL-USE CHILDREN LIST-EXTENDED APPENDLIMIT=50000000 AUTH=PLAIN] Mirelink "
+              "IMAP4rev1 ready\r\n");
     // An unknown command is not echoed: it may be a password. Its tag is
     // answered, so that the client does not wait.
     client.Send("secret word\r\n");
@@ -66,10 +67,12 @@ TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) 
         client,
         {
             {"CAPABILITY",
-             "* CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
-             "SPECIAL-USE CHILDREN AUTH=PLAIN\r\nT OK CAPABILITY completed\r\n"},
+             "* CAPABILITY IMAP4rev1 LITERAL+ SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
+             "SPECIAL-USE CHILDREN LIST-EXTENDED APPENDLIMIT=50000000 AUTH=PLAIN\r\nT OK "
+             "CAPABILITY completed\r\n"},
             {"noop", "T OK NOOP completed\r\n"},
             {"STARTTLS", "T BAD TLS is not offered\r\n"},
+            {"APPEND INBOX {65537}", "T NO [TOOBIG] Literal too large\r\n"},
             {"FROB", "T BAD Unknown command\r\n"},
             {"SELECT INBOX", "T BAD Log in first\r\n"},
             {"FETCH 1 FLAGS", "T BAD Log in first\r\n"},
@@ -77,20 +80,17 @@ TEST_F(ImapSessionTest, GreetsAndAnswersInEveryStateWhatItMayAndRefusesTheRest) 
             {"LOGIN alice wrong",
              "T NO [AUTHENTICATIONFAILED] Invalid username or password specified\r\n"},
             {"LOGIN alice secret",
-             "T OK [CAPABILITY IMAP4rev1 LITERAL- SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
-             "SPECIAL-USE CHILDREN] Logged in\r\n"},
+             "T OK [CAPABILITY IMAP4rev1 LITERAL+ SASL-IR ID IDLE NAMESPACE UNSELECT UIDPLUS MOVE "
+             "SPECIAL-USE CHILDREN LIST-EXTENDED APPENDLIMIT=50000000] Logged in\r\n"},
             {"LOGIN alice secret", "T BAD LOGIN is not allowed after a login\r\n"},
             {"FETCH 1 FLAGS", "T BAD No mailbox selected\r\n"},
             {"SELECT foo[bar", "T NO [NONEXISTENT] No such mailbox\r\n"},
             {"FROB", "T BAD Unknown command\r\n"},
             {"NAMESPACE", "* NAMESPACE ((\"\" \"/\")) NIL NIL\r\nT OK NAMESPACE completed\r\n"},
             {"ID NIL", "* ID (\"name\" \"Mirelink\" \"version\" \"3.6\")\r\nT OK ID completed\r\n"},
-            {"CREATE Stuff",
-             "T NO [CANNOT] CREATE is not possible: folders are kept at the web mail service\r\n"},
+            {"CREATE Stuff", "T OK CREATE completed\r\n"},
             {"CREATE Work", "T NO [ALREADYEXISTS] Mailbox exists\r\n"},
-            {"APPEND INBOX ()",
-             "T NO [CANNOT] APPEND is not possible: the web mail service takes a new message only "
-             "by sending it\r\n"},
+            {"APPEND INBOX ()", "T BAD APPEND takes the message as a literal\r\n"},
             {"LOGOUT", "* BYE Mirelink logging out\r\nT OK LOGOUT completed\r\n"},
         });
     EXPECT_TRUE(client.ClosedByServer());
@@ -316,8 +316,8 @@ TEST_F(ImapSessionTest, UidsStayAcrossSessionsAndNewMessagesGetNewOnes) {
 
 TEST_F(ImapSessionTest, LiteralsAreReadAndBoundedAndAppendIsRefusedBeforeItsData) {
     auto client = LoggedIn();
-    // A synchronizing literal waits for the go-ahead; a small non-synchronizing
-    // one does not (LITERAL-).
+    // A synchronizing literal waits for the go-ahead; a non-synchronizing
+    // one does not (LITERAL+).
     client->Send("T STATUS {5}\r\n");
     EXPECT_EQ(client->ReadLine(), "+ Ready for literal data\r\n");
     client->Send("INBOX (MESSAGES)\r\n");
@@ -326,21 +326,50 @@ TEST_F(ImapSessionTest, LiteralsAreReadAndBoundedAndAppendIsRefusedBeforeItsData
     client->Send("T STATUS {5+}\r\nINBOX (MESSAGES)\r\n");
     EXPECT_EQ(client->ReadResponse("T"),
               "* STATUS INBOX (MESSAGES 2)\r\nT OK STATUS completed\r\n");
-    client->Send("T APPEND INBOX (\\Seen) {310}\r\n");
-    EXPECT_EQ(client->ReadLine(),
-              "T NO [CANNOT] APPEND is not possible: the web mail service takes a new message "
-              "only by sending it\r\n");
-    client->Send("T SELECT {999999}\r\n");
+    // No message for a mailbox that does not exist, nor one beyond the limit.
+    client->Send("T APPEND Nowhere (\\Seen) {310}\r\n");
+    EXPECT_EQ(client->ReadLine(), "T NO [TRYCREATE] No such mailbox\r\n");
+    client->Send("T APPEND INBOX {50000001}\r\n");
+    EXPECT_EQ(client->ReadLine(), "T NO [TOOBIG] The message exceeds the size limit\r\n");
+    client->Send("T SELECT {65537}\r\n");
     EXPECT_EQ(client->ReadLine(), "T NO [TOOBIG] Literal too large\r\n");
+    // 64 literals to a command; a synchronizing one more is refused alone.
+    std::string many = "T SEARCH";
+    for (int i = 0; i < 64; ++i) many += " TEXT {1+}\r\nx";
+    client->Send(many + " TEXT {1}\r\n");
+    EXPECT_EQ(client->ReadLine(), "T NO [LIMIT] Too many literals in one command\r\n");
     EXPECT_EQ(client->Run("NOOP"), "T OK NOOP completed\r\n");
-    // LITERAL- takes 4096 bytes without the go-ahead; one more cannot be
-    // skipped safely: the session ends.
-    client->Send("T SELECT {4096+}\r\n" + std::string(4096, 'x') + "\r\n");
+    // LITERAL+ takes 64 KB without the go-ahead.
+    client->Send("T SELECT {65536+}\r\n" + std::string(65536, 'x') + "\r\n");
     EXPECT_EQ(client->ReadLine(), "T NO [NONEXISTENT] No such mailbox\r\n");
-    client->Send("T SELECT {4097+}\r\n");
-    EXPECT_EQ(client->ReadLine(), "T BAD [TOOBIG] Non-synchronizing literal too large\r\n");
-    EXPECT_EQ(client->ReadLine(), "* BYE Literal too large\r\n");
-    EXPECT_TRUE(client->ClosedByServer());
+}
+
+// Past the bounds the bytes of a non-synchronizing literal cannot be
+// skipped safely: the session ends after saying why.
+TEST_F(ImapSessionTest, ANonSynchronizingLiteralBeyondTheBoundsEndsTheSession) {
+    const struct {
+        std::string send;
+        std::string reply;
+        std::string bye;
+    } cases[] = {
+        {"T SELECT {65537+}\r\n", "T BAD [TOOBIG] Literal too large\r\n",
+         "* BYE Literal too large\r\n"},
+        {"T APPEND INBOX {50000001+}\r\n", "T BAD [TOOBIG] The message exceeds the size limit\r\n",
+         "* BYE Message too large\r\n"},
+        {[] {
+             std::string many = "T SEARCH";
+             for (int i = 0; i < 70; ++i) many += " TEXT {1+}\r\nx";
+             return many + "\r\n";
+         }(),
+         "T BAD [LIMIT] Too many literals in one command\r\n", "* BYE Too many literals\r\n"},
+    };
+    for (const auto& c : cases) {
+        auto client = LoggedIn();
+        client->Send(c.send);
+        EXPECT_EQ(client->ReadLine(), c.reply) << c.send.substr(0, 30);
+        EXPECT_EQ(client->ReadLine(), c.bye);
+        EXPECT_TRUE(client->ClosedByServer());
+    }
 }
 
 TEST_F(ImapSessionTest, AnOverlongLineEndsTheSessionWithBye) {

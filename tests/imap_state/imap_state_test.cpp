@@ -141,7 +141,11 @@ TEST(ImapFolderState, TheArrivalOfAMessageIsKept) {
         ImapFolderState state(path, kUrl, kNow);
         state.Sync({"a", "b"}, state.Generation(), kNow);
         EXPECT_EQ(state.Arrived(1), 0);
-        state.SetArrived(2, 1600000000);
+        EXPECT_EQ(state.SetArrived(2, 1600000000), 1600000000);
+        // Once known it stays: a session that worked out another one late
+        // is told the one in effect.
+        EXPECT_EQ(state.SetArrived(2, 1700000000), 1600000000);
+        EXPECT_EQ(state.SetArrived(9, 1700000000), 0);
         state.Save();
     }
     ImapFolderState state(path, kUrl, kNow);
@@ -163,6 +167,14 @@ TEST(ImapFolderState, AMessagePutInWhileAListingWasUnderWayIsNotForgotten) {
     EXPECT_TRUE(state.Flags(moved, flags, keywords));
     EXPECT_EQ(Uids(state.Sync({"a"}, state.Generation(), kNow)), (U{1}));
     EXPECT_FALSE(state.Flags(moved, flags, keywords));
+    // Two sessions ask for listings, one before a message comes and one
+    // after; the later one is taken first: the earlier one keeps what it
+    // added.
+    uint64_t early = state.Generation();
+    uint64_t late = state.Generation();
+    EXPECT_EQ(Uids(state.Sync({"a", "new"}, late, kNow)), (U{1, 3}));
+    EXPECT_EQ(Uids(state.Sync({"a"}, early, kNow)), (U{1}));
+    EXPECT_EQ(Uids(state.Sync({"a", "new"}, state.Generation(), kNow)), (U{1, 3}));
 }
 
 TEST(ImapFolderState, RecentBelongsToTheFirstSessionThatTakesIt) {

@@ -57,6 +57,8 @@ TEST(ImapParser, CommandsAreSplitIntoTagNameAndArguments) {
         {{"a1 X BODY[a"}, {}, "a1 X BODY[a"},
         {{"a1 SELECT foo[bar (x)"}, {}, "a1 SELECT foo[bar (x)"},
         {{"a1 X a" + std::string(40, '[') + std::string(40, ']')}, {}, "! Brackets nested too deep"},
+        {{"a1 X a[b (c) [d e]"}, {}, "a1 X a[b (c) [d e]"},
+        {{"a1 X a[b \"c"}, {}, "! Missing '\"'"},
         {{"a1 X {3}"}, {}, "! Missing literal"},
         {{"a1 X {3}", "", ""}, {"abc"}, "! Incomplete command"},
         {{"a1 X {x}", ""}, {"abc"}, "! Invalid literal"},

@@ -27,10 +27,10 @@ std::string MemoryService::AddMessage(const std::string& user, const std::string
     return url;
 }
 
-void MemoryService::FailNext(Operation operation, const std::string& text, int times,
-                             int status) {
+void MemoryService::FailNext(Operation operation, const std::string& text, int times, int status,
+                             int after) {
     std::lock_guard<std::mutex> guard(lock);
-    failures[operation] = {text, times, status};
+    failures[operation] = {text, times, status, after};
 }
 
 void MemoryService::SetDownloadDelayMs(int milliseconds) {
@@ -109,6 +109,10 @@ void MemoryService::MaybeFail(Operation operation) {
     ++counts[operation];
     auto found = failures.find(operation);
     if (found == failures.end() || found->second.times <= 0) return;
+    if (found->second.after > 0) {
+        --found->second.after;
+        return;
+    }
     --found->second.times;
     if (found->second.status != 0) throw ServiceRefusal(found->second.text, found->second.status);
     throw vx::Exception(found->second.text);
@@ -205,6 +209,17 @@ void MemoryAccount::SendMail(const vx::Str& sender, const std::vector<vx::Str>& 
     while (size_t got = text.Read(buffer, sizeof buffer)) joined.append(buffer, got);
     std::lock_guard<std::mutex> guard(service.lock);
     service.sent.push_back({user, sender, recipients, joined});
+    if (service.copyToSent) {
+        MemoryService::StoredMessage copy{MemoryService::FolderUrl(user, "sent") + "sent" +
+                                              std::to_string(service.nextId++) + ".eml",
+                                          "sent",
+                                          joined,
+                                          static_cast<int32_t>(joined.size()),
+                                          service.keepReadState ? 1 : -1,
+                                          ""};
+        service.mailboxes[user].push_back(
+            std::make_shared<const MemoryService::StoredMessage>(std::move(copy)));
+    }
 }
 
 void MemoryAccount::Disconnect() {

@@ -31,6 +31,10 @@ public:
         MoveMessage,
         CopyMessage,
         DeleteMessage,
+        PutMessage,
+        MakeFolder,
+        RenameFolder,
+        DeleteFolder,
     };
 
     struct StoredMessage {
@@ -63,8 +67,10 @@ public:
     // copy dates the message anew (it then lists none), as some services do.
     void SetReceived(const std::string& href, const std::string& when);
     // The next `times` calls of the operation throw vx::Exception(text), or
-    // with a status the service's refusal (ServiceRefusal) with it.
-    void FailNext(Operation operation, const std::string& text, int times = 1, int status = 0);
+    // with a status the service's refusal (ServiceRefusal) with it; the
+    // first `after` calls before them succeed.
+    void FailNext(Operation operation, const std::string& text, int times = 1, int status = 0,
+                  int after = 0);
     // Every GetMessage waits this long before it answers.
     void SetDownloadDelayMs(int milliseconds);
     // Every GetMessage hands the text to its sink in pieces of this size (0:
@@ -99,6 +105,13 @@ public:
     void ListHeaders(bool list);
     // The service offers COPY and DELETE (otherwise it answers 405).
     void OfferCopyAndDelete(bool offer);
+    // The service offers PUT of new messages, and MKCOL, MOVE and DELETE of
+    // the user's folders (both on unless switched off; otherwise 405).
+    void OfferPut(bool offer);
+    void OfferFolderChanges(bool offer);
+    // Every submission also lands in the sent folder ("sent"), as some
+    // services file a copy of what they send.
+    void CopyToSent(bool copy);
     // Requests of an operation so far.
     int Count(Operation operation) const;
 
@@ -118,6 +131,7 @@ private:
         std::string text;
         int times;
         int status;
+        int after;
     };
     std::map<Operation, Failure> failures;
     std::vector<std::string> trashed;
@@ -129,6 +143,9 @@ private:
     bool listHeaders = false;
     bool markReadOnDownload = false;
     bool copyAndDelete = false;
+    bool offerPut = true;
+    bool folderChanges = true;
+    bool copyToSent = false;
     int downloadDelayMs = 0;
     size_t pieceSize = 0;
     std::function<void()> sendHook;
@@ -150,6 +167,7 @@ public:
     void SendMail(const vx::Str& sender, const std::vector<vx::Str>& recipients,
                   vxw::BodySource& text) override;
     void Disconnect() override;
+    vx::Str AccountName() const override { return user; }
 
     void ListFolders(std::vector<WebmailFolder>& folders) override;
     void ListFolder(const vx::Str& folderUrl, std::vector<ListedMessage>& messages) override;
@@ -157,12 +175,26 @@ public:
     vx::Str MoveMessage(const vx::Str& url, const vx::Str& folderUrl) override;
     vx::Str CopyMessage(const vx::Str& url, const vx::Str& folderUrl) override;
     void DeleteMessage(const vx::Str& url) override;
+    vx::Str PutMessage(const vx::Str& url, vxw::BodySource& text) override;
+    void MakeFolder(const vx::Str& name) override;
+    void RenameFolder(const vx::Str& folderUrl, const vx::Str& newName) override;
+    void DeleteFolder(const vx::Str& folderUrl) override;
 
 private:
     // The message at url, under the service's lock; throws when there is none.
     std::shared_ptr<const MemoryService::StoredMessage>& Find(const vx::Str& url,
                                                              const char* place);
     std::string FolderKey(const vx::Str& folderUrl, const char* place) const;
+    // Under the service's lock: the declared folder of that key, or nullptr.
+    MemoryService::Folder* DeclaredFolder(const std::string& key);
+    // Whether the folder of that key exists: declared, the inbox, or named
+    // by a message.
+    bool FolderExists(const std::string& key);
+    // The user folder at folderUrl, declared if it was only named by its
+    // messages; throws the service's refusal for a special or missing one.
+    MemoryService::Folder& UserFolder(const vx::Str& folderUrl, const char* place);
+    // Throws 405 unless the service offers it.
+    void RequireOffered(bool offered, const char* place) const;
 
     MemoryService& service;
     std::string user;  // empty until a login succeeded

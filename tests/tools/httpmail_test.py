@@ -843,6 +843,34 @@ class FolderChanges(unittest.TestCase):
                 self.assertNotIn("Archive", folder_names(s))
                 self.assertEqual(1, len(propfind(s, DAN_ROOT + "inbox/")))
 
+    def test_folders_below_the_root_and_with_a_hierarchy_in_their_names(self):
+        """A client that knows only the folder root makes and moves folders
+        right below it; a "/" in a name is one flat folder on the service."""
+        with tempfile.TemporaryDirectory() as root:
+            dan_with_two_folders(root)
+            folders = os.path.join(root, "dan", "folders")
+            with Service("--mail-dir", root, "--write-back") as s:
+                base = "http://127.0.0.1:%d%s" % (s.port, DAN_ROOT)
+                status, headers, _ = s.request("MKCOL", DAN_ROOT + "Work%2FPlans%20100%25/", DAN)
+                made = base + "folders/Work%2FPlans%20100%25/"
+                self.assertEqual((201, made), (status, headers["Location"]))
+                self.assertEqual((made, "", "1"), folder_names(s)["Work/Plans 100%"])
+                self.assertEqual(201, s.request("PUT", made + "p.eml", DAN, body=NEW_MESSAGE)[0])
+                self.assertIn("Work%2FPlans 100%25", os.listdir(folders))
+                status, headers, _ = s.request("MOVE", base + "folders/Work/", DAN,
+                                               {"Destination": DAN_ROOT + "Job%2FOld/"})
+                self.assertEqual((201, base + "folders/Job%2FOld/"),
+                                 (status, headers["Location"]))
+                self.assertEqual(1, len(propfind(s, DAN_ROOT + "folders/Job%2FOld/")))
+                self.assertEqual(["Job%2FOld", "Other", "Work%2FPlans 100%25"],
+                                 sorted(os.listdir(folders)))
+            # Loaded again, the names come back whole.
+            with Service("--mail-dir", root) as s:
+                names = folder_names(s)
+                self.assertEqual(["Job/Old", "Other", "Work/Plans 100%"],
+                                 sorted(n for n in names if names[n][1] == ""))
+                self.assertEqual(1, len(propfind(s, names["Work/Plans 100%"][0])))
+
     def test_refused_folder_changes_change_nothing(self):
         work = DAN_ROOT + "folders/Work/"
         cases = [("MKCOL", work, {}, 405),
@@ -852,8 +880,11 @@ class FolderChanges(unittest.TestCase):
                  ("MKCOL", work + "sub/", {}, 403),
                  ("MKCOL", DAN_ROOT + "folders/New/sub/", {}, 403),
                  ("MKCOL", DAN_ROOT + "folders/", {}, 403),
-                 ("MKCOL", DAN_ROOT + "elsewhere/", {}, 403),
-                 ("MKCOL", DAN_ROOT + "folders/a%2Fb/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "elsewhere/sub/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "folders/a%5Cb/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "folders/a%2F%2Fb/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "%2Fa/", {}, 403),
+                 ("MKCOL", DAN_ROOT + "Work/", {}, 405),
                  ("MKCOL", DAN_ROOT + "folders/.hidden/", {}, 403),
                  ("MKCOL", DAN_ROOT + "folders/bad%01/", {}, 403),
                  ("MKCOL", "/mail/alice/folders/New/", {}, 403),
@@ -869,6 +900,8 @@ class FolderChanges(unittest.TestCase):
                  ("MOVE", work, {"Destination": DAN_ROOT + "junk/"}, 412),
                  ("MOVE", work, {"Destination": DAN_ROOT + "junk/sub/"}, 403),
                  ("MOVE", work, {"Destination": DAN_ROOT + "folders/.x/"}, 403),
+                 ("MOVE", work, {"Destination": DAN_ROOT + "Other/"}, 412),
+                 ("MOVE", work, {"Destination": DAN_ROOT + "a%2F/"}, 403),
                  ("MOVE", work, {"Destination": "/mail/alice/folders/New/"}, 403),
                  ("MOVE", DAN_ROOT + "folders/Nope/", {"Destination": DAN_ROOT + "folders/New/"},
                   404)]

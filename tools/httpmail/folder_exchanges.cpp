@@ -1,6 +1,8 @@
 // MKCOL, DELETE and MOVE of user folders (RFC 4918): how a mail client's
 // CREATE, DELETE and RENAME of mailboxes reach the service. Names are flat:
-// a user folder lives at folders/NAME/ and holds no folders.
+// a user folder lives at folders/NAME/ and holds no folders; a "/" in NAME
+// (sent as %2F) is the hierarchy an IMAP client sees. A new folder, or a
+// folder's new place, may also be named right below the account's root.
 #include <algorithm>
 #include <iterator>
 
@@ -20,8 +22,8 @@ const FolderAnswer kFolderAnswers[] = {
     {FolderOutcome::Special, 403, "Special folders cannot be moved or deleted."},
     {FolderOutcome::Exists, 412, "The destination folder exists."},
     {FolderOutcome::BadName, 403,
-     "A folder name is not empty, does not start with '.' and holds no '/', '\\\\' or "
-     "control characters."},
+     "A folder name is not empty, does not start with '.', holds no '\\\\' or control "
+     "characters, and no '/' at either end or twice in a row."},
     {FolderOutcome::NotWritten, 500, "The mail folder could not be changed on disk."},
 };
 
@@ -51,7 +53,8 @@ HttpResponse MailExchanges::MakeFolder(const Call& call) const {
 }
 
 HttpResponse MailExchanges::NoFolderHere(const Call&) const {
-    return HttpResponse::Page(403, "Folders are made at folders/NAME/ of the account only.");
+    return HttpResponse::Page(403,
+                              "Folders are made at folders/NAME/ or NAME/ of the account only.");
 }
 
 HttpResponse MailExchanges::KeepRoot(const Call&) const {
@@ -76,7 +79,8 @@ HttpResponse MailExchanges::MoveFolder(const Call& call) const {
     // Overwrite: T is refused as well: folders are never merged or replaced.
     if (to.place == Place::Folder) return Refusal(FolderOutcome::Exists);
     if (to.place != Place::NewUserFolder)
-        return HttpResponse::Page(403, "Folders move to folders/NAME/ of the account only.");
+        return HttpResponse::Page(403,
+                                  "Folders move to folders/NAME/ or NAME/ of the account only.");
     const FolderOutcome outcome =
         mailbox.RenameFolder(call.account, call.route.folder, to.folder[1]);
     if (outcome != FolderOutcome::Done) return Refusal(outcome);

@@ -105,16 +105,20 @@ Endpoints and URLs (HOST as above):
       message of the account has already, in any folder: 412; no such
       folder: 409. With --write-back it is written to the folder as a .eml
       file named after the id.
-  MKCOL    http://HOST/mail/ACCOUNT/folders/NAME/ (NAME percent-encoded
-      UTF-8), no body: 201, and an empty user folder NAME is listed from then
-      on. Names are flat: a user folder holds no folders. A folder that
-      exists: 405; any other URL, or a NAME that is empty, starts with "."
-      or holds "/", "\" or control characters: 403
+  MKCOL    http://HOST/mail/ACCOUNT/folders/NAME/ or, right below the folder
+      root, http://HOST/mail/ACCOUNT/NAME/ (NAME percent-encoded UTF-8), no
+      body: 201 with the folder's URL (folders/NAME/) in Location, and an
+      empty user folder NAME is listed from then on. Names are flat: a user
+      folder holds no folders, but NAME may hold "/" (sent as %2F), the
+      hierarchy of an IMAP client's names ("Work/Plans"); on disk it is
+      written %2F. A folder that exists: 405; any other URL, or a NAME that
+      is empty, starts with ".", holds "\" or control characters, or has
+      "/" at either end or twice in a row: 403
   DELETE   a user folder's URL: 204, and it is gone with its messages; a
       special folder or the folder root: 403; no such folder: 404
-  MOVE     a user folder's URL, with "Destination: <URL of folders/NEWNAME/>":
-      201, and the folder and its messages are under the new URL from then
-      on. A Destination that is a folder already: 412 (with "Overwrite: T"
+  MOVE     a user folder's URL, with "Destination: <URL of folders/NEWNAME/>"
+      (or of NEWNAME/ right below the folder root): 201 with the new URL in
+      Location, and the folder and its messages are under it from then on. A Destination that is a folder already: 412 (with "Overwrite: T"
       too: folders are never merged or replaced); a special folder or the
       folder root: 403
   POST     http://HOST/mail/ACCOUNT/sendmsg, Content-Type message/rfc821, body
@@ -134,7 +138,8 @@ Mail folder layout (--mail-dir):
                               "auth = basic|digest|any" (default any);
                               '#' starts a comment line
   DIR/ACCOUNT/inbox/*.eml     likewise junk/, sent/, deleted/, promo/
-  DIR/ACCOUNT/folders/NAME/   a user folder; NAME is its display name
+  DIR/ACCOUNT/folders/NAME/   a user folder; NAME is its display name, with
+                              "%2F" for "/" and "%25" for "%"
   Messages are served in file name order, with every line break as CR LF;
   a file's modification time is when its message arrived (--export-samples
   sets it so).

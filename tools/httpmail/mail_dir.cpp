@@ -105,7 +105,7 @@ bool LoadAccount(const fs::path& dir, bool writeBack, Account& account, std::str
     for (size_t i = 0; i < std::size(kSpecialFolders); ++i)
         LoadFolder(dir / kSpecialFolders[i].segment, writeBack, account.folders[i]);
     for (const fs::path& sub : SortedEntries(dir / kUserFoldersSegment, true))
-        LoadFolder(sub, writeBack, AddUserFolder(account, sub.filename().string()));
+        LoadFolder(sub, writeBack, AddUserFolder(account, FolderNameOfDir(sub.filename().string())));
     return true;
 }
 
@@ -123,7 +123,7 @@ const char* SchemeText(unsigned schemes) {
 
 fs::path FolderDir(const fs::path& accountDir, const Folder& folder) {
     fs::path dir = accountDir;
-    for (const std::string& segment : folder.segments) dir /= segment;
+    for (const std::string& segment : folder.segments) dir /= FolderDirName(segment);
     return dir;
 }
 }  // namespace

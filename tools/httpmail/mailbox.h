@@ -53,9 +53,14 @@ Account MakeAccount(const std::string& name, const std::string& password, unsign
 Folder& AddUserFolder(Account& account, const std::string& displayName);
 // Whether the segments name a user folder's place (its name is flat).
 bool IsUserFolderPlace(const std::vector<std::string>& segments);
-// Whether a client may give a folder that name: one that also makes a plain
-// directory name, with no "/", no control characters and no leading ".".
+// Whether a client may give a folder that name: no control characters, no
+// "\", no leading "." and no empty level between "/"s (a "/" is the
+// hierarchy of an IMAP client's names: "Work/Plans" is one flat folder).
 bool IsUsableFolderName(const std::string& name);
+// A user folder's name as its directory's name on disk ("/" as "%2F", "%"
+// as "%25"), and back.
+std::string FolderDirName(const std::string& name);
+std::string FolderNameOfDir(const std::string& dirName);
 
 struct FolderInfo {
     std::string path;  // encoded URL path below the account, ending in "/"

@@ -36,12 +36,32 @@ bool IsUserFolderPlace(const std::vector<std::string>& segments) {
 }
 
 bool IsUsableFolderName(const std::string& name) {
-    if (name.empty() || name.size() > 255 || name[0] == '.' || ValidUtf8(name) != name)
+    if (name.empty() || name.size() > 255 || name[0] == '.' || ValidUtf8(name) != name ||
+        name.front() == '/' || name.back() == '/' || name.find("//") != std::string::npos)
         return false;
     for (char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '/' || c == '\\')
-            return false;
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '\\') return false;
     return true;
+}
+
+std::string FolderDirName(const std::string& name) {
+    std::string out;
+    for (char c : name) out += c == '/' ? "%2F" : c == '%' ? "%25" : std::string(1, c);
+    return out;
+}
+
+std::string FolderNameOfDir(const std::string& dirName) {
+    std::string out;
+    for (size_t i = 0; i < dirName.size(); ++i) {
+        std::string escape = ToLower(dirName.substr(i, 3));
+        if (escape == "%2f" || escape == "%25") {
+            out += escape == "%2f" ? '/' : '%';
+            i += 2;
+        } else {
+            out += dirName[i];
+        }
+    }
+    return out;
 }
 
 FolderOutcome Mailbox::MakeFolder(const std::string& name, const std::string& folderName) {
@@ -53,7 +73,7 @@ FolderOutcome Mailbox::MakeFolder(const std::string& name, const std::string& fo
         return FolderOutcome::Exists;
     std::string dir;
     if (!account->dir.empty()) {
-        dir = (fs::path(account->dir) / kUserFoldersSegment / folderName).string();
+        dir = (fs::path(account->dir) / kUserFoldersSegment / FolderDirName(folderName)).string();
         std::error_code error;
         fs::create_directories(dir, error);
         if (error) {
@@ -78,7 +98,7 @@ FolderOutcome Mailbox::RenameFolder(const std::string& name,
     if (FolderAt(*account, {kUserFoldersSegment, newName}) != account->folders.end())
         return FolderOutcome::Exists;
     if (!folder->dir.empty()) {
-        const fs::path dir = fs::path(folder->dir).parent_path() / newName;
+        const fs::path dir = fs::path(folder->dir).parent_path() / FolderDirName(newName);
         std::error_code error;
         fs::rename(folder->dir, dir, error);
         if (error) {

@@ -29,6 +29,11 @@ void ResolveInsideAccount(const RequestTarget& target, const Mailbox& mailbox, R
     } else if (rest.size() == 2 && rest[0] == kUserFoldersSegment) {
         route.place = Place::NewUserFolder;
         route.folder = rest;
+    } else if (rest.size() == 1 && rest[0] != kUserFoldersSegment) {
+        // A client that knows only the folder root asks for a new folder
+        // right below it: it becomes the user folder of that name.
+        route.place = Place::NewUserFolder;
+        route.folder = {kUserFoldersSegment, rest[0]};
     } else {
         std::vector<std::string> parent(rest.begin(), rest.end() - 1);
         if (!mailbox.FolderPath(route.account, parent).empty()) {

@@ -17,7 +17,7 @@ enum class Place {
     Folder,         // /mail/ACCOUNT/FOLDER.../
     Message,        // /mail/ACCOUNT/FOLDER.../ID
     SendMsg,        // /mail/ACCOUNT/sendmsg
-    NewUserFolder,  // /mail/ACCOUNT/folders/NAME/ that names no folder yet
+    NewUserFolder,  // /mail/ACCOUNT/folders/NAME/ or /mail/ACCOUNT/NAME/, no folder yet
     AccountOther,   // below /mail/ACCOUNT/ but nothing that exists
 };
 
