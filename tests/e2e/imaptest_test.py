@@ -18,9 +18,6 @@ BUILD = os.environ.get("MIRELINK_IMAPTEST_BUILD", "")
 # does against Dovecot.
 KNOWN_FAILURES = {
     "id": "sends a command line of 31 KB; the gateway takes lines of 10,000 bytes",
-    "search-addresses": "SEARCH FROM does not find an address written with comments "
-                        "inside it (<user (c)@ (c) domain.org>)",
-    "search-header": "SEARCH HEADER looks at the first of two fields of one name only",
 }
 
 
