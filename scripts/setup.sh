@@ -11,7 +11,7 @@ packages=(
   # real peers and clients used by the tests
   curl fetchmail swaks apache2 apache2-utils tinyproxy procps
   # IMAP peers: a real server to compare with, and real clients
-  dovecot-imapd isync offlineimap3 mutt neomutt
+  dovecot-imapd isync offlineimap3 mutt neomutt python3-imap-tools
 )
 
 bash "$(dirname "$0")/install-packages.sh" setup "${packages[@]}"

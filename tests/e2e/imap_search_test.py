@@ -4,6 +4,8 @@ folder the test writes. A search text in UTF-8 (imaplib sends it as a
 literal) finds what a person reads in the messages, and over the same
 messages the gateway answers as Dovecot does."""
 import imaplib
+import os
+import subprocess
 import unittest
 
 from imap_corpus import Account, crlf
@@ -56,6 +58,23 @@ class SearchAccount(Account):
         self.folders["INBOX"] = [(crlf(m), False) for m in MESSAGES]
 
 
+# imap-tools, as a user of it searches: the UTF-8 text inline in a quoted
+# string (8-bit, as Dovecot accepts it), no literal. It is Debian's module,
+# run by Debian's python3 whichever interpreter runs this test.
+IMAP_TOOLS = """
+import sys
+from imap_tools import AND, MailBoxUnencrypted
+with MailBoxUnencrypted("127.0.0.1", int(sys.argv[1])).login(sys.argv[2], sys.argv[3]) as box:
+    print(" ".join(m.subject for m in box.fetch(AND(subject=sys.argv[4]), charset="utf-8")))
+"""
+SYSTEM_PYTHON = "/usr/bin/python3"
+
+
+def imap_tools_available():
+    return os.path.exists(SYSTEM_PYTHON) and subprocess.run(
+        [SYSTEM_PYTHON, "-c", "import imap_tools"], capture_output=True).returncode == 0
+
+
 def login(server):
     client = imaplib.IMAP4("127.0.0.1", server.port, timeout=60)
     client.login(server.user, server.password)
@@ -83,6 +102,16 @@ class SearchThroughTheChain(unittest.TestCase):
             self.assertEqual(tag + b" NO [BADCHARSET (US-ASCII UTF-8)] Unknown character set",
                              client.readline().rstrip())
             client.logout()
+
+    @unittest.skipUnless(imap_tools_available(), "imap-tools is not installed")
+    def test_imap_tools_finds_a_non_ascii_subject(self):
+        with ImapGateway(SearchAccount()) as gateway:
+            found = subprocess.run(
+                [SYSTEM_PYTHON, "-c", IMAP_TOOLS, str(gateway.port), gateway.user,
+                 gateway.password, "r\u00e9sum\u00e9"],
+                capture_output=True, text=True, timeout=120)
+            self.assertEqual(0, found.returncode, found.stderr[-2000:])
+            self.assertEqual("R\u00e9sum\u00e9", found.stdout.strip())
 
     @unittest.skipUnless(dovecot_available(), "Dovecot is not installed")
     def test_answers_as_dovecot_does(self):
