@@ -8,12 +8,15 @@
 // Input: byte 0 makes service operations fail (see kFailures) and its top bit
 // makes the service offer COPY and DELETE; the rest is what the client sends
 // before it closes the connection.
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 
 #include "fuzz/support/fuzz_check.h"
 #include "fuzz/support/scratch_folder.h"
 #include "fuzz/support/session_driver.h"
 #include "imap/imap_session.h"
+#include "session/message_spool.h"
 #include "session/secret_mask.h"
 #include "tests/support/memory_account.h"
 #include "text/ascii.h"
@@ -56,10 +59,22 @@ std::vector<vx::Str> Words(const vx::Str& line) {
     return words;
 }
 
-vx::Str Unquoted(const vx::Str& word) {
-    if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
-        return word.substr(1, word.size() - 2);
-    return word;
+// The last argument of a command line: a quoted string (blanks and escapes
+// in it, as the session reads one) or the last word.
+vx::Str LastArgument(const vx::Str& line, const std::vector<vx::Str>& words) {
+    if (line.size() < 2 || line.back() != '"') return words.back();
+    vx::Str text;
+    for (size_t at = line.size() - 1; at-- > 0;) {
+        size_t escapes = 0;
+        while (at >= escapes + 1 && line[at - escapes - 1] == '\\') ++escapes;
+        if (line[at] == '"' && escapes % 2 == 0) {
+            std::reverse(text.begin(), text.end());
+            return text;
+        }
+        text += line[at];
+        if (escapes % 2 == 1) at -= 1;  // the escaped character stands alone
+    }
+    return words.back();
 }
 
 // A tag as the session reads one: the line it starts is a command at all.
@@ -72,6 +87,22 @@ bool IsTag(const vx::Str& word) {
     return !word.empty();
 }
 
+// The bytes announced by a literal's mark at the end of line ("{n}" or
+// "{n+}"), where the session could take them (a message's at most); 0 else.
+uint64_t LiteralSize(const vx::Str& line) {
+    size_t open = line.rfind('{');
+    if (open == vx::Str::npos || line.back() != '}') return 0;
+    uint64_t size = 0;
+    for (size_t at = open + 1; at + 1 < line.size(); ++at) {
+        const char c = line[at];
+        if (c == '+' && at + 2 == line.size() && at > open + 1) break;
+        if (c < '0' || c > '9') return 0;
+        size = size * 10 + static_cast<uint64_t>(c - '0');
+        if (size > vxw::kMaxMessageSize) return 0;
+    }
+    return size;
+}
+
 // The credentials the client sent: the last word of a LOGIN, the initial
 // response of AUTHENTICATE PLAIN, or the line that answers its challenge. The
 // log masks each piece of a line between bare CRs and LFs on its own, so a
@@ -80,19 +111,22 @@ bool IsTag(const vx::Str& word) {
 // no login may have succeeded yet (after one, the session refuses
 // AUTHENTICATE and the next line is a command) and the AUTHENTICATE line
 // is one the session takes: a valid tag, single blanks, nothing more. A line that may begin with
-// a literal's bytes is no command.
+// a literal's bytes, or lie inside them (an APPEND's message spans lines), is no command.
 std::vector<vx::Str> Secrets(const std::vector<vx::Str>& lines) {
     std::vector<vx::Str> secrets;
     bool mayBeIn = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        // After a literal's mark the line starts with the literal's bytes.
-        if (i > 0 && !lines[i - 1].empty() && lines[i - 1].back() == '}') continue;
+    uint64_t start = 0;       // where line i starts in the client's bytes
+    uint64_t literalEnd = 0;  // a line starting at or before it may be a literal's
+    for (size_t i = 0; i < lines.size(); start += lines[i].size() + 2, ++i) {
+        const bool afterMark = i > 0 && !lines[i - 1].empty() && lines[i - 1].back() == '}';
+        if (afterMark) literalEnd = std::max(literalEnd, start + LiteralSize(lines[i - 1]));
+        if (afterMark || start <= literalEnd) continue;
         const std::vector<vx::Str> pieces = fuzz_support::PiecesBetweenBreaks(lines[i]);
         for (const vx::Str& piece : pieces) {
             std::vector<vx::Str> words = Words(piece);
             if (words.size() < 3) continue;
             if (vx::Ascii::EqualNoCase(words[1], "LOGIN")) {
-                if (words.size() >= 4) secrets.push_back(Unquoted(words.back()));
+                if (words.size() >= 4) secrets.push_back(LastArgument(piece, words));
                 mayBeIn = true;
             } else if (vx::Ascii::EqualNoCase(words[1], "AUTHENTICATE")) {
                 bool plain = vx::Ascii::EqualNoCase(words[2], "PLAIN");
