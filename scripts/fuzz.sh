@@ -71,7 +71,7 @@ for target in "${targets[@]}"; do
   (cd "$(dirname "$program")" && "$program" "${options[@]}" "$work" "${seeds[@]}") >"$log" 2>&1 ||
     status=$?
   done_runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-  # Coverage and features at the end: two fixed runs of one commit compare by them.
+  # Coverage and features at the end: how near two fixed runs of one commit came.
   reached=$(sed -n 's/^#[0-9]*[[:space:]]*DONE[[:space:]]*\(cov: [0-9]* ft: [0-9]*\).*/\1/p' "$log" | tail -n 1)
   echo "fuzz: ${name}_fuzzer $(( $(date +%s) - start )) s, ${done_runs:-0} runs${reached:+, $reached}, exit $status"
   if [ "$status" -ne 0 ]; then
