@@ -80,11 +80,7 @@ vx::Str ImapSession::RefuseBeforeMessage(const ImapCommandText& text) {
 }
 
 void ImapSession::CmdAppend(Request& request) {
-    // The message leaves the spool with the command, whatever becomes of it.
-    struct EmptySpool {
-        vxw::MessageSpool& spool;
-        ~EmptySpool() { spool.Clear(); }
-    } empty{spool};
+    const vxw::SpoolEmptier empty(spool);
     AppendArgs args = ReadAppendArgs(request);
     if (spoolFailure) std::rethrow_exception(spoolFailure);
     const ImapMailbox& box = NamedMailbox(args.mailbox, "[TRYCREATE]");

@@ -167,10 +167,7 @@ void ImapSession::TransferOne(Transfer& transfer, size_t k, const ImapMailbox& t
 }
 
 vx::Str ImapSession::CopyByPut(ImapViewMessage& view, const vx::Str& href) {
-    struct EmptySpool {
-        vxw::MessageSpool& spool;
-        ~EmptySpool() { spool.Clear(); }
-    } empty{spool};
+    const vxw::SpoolEmptier empty(spool);
     SpoolSink sink(spool);
     account->GetMessage(view.listed.href, sink);
     // The download marked the message read at the service; a copy is no read.

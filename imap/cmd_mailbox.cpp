@@ -93,13 +93,18 @@ void ImapSession::CmdCreate(Request& request) {
     Tagged(request.tag, "OK", "CREATE completed");
 }
 
+ImapMailbox ImapSession::OwnFolder(const vx::Str& name, const char* change) {
+    const ImapMailbox* found = Mailboxes(true).Find(name);
+    if (found == nullptr) throw ImapFailure::No("[NONEXISTENT] No such mailbox");
+    if (IsSpecial(*found))
+        throw ImapFailure::No(vx::Str("[CANNOT] The inbox and the special folders cannot be ") +
+                              change);
+    return *found;
+}
+
 void ImapSession::CmdDelete(Request& request) {
     RequireArgs(request, 1);
-    const ImapMailbox* found = Mailboxes(true).Find(AString(request, 0));
-    if (found == nullptr) throw ImapFailure::No("[NONEXISTENT] No such mailbox");
-    const ImapMailbox box = *found;
-    if (IsSpecial(box))
-        throw ImapFailure::No("[CANNOT] The inbox and the special folders cannot be deleted");
+    const ImapMailbox box = OwnFolder(AString(request, 0), "deleted");
     if (box.hasChildren)
         throw ImapFailure::No("[HASCHILDREN] Mailbox has children, delete them first");
     try {
@@ -119,11 +124,7 @@ void ImapSession::CmdDelete(Request& request) {
 
 void ImapSession::CmdRename(Request& request) {
     RequireArgs(request, 2);
-    const ImapMailbox* found = Mailboxes(true).Find(AString(request, 0));
-    if (found == nullptr) throw ImapFailure::No("[NONEXISTENT] No such mailbox");
-    const ImapMailbox from = *found;
-    if (IsSpecial(from))
-        throw ImapFailure::No("[CANNOT] The inbox and the special folders cannot be renamed");
+    const ImapMailbox from = OwnFolder(AString(request, 0), "renamed");
     const vx::Str to = NewFolderName(AString(request, 1));
     if (to == from.name || Below(to, from.name))
         throw ImapFailure::No("[CANNOT] A mailbox cannot move below itself");

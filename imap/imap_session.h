@@ -133,6 +133,9 @@ private:
     void CmdCreate(Request& request);
     void CmdDelete(Request& request);
     void CmdRename(Request& request);
+    // The user's own folder of that name, which DELETE or RENAME may change:
+    // no such folder or a special one is refused ("deleted", "renamed").
+    ImapMailbox OwnFolder(const vx::Str& name, const char* change);
     // The mailbox a CREATE or RENAME names (trailing delimiter dropped) as
     // the display name of a folder; NO for one that cannot be a folder.
     vx::Str NewFolderName(const vx::Str& wire);

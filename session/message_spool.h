@@ -49,4 +49,17 @@ private:
     uint64_t readOffset = 0;
 };
 
+// Empties a spool when it goes out of scope: the message leaves with the
+// command that brought it, whatever becomes of the command.
+class SpoolEmptier {
+public:
+    explicit SpoolEmptier(MessageSpool& spool) : spool(spool) {}
+    SpoolEmptier(const SpoolEmptier&) = delete;
+    SpoolEmptier& operator=(const SpoolEmptier&) = delete;
+    ~SpoolEmptier() { spool.Clear(); }
+
+private:
+    MessageSpool& spool;
+};
+
 }  // namespace vxw
